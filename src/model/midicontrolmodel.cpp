@@ -1,0 +1,90 @@
+#include "midicontrolmodel.h"
+
+#include "patchlayout.h"
+
+#include <QDebug>
+
+void MidiControlModel::addParameter(const ControlParameter &p)
+{
+    m_parameters.insert(p.id(), p);
+}
+
+void MidiControlModel::updateParameter(unsigned int id, unsigned char value)
+{
+    auto it = m_parameters.find(id);
+    if (it == m_parameters.end())
+        return;
+    it->setValue(value);
+    qDebug() << "MidiControlModel::updateParameter" << it->address() << it->id() << it->value();
+}
+
+const ControlParameter *MidiControlModel::getParameter(ParameterId id) const
+{
+    auto it = m_parameters.constFind(id);
+    return it == m_parameters.constEnd() ? nullptr : &it.value();
+}
+
+bool MidiControlModel::getValue(ParameterId id, unsigned char *out) const
+{
+    const ControlParameter *p = getParameter(id);
+    if (!p)
+        return false;
+    if (out)
+        *out = p->value();
+    return true;
+}
+
+void MidiControlModel::updateModel(const unsigned char *message, unsigned int length)
+{
+    for (ControlParameter &p : m_parameters) {
+        if (p.address() < length)
+            p.setValue(message[p.address()]);
+        else
+            qDebug() << "address" << p.address() << "out of bounds";
+    }
+}
+
+void MidiControlModel::writeType1Sysex(unsigned char *message) const
+{
+    for (const ControlParameter &p : m_parameters) {
+        // Offset 0 is the SysEx start byte and never belongs to a parameter.
+        if (p.address() > 0 && p.address() < PatchLayout::length)
+            message[p.address()] = p.value();
+        else
+            qDebug() << p.address() << " out of bounds";
+    }
+}
+
+QStringList MidiControlModel::channelNames()
+{
+    QStringList names;
+    for (int channel = 1; channel <= 16; ++channel)
+        names << QStringLiteral("Ch %1").arg(channel);
+    names << QStringLiteral("Global");
+    return names;
+}
+
+QStringList MidiControlModel::typeNames()
+{
+    return {QStringLiteral("Note"), QStringLiteral("CC")};
+}
+
+QStringList MidiControlModel::modeNames()
+{
+    return {QStringLiteral("Momentary"), QStringLiteral("Toggle")};
+}
+
+QStringList MidiControlModel::aftertouchNames()
+{
+    return {QStringLiteral("Off"), QStringLiteral("On")};
+}
+
+QStringList MidiControlModel::colourNames()
+{
+    return {QStringLiteral("Red"), QStringLiteral("Green"), QStringLiteral("Blue")};
+}
+
+QStringList MidiControlModel::colourFnNames()
+{
+    return {QStringLiteral("Red"), QStringLiteral("Green")};
+}

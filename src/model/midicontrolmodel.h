@@ -1,0 +1,42 @@
+#pragma once
+
+#include "controlparameter.h"
+
+#include <QMap>
+#include <QStringList>
+
+// One physical control: nothing but its parameters, ordered by id. The kind of a control shows
+// only in which parameters the model holds.
+class MidiControlModel
+{
+public:
+    // Stores p under its id, replacing a parameter already stored there.
+    void addParameter(const ControlParameter &p);
+
+    // Clamp-stores value into parameter id; ignored when the model has no such parameter.
+    void updateParameter(unsigned int id, unsigned char value);
+
+    const ControlParameter *getParameter(ParameterId id) const;
+
+    // False when the model lacks the parameter; otherwise writes its value through out (if given).
+    bool getValue(ParameterId id, unsigned char *out) const;
+
+    // Takes every parameter's value from a patch message of the given length, clamped.
+    void updateModel(const unsigned char *message, unsigned int length);
+
+    // Writes every parameter's value into a patch message under construction.
+    void writeType1Sysex(unsigned char *message) const;
+
+    const QMap<unsigned int, ControlParameter> &parameters() const { return m_parameters; }
+
+    // Value names: a text's position in its list is the value it stands for.
+    static QStringList channelNames();
+    static QStringList typeNames();
+    static QStringList modeNames();
+    static QStringList aftertouchNames();
+    static QStringList colourNames();
+    static QStringList colourFnNames();
+
+private:
+    QMap<unsigned int, ControlParameter> m_parameters;
+};
