@@ -1,0 +1,171 @@
+#include "midicontroller.h"
+
+#include "diagnosticlog.h"
+#include "sysextext.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+// Offsets 0..8 of every Type 1 message; the preset number and a zero byte follow.
+constexpr unsigned char type1Header[] = {PatchLayout::sysexStart, 0x00, 0x00, 0x00, 0x00, 0x7F,
+                                         PatchLayout::kindType1,  0x02, 0x51};
+static_assert(sizeof(type1Header) == PatchLayout::presetNoOffset);
+
+// Every name byte must be a SysEx data byte (below 0x80): anything but printable ASCII is sent
+// as '?'. The name ends at its first NUL.
+std::array<unsigned char, PatchLayout::nameLength> nameField(const QString &name)
+{
+    std::array<unsigned char, PatchLayout::nameLength> field{};
+    std::size_t n = 0;
+    for (const uint codePoint : name.toUcs4()) {
+        if (codePoint == 0 || n == field.size())
+            break;
+        field[n++] = (codePoint >= 0x20 && codePoint <= 0x7E)
+            ? static_cast<unsigned char>(codePoint)
+            : '?';
+    }
+    return field;
+}
+
+bool isPatchKind(unsigned char kind)
+{
+    return kind == PatchLayout::kindType1 || kind == PatchLayout::kindType2;
+}
+
+// A file holds a patch when its first 348 bytes are framed as a patch message.
+bool isPatchFile(const QByteArray &data)
+{
+    if (data.size() < static_cast<int>(PatchLayout::length))
+        return false;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
+    return bytes[0] == PatchLayout::sysexStart && isPatchKind(bytes[PatchLayout::kindOffset])
+        && bytes[PatchLayout::endOffset] == PatchLayout::sysexEnd;
+}
+
+} // namespace
+
+MidiController::MidiController()
+    : presetName(QStringLiteral("tarvelvellichord"))
+{
+}
+
+const unsigned char *MidiController::getType1Sysex()
+{
+    unsigned char *msg = type1Message.data();
+    std::copy(std::begin(type1Header), std::end(type1Header), msg);
+    msg[PatchLayout::presetNoOffset] = static_cast<unsigned char>(presetNo);
+    msg[PatchLayout::presetNoOffset + 1] = 0x00;
+
+    const auto name = nameField(presetName);
+    std::copy(name.begin(), name.end(), msg + PatchLayout::nameOffset);
+
+    for (int i = 0; i < ControlTable::count; ++i) {
+        if (const MidiControlModel *model = models.at(i))
+            model->writeType1Sysex(msg);
+        else
+            qDebug() << "control null";
+    }
+
+    // Both axes of the X-Y pad send on the channel the user chose.
+    unsigned char xyChannel = 0;
+    if (models.at(ControlTable::xyPadIndex)->getValue(Channel, &xyChannel))
+        msg[ControlTable::xyPadXChannelAddress] = xyChannel;
+
+    qDebug().noquote() << "getType1Sysex" << presetName;
+    msg[PatchLayout::endOffset] = PatchLayout::sysexEnd;
+    qDebug().noquote() << sysex_hex(msg, PatchLayout::length);
+    return msg;
+}
+
+bool MidiController::parseType2Message(const QByteArray &message)
+{
+    const auto *msg = reinterpret_cast<const unsigned char *>(message.constData());
+    DiagnosticLog::instance().logSysex(QStringLiteral(__FILE__), QString::number(__LINE__),
+                                       QStringLiteral("MidiController::parseType2Message"), msg,
+                                       message.size());
+
+    if (message.size() < static_cast<int>(PatchLayout::length)) {
+        qDebug() << "parseType2Message: message of" << message.size() << "bytes is too short";
+        return false;
+    }
+    if (!isPatchKind(msg[PatchLayout::kindOffset]))
+        return false;
+
+    // Byte for byte as Latin-1, so that a saved name loads back exactly as it was.
+    const char *nameBytes = message.constData() + PatchLayout::nameOffset;
+    const QString name = QString::fromLatin1(nameBytes,
+                                             qstrnlen(nameBytes, PatchLayout::nameLength));
+    qDebug().noquote() << "parseType2Message name:" << name;
+    setPresetName(name);
+
+    const int number = msg[PatchLayout::presetNoOffset];
+    qDebug() << "parseType2Message presetNo:" << number;
+    setPresetNo(number);
+
+    for (int i = 0; i < ControlTable::count; ++i) {
+        if (MidiControlModel *model = models.at(i))
+            model->updateModel(msg, PatchLayout::length);
+        else
+            qDebug() << "control null";
+    }
+
+    emit modelUpdated();
+    return true;
+}
+
+bool MidiController::loadSysex(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray data = file.read(PatchLayout::length);
+    file.close();
+
+    if (data.size() < static_cast<int>(PatchLayout::length)) {
+        qDebug() << "Only read" << data.size() << "bytes";
+        return false;
+    }
+    if (!isPatchFile(data)) {
+        qDebug().noquote() << "Not a patch file:" << fileName;
+        return false;
+    }
+    // A loaded file never changes the preset number.
+    data[PatchLayout::presetNoOffset] = static_cast<char>(presetNo);
+    return parseType2Message(data);
+}
+
+bool MidiController::saveSysex(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const auto *msg = reinterpret_cast<const char *>(getType1Sysex());
+    if (file.write(msg, PatchLayout::length) != static_cast<qint64>(PatchLayout::length))
+        return false; // QSaveFile discards the partial file and leaves the old one alone
+    return file.commit();
+}
+
+char MidiController::getPresetNo() const
+{
+    qDebug() << "getPresetNo: " << presetNo;
+    return static_cast<char>(presetNo);
+}
+
+void MidiController::setPresetName(const QString &name)
+{
+    qDebug().noquote() << "setPresetName" << name;
+    presetName = name;
+}
+
+void MidiController::setPresetNo(int number)
+{
+    if (number >= 0 && number <= PatchLayout::highestPresetNo)
+        presetNo = number;
+}

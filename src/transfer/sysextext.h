@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// " %02x " for each byte, concatenated: the hexadecimal form of every SysEx trace and log entry.
+QString sysex_hex(const unsigned char *data, int count);
+
+// Number of bytes from the start up to and including the first 0xF7, but at most count.
+int sysex_span(const unsigned char *data, int count);

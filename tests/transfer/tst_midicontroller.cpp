@@ -1,0 +1,429 @@
+#include "../common/tracecapture.h"
+#include "midicontroller.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray type1(MidiController &controller)
+{
+    return QByteArray(reinterpret_cast<const char *>(controller.getType1Sysex()), 348);
+}
+
+unsigned char valueOf(MidiController &controller, int index, ParameterId id)
+{
+    unsigned char value = 0xEE;
+    controller.getModels()->at(index)->getValue(id, &value);
+    return value;
+}
+
+// A patch message as the device sends it: the editor's defaults with the given kind byte.
+QByteArray deviceMessage(unsigned char kind = 0x63)
+{
+    MidiController source;
+    QByteArray message = type1(source);
+    message[6] = char(kind);
+    return message;
+}
+
+} // namespace
+
+class TestMidiController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    // Building the Type 1 message
+    void firstMessageCarriesDefaults();
+    void nameIsSentAsSevenBitAscii_data();
+    void nameIsSentAsSevenBitAscii();
+    void presetNumberStaysWithinRange();
+    void xyPadChannelGoesToBothAxes();
+    void buildingTwiceGivesSameBytes();
+
+    // Applying a received message
+    void kindByteDecidesWhetherApplied_data();
+    void kindByteDecidesWhetherApplied();
+    void receivedValuesAreClamped();
+    void presetNumberAbove19IsIgnored();
+    void nameIsDecodedAsLatin1();
+    void shortMessageChangesNothing_data();
+    void shortMessageChangesNothing();
+    void longerMessageIsReadFromItsFirst348Bytes();
+    void receivedByte55SetsNothing();
+    void builtMessageRoundTrips();
+
+    // Patch files
+    void saveThenLoadRestoresPatchButKeepsPresetNumber();
+    void loadRejectsWhatIsNotAPatch_data();
+    void loadRejectsWhatIsNotAPatch();
+    void loadUsesFirst348BytesOfLongerFile();
+    void saveFailsWithoutTouchingAnything();
+
+private:
+    QTemporaryDir workDir;
+    QString previousDir;
+};
+
+void TestMidiController::initTestCase()
+{
+    QVERIFY(workDir.isValid());
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(workDir.path())); // log.txt goes here
+}
+
+void TestMidiController::cleanupTestCase()
+{
+    QDir::setCurrent(previousDir);
+}
+
+void TestMidiController::firstMessageCarriesDefaults()
+{
+    QByteArray expected(348, '\0');
+    const QByteArray header = QByteArray::fromHex("f0000000007f6102510000");
+    expected.replace(0, header.size(), header);
+    expected.replace(11, 16, "tarvelvellichord");
+    // The Max bytes: sliders, crossfader, the X-Y pad's two axes, knobs.
+    for (int slider = 0; slider < 6; ++slider)
+        expected[27 + 4 * slider + 3] = 127;
+    expected[54] = 127;
+    expected[58] = 127;
+    expected[62] = 127;
+    for (int knob = 0; knob < 14; ++knob)
+        expected[291 + 4 * knob + 3] = 127;
+    expected[347] = char(0xF7);
+
+    MidiController controller;
+    QCOMPARE(type1(controller).toHex(' '), expected.toHex(' '));
+}
+
+void TestMidiController::nameIsSentAsSevenBitAscii_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("field");
+
+    QTest::newRow("short") << "abc" << QByteArray("abc").leftJustified(16, '\0');
+    QTest::newRow("empty") << "" << QByteArray(16, '\0');
+    QTest::newRow("exactly 16") << "0123456789abcdef" << QByteArray("0123456789abcdef");
+    QTest::newRow("longer than 16") << "0123456789abcdefXYZ" << QByteArray("0123456789abcdef");
+    QTest::newRow("Latin-1 letter")
+        << QStringLiteral("Caf\u00e9") << QByteArray("Caf?").leftJustified(16, '\0');
+    QTest::newRow("outside Latin-1")
+        << QStringLiteral("\u65e5\u672c") << QByteArray("??").leftJustified(16, '\0');
+    QTest::newRow("outside the BMP")
+        << QStringLiteral("a\U0001D11Eb") << QByteArray("a?b").leftJustified(16, '\0');
+    QTest::newRow("control characters")
+        << QStringLiteral("a\tb\x7f") << QByteArray("a?b?").leftJustified(16, '\0');
+    QTest::newRow("ends at NUL") << QString::fromLatin1("ab\0cd", 5)
+                                 << QByteArray("ab").leftJustified(16, '\0');
+}
+
+void TestMidiController::nameIsSentAsSevenBitAscii()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, field);
+
+    MidiController controller;
+    controller.setPresetName(name);
+    const QByteArray message = type1(controller);
+    QCOMPARE(message.mid(11, 16), field);
+    for (int i = 1; i < 347; ++i)
+        QVERIFY2(quint8(message[i]) < 0x80, qPrintable(QStringLiteral("byte %1").arg(i)));
+}
+
+void TestMidiController::presetNumberStaysWithinRange()
+{
+    MidiController controller;
+    controller.setPresetNo(7);
+    QCOMPARE(int(type1(controller)[9]), 7);
+    controller.setPresetNo(20);
+    controller.setPresetNo(-1);
+    QCOMPARE(int(type1(controller)[9]), 7);
+    controller.setPresetNo(19);
+    QCOMPARE(int(controller.getPresetNo()), 19);
+}
+
+void TestMidiController::xyPadChannelGoesToBothAxes()
+{
+    MidiController controller;
+    controller.getModels()->at(37)->updateParameter(Channel, 5);
+    const QByteArray message = type1(controller);
+    QCOMPARE(int(message[55]), 5);
+    QCOMPARE(int(message[59]), 5);
+}
+
+void TestMidiController::buildingTwiceGivesSameBytes()
+{
+    MidiController controller;
+    controller.setPresetName(QStringLiteral("abcdefghijklmnop"));
+    const QByteArray first = type1(controller);
+    controller.setPresetName(QStringLiteral("ab"));
+    type1(controller);
+    controller.setPresetName(QStringLiteral("abcdefghijklmnop"));
+    QCOMPARE(type1(controller), first);
+    QCOMPARE(type1(controller), first);
+}
+
+void TestMidiController::kindByteDecidesWhetherApplied_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("applied");
+    QTest::newRow("Type 2 (0x63)") << 0x63 << true;
+    QTest::newRow("Type 1 (0x61), a saved file") << 0x61 << true;
+    QTest::newRow("request (0x62)") << 0x62 << false;
+    QTest::newRow("zero") << 0x00 << false;
+}
+
+void TestMidiController::kindByteDecidesWhetherApplied()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, applied);
+
+    QByteArray message = deviceMessage(quint8(kind));
+    message.replace(11, 16, QByteArray("from the device").leftJustified(16, '\0'));
+    message[9] = 4;
+    message[68] = 2;  // pad 1 Colour
+    message[30] = 99; // S1 Max
+
+    MidiController controller;
+    QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    QCOMPARE(controller.parseType2Message(message), applied);
+
+    QCOMPARE(updated.count(), applied ? 1 : 0);
+    QCOMPARE(controller.getPresetName(),
+             applied ? QStringLiteral("from the device") : QStringLiteral("tarvelvellichord"));
+    QCOMPARE(int(controller.getPresetNo()), applied ? 4 : 0);
+    QCOMPARE(int(valueOf(controller, 39, Colour)), applied ? 2 : 0);
+    QCOMPARE(int(valueOf(controller, 0, Max)), applied ? 99 : 127);
+}
+
+void TestMidiController::receivedValuesAreClamped()
+{
+    QByteArray message = deviceMessage();
+    message[68] = 9;          // pad 1 Colour, range 0..2
+    message[65] = char(200);  // pad 1 Channel, range 0..16
+    message[63] = 3;          // pad 1 Type, range 0..1
+    message[28] = char(0x90); // S1 CC, range 0..127
+
+    MidiController controller;
+    QVERIFY(controller.parseType2Message(message));
+    QCOMPARE(int(valueOf(controller, 39, Colour)), 2);
+    QCOMPARE(int(valueOf(controller, 39, Channel)), 16);
+    QCOMPARE(int(valueOf(controller, 39, Type)), 1);
+    QCOMPARE(int(valueOf(controller, 0, CC)), 127);
+}
+
+void TestMidiController::presetNumberAbove19IsIgnored()
+{
+    MidiController controller;
+    controller.setPresetNo(6);
+    QByteArray message = deviceMessage();
+    message[9] = 25;
+    message.replace(11, 16, QByteArray("kept").leftJustified(16, '\0'));
+    message[29] = 12; // S1 Min
+
+    QVERIFY(controller.parseType2Message(message));
+    QCOMPARE(int(controller.getPresetNo()), 6);
+    QCOMPARE(controller.getPresetName(), QStringLiteral("kept"));
+    QCOMPARE(int(valueOf(controller, 0, Min)), 12);
+}
+
+void TestMidiController::nameIsDecodedAsLatin1()
+{
+    MidiController controller;
+    QByteArray message = deviceMessage();
+    message.replace(11, 16, QByteArray("Caf\xe9").leftJustified(16, '\0'));
+    QVERIFY(controller.parseType2Message(message));
+    QCOMPARE(controller.getPresetName(), QStringLiteral("Caf\u00e9"));
+
+    message.replace(11, 16, QByteArray("ABCDEFGHIJKLMNOP"));
+    QVERIFY(controller.parseType2Message(message));
+    QCOMPARE(controller.getPresetName(), QStringLiteral("ABCDEFGHIJKLMNOP"));
+}
+
+void TestMidiController::shortMessageChangesNothing_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("status message") << 3;
+    QTest::newRow("up to byte 6") << 7;
+    QTest::newRow("one byte short") << 347;
+}
+
+void TestMidiController::shortMessageChangesNothing()
+{
+    QFETCH(int, length);
+
+    QByteArray full = deviceMessage();
+    full.replace(11, 16, QByteArray("other").leftJustified(16, '\0'));
+    full[9] = 3;
+    full[30] = 1;
+    // A heap copy of exactly the short length: reading past it is caught by ASan.
+    const QByteArray message = full.left(length);
+
+    MidiController controller;
+    const QByteArray before = type1(controller);
+    QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    TraceCapture traces;
+
+    QVERIFY(!controller.parseType2Message(message));
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(type1(controller), before);
+    QVERIFY(traces.lines().first().contains(QStringLiteral("too short")));
+}
+
+void TestMidiController::longerMessageIsReadFromItsFirst348Bytes()
+{
+    QByteArray message = deviceMessage();
+    message[346] = 42; // P6 Max, the last parameter byte
+    message.append(QByteArray(100, char(0x7F)));
+
+    MidiController controller;
+    QVERIFY(controller.parseType2Message(message));
+    QCOMPARE(int(valueOf(controller, 29, Max)), 42);
+}
+
+void TestMidiController::receivedByte55SetsNothing()
+{
+    QByteArray message = deviceMessage();
+    message[55] = 9;
+    message[59] = 3;
+
+    MidiController controller;
+    QVERIFY(controller.parseType2Message(message));
+    QCOMPARE(int(valueOf(controller, 37, Channel)), 3);
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : controller.getModels()->at(i)->parameters())
+            QVERIFY(p.value() != 9 || p.address() != 55);
+    }
+    QCOMPARE(int(type1(controller)[55]), 3);
+}
+
+void TestMidiController::builtMessageRoundTrips()
+{
+    MidiController source;
+    source.setPresetName(QStringLiteral("Round Trip"));
+    source.setPresetNo(11);
+    ControlTable *models = source.getModels();
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : models->at(i)->parameters())
+            models->at(i)->updateParameter(p.id(), uint8_t(p.address() * 7 + i));
+    }
+    const QByteArray sent = type1(source);
+
+    MidiController target;
+    QVERIFY(target.parseType2Message(sent));
+    QCOMPARE(target.getPresetName(), QStringLiteral("Round Trip"));
+    QCOMPARE(type1(target), sent);
+}
+
+void TestMidiController::saveThenLoadRestoresPatchButKeepsPresetNumber()
+{
+    MidiController source;
+    source.setPresetName(QStringLiteral("Saved"));
+    source.setPresetNo(3);
+    source.getModels()->at(45)->updateParameter(NoteOrCC, 64);
+    source.getModels()->at(20)->updateParameter(Min, 33);
+    const QString path = workDir.filePath(QStringLiteral("patch.syx"));
+    QVERIFY(source.saveSysex(path));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), type1(source));
+
+    MidiController target;
+    target.setPresetNo(7);
+    QSignalSpy updated(&target, &MidiController::modelUpdated);
+    QVERIFY(target.loadSysex(path));
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(target.getPresetName(), QStringLiteral("Saved"));
+    QCOMPARE(int(target.getPresetNo()), 7);
+    QCOMPARE(int(valueOf(target, 45, NoteOrCC)), 64);
+    QCOMPARE(int(valueOf(target, 20, Min)), 33);
+    QCOMPARE(int(type1(target)[9]), 7);
+}
+
+void TestMidiController::loadRejectsWhatIsNotAPatch_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("trace");
+
+    const QByteArray patch = deviceMessage(0x61);
+    QByteArray noStart = patch;
+    noStart[0] = 0;
+    QByteArray noEnd = patch;
+    noEnd[347] = 0;
+    QByteArray request = patch;
+    request[6] = 0x62;
+
+    QTest::newRow("347 bytes") << patch.left(347) << "Only read 347 bytes";
+    QTest::newRow("empty file") << QByteArray() << "Only read 0 bytes";
+    QTest::newRow("348 zero bytes") << QByteArray(348, '\0') << "";
+    QTest::newRow("no F0") << noStart << "";
+    QTest::newRow("no F7 at 347") << noEnd << "";
+    QTest::newRow("wrong kind") << request << "";
+}
+
+void TestMidiController::loadRejectsWhatIsNotAPatch()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, trace);
+
+    const QString path = workDir.filePath(QStringLiteral("bad.syx"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+    file.close();
+
+    MidiController controller;
+    const QByteArray before = type1(controller);
+    QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    TraceCapture traces;
+    QVERIFY(!controller.loadSysex(path));
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(type1(controller), before);
+    if (!trace.isEmpty())
+        QVERIFY(traces.contains(trace));
+}
+
+void TestMidiController::loadUsesFirst348BytesOfLongerFile()
+{
+    QByteArray contents = deviceMessage(0x61);
+    contents[30] = 5;
+    contents.append(QByteArray(52, char(0xF0)));
+    const QString path = workDir.filePath(QStringLiteral("long.syx"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+    file.close();
+
+    MidiController controller;
+    QVERIFY(controller.loadSysex(path));
+    QCOMPARE(int(valueOf(controller, 0, Max)), 5);
+}
+
+void TestMidiController::saveFailsWithoutTouchingAnything()
+{
+    MidiController controller;
+    QVERIFY(!controller.saveSysex(QString()));
+    QVERIFY(!controller.saveSysex(workDir.filePath(QStringLiteral("missing/dir/patch.syx"))));
+    QVERIFY(!controller.loadSysex(QString()));
+    QVERIFY(!controller.loadSysex(workDir.filePath(QStringLiteral("does-not-exist.syx"))));
+
+    // An existing patch is replaced whole on success and left alone when the target is unusable.
+    const QString path = workDir.filePath(QStringLiteral("keep.syx"));
+    controller.setPresetName(QStringLiteral("first"));
+    QVERIFY(controller.saveSysex(path));
+    controller.setPresetName(QStringLiteral("second"));
+    QVERIFY(controller.saveSysex(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), type1(controller));
+    QVERIFY(!controller.saveSysex(workDir.path())); // a directory
+}
+
+QTEST_GUILESS_MAIN(TestMidiController)
+#include "tst_midicontroller.moc"
