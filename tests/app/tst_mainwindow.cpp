@@ -1,0 +1,365 @@
+#include "../common/tracecapture.h"
+#include "mainwindow.h"
+#include "midicontroller.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+// Answers the next modal file dialog: selects path and accepts, or cancels when path is empty.
+// beforeAccept runs after the choice is made, just before the dialog returns it.
+void answerFileDialog(const QString &path, std::function<void()> beforeAccept = {})
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, path, beforeAccept] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        // Typed into the name field as a user would; selectFile() waits for the file model.
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        if (beforeAccept)
+            beforeAccept();
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    timer->start(10);
+}
+
+// Types text as key presses carrying the characters; QTest's key clicks cover ASCII only.
+void typeText(QWidget *target, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+    }
+}
+
+QString statusText(const MainWindow &window)
+{
+    return window.findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage();
+}
+
+template<typename T>
+T *widget(const MainWindow &window, const char *name)
+{
+    T *w = window.findChild<T *>(QLatin1String(name));
+    if (!w)
+        qFatal("widget %s missing", name);
+    return w;
+}
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(contents) != contents.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    // The fixed form
+    void windowHasFixedSize();
+    void editorsStartInTheirInitialState();
+    void editorColumnIsSizedAndOrdered();
+
+    // Start-up and status texts
+    void startupEndsWithReady();
+    void withoutTransportSendsReportFailure();
+
+    // Preset name
+    void presetNameReachesControllerOnEveryKeystroke();
+    void presetNameAcceptsOnlyPrintableAsciiUpTo16();
+    void appliedPatchRefreshesNameField();
+
+    // Selection modes
+    void selectButtonsSwitchModes();
+
+    // Patch files through the dialogs
+    void loadCancelledChangesNothing();
+    void loadAppliesFileAndSaysSo();
+    void loadOfNonPatchSaysSo();
+    void saveWritesPatchSilently();
+    void saveFailureSaysSo();
+
+    void closingEndsEventLoopWithZero();
+
+private:
+    QTemporaryDir workDir;
+    QString previousDir;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QVERIFY(workDir.isValid());
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(workDir.path())); // log.txt goes here
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    QDir::setCurrent(previousDir);
+}
+
+void TestMainWindow::windowHasFixedSize()
+{
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.size(), QSize(911, 570));
+    QCOMPARE(window.minimumSize(), QSize(911, 570));
+    QCOMPARE(window.maximumSize(), QSize(911, 570));
+    window.resize(1200, 800);
+    QCOMPARE(window.size(), QSize(911, 570));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Tarvel Vellichord Editor"));
+}
+
+void TestMainWindow::editorsStartInTheirInitialState()
+{
+    MainWindow window;
+    for (const char *name :
+         {"spinMin", "spinMinX", "spinMinY", "spinMax", "spinMaxX", "spinMaxY"}) {
+        auto *box = widget<QSpinBox>(window, name);
+        QVERIFY2(!box->isEnabled(), name);
+        QCOMPARE(box->minimum(), 0);
+        QCOMPARE(box->maximum(), 127);
+        QCOMPARE(box->value(), QByteArray(name).startsWith("spinMax") ? 127 : 0);
+        QVERIFY2(!box->keyboardTracking(), name);
+    }
+
+    auto *name = widget<QLineEdit>(window, "lineEditPresetName");
+    QCOMPARE(name->maxLength(), 16);
+    QCOMPARE(name->placeholderText(), QStringLiteral("tarvelvellichord"));
+    QCOMPARE(name->text(), QStringLiteral("tarvelvellichord"));
+
+    auto *single = widget<QPushButton>(window, "pushButtonSelectSingle");
+    auto *multi = widget<QPushButton>(window, "pushButtonSelectMulti");
+    QVERIFY(single->isCheckable() && single->isChecked());
+    QVERIFY(multi->isCheckable() && !multi->isChecked());
+    QVERIFY(!window.isMultiSelect());
+    QCOMPARE(widget<QGraphicsView>(window, "graphicsView")->dragMode(), QGraphicsView::NoDrag);
+}
+
+void TestMainWindow::editorColumnIsSizedAndOrdered()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // (label, editor) rows, top to bottom.
+    const QList<QPair<const char *, const char *>> rows = {
+        {"labelType", "comboBoxType"},
+        {"labelNoteCC", "comboBoxNoteOrCC"},
+        {"labelMode", "comboBoxToggle"},
+        {"labelChannel", "comboBoxChannel"},
+        {"labelColour", "comboBoxColour"},
+        {"labelColour_2", "comboBoxColourF"},
+        {"labelAftertouch", "comboBoxAftertouch"},
+        {"labelCC", "comboBoxCC"},
+        {"labelCCX", "comboBoxCCX"},
+        {"labelCCY", "comboBoxCCY"},
+        {"labelMin", "spinMin"},
+        {"labelMinX", "spinMinX"},
+        {"labelMinY", "spinMinY"},
+        {"labelMax", "spinMax"},
+        {"labelMaxX", "spinMaxX"},
+        {"labelMaxY", "spinMaxY"},
+    };
+
+    auto *pane = widget<QWidget>(window, "widgetRightPane");
+    int previousTop = -1;
+    for (const auto &[labelName, editorName] : rows) {
+        auto *label = widget<QLabel>(window, labelName);
+        auto *editor = widget<QWidget>(window, editorName);
+        QCOMPARE(label->size(), QSize(55, 25));
+        QCOMPARE(editor->size(), QSize(165, 25));
+        QCOMPARE(editor->minimumSize(), editor->maximumSize());
+        // Label and editor share a row; rows run downwards in order.
+        QCOMPARE(label->parentWidget(), editor->parentWidget());
+        const int top = label->parentWidget()->mapTo(pane, QPoint(0, 0)).y();
+        QVERIFY2(top > previousTop, labelName);
+        previousTop = top;
+    }
+}
+
+void TestMainWindow::startupEndsWithReady()
+{
+    TraceCapture traces;
+    MainWindow window;
+    QCOMPARE(statusText(window), QStringLiteral("Ready"));
+    QVERIFY(traces.contains(QStringLiteral("Upload patch")));
+}
+
+void TestMainWindow::withoutTransportSendsReportFailure()
+{
+    MainWindow window;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+}
+
+void TestMainWindow::presetNameReachesControllerOnEveryKeystroke()
+{
+    MainWindow window;
+    auto *field = widget<QLineEdit>(window, "lineEditPresetName");
+    field->clear();
+    QCOMPARE(window.getMidiController()->getPresetName(), QString());
+    QTest::keyClicks(field, QStringLiteral("Ab"));
+    QCOMPARE(window.getMidiController()->getPresetName(), QStringLiteral("Ab"));
+    QTest::keyClick(field, 'c');
+    QCOMPARE(window.getMidiController()->getPresetName(), QStringLiteral("Abc"));
+}
+
+void TestMainWindow::presetNameAcceptsOnlyPrintableAsciiUpTo16()
+{
+    MainWindow window;
+    auto *field = widget<QLineEdit>(window, "lineEditPresetName");
+    field->clear();
+    typeText(field, QStringLiteral("Caf\u00e9 \u65e5~\t"));
+    QCOMPARE(field->text(), QStringLiteral("Caf ~"));
+    typeText(field, QStringLiteral("0123456789abcdefgh"));
+    QCOMPARE(field->text(), QStringLiteral("Caf ~0123456789a"));
+    QCOMPARE(window.getMidiController()->getPresetName(), field->text());
+}
+
+void TestMainWindow::appliedPatchRefreshesNameField()
+{
+    MainWindow window;
+    MidiController *controller = window.getMidiController();
+    QByteArray message(reinterpret_cast<const char *>(controller->getType1Sysex()), 348);
+    message[6] = 0x63;
+    message.replace(11, 16, QByteArray("Stage Set").leftJustified(16, '\0'));
+
+    TraceCapture traces;
+    QVERIFY(controller->parseType2Message(message));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(), QStringLiteral("Stage Set"));
+    QVERIFY(traces.contains(QStringLiteral("RefreshView")));
+}
+
+void TestMainWindow::selectButtonsSwitchModes()
+{
+    MainWindow window;
+    auto *single = widget<QPushButton>(window, "pushButtonSelectSingle");
+    auto *multi = widget<QPushButton>(window, "pushButtonSelectMulti");
+    auto *view = widget<QGraphicsView>(window, "graphicsView");
+
+    // Clicking the mode already in force keeps its button checked.
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(multi, Qt::LeftButton);
+        QVERIFY(window.isMultiSelect());
+        QCOMPARE(view->dragMode(), QGraphicsView::RubberBandDrag);
+        QVERIFY(multi->isChecked());
+        QVERIFY(!single->isChecked());
+    }
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(single, Qt::LeftButton);
+        QVERIFY(!window.isMultiSelect());
+        QCOMPARE(view->dragMode(), QGraphicsView::NoDrag);
+        QVERIFY(single->isChecked());
+        QVERIFY(!multi->isChecked());
+    }
+}
+
+void TestMainWindow::loadCancelledChangesNothing()
+{
+    MainWindow window;
+    window.showStatusMessage(QStringLiteral("before"));
+    const QByteArray before(
+        reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()), 348);
+
+    answerFileDialog(QString());
+    QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("before"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                        348),
+             before);
+}
+
+void TestMainWindow::loadAppliesFileAndSaysSo()
+{
+    MidiController source;
+    source.setPresetName(QStringLiteral("From File"));
+    source.getModels()->at(50)->updateParameter(Colour, 1);
+    const QString path = workDir.filePath(QStringLiteral("load.syx"));
+    QVERIFY(source.saveSysex(path));
+
+    MainWindow window;
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(), QStringLiteral("From File"));
+    unsigned char colour = 0;
+    QVERIFY(window.getMidiController()->getModels()->at(50)->getValue(Colour, &colour));
+    QCOMPARE(int(colour), 1);
+}
+
+void TestMainWindow::loadOfNonPatchSaysSo()
+{
+    const QString path = workDir.filePath(QStringLiteral("zeros.syx"));
+    writeFile(path, QByteArray(348, '\0'));
+
+    MainWindow window;
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Could not load settings file: ") + path);
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("tarvelvellichord"));
+}
+
+void TestMainWindow::saveWritesPatchSilently()
+{
+    MainWindow window;
+    window.showStatusMessage(QStringLiteral("before"));
+    const QString path = workDir.filePath(QStringLiteral("saved.syx"));
+
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("before"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(),
+             QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                        348));
+}
+
+void TestMainWindow::saveFailureSaysSo()
+{
+    MainWindow window;
+    // Save into a folder that vanishes while the dialog is open.
+    const QString folder = workDir.filePath(QStringLiteral("vanishing"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + QStringLiteral("/patch.syx");
+    answerFileDialog(path, [folder] { QDir(folder).removeRecursively(); });
+
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Could not save settings file: ") + path);
+}
+
+void TestMainWindow::closingEndsEventLoopWithZero()
+{
+    MainWindow window;
+    QObject::connect(qApp, &QApplication::lastWindowClosed, qApp, &QApplication::quit);
+    window.show();
+    TraceCapture traces;
+    QTimer::singleShot(0, &window, &QWidget::close);
+    QCOMPARE(qApp->exec(), 0);
+    QVERIFY(!window.isVisible());
+    QVERIFY(traces.contains(QStringLiteral("Closing Main window")));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
