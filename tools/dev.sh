@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds the editor on Debian 12 and starts it or runs the tests, installing whatever Debian
+# packages are missing first.
+#
+#   tools/dev.sh run [editor args...]   build, then start BUILD_DIR/vellichord-editor
+#   tools/dev.sh test [ctest args...]   build, then run every test with ctest
+#
+# Environment: BUILD_DIR (default "build", relative paths are taken from the repository root),
+# CMAKE_ARGS (extra arguments for the CMake configure step, split on spaces).
+#
+# .ci/run sources this file for install_packages and the package lists.
+set -euo pipefail
+
+# Debian packages. Add new needs here: BASE_PACKAGES for everything, the others for one
+# subcommand only.
+BASE_PACKAGES=(cmake g++ make qtbase5-dev qtbase5-dev-tools)
+RUN_PACKAGES=()
+TEST_PACKAGES=()
+
+REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+apt_updated=false
+
+# Installs those of the given packages that are not installed yet, as root or through sudo.
+install_packages()
+{
+    local pkg status missing=()
+    for pkg in "$@"; do
+        status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+        if [[ $status != "install ok installed" ]]; then
+            missing+=("$pkg")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+
+    local as_root=()
+    if ((EUID != 0)); then
+        if ! command -v sudo >/dev/null; then
+            echo "dev.sh: need root or sudo to install: ${missing[*]}" >&2
+            return 1
+        fi
+        as_root=(sudo)
+    fi
+    echo "dev.sh: installing ${missing[*]}"
+    if [[ $apt_updated == false ]]; then
+        "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+        apt_updated=true
+    fi
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build_dir()
+{
+    local dir=${BUILD_DIR:-build}
+    if [[ $dir != /* ]]; then
+        dir=$REPO_ROOT/$dir
+    fi
+    echo "$dir"
+}
+
+# Configures and builds dir; further arguments go to the build step (e.g. --target).
+configure_and_build()
+{
+    local dir=$1
+    shift
+    local extra=()
+    read -r -a extra <<<"${CMAKE_ARGS:-}"
+    # Debug by default so that Q_ASSERT stays on; CMAKE_ARGS may override it.
+    cmake -S "$REPO_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Debug "${extra[@]}"
+    cmake --build "$dir" -j "$(nproc)" "$@"
+}
+
+usage()
+{
+    sed -n '2,10s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+    exit 2
+}
+
+main()
+{
+    local command=${1:-}
+    if (($# > 0)); then
+        shift
+    fi
+    local dir
+    dir=$(build_dir)
+
+    case $command in
+    run)
+        install_packages "${BASE_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
+        configure_and_build "$dir" --target vellichord-editor
+        exec "$dir/vellichord-editor" "$@"
+        ;;
+    test)
+        install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+        configure_and_build "$dir"
+        # A build that registers no test is a broken build, not a pass.
+        ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$(nproc)" "$@"
+        ;;
+    *)
+        usage
+        ;;
+    esac
+}
+
+if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
+    main "$@"
+fi
