@@ -1,3 +1,4 @@
+#include "../common/files.h"
 #include "diagnosticlog.h"
 
 #include <QtTest>
@@ -19,7 +20,6 @@ private slots:
     void unwritableLogIsSilent();
 
 private:
-    static QByteArray logContents();
     static int pieces(const QByteArray &entry);
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -40,14 +40,6 @@ void TestDiagnosticLog::cleanup()
     dir.reset();
 }
 
-QByteArray TestDiagnosticLog::logContents()
-{
-    QFile file(QStringLiteral("log.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 // Number of " xx " pieces in the message part of one entry.
 int TestDiagnosticLog::pieces(const QByteArray &entry)
 {
@@ -63,22 +55,18 @@ void TestDiagnosticLog::entryHasExactFormat()
         QStringLiteral("src/transfer/midicontroller.cpp"), QStringLiteral("68"),
         QStringLiteral("MidiController::parseType2Message"), QStringLiteral("hello"));
 
-    QCOMPARE(logContents(),
+    QCOMPARE(readFile(QStringLiteral("log.txt")),
              QByteArray("In: src/transfer/midicontroller.cpp on line: 68, "
                         "MidiController::parseType2Message : hello\n\r\n"));
 }
 
 void TestDiagnosticLog::entriesAccumulate()
 {
-    {
-        QFile earlier(QStringLiteral("log.txt"));
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write("from an earlier run\n");
-    }
+    QVERIFY(writeFile(QStringLiteral("log.txt"), "from an earlier run\n"));
     DiagnosticLog::instance().log("f", "1", "g", "one");
     DiagnosticLog::instance().log("f", "2", "g", "two");
 
-    QCOMPARE(logContents(),
+    QCOMPARE(readFile(QStringLiteral("log.txt")),
              QByteArray("from an earlier run\n"
                         "In: f on line: 1, g : one\n\r\n"
                         "In: f on line: 2, g : two\n\r\n"));
@@ -106,7 +94,7 @@ void TestDiagnosticLog::sysexIsLoggedUpToFirstF7()
     std::vector<unsigned char> bytes(message.begin(), message.end());
     DiagnosticLog::instance().logSysex("f", "1", "g", bytes.data(), int(bytes.size()));
 
-    const QByteArray entry = logContents();
+    const QByteArray entry = readFile(QStringLiteral("log.txt"));
     QCOMPARE(pieces(entry), expectedPieces);
     if (QTest::currentDataTag() == QByteArray("patch request"))
         QCOMPARE(entry,
@@ -124,7 +112,7 @@ void TestDiagnosticLog::unwritableLogIsSilent()
     // The file is opened anew for each entry, so logging resumes once it can be written.
     QVERIFY(QDir().rmdir(QStringLiteral("log.txt")));
     DiagnosticLog::instance().log("f", "2", "g", "kept");
-    QCOMPARE(logContents(), QByteArray("In: f on line: 2, g : kept\n\r\n"));
+    QCOMPARE(readFile(QStringLiteral("log.txt")), QByteArray("In: f on line: 2, g : kept\n\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestDiagnosticLog)

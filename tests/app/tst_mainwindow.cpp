@@ -1,3 +1,4 @@
+#include "../common/files.h"
 #include "../common/tracecapture.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
@@ -52,14 +53,6 @@ T *widget(const MainWindow &window, const char *name)
     if (!w)
         qFatal("widget %s missing", name);
     return w;
-}
-
-void writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(contents) != contents.size())
-        qFatal("cannot write %s", qPrintable(path));
 }
 
 } // namespace
@@ -310,7 +303,7 @@ void TestMainWindow::loadAppliesFileAndSaysSo()
 void TestMainWindow::loadOfNonPatchSaysSo()
 {
     const QString path = workDir.filePath(QStringLiteral("zeros.syx"));
-    writeFile(path, QByteArray(348, '\0'));
+    QVERIFY(writeFile(path, QByteArray(348, '\0')));
 
     MainWindow window;
     answerFileDialog(path);
@@ -329,9 +322,7 @@ void TestMainWindow::saveWritesPatchSilently()
     answerFileDialog(path);
     QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("before"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(),
+    QCOMPARE(readFile(path),
              QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
                         348));
 }

@@ -1,3 +1,4 @@
+#include "../common/files.h"
 #include "../common/tracecapture.h"
 #include "midicontroller.h"
 
@@ -330,9 +331,7 @@ void TestMidiController::saveThenLoadRestoresPatchButKeepsPresetNumber()
     const QString path = workDir.filePath(QStringLiteral("patch.syx"));
     QVERIFY(source.saveSysex(path));
 
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), type1(source));
+    QCOMPARE(readFile(path), type1(source));
 
     MidiController target;
     target.setPresetNo(7);
@@ -373,10 +372,7 @@ void TestMidiController::loadRejectsWhatIsNotAPatch()
     QFETCH(QString, trace);
 
     const QString path = workDir.filePath(QStringLiteral("bad.syx"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-    file.close();
+    QVERIFY(writeFile(path, contents));
 
     MidiController controller;
     const QByteArray before = type1(controller);
@@ -395,10 +391,7 @@ void TestMidiController::loadUsesFirst348BytesOfLongerFile()
     contents[30] = 5;
     contents.append(QByteArray(52, char(0xF0)));
     const QString path = workDir.filePath(QStringLiteral("long.syx"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-    file.close();
+    QVERIFY(writeFile(path, contents));
 
     MidiController controller;
     QVERIFY(controller.loadSysex(path));
@@ -419,9 +412,7 @@ void TestMidiController::saveFailsWithoutTouchingAnything()
     QVERIFY(controller.saveSysex(path));
     controller.setPresetName(QStringLiteral("second"));
     QVERIFY(controller.saveSysex(path));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), type1(controller));
+    QCOMPARE(readFile(path), type1(controller));
     QVERIFY(!controller.saveSysex(workDir.path())); // a directory
 }
 
