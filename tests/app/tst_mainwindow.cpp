@@ -118,6 +118,16 @@ void TestMainWindow::windowHasFixedSize()
     window.resize(1200, 800);
     QCOMPARE(window.size(), QSize(911, 570));
     QCOMPARE(window.windowTitle(), QStringLiteral("Tarvel Vellichord Editor"));
+
+    QStringList captions;
+    for (const QPushButton *button : window.findChildren<QPushButton *>()) {
+        QVERIFY(button->isVisible() && button->isEnabled());
+        captions << button->text();
+    }
+    captions.sort();
+    QCOMPARE(captions,
+             QStringList({"Download", "Load Settings", "Save Settings", "Select Multi",
+                          "Select Single", "Update", "Upload"}));
 }
 
 void TestMainWindow::editorsStartInTheirInitialState()
