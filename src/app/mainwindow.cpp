@@ -15,7 +15,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
 
     midiController = new MidiController;
-    multiSelect = false;
 
     // The name travels as SysEx data bytes, so only printable ASCII can be typed.
     ui->lineEditPresetName->setValidator(new QRegularExpressionValidator(
@@ -41,7 +40,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     qDebug() << "Upload patch";
     uploadPatch();
-    showStatusMessage(QStringLiteral("Ready"));
+    showStatusMessage(tr("Ready"));
 }
 
 MainWindow::~MainWindow()

@@ -1,5 +1,7 @@
 #include "sysextext.h"
 
+#include <algorithm>
+
 QString sysex_hex(const unsigned char *data, int count)
 {
     QString text;
@@ -15,5 +17,5 @@ int sysex_span(const unsigned char *data, int count)
         if (data[i] == 0xF7)
             return i + 1;
     }
-    return count > 0 ? count : 0;
+    return std::max(count, 0);
 }
