@@ -93,8 +93,10 @@ bool MidiController::parseType2Message(const QByteArray &message)
         qDebug() << "parseType2Message: message of" << message.size() << "bytes is too short";
         return false;
     }
-    if (!isPatchKind(msg[PatchLayout::kindOffset]))
+    if (!isPatchKind(msg[PatchLayout::kindOffset])) {
+        qDebug() << "parseType2Message: not a patch, kind byte" << msg[PatchLayout::kindOffset];
         return false;
+    }
 
     // Byte for byte as Latin-1, so that a saved name loads back exactly as it was.
     const char *nameBytes = message.constData() + PatchLayout::nameOffset;

@@ -191,7 +191,11 @@ void TestMidiController::kindByteDecidesWhetherApplied()
 
     MidiController controller;
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    TraceCapture traces;
     QCOMPARE(controller.parseType2Message(message), applied);
+    QCOMPARE(traces.lines().contains(
+                 QStringLiteral("parseType2Message: not a patch, kind byte %1").arg(kind)),
+             !applied);
 
     QCOMPARE(updated.count(), applied ? 1 : 0);
     QCOMPARE(controller.getPresetName(),
