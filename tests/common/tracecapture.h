@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QMessageLogContext>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QStringList>
 #include <QtGlobal>
 
+#include <atomic>
+
 // Collects the trace lines written while it is alive, so tests can check what was (and was not)
-// traced. Not thread-safe: for traces written on the test's own thread.
+// traced, also by other threads (the MIDI input threads). Create it on the test's thread.
 class TraceCapture
 {
 public:
@@ -22,19 +26,31 @@ public:
     TraceCapture(const TraceCapture &) = delete;
     TraceCapture &operator=(const TraceCapture &) = delete;
 
-    const QStringList &lines() const { return captured; }
-    bool contains(const QString &text) const { return captured.contains(text); }
-    int count(const QString &text) const { return captured.count(text); }
-    void clear() { captured.clear(); }
+    QStringList lines() const
+    {
+        QMutexLocker lock(&mutex);
+        return captured;
+    }
+    bool contains(const QString &text) const { return lines().contains(text); }
+    int count(const QString &text) const { return lines().count(text); }
+    void clear()
+    {
+        QMutexLocker lock(&mutex);
+        captured.clear();
+    }
 
 private:
     static void handler(QtMsgType, const QMessageLogContext &, const QString &message)
     {
-        if (current)
-            current->captured << message;
+        // Threads that trace must have stopped before the capture is destroyed.
+        if (TraceCapture *capture = current.load()) {
+            QMutexLocker lock(&capture->mutex);
+            capture->captured << message;
+        }
     }
 
-    inline static TraceCapture *current = nullptr;
+    inline static std::atomic<TraceCapture *> current{nullptr};
     QtMessageHandler previous = nullptr;
+    mutable QMutex mutex;
     QStringList captured;
 };

@@ -1,0 +1,30 @@
+#pragma once
+
+// The MIDI port as the rest of the program sees it: one input and one output port that carry
+// the same name. Only SysEx traffic is carried. A backend queues received SysEx bytes in
+// arrival order; the input monitor drains them with read() and reassembles the messages.
+class IMidi
+{
+public:
+    // Deleting a backend through this interface must reach the backend's destructor.
+    virtual ~IMidi() = default;
+
+    // Opens the input and the output port whose name equals portName exactly. True only when
+    // both are open; otherwise nothing stays open.
+    virtual bool connect(const char *portName) = 0;
+
+    // Closes whatever is open; harmless when nothing is. Bytes already queued stay queued.
+    virtual void disconnect() = 0;
+
+    // Moves up to capacity queued bytes, oldest first, into buffer. Returns their number, 0
+    // when nothing is queued or capacity is 0, or a negative value on an error.
+    virtual int read(unsigned char *buffer, unsigned int capacity) = 0;
+
+    // True while received bytes wait to be read. Cheap and lock-free.
+    virtual bool dataAvailable() = 0;
+
+    // Sends one complete SysEx message (F0 ... F7; the framing is neither added nor checked).
+    // Returns 0 once the bytes are sent and the caller's buffer is free again, otherwise a
+    // non-zero error code and nothing is sent.
+    virtual int sendSysex(unsigned char *message, unsigned int count) = 0;
+};

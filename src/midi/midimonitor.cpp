@@ -1,0 +1,111 @@
+#include "midimonitor.h"
+
+#include "imidi.h"
+#include "mididatawait.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+namespace {
+
+constexpr unsigned char sysexStart = 0xF0;
+constexpr unsigned char sysexEnd = 0xF7;
+
+// How long one idle pass waits for input on a port that wakes the monitor when input arrives.
+// It bounds how late stop() takes effect, not how late a message is handed over.
+constexpr unsigned long idleWaitMs = 20;
+// How long one idle pass sleeps on a port that cannot wake it: a message is handed over within
+// about a millisecond.
+constexpr unsigned long idleSleepMs = 1;
+
+} // namespace
+
+MidiMonitor::MidiMonitor(QObject *owner, IMidi *midi)
+    : QThread(nullptr)
+    , m_midi(midi)
+    , m_dataWait(dynamic_cast<MidiDataWait *>(midi))
+    , m_owner(owner)
+{
+}
+
+MidiMonitor::~MidiMonitor()
+{
+    qDebug() << "~MidiMonitor()";
+    // Destroying a QThread whose thread still runs aborts the program.
+    stop();
+    wait();
+}
+
+void MidiMonitor::run()
+{
+    if (!m_owner || !m_midi)
+        return;
+
+    unsigned char block[1024];
+    while (m_running.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!m_midi->dataAvailable()) {
+            if (m_dataWait)
+                m_dataWait->waitForData(idleWaitMs);
+            else
+                QThread::msleep(idleSleepMs);
+            continue;
+        }
+        const int count = m_midi->read(block, sizeof block);
+        if (count < 0) {
+            qDebug() << "Buffer overflow";
+            continue;
+        }
+        for (int i = 0; i < count; ++i)
+            readSysex(block[i]);
+    }
+    qDebug() << "processMidi Finished";
+}
+
+void MidiMonitor::readSysex(unsigned char byte)
+{
+    if (byte == sysexStart)
+        m_inMessage = true;
+
+    if (m_fill >= maxMessageLength) {
+        m_inMessage = false;
+        qDebug() << "Sysex buffer overflow, sysex terminator not found after 1024 bytes.";
+        m_fill = 0;
+        return;
+    }
+
+    // Bytes outside a message, a stray F7 among them, are not stored and end nothing.
+    if (!m_inMessage)
+        return;
+
+    m_buffer[m_fill++] = byte;
+    if (byte != sysexEnd)
+        return;
+
+    const unsigned int length = m_fill;
+    m_inMessage = false;
+    m_fill = 0;
+    if (length == 3) {
+        m_status.store(m_buffer[1]);
+        qDebug() << "Received Status" << int(m_buffer[1]);
+        return;
+    }
+    // A copy per message: the buffer is reused for the next message while the receiver, on
+    // another thread, may still be reading this one.
+    emit receivedSysex(QByteArray(reinterpret_cast<const char *>(m_buffer), int(length)));
+}
+
+void MidiMonitor::stop()
+{
+    m_running.store(false);
+}
+
+int MidiMonitor::status() const
+{
+    return m_status.load();
+}
+
+void MidiMonitor::clearStatus()
+{
+    m_status.store(0);
+}

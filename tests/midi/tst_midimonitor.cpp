@@ -1,0 +1,370 @@
+#include "../common/pipemidi.h"
+#include "../common/tracecapture.h"
+#include "midimonitor.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString overflowTrace = QStringLiteral(
+    "Sysex buffer overflow, sysex terminator not found after 1024 bytes.");
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int value : values)
+        result.append(char(value));
+    return result;
+}
+
+// F0, length - 2 data bytes counting up from first, F7.
+QByteArray message(int length, int first = 1)
+{
+    QByteArray result(1, char(0xF0));
+    for (int i = 0; i < length - 2; ++i)
+        result.append(char((first + i) % 0x80));
+    result.append(char(0xF7));
+    return result;
+}
+
+void feed(MidiMonitor &monitor, const QByteArray &input)
+{
+    for (char byte : input)
+        monitor.readSysex((unsigned char)byte);
+}
+
+void append(PipeMidi &midi, const QByteArray &input)
+{
+    midi.pipe().append(reinterpret_cast<const unsigned char *>(input.constData()),
+                       unsigned(input.size()));
+}
+
+// Lives on the test's thread, so messages from the monitor thread arrive as queued calls, as
+// they reach the patch controller.
+class Receiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QByteArray> messages;
+
+public slots:
+    void receive(QByteArray message) { messages << message; }
+};
+
+void portKinds()
+{
+    QTest::addColumn<bool>("wakes");
+    QTest::newRow("port that wakes the monitor") << true;
+    QTest::newRow("port the monitor polls") << false;
+}
+
+std::unique_ptr<PipeMidi> makePort(bool wakes)
+{
+    if (wakes)
+        return std::make_unique<WakingPipeMidi>();
+    return std::make_unique<PipeMidi>();
+}
+
+} // namespace
+
+class TestMidiMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The assembler, fed directly
+    void assemblesMessages_data();
+    void assemblesMessages();
+    void statusMessagesAreKeptNotAnnounced();
+    void overlongMessageIsDroppedOnce();
+    void messageOfMaximumLengthIsAnnounced();
+
+    // The thread
+    void messagesArriveOnReceiverThread_data() { portKinds(); }
+    void messagesArriveOnReceiverThread();
+    void announcedMessagesStayIntactWhileReceiverIsBusy_data() { portKinds(); }
+    void announcedMessagesStayIntactWhileReceiverIsBusy();
+    void queueLargerThanOneReadIsDelivered_data() { portKinds(); }
+    void queueLargerThanOneReadIsDelivered();
+    void statusIsVisibleToOtherThreads_data() { portKinds(); }
+    void statusIsVisibleToOtherThreads();
+    void stopEndsThreadOnce_data() { portKinds(); }
+    void stopEndsThreadOnce();
+    void withoutOwnerRunDoesNothing();
+    void deletingRunningMonitorStopsItFirst();
+};
+
+void TestMidiMonitor::assemblesMessages_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QList<QByteArray>>("announced");
+
+    const QByteArray fourBytes = bytes({0xF0, 0x01, 0x02, 0xF7});
+    QTest::newRow("four-byte message") << fourBytes << QList<QByteArray>{fourBytes};
+    QTest::newRow("bytes before F0 ignored")
+        << bytes({0x01, 0x02}) + fourBytes << QList<QByteArray>{fourBytes};
+    QTest::newRow("two messages in one read")
+        << fourBytes + message(10) << QList<QByteArray>{fourBytes, message(10)};
+    QTest::newRow("bytes between messages ignored")
+        << fourBytes + bytes({0x90, 0x40}) + message(6) << QList<QByteArray>{fourBytes, message(6)};
+    QTest::newRow("F0 inside a message is kept")
+        << bytes({0xF0, 0x01, 0xF0, 0x02, 0xF7})
+        << QList<QByteArray>{bytes({0xF0, 0x01, 0xF0, 0x02, 0xF7})};
+    QTest::newRow("stray F7 first") << bytes({0xF7}) + fourBytes << QList<QByteArray>{fourBytes};
+    QTest::newRow("stray F7 after a message does not repeat it")
+        << fourBytes + bytes({0xF7, 0x05, 0xF7}) << QList<QByteArray>{fourBytes};
+    QTest::newRow("unfinished message waits") << bytes({0xF0, 0x01, 0x02}) << QList<QByteArray>{};
+    QTest::newRow("empty message F0 F7")
+        << bytes({0xF0, 0xF7}) << QList<QByteArray>{bytes({0xF0, 0xF7})};
+}
+
+void TestMidiMonitor::assemblesMessages()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QList<QByteArray>, announced);
+
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    QSignalSpy spy(&monitor, &MidiMonitor::receivedSysex);
+    feed(monitor, input);
+
+    QList<QByteArray> got;
+    for (const QList<QVariant> &arguments : spy)
+        got << arguments.at(0).toByteArray();
+    QCOMPARE(got, announced);
+    QCOMPARE(monitor.status(), 0);
+}
+
+void TestMidiMonitor::statusMessagesAreKeptNotAnnounced()
+{
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    QSignalSpy spy(&monitor, &MidiMonitor::receivedSysex);
+    TraceCapture traces;
+
+    feed(monitor, bytes({0xF0, 0x3D, 0xF7}));
+    QCOMPARE(monitor.status(), 0x3D);
+    QVERIFY(traces.contains("Received Status 61"));
+    QCOMPARE(monitor.status(), 0x3D); // reading does not clear it
+    monitor.clearStatus();
+    QCOMPARE(monitor.status(), 0);
+
+    // A zero status is traced but leaves nothing pending.
+    feed(monitor, bytes({0xF0, 0x00, 0xF7}));
+    QVERIFY(traces.contains("Received Status 0"));
+    QCOMPARE(monitor.status(), 0);
+
+    // A later status replaces an earlier one; a longer message leaves it alone.
+    feed(monitor, bytes({0xF0, 0x20, 0xF7, 0xF0, 0x1A, 0xF7}));
+    QCOMPARE(monitor.status(), 0x1A);
+    feed(monitor, bytes({0xF0, 0x01, 0x02, 0xF7}));
+    QCOMPARE(monitor.status(), 0x1A);
+
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toByteArray(), bytes({0xF0, 0x01, 0x02, 0xF7}));
+}
+
+void TestMidiMonitor::overlongMessageIsDroppedOnce()
+{
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    QSignalSpy spy(&monitor, &MidiMonitor::receivedSysex);
+    TraceCapture traces;
+
+    // 1022 data bytes: the F7 would be the 1024th byte.
+    feed(monitor, message(1024));
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(traces.count(overflowTrace), 1);
+
+    // What follows the dropped message is ignored until the next F0, which works normally.
+    feed(monitor, bytes({0x01, 0xF7, 0x02}) + bytes({0xF0, 0x3D, 0xF7}) + message(5));
+    QCOMPARE(traces.count(overflowTrace), 1);
+    QCOMPARE(monitor.status(), 0x3D);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toByteArray(), message(5));
+
+    // A far longer message is still reported once.
+    traces.clear();
+    QByteArray endless(1, char(0xF0));
+    endless.append(QByteArray(5000, char(0x11)));
+    feed(monitor, endless + bytes({0xF7}));
+    QCOMPARE(traces.count(overflowTrace), 1);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestMidiMonitor::messageOfMaximumLengthIsAnnounced()
+{
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    QSignalSpy spy(&monitor, &MidiMonitor::receivedSysex);
+    TraceCapture traces;
+
+    feed(monitor, message(1023) + message(1023, 7));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(0).at(0).toByteArray(), message(1023));
+    QCOMPARE(spy.at(1).at(0).toByteArray(), message(1023, 7));
+    QCOMPARE(traces.count(overflowTrace), 0);
+}
+
+void TestMidiMonitor::messagesArriveOnReceiverThread()
+{
+    QFETCH(bool, wakes);
+    std::unique_ptr<PipeMidi> port = makePort(wakes);
+    PipeMidi &midi = *port;
+    Receiver receiver;
+    MidiMonitor monitor(this, &midi);
+    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    monitor.start();
+
+    // A message split over two blocks with a pause between them, as a slow port delivers it.
+    const QByteArray patch = message(348);
+    append(midi, patch.left(200));
+    QTest::qWait(20);
+    QVERIFY(receiver.messages.isEmpty());
+    append(midi, patch.mid(200));
+    QTRY_COMPARE(receiver.messages.size(), 1);
+    QCOMPARE(receiver.messages.first(), patch);
+
+    monitor.stop();
+    QVERIFY(monitor.wait(5000));
+}
+
+void TestMidiMonitor::announcedMessagesStayIntactWhileReceiverIsBusy()
+{
+    // Many messages are assembled before the receiving thread gets round to any of them: each
+    // must still arrive with its own bytes.
+    QFETCH(bool, wakes);
+    std::unique_ptr<PipeMidi> port = makePort(wakes);
+    PipeMidi &midi = *port;
+    Receiver receiver;
+    MidiMonitor monitor(this, &midi);
+    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    QList<QByteArray> sent;
+    for (int i = 0; i < 50; ++i) {
+        sent << message(20 + i, i);
+        append(midi, sent.last());
+    }
+    monitor.start();
+    // Without processing events here, every delivery stays queued until the monitor is done.
+    QElapsedTimer timer;
+    timer.start();
+    while (midi.dataAvailable() && timer.elapsed() < 5000)
+        QThread::msleep(5);
+    QThread::msleep(50);
+    QVERIFY(receiver.messages.isEmpty());
+
+    QTRY_COMPARE(receiver.messages.size(), sent.size());
+    QCOMPARE(receiver.messages, sent);
+    monitor.stop();
+    QVERIFY(monitor.wait(5000));
+}
+
+void TestMidiMonitor::queueLargerThanOneReadIsDelivered()
+{
+    // More than the monitor reads at once, in a single block: it comes out in pieces and
+    // nothing is stuck or dropped.
+    QFETCH(bool, wakes);
+    std::unique_ptr<PipeMidi> port = makePort(wakes);
+    PipeMidi &midi = *port;
+    Receiver receiver;
+    TraceCapture traces;
+    MidiMonitor monitor(this, &midi);
+    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    QByteArray input;
+    QList<QByteArray> sent;
+    for (int i = 0; i < 10; ++i) {
+        sent << message(348, i);
+        input += sent.last();
+    }
+    append(midi, input);
+    monitor.start();
+
+    QTRY_COMPARE(receiver.messages.size(), sent.size());
+    QCOMPARE(receiver.messages, sent);
+    QVERIFY(!midi.dataAvailable());
+    monitor.stop();
+    QVERIFY(monitor.wait(5000));
+    QCOMPARE(traces.count("Buffer overflow"), 0);
+}
+
+void TestMidiMonitor::statusIsVisibleToOtherThreads()
+{
+    // The updater polls the status on the GUI thread while the monitor thread sets it.
+    QFETCH(bool, wakes);
+    std::unique_ptr<PipeMidi> port = makePort(wakes);
+    PipeMidi &midi = *port;
+    MidiMonitor monitor(this, &midi);
+    monitor.start();
+    append(midi, bytes({0xF0, 0x77, 0xF7}));
+    QTRY_COMPARE(monitor.status(), 0x77);
+    monitor.clearStatus();
+    append(midi, bytes({0xF0, 0x1A}));
+    append(midi, bytes({0xF7}));
+    QTRY_COMPARE(monitor.status(), 0x1A);
+    monitor.stop();
+    QVERIFY(monitor.wait(5000));
+}
+
+void TestMidiMonitor::stopEndsThreadOnce()
+{
+    QFETCH(bool, wakes);
+    std::unique_ptr<PipeMidi> port = makePort(wakes);
+    PipeMidi &midi = *port;
+    TraceCapture traces;
+    MidiMonitor monitor(this, &midi);
+    QSignalSpy finished(&monitor, &QThread::finished);
+    monitor.start();
+    QTRY_VERIFY(monitor.isRunning());
+    QTest::qWait(20);
+    QVERIFY(!monitor.isFinished());
+
+    monitor.stop();
+    QVERIFY(monitor.wait(1000));
+    QCOMPARE(traces.count("processMidi Finished"), 1);
+    QTRY_COMPARE(finished.count(), 1);
+
+    // Stopping again does nothing more.
+    monitor.stop();
+    QCOMPARE(traces.count("processMidi Finished"), 1);
+}
+
+void TestMidiMonitor::withoutOwnerRunDoesNothing()
+{
+    PipeMidi midi;
+    Receiver receiver;
+    TraceCapture traces;
+    MidiMonitor monitor(nullptr, &midi);
+    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    append(midi, message(4));
+    monitor.start();
+    QVERIFY(monitor.wait(1000));
+    QCoreApplication::processEvents();
+    QVERIFY(receiver.messages.isEmpty());
+    QVERIFY(midi.dataAvailable());
+    QCOMPARE(traces.count("processMidi Finished"), 0);
+}
+
+void TestMidiMonitor::deletingRunningMonitorStopsItFirst()
+{
+    PipeMidi midi;
+    TraceCapture traces;
+    auto *monitor = new MidiMonitor(this, &midi);
+    QSignalSpy destroyed(monitor, &QObject::destroyed);
+    monitor->start();
+    QTRY_VERIFY(monitor->isRunning());
+
+    delete monitor;
+    QCOMPARE(destroyed.count(), 1);
+    const QStringList lines = traces.lines();
+    QCOMPARE(lines.count("~MidiMonitor()"), 1);
+    QCOMPARE(lines.count("processMidi Finished"), 1);
+    // Nothing is left to delete it a second time.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(destroyed.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestMidiMonitor)
+#include "tst_midimonitor.moc"
