@@ -13,9 +13,9 @@ set -euo pipefail
 
 # Debian packages. Add new needs here: BASE_PACKAGES for everything, the others for one
 # subcommand only.
-BASE_PACKAGES=(cmake g++ make qtbase5-dev qtbase5-dev-tools)
+BASE_PACKAGES=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools librtmidi-dev)
 RUN_PACKAGES=()
-TEST_PACKAGES=()
+TEST_PACKAGES=(jackd2)
 
 REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 

@@ -1,0 +1,324 @@
+#include "../common/jackserver.h"
+#include "../common/tracecapture.h"
+#include "rtmidiport.h"
+
+#include <QtTest>
+
+#include <RtMidi.h>
+
+#include <memory>
+
+namespace {
+
+QByteArray sysex(int length, int first = 0)
+{
+    QByteArray result(1, char(0xF0));
+    for (int i = 0; i < length - 2; ++i)
+        result.append(char((first + i) % 0x80));
+    result.append(char(0xF7));
+    return result;
+}
+
+// The device's side of the ports, as another JACK client: an output port the editor reads
+// from and an input port it writes to.
+class Peer
+{
+public:
+    // JACK gives each RtMidi object a client of its own, so the two ports carry the device
+    // name in different places: as the client name of the output ("Vellichord:midi_out") and
+    // as the port name of the input ("Peer:Vellichord").
+    enum Ports { Both, OutputOnly, InputOnly };
+
+    explicit Peer(const std::string &name, Ports ports = Both)
+    {
+        if (ports != InputOnly) {
+            out = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, name);
+            out->openVirtualPort("midi_out");
+        }
+        if (ports != OutputOnly) {
+            in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "Peer");
+            in->ignoreTypes(false, false, false);
+            in->setCallback(&Peer::receive, this);
+            in->openVirtualPort(name);
+        }
+    }
+
+    void send(const QByteArray &message)
+    {
+        out->sendMessage(reinterpret_cast<const unsigned char *>(message.constData()),
+                         size_t(message.size()));
+    }
+
+    QByteArray received() const
+    {
+        QMutexLocker lock(&mutex);
+        return bytes;
+    }
+
+private:
+    static void receive(double, std::vector<unsigned char> *message, void *self)
+    {
+        auto *peer = static_cast<Peer *>(self);
+        QMutexLocker lock(&peer->mutex);
+        peer->bytes.append(reinterpret_cast<const char *>(message->data()), int(message->size()));
+    }
+
+    std::unique_ptr<RtMidiOut> out;
+    std::unique_ptr<RtMidiIn> in;
+    mutable QMutex mutex;
+    QByteArray bytes;
+};
+
+// Every port on the server, sources and destinations.
+QStringList allPorts()
+{
+    QStringList names;
+    RtMidiIn sources(RtMidi::UNIX_JACK, "Lister");
+    for (unsigned int i = 0; i < sources.getPortCount(); ++i)
+        names << QString::fromStdString(sources.getPortName(i));
+    RtMidiOut destinations(RtMidi::UNIX_JACK, "Lister");
+    for (unsigned int i = 0; i < destinations.getPortCount(); ++i)
+        names << QString::fromStdString(destinations.getPortName(i));
+    return names;
+}
+
+QStringList editorPorts()
+{
+    return allPorts().filter(QRegularExpression(QStringLiteral("^Vellichord Editor")));
+}
+
+// Reads from the port until count bytes have come or five seconds have passed.
+QByteArray readBytes(IMidi &port, int count)
+{
+    QByteArray result;
+    unsigned char buffer[1024];
+    QElapsedTimer timer;
+    timer.start();
+    while (result.size() < count && timer.elapsed() < 5000) {
+        const int got = port.read(buffer, sizeof buffer);
+        if (got <= 0)
+            QThread::msleep(1);
+        else
+            result.append(reinterpret_cast<const char *>(buffer), got);
+    }
+    return result;
+}
+
+} // namespace
+
+class TestRtMidiPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void portNamesMatchExactly_data();
+    void portNamesMatchExactly();
+
+    // Against a JACK server
+    void connectsOnlyToTheExactName();
+    void inputWithoutOutputLeavesNothingOpen();
+    void withoutPortsNothingIsSent();
+    void sysexTravelsIntactBothWays();
+    void shortMessagesAreNotQueued();
+    void queuedBytesSurviveReconnect();
+
+private:
+    JackServer server;
+};
+
+void TestRtMidiPort::initTestCase()
+{
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+}
+
+void TestRtMidiPort::cleanupTestCase()
+{
+    server.stop();
+}
+
+void TestRtMidiPort::portNamesMatchExactly_data()
+{
+    QTest::addColumn<QString>("reported");
+    QTest::addColumn<bool>("alsa");
+    QTest::addColumn<QString>("requested");
+    QTest::addColumn<bool>("matches");
+
+    QTest::newRow("ALSA client part")
+        << "Vellichord:Vellichord MIDI 1 24:0" << true << "Vellichord" << true;
+    QTest::newRow("ALSA port part") << "USB:Vellichord 20:1" << true << "Vellichord" << true;
+    QTest::newRow("ALSA other device")
+        << "Vellichord Updater:Vellichord Updater MIDI 1 24:0" << true << "Vellichord" << false;
+    QTest::newRow("ALSA updater") << "Vellichord Updater:Vellichord Updater MIDI 1 24:0" << true
+                                  << "Vellichord Updater" << true;
+    QTest::newRow("ALSA numbers are no name")
+        << "Vellichord:Vellichord 24:0" << true << "Vellichord 24:0" << false;
+    QTest::newRow("JACK client part") << "Vellichord:midi_out" << false << "Vellichord" << true;
+    QTest::newRow("JACK port part") << "system:Vellichord" << false << "Vellichord" << true;
+    QTest::newRow("JACK whole name") << "system:Vellichord" << false << "system:Vellichord" << true;
+    QTest::newRow("JACK keeps trailing numbers")
+        << "Vellichord 24:0" << false << "Vellichord" << false;
+    QTest::newRow("letter case") << "vellichord:midi_out" << false << "Vellichord" << false;
+    QTest::newRow("prefix") << "Vellichord Updater:out" << false << "Vellichord" << false;
+    QTest::newRow("longer requested") << "Vellichord:out" << false << "Vellichord Updater" << false;
+    QTest::newRow("whole name without colon") << "Vellichord" << false << "Vellichord" << true;
+    QTest::newRow("empty request") << "Vellichord:" << false << "" << false;
+}
+
+void TestRtMidiPort::portNamesMatchExactly()
+{
+    QFETCH(QString, reported);
+    QFETCH(bool, alsa);
+    QFETCH(QString, requested);
+    QFETCH(bool, matches);
+    QCOMPARE(RtMidiPort::portNameMatches(reported, requested, alsa), matches);
+}
+
+void TestRtMidiPort::connectsOnlyToTheExactName()
+{
+    Peer device("Vellichord");
+    Peer updater("Vellichord Updater");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    TraceCapture traces;
+
+    QVERIFY(port.connect("Vellichord"));
+    QCOMPARE(editorPorts().size(), 2);
+    // Every port is listed, matching or not.
+    const QStringList lines = traces.lines();
+    QVERIFY(lines.contains("Found input: Vellichord:midi_out"));
+    QVERIFY(lines.contains("Found input: Vellichord Updater:midi_out"));
+    QVERIFY(lines.contains("Found output: Peer:Vellichord"));
+    QVERIFY(lines.contains("Midi input open"));
+    QVERIFY(lines.contains("Midi output open"));
+    port.disconnect();
+    QVERIFY(editorPorts().isEmpty());
+
+    QVERIFY(!port.connect("vellichord"));
+    QVERIFY(!port.connect("Vellich"));
+    QVERIFY(editorPorts().isEmpty());
+
+    // The updater's name reaches only the updater's ports.
+    QVERIFY(port.connect("Vellichord Updater"));
+    const QByteArray message = sysex(12);
+    QCOMPARE(port.sendSysex(reinterpret_cast<unsigned char *>(const_cast<char *>(message.data())),
+                            unsigned(message.size())),
+             0);
+    QTRY_COMPARE(updater.received(), message);
+    QCOMPARE(device.received(), QByteArray());
+    port.disconnect();
+
+    // Disconnecting twice is harmless and the port connects again afterwards.
+    port.disconnect();
+    QVERIFY(port.connect("Vellichord"));
+}
+
+void TestRtMidiPort::inputWithoutOutputLeavesNothingOpen()
+{
+    Peer lonely("Lonely", Peer::OutputOnly);
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    TraceCapture traces;
+
+    QVERIFY(!port.connect("Lonely"));
+    QVERIFY(traces.contains("Midi input open"));
+    QVERIFY(editorPorts().isEmpty());
+    unsigned char request[] = {0xF0, 0x01, 0xF7};
+    QVERIFY(port.sendSysex(request, sizeof request) != 0);
+}
+
+void TestRtMidiPort::withoutPortsNothingIsSent()
+{
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    TraceCapture traces;
+    port.disconnect();
+    unsigned char request[] = {0xF0, 0x01, 0xF7};
+    QCOMPARE(port.sendSysex(request, sizeof request), RtMidiPort::notConnected);
+
+    // No input of the name: outputs are not even looked at.
+    Peer deaf("Vellichord", Peer::InputOnly);
+    QVERIFY(!port.connect("Vellichord"));
+    QVERIFY(traces.lines().filter("Found output:").isEmpty());
+    QVERIFY(editorPorts().isEmpty());
+    QCOMPARE(port.sendSysex(request, sizeof request), RtMidiPort::notConnected);
+    QCOMPARE(deaf.received(), QByteArray());
+    QVERIFY(!port.dataAvailable());
+    QCOMPARE(port.read(request, sizeof request), 0);
+}
+
+void TestRtMidiPort::sysexTravelsIntactBothWays()
+{
+    Peer device("Vellichord");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    QVERIFY(port.connect("Vellichord"));
+
+    QByteArray patch = sysex(348, 3);
+    QCOMPARE(port.sendSysex(reinterpret_cast<unsigned char *>(patch.data()), 348), 0);
+    // The caller's buffer is free again at once.
+    patch.fill(0);
+    QTRY_COMPARE(device.received(), sysex(348, 3));
+
+    const QByteArray answer = sysex(348, 9);
+    device.send(answer);
+    QCOMPARE(readBytes(port, 348), answer);
+
+    // Longer than the monitor reads at once: it comes out in pieces.
+    const QByteArray longest = sysex(1023, 5);
+    device.send(longest);
+    QTRY_COMPARE(int(port.dataAvailable()), 1);
+    QCOMPARE(readBytes(port, 1023), longest);
+    QVERIFY(!port.dataAvailable());
+
+    // A message that the MIDI system carries in two pieces comes out whole.
+    device.send(QByteArray::fromHex("f0010203"));
+    device.send(QByteArray::fromHex("0405f7"));
+    QCOMPARE(readBytes(port, 7), QByteArray::fromHex("f001020304 05f7"));
+}
+
+void TestRtMidiPort::shortMessagesAreNotQueued()
+{
+    Peer device("Vellichord");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    QVERIFY(port.connect("Vellichord"));
+    TraceCapture traces;
+
+    device.send(QByteArray::fromHex("90407f")); // note on
+    device.send(QByteArray::fromHex("b00764")); // control change
+    device.send(QByteArray::fromHex("c005"));   // program change
+    const QByteArray status = QByteArray::fromHex("f03df7");
+    device.send(status);
+
+    QCOMPARE(readBytes(port, 3), status);
+    QTest::qWait(50);
+    QVERIFY(!port.dataAvailable());
+    // Two lines for each: the message packed with its status byte lowest, and its time.
+    const QStringList data = traces.lines().filter(QRegularExpression("^data "));
+    QCOMPARE(data.size(), 6);
+    QCOMPARE(data.at(0), QStringLiteral("data 8339600")); // 0x7F4090
+    QCOMPARE(data.at(2), QStringLiteral("data 6555568")); // 0x6407B0
+    QCOMPARE(data.at(4), QStringLiteral("data 1472"));    // 0x05C0
+}
+
+void TestRtMidiPort::queuedBytesSurviveReconnect()
+{
+    Peer device("Vellichord");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    QVERIFY(port.connect("Vellichord"));
+
+    const QByteArray message = sysex(40);
+    device.send(message);
+    QTRY_VERIFY(port.dataAvailable());
+    port.disconnect();
+    QVERIFY(port.connect("Vellichord"));
+    QCOMPARE(readBytes(port, 40), message);
+
+    // Nothing arrives while the port is closed.
+    port.disconnect();
+    device.send(sysex(10));
+    QTest::qWait(50);
+    QVERIFY(!port.dataAvailable());
+}
+
+QTEST_GUILESS_MAIN(TestRtMidiPort)
+#include "tst_rtmidiport.moc"
