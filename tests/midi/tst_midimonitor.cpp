@@ -68,6 +68,24 @@ std::unique_ptr<PipeMidi> makePort(bool wakes)
     return std::make_unique<PipeMidi>();
 }
 
+// A monitor on a test port, its messages going to a receiver on the test's thread. Destroying
+// the monitor stops its thread.
+struct Wiring
+{
+    Wiring(QObject *owner, bool wakes)
+        : port(makePort(wakes))
+        , midi(*port)
+        , monitor(owner, port.get())
+    {
+        QObject::connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    }
+
+    std::unique_ptr<PipeMidi> port;
+    PipeMidi &midi;
+    Receiver receiver;
+    MidiMonitor monitor;
+};
+
 } // namespace
 
 class TestMidiMonitor : public QObject
@@ -212,11 +230,8 @@ void TestMidiMonitor::messageOfMaximumLengthIsAnnounced()
 void TestMidiMonitor::messagesArriveOnReceiverThread()
 {
     QFETCH(bool, wakes);
-    std::unique_ptr<PipeMidi> port = makePort(wakes);
-    PipeMidi &midi = *port;
-    Receiver receiver;
-    MidiMonitor monitor(this, &midi);
-    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    Wiring wiring(this, wakes);
+    auto &[port, midi, receiver, monitor] = wiring;
     monitor.start();
 
     // A message split over two blocks with a pause between them, as a slow port delivers it.
@@ -227,9 +242,6 @@ void TestMidiMonitor::messagesArriveOnReceiverThread()
     append(midi, patch.mid(200));
     QTRY_COMPARE(receiver.messages.size(), 1);
     QCOMPARE(receiver.messages.first(), patch);
-
-    monitor.stop();
-    QVERIFY(monitor.wait(5000));
 }
 
 void TestMidiMonitor::announcedMessagesStayIntactWhileReceiverIsBusy()
@@ -237,11 +249,8 @@ void TestMidiMonitor::announcedMessagesStayIntactWhileReceiverIsBusy()
     // Many messages are assembled before the receiving thread gets round to any of them: each
     // must still arrive with its own bytes.
     QFETCH(bool, wakes);
-    std::unique_ptr<PipeMidi> port = makePort(wakes);
-    PipeMidi &midi = *port;
-    Receiver receiver;
-    MidiMonitor monitor(this, &midi);
-    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    Wiring wiring(this, wakes);
+    auto &[port, midi, receiver, monitor] = wiring;
     QList<QByteArray> sent;
     for (int i = 0; i < 50; ++i) {
         sent << message(20 + i, i);
@@ -258,21 +267,16 @@ void TestMidiMonitor::announcedMessagesStayIntactWhileReceiverIsBusy()
 
     QTRY_COMPARE(receiver.messages.size(), sent.size());
     QCOMPARE(receiver.messages, sent);
-    monitor.stop();
-    QVERIFY(monitor.wait(5000));
 }
 
 void TestMidiMonitor::queueLargerThanOneReadIsDelivered()
 {
     // More than the monitor reads at once, in a single block: it comes out in pieces and
     // nothing is stuck or dropped.
-    QFETCH(bool, wakes);
-    std::unique_ptr<PipeMidi> port = makePort(wakes);
-    PipeMidi &midi = *port;
-    Receiver receiver;
     TraceCapture traces;
-    MidiMonitor monitor(this, &midi);
-    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    QFETCH(bool, wakes);
+    Wiring wiring(this, wakes);
+    auto &[port, midi, receiver, monitor] = wiring;
     QByteArray input;
     QList<QByteArray> sent;
     for (int i = 0; i < 10; ++i) {
@@ -285,8 +289,6 @@ void TestMidiMonitor::queueLargerThanOneReadIsDelivered()
     QTRY_COMPARE(receiver.messages.size(), sent.size());
     QCOMPARE(receiver.messages, sent);
     QVERIFY(!midi.dataAvailable());
-    monitor.stop();
-    QVERIFY(monitor.wait(5000));
     QCOMPARE(traces.count("Buffer overflow"), 0);
 }
 
@@ -294,9 +296,8 @@ void TestMidiMonitor::statusIsVisibleToOtherThreads()
 {
     // The updater polls the status on the GUI thread while the monitor thread sets it.
     QFETCH(bool, wakes);
-    std::unique_ptr<PipeMidi> port = makePort(wakes);
-    PipeMidi &midi = *port;
-    MidiMonitor monitor(this, &midi);
+    Wiring wiring(this, wakes);
+    auto &[port, midi, receiver, monitor] = wiring;
     monitor.start();
     append(midi, bytes({0xF0, 0x77, 0xF7}));
     QTRY_COMPARE(monitor.status(), 0x77);
@@ -304,17 +305,15 @@ void TestMidiMonitor::statusIsVisibleToOtherThreads()
     append(midi, bytes({0xF0, 0x1A}));
     append(midi, bytes({0xF7}));
     QTRY_COMPARE(monitor.status(), 0x1A);
-    monitor.stop();
-    QVERIFY(monitor.wait(5000));
+    QVERIFY(receiver.messages.isEmpty());
 }
 
 void TestMidiMonitor::stopEndsThreadOnce()
 {
-    QFETCH(bool, wakes);
-    std::unique_ptr<PipeMidi> port = makePort(wakes);
-    PipeMidi &midi = *port;
     TraceCapture traces;
-    MidiMonitor monitor(this, &midi);
+    QFETCH(bool, wakes);
+    Wiring wiring(this, wakes);
+    MidiMonitor &monitor = wiring.monitor;
     QSignalSpy finished(&monitor, &QThread::finished);
     monitor.start();
     QTRY_VERIFY(monitor.isRunning());
