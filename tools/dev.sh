@@ -12,8 +12,10 @@
 set -euo pipefail
 
 # Debian packages. Add new needs here: BASE_PACKAGES for everything, the others for one
-# subcommand only.
-BASE_PACKAGES=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools librtmidi-dev)
+# subcommand only. libjack-jackd2-dev is named so that librtmidi-dev does not pull in JACK 1,
+# which jackd2 (the tests' JACK server) would remove again together with librtmidi-dev.
+BASE_PACKAGES=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libjack-jackd2-dev
+    librtmidi-dev)
 RUN_PACKAGES=()
 TEST_PACKAGES=(jackd2)
 
