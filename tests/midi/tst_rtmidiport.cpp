@@ -1,5 +1,6 @@
 #include "../common/jackserver.h"
 #include "../common/tracecapture.h"
+#include "platformmidi.h"
 #include "rtmidiport.h"
 
 #include <QtTest>
@@ -124,6 +125,7 @@ private slots:
     void sysexTravelsIntactBothWays();
     void shortMessagesAreNotQueued();
     void queuedBytesSurviveReconnect();
+    void platformPortStartsClosed();
 
 private:
     JackServer server;
@@ -318,6 +320,18 @@ void TestRtMidiPort::queuedBytesSurviveReconnect()
     device.send(sysex(10));
     QTest::qWait(50);
     QVERIFY(!port.dataAvailable());
+}
+
+void TestRtMidiPort::platformPortStartsClosed()
+{
+    // What the editor gets, whatever the system's MIDI API is.
+    std::unique_ptr<IMidi> port = make_platform_midi();
+    QVERIFY(port);
+    port->disconnect();
+    unsigned char request[] = {0xF0, 0x01, 0xF7};
+    QVERIFY(port->sendSysex(request, sizeof request) != 0);
+    QVERIFY(!port->dataAvailable());
+    QVERIFY(!port->connect("No Such Port"));
 }
 
 QTEST_GUILESS_MAIN(TestRtMidiPort)
