@@ -117,6 +117,8 @@ WindowsMidi::WindowsMidi()
 
 WindowsMidi::~WindowsMidi()
 {
+    // Owners disconnect first; closing here too keeps a forgotten port from outliving us.
+    disconnect();
     if (m_comInitialised)
         CoUninitialize();
 }

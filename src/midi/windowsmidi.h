@@ -8,7 +8,7 @@
 class WindowsMidi : public IMidi, public MidiDataWait
 {
 public:
-    // Initialises COM for the calling thread; the destructor undoes it.
+    // Initialises COM for the calling thread; the destructor closes the ports and undoes it.
     WindowsMidi();
     ~WindowsMidi() override;
     WindowsMidi(const WindowsMidi &) = delete;
