@@ -28,9 +28,12 @@ public:
         environment.insert(QStringLiteral("JACK_NO_AUDIO_RESERVATION"), QStringLiteral("1"));
         server.setProcessEnvironment(environment);
         server.setProcessChannelMode(QProcess::MergedChannels);
+        // -S (synchronous): a cycle waits for every client to finish. Without it a client that
+        // a busy machine (a parallel build, the sanitizers) makes late misses the cycle, and
+        // the MIDI events of that cycle are lost.
         server.start(
             QStringLiteral("jackd"),
-            {"-n", serverName, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "128"});
+            {"-S", "-n", serverName, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"});
         if (!server.waitForStarted(10000)) {
             *error = QStringLiteral("cannot start jackd (package jackd2): ") + server.errorString();
             return false;
