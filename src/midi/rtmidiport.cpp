@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <RtMidi.h>
 
@@ -10,6 +11,11 @@ namespace {
 
 // Name of this program's own clients and ports on the MIDI system.
 const char clientName[] = "Vellichord Editor";
+
+// JACK makes a new connection live only from one of its next cycles, and a message sent
+// before then is lost (seen as 1 connect in 100 on a busy machine). The wait covers a few
+// cycles of even a long period (2048 frames at 48 kHz last 43 ms).
+constexpr unsigned long jackConnectSettleMs = 100;
 
 RtMidi::Api systemApi(RtMidiPort::Api api)
 {
@@ -95,10 +101,14 @@ bool RtMidiPort::connect(const char *portName)
     const QString name = QString::fromLocal8Bit(portName);
     if (!openInput(name))
         return false;
-    if (openOutput(name))
-        return true;
-    disconnect();
-    return false;
+    if (!openOutput(name)) {
+        disconnect();
+        return false;
+    }
+    // Callers send at once: the patch request at start-up, the update code in the handshake.
+    if (m_out->getCurrentApi() == RtMidi::UNIX_JACK)
+        QThread::msleep(jackConnectSettleMs);
+    return true;
 }
 
 bool RtMidiPort::openInput(const QString &portName)

@@ -125,6 +125,7 @@ private slots:
     void sysexTravelsIntactBothWays();
     void shortMessagesAreNotQueued();
     void queuedBytesSurviveReconnect();
+    void messageSentRightAfterConnectArrives();
     void platformPortStartsClosed();
 
 private:
@@ -320,6 +321,23 @@ void TestRtMidiPort::queuedBytesSurviveReconnect()
     device.send(sysex(10));
     QTest::qWait(50);
     QVERIFY(!port.dataAvailable());
+}
+
+void TestRtMidiPort::messageSentRightAfterConnectArrives()
+{
+    // The editor sends its patch request as soon as the port is open; JACK makes a new
+    // connection live only some cycles later.
+    Peer device("Vellichord");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    QByteArray expected;
+    for (int i = 0; i < 20; ++i) {
+        port.disconnect();
+        QVERIFY(port.connect("Vellichord"));
+        QByteArray request = sysex(10, i);
+        QCOMPARE(port.sendSysex(reinterpret_cast<unsigned char *>(request.data()), 10), 0);
+        expected += request;
+        QTRY_COMPARE(device.received(), expected);
+    }
 }
 
 void TestRtMidiPort::platformPortStartsClosed()
