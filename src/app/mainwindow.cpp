@@ -1,20 +1,34 @@
 #include "mainwindow.h"
 
+#include "editortexts.h"
+#include "imidi.h"
 #include "midicontroller.h"
+#include "platformmidi.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 #include <QFileDialog>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QTextStream>
+
+#include <algorithm>
 
 MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(make_platform_midi(), parent)
+{
+}
+
+MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
 
-    midiController = new MidiController;
+    midiController = new MidiController(*this, std::move(midi));
 
     // The name travels as SysEx data bytes, so only printable ASCII can be typed.
     ui->lineEditPresetName->setValidator(new QRegularExpressionValidator(
@@ -28,12 +42,15 @@ MainWindow::MainWindow(QWidget *parent)
 
     buildLabelMap();
     buildEditorList();
+    generateCCandNoteLists();
     for (QWidget *label : qAsConst(labelMap))
         label->setFixedSize(55, 25);
     for (QWidget *editor : qAsConst(editorWidgets))
         editor->setFixedSize(165, 25);
 
+    fillComboBoxes();
     connectSignals();
+    refreshEditorPane();
 
     ui->layoutEditorPane->setAlignment(Qt::AlignTop);
     ui->layoutRightPane->setAlignment(Qt::AlignTop);
@@ -81,8 +98,73 @@ void MainWindow::buildEditorList()
         ui->comboBoxNoteOrCC, ui->comboBoxAftertouch, ui->comboBoxColour, ui->comboBoxColourF};
 }
 
+void MainWindow::generateCCandNoteLists()
+{
+    const QString path = QCoreApplication::applicationDirPath()
+        + QStringLiteral("/Midi-CC-list.txt");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug().noquote() << "Couldn't find file" << path;
+        return;
+    }
+    // QTextStream reads the platform's local 8-bit encoding and drops the line ends.
+    QTextStream in(&file);
+    while (!in.atEnd())
+        ccNames.append(in.readLine());
+
+    static const char *const pitches[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                          "F#", "G",  "G#", "A",  "A#", "B"};
+    for (int note = 0; note < 128; ++note)
+        noteNames.append(QLatin1String(pitches[note % 12]) + QString::number(note / 12 - 2));
+}
+
+void MainWindow::fillComboBoxes()
+{
+    comboItemLists = {
+        {ui->comboBoxChannel, MidiControlModel::channelNames()},
+        {ui->comboBoxCC, ccNames},
+        {ui->comboBoxCCX, ccNames},
+        {ui->comboBoxCCY, ccNames},
+        {ui->comboBoxType, MidiControlModel::typeNames()},
+        {ui->comboBoxToggle, MidiControlModel::modeNames()},
+        {ui->comboBoxNoteOrCC, ccNames},
+        {ui->comboBoxAftertouch, MidiControlModel::aftertouchNames()},
+        {ui->comboBoxColour, MidiControlModel::colourNames()},
+        {ui->comboBoxColourF, MidiControlModel::colourFnNames()},
+    };
+    for (QComboBox *box : {ui->comboBoxChannel, ui->comboBoxAftertouch, ui->comboBoxColour,
+                           ui->comboBoxColourF, ui->comboBoxToggle, ui->comboBoxType}) {
+        const QSignalBlocker blocker(box);
+        box->addItems(comboItemLists.value(box));
+        box->setEnabled(false);
+    }
+}
+
 void MainWindow::connectSignals()
 {
+    connect(ui->spinMin, QOverload<int>::of(&QSpinBox::valueChanged), this, &MainWindow::updateMin);
+    connect(ui->spinMax, QOverload<int>::of(&QSpinBox::valueChanged), this, &MainWindow::updateMax);
+    connect(ui->spinMinX, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWindow::updateMinX);
+    connect(ui->spinMinY, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWindow::updateMinY);
+    connect(ui->spinMaxX, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWindow::updateMaxX);
+    connect(ui->spinMaxY, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWindow::updateMaxY);
+
+    const auto indexChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
+    connect(ui->comboBoxCC, indexChanged, this, &MainWindow::updateCC);
+    connect(ui->comboBoxCCX, indexChanged, this, &MainWindow::updateCCX);
+    connect(ui->comboBoxCCY, indexChanged, this, &MainWindow::updateCCY);
+    connect(ui->comboBoxChannel, indexChanged, this, &MainWindow::updateCh);
+    connect(ui->comboBoxType, indexChanged, this, &MainWindow::updateType);
+    connect(ui->comboBoxToggle, indexChanged, this, &MainWindow::updateToggle);
+    connect(ui->comboBoxNoteOrCC, indexChanged, this, &MainWindow::updateNoteOrCC);
+    connect(ui->comboBoxAftertouch, indexChanged, this, &MainWindow::updateAftertouch);
+    connect(ui->comboBoxColour, indexChanged, this, &MainWindow::updateColour);
+    connect(ui->comboBoxColourF, indexChanged, this, &MainWindow::updateColourF);
+
     connect(ui->buttonDownload, &QPushButton::clicked, this, &MainWindow::downloadPatch);
     connect(ui->buttonUpload, &QPushButton::clicked, this, &MainWindow::uploadPatch);
     connect(ui->buttonSaveSysex, &QPushButton::clicked, this, &MainWindow::saveSysex);
@@ -92,6 +174,8 @@ void MainWindow::connectSignals()
     connect(midiController, &MidiController::modelUpdated, this, &MainWindow::refreshView);
     connect(ui->pushButtonSelectMulti, &QPushButton::clicked, this, &MainWindow::SelectMulti);
     connect(ui->pushButtonSelectSingle, &QPushButton::clicked, this, &MainWindow::SelectSingle);
+    // After updateType: the names follow the type the models already hold.
+    connect(ui->comboBoxType, indexChanged, this, &MainWindow::switchNoteCCLabels);
     connect(ui->buttonUpdate, &QPushButton::clicked, this, &MainWindow::performUpdate);
 }
 
@@ -100,9 +184,281 @@ void MainWindow::showStatusMessage(const QString &text)
     ui->statusBar->showMessage(text);
 }
 
+void MainWindow::selectModel(MidiControlModel *model)
+{
+    if (!selectedModels.contains(model))
+        selectedModels.append(model);
+    refreshEditorPane();
+}
+
+void MainWindow::deselectModel(MidiControlModel *model)
+{
+    selectedModels.removeAll(model);
+    refreshEditorPane();
+}
+
+void MainWindow::deselectAllItems()
+{
+    // One removal at a time, as deselecting each control does, each refreshing the pane.
+    while (!selectedModels.isEmpty())
+        deselectModel(selectedModels.last());
+}
+
+// The editor pane shows what the selected controls have; every change the program makes to
+// an editor is made with its signals blocked, so only the user's edits reach the models.
+void MainWindow::refreshEditorPane()
+{
+    const QList<unsigned int> present = selectionParameters.collect(selectedModels);
+
+    refreshSpinBox(present, ui->spinMin, Min);
+    refreshSpinBox(present, ui->spinMinX, MinX);
+    refreshSpinBox(present, ui->spinMinY, MinY);
+    refreshSpinBox(present, ui->spinMax, Max);
+    refreshSpinBox(present, ui->spinMaxX, MaxX);
+    refreshSpinBox(present, ui->spinMaxY, MaxY);
+
+    refreshComboBox(present, ui->comboBoxChannel, Channel);
+    refreshComboBox(present, ui->comboBoxCC, CC);
+    refreshComboBox(present, ui->comboBoxCCX, CCX);
+    refreshComboBox(present, ui->comboBoxCCY, CCY);
+    refreshComboBox(present, ui->comboBoxType, Type);
+    refreshComboBox(present, ui->comboBoxToggle, Toggle);
+    refreshComboBox(present, ui->comboBoxNoteOrCC, NoteOrCC);
+    refreshComboBox(present, ui->comboBoxAftertouch, Aftertouch);
+    refreshComboBox(present, ui->comboBoxColour, Colour);
+    refreshComboBox(present, ui->comboBoxColourF, ColourF);
+
+    switchNoteCCLabels(ui->comboBoxType->currentIndex());
+    showNoteOrCCValue();
+}
+
+namespace {
+
+// The first selected model's value, 0 when it lacks the parameter.
+int firstValue(const QList<MidiControlModel *> &models, unsigned int id)
+{
+    unsigned char value = 0;
+    if (!models.isEmpty())
+        models.first()->getValue(static_cast<ParameterId>(id), &value);
+    return value;
+}
+
+} // namespace
+
+void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id)
+{
+    const QSignalBlocker blocker(box);
+    const bool shown = present.contains(id);
+    box->setEnabled(shown);
+    box->setVisible(shown);
+    labelMap.value(box)->setVisible(shown);
+
+    int minimum = 0;
+    if (!selectedModels.isEmpty()) {
+        if (const ControlParameter *p = selectedModels.first()->getParameter(
+                static_cast<ParameterId>(id)))
+            minimum = p->min();
+    }
+    if (!shown) {
+        resetSpinBox(box, minimum, false);
+        return;
+    }
+
+    if (selectionParameters.valuesEqual(selectedModels, id)) {
+        box->setSpecialValueText(QString());
+        box->setMinimum(minimum);
+        box->setValue(firstValue(selectedModels, id));
+    } else {
+        // A spin box shows its special-value text while its value equals its minimum.
+        box->setSpecialValueText(multiValueText);
+        box->setMinimum(minimum - 1);
+        box->setValue(minimum - 1);
+    }
+}
+
+void MainWindow::refreshComboBox(const QList<unsigned int> &present, QComboBox *box,
+                                 unsigned int id)
+{
+    if (!present.contains(id)) {
+        resetComboBox(box, false);
+        return;
+    }
+
+    const QSignalBlocker blocker(box);
+    box->clear();
+    box->addItems(comboItemLists.value(box));
+    if (selectionParameters.valuesEqual(selectedModels, id)) {
+        box->setCurrentIndex(firstValue(selectedModels, id));
+    } else {
+        box->addItem(multiValueText);
+        box->setCurrentIndex(box->count() - 1);
+    }
+    box->setEnabled(true);
+    box->setVisible(true);
+    labelMap.value(box)->setVisible(true);
+}
+
+void MainWindow::resetSpinBox(QSpinBox *box, int minimum, bool shown)
+{
+    const bool wasBlocked = box->blockSignals(true);
+    box->setSpecialValueText(QString());
+    box->setMinimum(minimum);
+    box->setVisible(shown);
+    labelMap.value(box)->setVisible(shown);
+    box->setEnabled(shown);
+    box->blockSignals(wasBlocked);
+}
+
+void MainWindow::resetComboBox(QComboBox *box, bool shown)
+{
+    // Drops the "<multi>" item and keeps the index the user picked.
+    const bool wasBlocked = box->blockSignals(true);
+    const int index = box->currentIndex();
+    box->clear();
+    box->addItems(comboItemLists.value(box));
+    box->setCurrentIndex(index);
+    box->setVisible(shown);
+    box->setEnabled(shown);
+    labelMap.value(box)->setVisible(shown);
+    box->blockSignals(wasBlocked);
+}
+
+void MainWindow::updateItems(QList<MidiControlModel *> &models, unsigned int id, int value)
+{
+    qDebug() << "prop" << id << "value" << value << "len" << models.size();
+    // Out-of-byte values are pinned rather than cut to their low 8 bits, so that 300 ends up
+    // as the parameter's maximum instead of 44.
+    const auto byte = static_cast<unsigned char>(std::clamp(value, 0, 255));
+    for (MidiControlModel *model : qAsConst(models))
+        model->updateParameter(id, byte);
+}
+
+void MainWindow::updateRange(QSpinBox *box, unsigned int id, int value)
+{
+    if (!box->specialValueText().isEmpty())
+        resetSpinBox(box, 0, box->isEnabled());
+    updateItems(selectedModels, id, value);
+}
+
+void MainWindow::updateFromList(QComboBox *box, unsigned int id, int index)
+{
+    resetComboBox(box, box->isEnabled());
+    updateItems(selectedModels, id, index);
+}
+
+void MainWindow::updateCh(int index)
+{
+    updateFromList(ui->comboBoxChannel, Channel, index);
+}
+
+void MainWindow::updateCC(int index)
+{
+    updateFromList(ui->comboBoxCC, CC, index);
+}
+
+void MainWindow::updateCCX(int index)
+{
+    updateFromList(ui->comboBoxCCX, CCX, index);
+}
+
+void MainWindow::updateCCY(int index)
+{
+    updateFromList(ui->comboBoxCCY, CCY, index);
+}
+
+void MainWindow::updateMin(int value)
+{
+    updateRange(ui->spinMin, Min, value);
+}
+
+void MainWindow::updateMinX(int value)
+{
+    updateRange(ui->spinMinX, MinX, value);
+}
+
+void MainWindow::updateMinY(int value)
+{
+    updateRange(ui->spinMinY, MinY, value);
+}
+
+void MainWindow::updateMax(int value)
+{
+    updateRange(ui->spinMax, Max, value);
+}
+
+void MainWindow::updateMaxX(int value)
+{
+    updateRange(ui->spinMaxX, MaxX, value);
+}
+
+void MainWindow::updateMaxY(int value)
+{
+    updateRange(ui->spinMaxY, MaxY, value);
+}
+
+void MainWindow::updateType(int index)
+{
+    updateFromList(ui->comboBoxType, Type, index);
+}
+
+void MainWindow::updateToggle(int index)
+{
+    updateFromList(ui->comboBoxToggle, Toggle, index);
+}
+
+void MainWindow::updateNoteOrCC(int index)
+{
+    resetComboBox(ui->comboBoxNoteOrCC, ui->comboBoxNoteOrCC->isEnabled());
+    switchNoteCCLabels(ui->comboBoxType->currentIndex());
+    updateItems(selectedModels, NoteOrCC, index);
+    showNoteOrCCValue();
+}
+
+// The number box is filled with the controller names first and with the names of the type
+// after; a number past the end of a short controller-name file is lost on the way. Once the
+// list fits the type, the number is shown again (a mixed selection keeps showing none).
+void MainWindow::showNoteOrCCValue()
+{
+    if (!selectedModels.isEmpty() && selectionParameters.valuesEqual(selectedModels, NoteOrCC)
+        && selectionParameters.collect(selectedModels).contains(NoteOrCC)) {
+        const QSignalBlocker blocker(ui->comboBoxNoteOrCC);
+        ui->comboBoxNoteOrCC->setCurrentIndex(firstValue(selectedModels, NoteOrCC));
+    }
+}
+
+void MainWindow::updateAftertouch(int index)
+{
+    updateFromList(ui->comboBoxAftertouch, Aftertouch, index);
+}
+
+void MainWindow::updateColour(int index)
+{
+    updateFromList(ui->comboBoxColour, Colour, index);
+}
+
+void MainWindow::updateColourF(int index)
+{
+    updateFromList(ui->comboBoxColourF, ColourF, index);
+}
+
+void MainWindow::switchNoteCCLabels(int index)
+{
+    // Only the names change; the number stays.
+    QComboBox *box = ui->comboBoxNoteOrCC;
+    const bool wasBlocked = box->blockSignals(true);
+    const int current = box->currentIndex();
+    const bool note = index == 0;
+    ui->labelNoteCC->setText(note ? tr("Note") : tr("CC"));
+    box->clear();
+    box->addItems(note ? noteNames : ccNames);
+    box->setCurrentIndex(current);
+    box->blockSignals(wasBlocked);
+}
+
 void MainWindow::refreshView()
 {
     qDebug() << "RefreshView";
+    deselectAllItems();
     // Hands the controller's own name back to it through textChanged; harmless.
     ui->lineEditPresetName->setText(midiController->getPresetName());
 }
@@ -113,16 +469,20 @@ void MainWindow::performUpdate()
     showStatusMessage(tr("Firmware update is not available in this version"));
 }
 
-// The editor has no MIDI transport yet, so nothing can reach the device: say so rather than
-// report a send that never happened.
 void MainWindow::downloadPatch()
 {
-    showStatusMessage(tr("Download failed: Vellichord not connected"));
+    if (midiController->downloadPatch())
+        showStatusMessage(tr("Patch downloaded"));
+    else
+        showStatusMessage(tr("Download failed: Vellichord not connected"));
 }
 
 void MainWindow::uploadPatch()
 {
-    showStatusMessage(tr("Upload failed: Vellichord not connected"));
+    if (midiController->uploadPatch())
+        showStatusMessage(tr("Waiting for upload..."));
+    else
+        showStatusMessage(tr("Upload failed: Vellichord not connected"));
 }
 
 void MainWindow::loadSysex()
@@ -166,5 +526,6 @@ void MainWindow::SelectMulti()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     qDebug() << "Closing Main window";
+    midiController->stopMonitor();
     QMainWindow::closeEvent(event);
 }

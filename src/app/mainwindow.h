@@ -1,10 +1,19 @@
 #pragma once
 
+#include "selectionparameters.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
+#include <QStringList>
 
+#include <memory>
+
+class IMidi;
+class MidiControlModel;
 class MidiController;
+class QComboBox;
+class QSpinBox;
 
 namespace Ui {
 class MainWindow;
@@ -17,15 +26,42 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    // Talks to the device through the platform's MIDI port.
     explicit MainWindow(QWidget *parent = nullptr);
+    // Talks to the device through the given port instead (tests hand in a simulated device).
+    explicit MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Shows text in the status bar until the next text replaces it.
     void showStatusMessage(const QString &text);
+
+    // The selection, in order of selection and without duplicates. Each change refreshes the
+    // editor pane.
+    void selectModel(MidiControlModel *model);
+    void deselectModel(MidiControlModel *model);
+    void deselectAllItems();
+    QList<MidiControlModel *> &getSelectedModels() { return selectedModels; }
+
     bool isMultiSelect() const { return multiSelect; }
     MidiController *getMidiController() const { return midiController; }
 
 public slots:
+    void updateCh(int index);
+    void updateCC(int index);
+    void updateCCX(int index);
+    void updateCCY(int index);
+    void updateMin(int value);
+    void updateMinX(int value);
+    void updateMinY(int value);
+    void updateMax(int value);
+    void updateMaxX(int value);
+    void updateMaxY(int value);
+    void updateType(int index);
+    void updateToggle(int index);
+    void updateNoteOrCC(int index);
+    void updateAftertouch(int index);
+    void updateColour(int index);
+    void updateColourF(int index);
     void refreshView();
     void performUpdate();
     void downloadPatch();
@@ -34,6 +70,7 @@ public slots:
     void saveSysex();
     void SelectSingle();
     void SelectMulti();
+    void switchNoteCCLabels(int index);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -41,11 +78,28 @@ protected:
 private:
     void buildLabelMap();
     void buildEditorList();
+    void generateCCandNoteLists();
+    void fillComboBoxes();
     void connectSignals();
+
+    void refreshEditorPane();
+    void refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id);
+    void refreshComboBox(const QList<unsigned int> &present, QComboBox *box, unsigned int id);
+    void resetSpinBox(QSpinBox *box, int minimum, bool shown);
+    void resetComboBox(QComboBox *box, bool shown);
+    void updateItems(QList<MidiControlModel *> &models, unsigned int id, int value);
+    void updateRange(QSpinBox *box, unsigned int id, int value);
+    void updateFromList(QComboBox *box, unsigned int id, int index);
+    void showNoteOrCCValue();
 
     Ui::MainWindow *ui = nullptr;
     MidiController *midiController = nullptr;
+    SelectionParameters selectionParameters;
+    QList<MidiControlModel *> selectedModels;
     bool multiSelect = false;
-    QMap<QWidget *, QWidget *> labelMap; // editor widget -> its caption label
+    QMap<QWidget *, QStringList> comboItemLists; // combo box -> its item texts
+    QMap<QWidget *, QWidget *> labelMap;         // editor widget -> its caption label
     QList<QWidget *> editorWidgets;
+    QStringList ccNames;   // controller names, line k of the name file names controller k
+    QStringList noteNames; // C-2 .. G8, entry n names note n
 };

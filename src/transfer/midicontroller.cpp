@@ -1,6 +1,9 @@
 #include "midicontroller.h"
 
 #include "diagnosticlog.h"
+#include "imidi.h"
+#include "mainwindow.h"
+#include "midimonitor.h"
 #include "sysextext.h"
 
 #include <QDebug>
@@ -15,6 +18,11 @@ namespace {
 constexpr unsigned char type1Header[] = {PatchLayout::sysexStart, 0x00, 0x00, 0x00, 0x00, 0x7F,
                                          PatchLayout::kindType1,  0x02, 0x51};
 static_assert(sizeof(type1Header) == PatchLayout::presetNoOffset);
+
+// Asks the device to answer with its patch as a Type 2 message.
+constexpr unsigned char patchRequest[] = {
+    PatchLayout::sysexStart, 0x00, 0x00, 0x00, 0x00, 0x7F, PatchLayout::kindRequest, 0x00, 0x00,
+    PatchLayout::sysexEnd};
 
 // Every name byte must be a SysEx data byte (below 0x80): anything but printable ASCII is sent
 // as '?'. The name ends at its first NUL.
@@ -49,9 +57,24 @@ bool isPatchFile(const QByteArray &data)
 
 } // namespace
 
-MidiController::MidiController()
+MidiController::MidiController(MainWindow &window, std::unique_ptr<IMidi> port)
     : presetName(QStringLiteral("tarvelvellichord"))
+    , window(window)
+    , midi(std::move(port))
 {
+    monitor = new MidiMonitor(this, midi.get());
+    // Without a device the editor starts all the same; the port traces what it found.
+    midi->connect(portName);
+    // The monitor is deleted by the destructor only, after its thread has ended.
+    connect(monitor, &MidiMonitor::receivedSysex, this, &MidiController::receivedSysex);
+    monitor->start(QThread::InheritPriority);
+    qDebug() << "Midi monitor thread started.";
+}
+
+MidiController::~MidiController()
+{
+    midi->disconnect();
+    delete monitor; // stops the thread and waits for it
 }
 
 const unsigned char *MidiController::getType1Sysex()
@@ -120,6 +143,39 @@ bool MidiController::parseType2Message(const QByteArray &message)
     return true;
 }
 
+bool MidiController::downloadPatch()
+{
+    getType1Sysex();
+    return midi->sendSysex(type1Message.data(), PatchLayout::length) == 0;
+}
+
+bool MidiController::uploadPatch()
+{
+    unsigned char request[sizeof patchRequest];
+    std::copy(std::begin(patchRequest), std::end(patchRequest), request);
+    if (midi->sendSysex(request, sizeof request) != 0)
+        return false;
+    qDebug() << "Waiting for response from Vellichord...";
+    return true;
+}
+
+bool MidiController::receivedSysex(const QByteArray &sysex)
+{
+    qDebug() << "Received: ";
+    const auto *bytes = reinterpret_cast<const unsigned char *>(sysex.constData());
+    const int shown = std::min(sysex.size(), static_cast<int>(PatchLayout::length));
+    qDebug().noquote() << sysex_hex(bytes, sysex_span(bytes, shown));
+    if (!parseType2Message(sysex))
+        return false;
+    window.showStatusMessage(tr("Patch uploaded."));
+    return true;
+}
+
+void MidiController::stopMonitor()
+{
+    monitor->stop();
+}
+
 bool MidiController::loadSysex(const QString &fileName)
 {
     QFile file(fileName);
@@ -138,7 +194,7 @@ bool MidiController::loadSysex(const QString &fileName)
     }
     // A loaded file never changes the preset number.
     data[PatchLayout::presetNoOffset] = static_cast<char>(presetNo);
-    return parseType2Message(data);
+    return receivedSysex(data);
 }
 
 bool MidiController::saveSysex(const QString &fileName)

@@ -8,15 +8,28 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 
-// Holds the patch: the preset name and number and the 64 control models. Builds the Type 1
-// message the device takes, applies the Type 2 message it answers with, and keeps patch files.
+class IMidi;
+class MainWindow;
+class MidiMonitor;
+
+// The editor's link to the device. Holds the patch (the preset name and number and the 64
+// control models), the MIDI port and the input monitor; sends the patch, asks the device for
+// its own, applies whatever patch message arrives, and keeps patch files.
 class MidiController : public QObject
 {
     Q_OBJECT
 
 public:
-    MidiController();
+    // The name of the device's MIDI ports in normal mode.
+    static constexpr const char *portName = "Vellichord";
+
+    // Takes over the port, connects it to the device and starts the monitor. Status texts go to
+    // window, which must outlive the controller.
+    MidiController(MainWindow &window, std::unique_ptr<IMidi> midi);
+    // Stops the monitor and waits for its thread before anything else goes.
+    ~MidiController() override;
 
     // Builds the Type 1 message in the controller's own buffer and returns it. The buffer is
     // reused by the next build.
@@ -26,6 +39,13 @@ public:
     // preset number and the models, then emits modelUpdated. Returns false, changing nothing,
     // for a message shorter than the patch or of another kind.
     bool parseType2Message(const QByteArray &message);
+
+    // Sends the current patch to the device. False when the port could not send it.
+    bool downloadPatch();
+
+    // Asks the device for its patch; the answer arrives later through the monitor. False when
+    // the port could not send the request.
+    bool uploadPatch();
 
     // Applies the patch file; the editor's preset number is kept. False when the file cannot be
     // read or does not hold a patch; nothing changes then.
@@ -37,6 +57,12 @@ public:
     QString getPresetName() const { return presetName; }
     char getPresetNo() const;
     ControlTable *getModels() { return &models; }
+    // The port and the monitor, lent to the firmware updater; both live as long as the controller.
+    MidiMonitor *getMonitor() const { return monitor; }
+    IMidi *getMidi() const { return midi.get(); }
+
+    // Ends the monitor's polling; the thread finishes on its own.
+    void stopMonitor();
 
 signals:
     void modelUpdated();
@@ -45,9 +71,17 @@ public slots:
     void setPresetName(const QString &name);
     void setPresetNo(int presetNo);
 
+private slots:
+    // A message from the device (or a loaded file): traced, applied when it is a patch, and
+    // then "Patch uploaded." is shown. Returns whether it was applied.
+    bool receivedSysex(const QByteArray &sysex);
+
 private:
     QString presetName;
     int presetNo = 0;
+    MainWindow &window;
+    MidiMonitor *monitor = nullptr;
     ControlTable models;
+    std::unique_ptr<IMidi> midi;
     std::array<unsigned char, PatchLayout::length> type1Message{};
 };

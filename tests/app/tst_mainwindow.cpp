@@ -1,7 +1,9 @@
 #include "../common/files.h"
+#include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
+#include "midimonitor.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -72,7 +74,7 @@ private slots:
 
     // Start-up and status texts
     void startupEndsWithReady();
-    void withoutTransportSendsReportFailure();
+    void withoutDeviceSendsReportFailure();
 
     // Preset name
     void presetNameReachesControllerOnEveryKeystroke();
@@ -85,6 +87,7 @@ private slots:
     // Patch files through the dialogs
     void loadCancelledChangesNothing();
     void loadAppliesFileAndSaysSo();
+    void loadOfNonPatchSaysSo_data();
     void loadOfNonPatchSaysSo();
     void saveWritesPatchSilently();
     void saveFailureSaysSo();
@@ -110,7 +113,7 @@ void TestMainWindow::cleanupTestCase()
 
 void TestMainWindow::windowHasFixedSize()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     window.show();
     QCOMPARE(window.size(), QSize(911, 570));
     QCOMPARE(window.minimumSize(), QSize(911, 570));
@@ -132,7 +135,7 @@ void TestMainWindow::windowHasFixedSize()
 
 void TestMainWindow::editorsStartInTheirInitialState()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     for (const char *name :
          {"spinMin", "spinMinX", "spinMinY", "spinMax", "spinMaxX", "spinMaxY"}) {
         auto *box = widget<QSpinBox>(window, name);
@@ -158,7 +161,7 @@ void TestMainWindow::editorsStartInTheirInitialState()
 
 void TestMainWindow::editorColumnIsSizedAndOrdered()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -201,23 +204,26 @@ void TestMainWindow::editorColumnIsSizedAndOrdered()
 void TestMainWindow::startupEndsWithReady()
 {
     TraceCapture traces;
-    MainWindow window;
+    MainWindow window(noDevice());
     QCOMPARE(statusText(window), QStringLiteral("Ready"));
     QVERIFY(traces.contains(QStringLiteral("Upload patch")));
 }
 
-void TestMainWindow::withoutTransportSendsReportFailure()
+void TestMainWindow::withoutDeviceSendsReportFailure()
 {
-    MainWindow window;
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device, false));
+    QCOMPARE(statusText(window), QStringLiteral("Ready"));
     QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
     QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+    QVERIFY(device->received.isEmpty());
 }
 
 void TestMainWindow::presetNameReachesControllerOnEveryKeystroke()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     auto *field = widget<QLineEdit>(window, "lineEditPresetName");
     field->clear();
     QCOMPARE(window.getMidiController()->getPresetName(), QString());
@@ -229,7 +235,7 @@ void TestMainWindow::presetNameReachesControllerOnEveryKeystroke()
 
 void TestMainWindow::presetNameAcceptsOnlyPrintableAsciiUpTo16()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     auto *field = widget<QLineEdit>(window, "lineEditPresetName");
     field->clear();
     typeText(field, QStringLiteral("Caf\u00e9 \u65e5~\t"));
@@ -241,7 +247,7 @@ void TestMainWindow::presetNameAcceptsOnlyPrintableAsciiUpTo16()
 
 void TestMainWindow::appliedPatchRefreshesNameField()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     MidiController *controller = window.getMidiController();
     QByteArray message(reinterpret_cast<const char *>(controller->getType1Sysex()), 348);
     message[6] = 0x63;
@@ -255,7 +261,7 @@ void TestMainWindow::appliedPatchRefreshesNameField()
 
 void TestMainWindow::selectButtonsSwitchModes()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     auto *single = widget<QPushButton>(window, "pushButtonSelectSingle");
     auto *multi = widget<QPushButton>(window, "pushButtonSelectMulti");
     auto *view = widget<QGraphicsView>(window, "graphicsView");
@@ -279,7 +285,7 @@ void TestMainWindow::selectButtonsSwitchModes()
 
 void TestMainWindow::loadCancelledChangesNothing()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     window.showStatusMessage(QStringLiteral("before"));
     const QByteArray before(
         reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()), 348);
@@ -294,38 +300,54 @@ void TestMainWindow::loadCancelledChangesNothing()
 
 void TestMainWindow::loadAppliesFileAndSaysSo()
 {
-    MidiController source;
-    source.setPresetName(QStringLiteral("From File"));
-    source.getModels()->at(50)->updateParameter(Colour, 1);
+    QByteArray patch = SimulatedDevice().patchMessage();
+    patch[6] = 0x61; // as saved
     const QString path = workDir.filePath(QStringLiteral("load.syx"));
-    QVERIFY(source.saveSysex(path));
+    QVERIFY(writeFile(path, patch));
 
-    MainWindow window;
+    MainWindow window(noDevice());
     answerFileDialog(path);
     QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
-    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(), QStringLiteral("From File"));
-    unsigned char colour = 0;
-    QVERIFY(window.getMidiController()->getModels()->at(50)->getValue(Colour, &colour));
-    QCOMPARE(int(colour), 1);
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("Simulated Device"));
+    patch[9] = 0; // the editor keeps its preset number
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                        348),
+             patch);
+}
+
+void TestMainWindow::loadOfNonPatchSaysSo_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QByteArray patch = SimulatedDevice().patchMessage();
+    patch[6] = 0x61;
+    QTest::newRow("347 bytes of a patch") << patch.left(347);
+    QTest::newRow("348 zero bytes") << QByteArray(348, '\0');
 }
 
 void TestMainWindow::loadOfNonPatchSaysSo()
 {
-    const QString path = workDir.filePath(QStringLiteral("zeros.syx"));
-    QVERIFY(writeFile(path, QByteArray(348, '\0')));
+    QFETCH(QByteArray, contents);
+    const QString path = workDir.filePath(QStringLiteral("bad.syx"));
+    QVERIFY(writeFile(path, contents));
 
-    MainWindow window;
+    MainWindow window(noDevice());
+    const QByteArray before(
+        reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()), 348);
     answerFileDialog(path);
     QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Could not load settings file: ") + path);
     QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
              QStringLiteral("tarvelvellichord"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                        348),
+             before);
 }
 
 void TestMainWindow::saveWritesPatchSilently()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     window.showStatusMessage(QStringLiteral("before"));
     const QString path = workDir.filePath(QStringLiteral("saved.syx"));
 
@@ -339,7 +361,7 @@ void TestMainWindow::saveWritesPatchSilently()
 
 void TestMainWindow::saveFailureSaysSo()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     // Save into a folder that vanishes while the dialog is open.
     const QString folder = workDir.filePath(QStringLiteral("vanishing"));
     QVERIFY(QDir().mkdir(folder));
@@ -352,7 +374,7 @@ void TestMainWindow::saveFailureSaysSo()
 
 void TestMainWindow::closingEndsEventLoopWithZero()
 {
-    MainWindow window;
+    MainWindow window(noDevice());
     QObject::connect(qApp, &QApplication::lastWindowClosed, qApp, &QApplication::quit);
     window.show();
     TraceCapture traces;
@@ -360,6 +382,8 @@ void TestMainWindow::closingEndsEventLoopWithZero()
     QCOMPARE(qApp->exec(), 0);
     QVERIFY(!window.isVisible());
     QVERIFY(traces.contains(QStringLiteral("Closing Main window")));
+    // The input monitor is told to stop as the window closes.
+    QVERIFY(window.getMidiController()->getMonitor()->wait(5000));
 }
 
 QTEST_MAIN(TestMainWindow)

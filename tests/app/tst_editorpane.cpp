@@ -1,0 +1,349 @@
+#include "../common/simulateddevice.h"
+#include "../common/tracecapture.h"
+#include "mainwindow.h"
+#include "midicontroller.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+constexpr int pad1 = 39;
+constexpr int pad2 = 40;
+constexpr int pad3 = 41;
+constexpr int knobE1 = 16;
+constexpr int knobE2 = 17;
+
+// The editors in ParameterId order.
+const char *const editorNames[] = {
+    "comboBoxChannel",  "comboBoxCC",         "comboBoxCCX",    "comboBoxCCY",
+    "spinMin",          "spinMinX",           "spinMinY",       "spinMax",
+    "spinMaxX",         "spinMaxY",           "comboBoxType",   "comboBoxToggle",
+    "comboBoxNoteOrCC", "comboBoxAftertouch", "comboBoxColour", "comboBoxColourF"};
+const char *const labelNames[] = {
+    "labelChannel", "labelCC",         "labelCCX",    "labelCCY",     "labelMin",  "labelMinX",
+    "labelMinY",    "labelMax",        "labelMaxX",   "labelMaxY",    "labelType", "labelMode",
+    "labelNoteCC",  "labelAftertouch", "labelColour", "labelColour_2"};
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+} // namespace
+
+class TestEditorPane : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    // What is shown
+    void nothingSelectedHidesEverything();
+    void onePadShowsItsSixRows();
+    void typeSwitchesTheNumberNames();
+    void padThenKnobShowsTheUnionWithTheFirstValues();
+    void neighbourRuleComparesOnlyNeighbours();
+    void mixedTypesShowControllerNames();
+    void noteOrCCBoxNeverShowsTheMarker();
+
+    // Editing
+    void choiceOnMixedChannelsSetsAllAndDropsTheMarker();
+    void steppingMixedMaxSetsBoth();
+    void typedValueReachesModelsWhenFinished();
+    void valueAboveTheMaximumIsStoredAsTheMaximum();
+    void programChangesNeverReachTheUpdateSlots();
+    void appliedPatchClearsTheSelection();
+
+private:
+    QWidget *editor(int id) const { return window->findChild<QWidget *>(editorNames[id]); }
+    QWidget *label(int id) const { return window->findChild<QWidget *>(labelNames[id]); }
+    QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(name); }
+    QSpinBox *spin(const char *name) const { return window->findChild<QSpinBox *>(name); }
+    MidiControlModel *model(int index) const
+    {
+        return window->getMidiController()->getModels()->at(index);
+    }
+    unsigned char value(int index, ParameterId id) const
+    {
+        unsigned char v = 0xEE;
+        model(index)->getValue(id, &v);
+        return v;
+    }
+    // The ParameterIds whose editor and label are shown and enabled. A row whose editor, label
+    // and enabled state disagree appears as -1 - id, so that no comparison passes.
+    QList<int> shownIds() const;
+
+    std::unique_ptr<MainWindow> window;
+};
+
+QList<int> TestEditorPane::shownIds() const
+{
+    QList<int> shown;
+    for (int id = 0; id < 16; ++id) {
+        const bool visible = !editor(id)->isHidden();
+        if (visible != !label(id)->isHidden() || visible != editor(id)->isEnabled())
+            shown << -1 - id;
+        else if (visible)
+            shown << id;
+    }
+    return shown;
+}
+
+void TestEditorPane::init()
+{
+    window = std::make_unique<MainWindow>(noDevice());
+    window->show();
+}
+
+void TestEditorPane::cleanup()
+{
+    window.reset();
+}
+
+void TestEditorPane::nothingSelectedHidesEverything()
+{
+    QCOMPARE(shownIds(), QList<int>());
+    for (int id = 0; id < 16; ++id) {
+        QVERIFY2(!editor(id)->isEnabled(), editorNames[id]);
+        QVERIFY2(label(id)->isHidden(), labelNames[id]);
+    }
+    // The Note/CC box starts with the note names under "Note".
+    QCOMPARE(combo("comboBoxNoteOrCC")->count(), 128);
+    QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note"));
+
+    window->selectModel(model(pad1));
+    window->selectModel(model(knobE1));
+    window->deselectModel(model(pad1));
+    window->deselectModel(model(knobE1));
+    QCOMPARE(shownIds(), QList<int>());
+}
+
+void TestEditorPane::onePadShowsItsSixRows()
+{
+    model(pad1)->updateParameter(Channel, 3);
+    model(pad1)->updateParameter(NoteOrCC, 60);
+    model(pad1)->updateParameter(Colour, 2);
+    model(pad1)->updateParameter(Toggle, 1);
+    window->selectModel(model(pad1));
+
+    QCOMPARE(shownIds(), QList<int>({Channel, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
+    QCOMPARE(combo("comboBoxChannel")->currentText(), QStringLiteral("Ch 4"));
+    QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("Note"));
+    QCOMPARE(combo("comboBoxToggle")->currentText(), QStringLiteral("Toggle"));
+    QCOMPARE(combo("comboBoxColour")->currentText(), QStringLiteral("Blue"));
+    QCOMPARE(combo("comboBoxAftertouch")->currentText(), QStringLiteral("Off"));
+    QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note"));
+    QComboBox *number = combo("comboBoxNoteOrCC");
+    QCOMPARE(number->count(), 128);
+    QCOMPARE(number->itemText(0), QStringLiteral("C-2"));
+    QCOMPARE(number->itemText(13), QStringLiteral("C#-1"));
+    QCOMPARE(number->itemText(127), QStringLiteral("G8"));
+    QCOMPARE(number->currentText(), QStringLiteral("C3"));
+
+    // Selecting it again changes nothing.
+    window->selectModel(model(pad1));
+    QCOMPARE(window->getSelectedModels().size(), 1);
+}
+
+void TestEditorPane::typeSwitchesTheNumberNames()
+{
+    model(pad1)->updateParameter(NoteOrCC, 64);
+    window->selectModel(model(pad1));
+    QComboBox *type = combo("comboBoxType");
+    QComboBox *number = combo("comboBoxNoteOrCC");
+    auto *caption = window->findChild<QLabel *>("labelNoteCC");
+
+    QTest::keyClick(type, Qt::Key_Down); // Note -> CC, as the user does
+    QCOMPARE(int(value(pad1, Type)), 1);
+    QCOMPARE(caption->text(), QStringLiteral("CC"));
+    QCOMPARE(number->count(), 128);
+    QCOMPARE(number->currentText(), QStringLiteral("64 Sustain Pedal"));
+    QCOMPARE(int(value(pad1, NoteOrCC)), 64);
+
+    QTest::keyClick(type, Qt::Key_Up);
+    QCOMPARE(int(value(pad1, Type)), 0);
+    QCOMPARE(caption->text(), QStringLiteral("Note"));
+    QCOMPARE(number->currentText(), QStringLiteral("E3"));
+}
+
+void TestEditorPane::padThenKnobShowsTheUnionWithTheFirstValues()
+{
+    model(knobE1)->updateParameter(CC, 7);
+    model(knobE1)->updateParameter(Min, 10);
+    model(knobE1)->updateParameter(Max, 90);
+    model(pad1)->updateParameter(Channel, 5);
+    model(knobE1)->updateParameter(Channel, 5);
+    window->selectModel(model(pad1));
+    window->selectModel(model(knobE1));
+
+    QCOMPARE(shownIds(),
+             QList<int>({Channel, CC, Min, Max, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
+    // The pad comes first and has no CC, Min or Max: 0 is shown, not the marker.
+    QCOMPARE(combo("comboBoxCC")->currentIndex(), 0);
+    QCOMPARE(spin("spinMin")->value(), 0);
+    QCOMPARE(spin("spinMax")->value(), 0);
+    QCOMPARE(spin("spinMax")->text(), QStringLiteral("0"));
+    QCOMPARE(combo("comboBoxChannel")->currentText(), QStringLiteral("Ch 6"));
+    for (const char *name : {"comboBoxChannel", "comboBoxCC", "comboBoxType", "comboBoxColour"})
+        QVERIFY2(!itemsOf(combo(name)).contains(QStringLiteral("<multi>")), name);
+}
+
+void TestEditorPane::neighbourRuleComparesOnlyNeighbours()
+{
+    model(pad1)->updateParameter(Type, 0);
+    model(pad3)->updateParameter(Type, 1);
+    window->selectModel(model(pad1));
+    window->selectModel(model(knobE1));
+    window->selectModel(model(pad3));
+    QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("Note"));
+    QCOMPARE(combo("comboBoxType")->count(), 2);
+
+    // Once the two pads are neighbours, they disagree.
+    window->deselectModel(model(knobE1));
+    QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
+    QCOMPARE(combo("comboBoxType")->count(), 3);
+}
+
+void TestEditorPane::mixedTypesShowControllerNames()
+{
+    model(pad2)->updateParameter(Type, 1);
+    window->selectModel(model(pad1));
+    window->selectModel(model(pad2));
+    QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
+    QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("CC"));
+    QCOMPARE(combo("comboBoxNoteOrCC")->itemText(7), QStringLiteral("7 Volume"));
+}
+
+void TestEditorPane::noteOrCCBoxNeverShowsTheMarker()
+{
+    model(pad1)->updateParameter(NoteOrCC, 36);
+    model(pad2)->updateParameter(NoteOrCC, 37);
+    window->selectModel(model(pad1));
+    window->selectModel(model(pad2));
+    QComboBox *number = combo("comboBoxNoteOrCC");
+    QVERIFY(!itemsOf(number).contains(QStringLiteral("<multi>")));
+    QCOMPARE(number->count(), 128);
+    QCOMPARE(number->currentIndex(), -1);
+
+    number->setCurrentIndex(48); // the user's choice
+    QCOMPARE(int(value(pad1, NoteOrCC)), 48);
+    QCOMPARE(int(value(pad2, NoteOrCC)), 48);
+    QCOMPARE(number->currentText(), QStringLiteral("C2"));
+}
+
+void TestEditorPane::choiceOnMixedChannelsSetsAllAndDropsTheMarker()
+{
+    model(pad1)->updateParameter(Channel, 0);
+    model(pad2)->updateParameter(Channel, 9);
+    window->selectModel(model(pad1));
+    window->selectModel(model(pad2));
+    QComboBox *channel = combo("comboBoxChannel");
+    QCOMPARE(channel->count(), 18);
+    QCOMPARE(channel->itemText(17), QStringLiteral("<multi>"));
+    QCOMPARE(channel->currentIndex(), 17);
+
+    channel->setCurrentIndex(channel->findText(QStringLiteral("Ch 5")));
+    QCOMPARE(int(value(pad1, Channel)), 4);
+    QCOMPARE(int(value(pad2, Channel)), 4);
+    QCOMPARE(channel->count(), 17);
+    QCOMPARE(channel->currentText(), QStringLiteral("Ch 5"));
+    QVERIFY(!channel->isHidden() && channel->isEnabled());
+
+    channel->setCurrentIndex(16);
+    QCOMPARE(int(value(pad2, Channel)), 16); // "Global"
+}
+
+void TestEditorPane::steppingMixedMaxSetsBoth()
+{
+    model(knobE1)->updateParameter(Max, 100);
+    model(knobE2)->updateParameter(Max, 90);
+    window->selectModel(model(knobE1));
+    window->selectModel(model(knobE2));
+    QSpinBox *max = spin("spinMax");
+    QCOMPARE(max->text(), QStringLiteral("<multi>"));
+    QCOMPARE(max->value(), -1);
+    QCOMPARE(max->minimum(), -1);
+    // Min agrees.
+    QCOMPARE(spin("spinMin")->text(), QStringLiteral("0"));
+
+    QTest::keyClick(max, Qt::Key_Up);
+    QCOMPARE(int(value(knobE1, Max)), 0);
+    QCOMPARE(int(value(knobE2, Max)), 0);
+    QCOMPARE(max->minimum(), 0);
+    QCOMPARE(max->specialValueText(), QString());
+    QTest::keyClick(max, Qt::Key_Up);
+    QCOMPARE(int(value(knobE1, Max)), 1);
+    QCOMPARE(int(value(knobE2, Max)), 1);
+}
+
+void TestEditorPane::typedValueReachesModelsWhenFinished()
+{
+    window->selectModel(model(knobE1));
+    window->selectModel(model(knobE2));
+    QSpinBox *min = spin("spinMin");
+    min->setFocus();
+    min->selectAll();
+    QTest::keyClicks(min, QStringLiteral("42"));
+    QCOMPARE(int(value(knobE1, Min)), 0); // not yet: the edit is not finished
+    QTest::keyClick(min, Qt::Key_Return);
+    QCOMPARE(int(value(knobE1, Min)), 42);
+    QCOMPARE(int(value(knobE2, Min)), 42);
+}
+
+void TestEditorPane::valueAboveTheMaximumIsStoredAsTheMaximum()
+{
+    window->selectModel(model(pad1));
+    window->selectModel(model(knobE1));
+    window->updateMax(300); // beyond what a byte holds
+    QCOMPARE(int(value(knobE1, Max)), 127);
+    window->updateMax(-1);
+    QCOMPARE(int(value(knobE1, Max)), 0);
+    window->updateColour(7);
+    QCOMPARE(int(value(pad1, Colour)), 2);
+    QVERIFY(!model(knobE1)->getParameter(Colour));
+}
+
+void TestEditorPane::programChangesNeverReachTheUpdateSlots()
+{
+    model(pad1)->updateParameter(Channel, 1);
+    model(pad2)->updateParameter(Channel, 2);
+    model(pad2)->updateParameter(Type, 1);
+    model(knobE1)->updateParameter(Max, 5);
+    const QByteArray before(
+        reinterpret_cast<const char *>(window->getMidiController()->getType1Sysex()), 348);
+
+    TraceCapture traces;
+    for (int index : {pad1, knobE1, pad2, 37, 6, 30, 0})
+        window->selectModel(model(index));
+    for (int index : {knobE1, pad1, 37})
+        window->deselectModel(model(index));
+    window->selectModel(model(knobE2));
+    window->deselectAllItems();
+    window->selectModel(model(pad2));
+    window->refreshView();
+
+    for (const QString &line : traces.lines())
+        QVERIFY2(!line.startsWith(QStringLiteral("prop ")), qPrintable(line));
+    QCOMPARE(QByteArray(
+                 reinterpret_cast<const char *>(window->getMidiController()->getType1Sysex()), 348),
+             before);
+}
+
+void TestEditorPane::appliedPatchClearsTheSelection()
+{
+    window->selectModel(model(pad1));
+    window->selectModel(model(knobE1));
+    QByteArray patch = SimulatedDevice().patchMessage();
+    QVERIFY(window->getMidiController()->parseType2Message(patch));
+    QVERIFY(window->getSelectedModels().isEmpty());
+    QCOMPARE(shownIds(), QList<int>());
+}
+
+QTEST_MAIN(TestEditorPane)
+#include "tst_editorpane.moc"
