@@ -73,8 +73,8 @@ MidiController::MidiController(MainWindow &window, std::unique_ptr<IMidi> port)
 
 MidiController::~MidiController()
 {
-    midi->disconnect();
     delete monitor; // stops the thread and waits for it
+    midi->disconnect();
 }
 
 const unsigned char *MidiController::getType1Sysex()
