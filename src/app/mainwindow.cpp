@@ -247,23 +247,18 @@ int firstValue(const QList<MidiControlModel *> &models, unsigned int id)
 
 void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id)
 {
-    const QSignalBlocker blocker(box);
-    const bool shown = present.contains(id);
-    box->setEnabled(shown);
-    box->setVisible(shown);
-    labelMap.value(box)->setVisible(shown);
-
     int minimum = 0;
     if (!selectedModels.isEmpty()) {
         if (const ControlParameter *p = selectedModels.first()->getParameter(
                 static_cast<ParameterId>(id)))
             minimum = p->min();
     }
-    if (!shown) {
+    if (!present.contains(id)) {
         resetSpinBox(box, minimum, false);
         return;
     }
 
+    const QSignalBlocker blocker(box);
     if (selectionParameters.valuesEqual(selectedModels, id)) {
         box->setSpecialValueText(QString());
         box->setMinimum(minimum);
@@ -274,6 +269,9 @@ void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *bo
         box->setMinimum(minimum - 1);
         box->setValue(minimum - 1);
     }
+    box->setEnabled(true);
+    box->setVisible(true);
+    labelMap.value(box)->setVisible(true);
 }
 
 void MainWindow::refreshComboBox(const QList<unsigned int> &present, QComboBox *box,
@@ -419,8 +417,9 @@ void MainWindow::updateNoteOrCC(int index)
 // list fits the type, the number is shown again (a mixed selection keeps showing none).
 void MainWindow::showNoteOrCCValue()
 {
-    if (!selectedModels.isEmpty() && selectionParameters.valuesEqual(selectedModels, NoteOrCC)
-        && selectionParameters.collect(selectedModels).contains(NoteOrCC)) {
+    // The box is enabled exactly while a selected control has the parameter.
+    if (ui->comboBoxNoteOrCC->isEnabled()
+        && selectionParameters.valuesEqual(selectedModels, NoteOrCC)) {
         const QSignalBlocker blocker(ui->comboBoxNoteOrCC);
         ui->comboBoxNoteOrCC->setCurrentIndex(firstValue(selectedModels, NoteOrCC));
     }
