@@ -1,7 +1,12 @@
 #include "mainwindow.h"
 
+#include "contextmenu.h"
+#include "controlplacement.h"
+#include "customscene.h"
+#include "debugpixmapitem.h"
 #include "editortexts.h"
 #include "imidi.h"
+#include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "platformmidi.h"
 #include "ui_mainwindow.h"
@@ -17,6 +22,15 @@
 
 #include <algorithm>
 
+// The pictures are compiled into the core library; a static library's resources must be
+// registered by hand, here before main() runs.
+static int registerImages()
+{
+    Q_INIT_RESOURCE(images);
+    return 0;
+}
+static const int imagesRegistered = registerImages();
+
 MainWindow::MainWindow(QWidget *parent)
     : MainWindow(make_platform_midi(), parent)
 {
@@ -29,11 +43,23 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->setupUi(this);
 
     midiController = new MidiController(*this, std::move(midi));
+    controlModels = midiController->getModels();
+    multiSelect = false;
+
+    scene = new CustomScene(ui->graphicsView);
+    scene->installEventFilter(&eventFilter);
 
     // The name travels as SysEx data bytes, so only printable ASCII can be typed.
     ui->lineEditPresetName->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[\\x20-\\x7E]*")), ui->lineEditPresetName));
     ui->lineEditPresetName->setText(midiController->getPresetName());
+
+    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
+    qDebug() << (picture.isNull() ? "Image not loaded." : "Image loaded.");
+    pixmapItem = new DebugPixmapItem(QPixmap::fromImage(picture));
+    scene->addItem(pixmapItem);
+    placeItems();
+    ui->graphicsView->setScene(scene);
 
     // Typed digits reach the model only when the edit is finished; steps reach it at once.
     for (QSpinBox *box :
@@ -55,6 +81,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->layoutEditorPane->setAlignment(Qt::AlignTop);
     ui->layoutRightPane->setAlignment(Qt::AlignTop);
 
+    contextMenu = new ContextMenu(ccNames, noteNames, this);
+
     qDebug() << "Upload patch";
     uploadPatch();
     showStatusMessage(tr("Ready"));
@@ -62,8 +90,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    for (MidiControlItem *item : items)
+        delete item;
+    delete scene;
     delete ui;
     delete midiController;
+    delete contextMenu;
     qDebug() << "deleted ui";
 }
 
@@ -197,11 +229,40 @@ void MainWindow::deselectModel(MidiControlModel *model)
     refreshEditorPane();
 }
 
+void MainWindow::reselectItems()
+{
+    for (MidiControlItem *item : items) {
+        if (selectedModels.contains(item->getModel()))
+            item->setSelected(true);
+    }
+}
+
 void MainWindow::deselectAllItems()
 {
-    // One removal at a time, as deselecting each control does, each refreshing the pane.
-    while (!selectedModels.isEmpty())
-        deselectModel(selectedModels.last());
+    // Each deselected item takes its model out of the selection and refreshes the pane.
+    for (MidiControlItem *item : items)
+        item->setSelected(false);
+    // A control right-clicked while unselected is listed without its item being selected;
+    // it goes too, so that the pane never shows values from before a new patch.
+    if (!selectedModels.isEmpty()) {
+        selectedModels.clear();
+        refreshEditorPane();
+    }
+}
+
+void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
+{
+    contextMenu->showMenu(*model, position);
+}
+
+void MainWindow::placeItems()
+{
+    for (int i = 0; i < ControlTable::count; ++i) {
+        items[i] = new MidiControlItem(this, controlModels->at(i));
+        items[i]->setRect(controlRects[i]);
+    }
+    for (MidiControlItem *item : items)
+        scene->addItem(item);
 }
 
 // The editor pane shows what the selected controls have; every change the program makes to

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "eventfilter.h"
 #include "selectionparameters.h"
 
 #include <QList>
@@ -7,9 +8,15 @@
 #include <QMap>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 
+class ContextMenu;
+class ControlTable;
+class CustomScene;
+class DebugPixmapItem;
 class IMidi;
+class MidiControlItem;
 class MidiControlModel;
 class MidiController;
 class QComboBox;
@@ -39,11 +46,18 @@ public:
     // editor pane.
     void selectModel(MidiControlModel *model);
     void deselectModel(MidiControlModel *model);
+    void reselectItems();
     void deselectAllItems();
     QList<MidiControlModel *> &getSelectedModels() { return selectedModels; }
 
     bool isMultiSelect() const { return multiSelect; }
     MidiController *getMidiController() const { return midiController; }
+    CustomScene *getScene() const { return scene; }
+    MidiControlItem *getItem(int index) const { return items.at(index); }
+
+    // Opens the context menu of the control with this model and applies the choice to the
+    // selection; returns when the menu has closed.
+    void showContextMenu(MidiControlItem *item, MidiControlModel *model, const QPoint &position);
 
 public slots:
     void updateCh(int index);
@@ -81,6 +95,7 @@ private:
     void generateCCandNoteLists();
     void fillComboBoxes();
     void connectSignals();
+    void placeItems();
 
     void refreshEditorPane();
     void refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id);
@@ -95,8 +110,14 @@ private:
     Ui::MainWindow *ui = nullptr;
     MidiController *midiController = nullptr;
     SelectionParameters selectionParameters;
+    ContextMenu *contextMenu = nullptr;
+    ControlTable *controlModels = nullptr;
+    CustomScene *scene = nullptr;
+    std::array<MidiControlItem *, 64> items{};
     QList<MidiControlModel *> selectedModels;
+    DebugPixmapItem *pixmapItem = nullptr;
     bool multiSelect = false;
+    EventFilter eventFilter;
     QMap<QWidget *, QStringList> comboItemLists; // combo box -> its item texts
     QMap<QWidget *, QWidget *> labelMap;         // editor widget -> its caption label
     QList<QWidget *> editorWidgets;

@@ -1,7 +1,9 @@
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
+#include "../common/viewinput.h"
 #include "mainwindow.h"
+#include "midicontrolitem.h"
 #include "midicontroller.h"
 
 #include <QtTest>
@@ -21,6 +23,7 @@ private slots:
     void missingFileLeavesNameListsEmpty();
     void lineEndsAreDropped();
     void shortFileStillShowsTheNoteOfAPad();
+    void menuTakesTheLastOfTwinsAndPinsLatePositions();
 
 private:
     static QString namesPath()
@@ -124,6 +127,28 @@ void TestCCNameFile::shortFileStillShowsTheNoteOfAPad()
     unsigned char value = 0;
     QVERIFY(model(window, 39)->getValue(NoteOrCC, &value));
     QCOMPARE(int(value), 62);
+}
+
+void TestCCNameFile::menuTakesTheLastOfTwinsAndPinsLatePositions()
+{
+    QByteArray names;
+    for (int line = 0; line < 300; ++line)
+        names += (line == 3 || line == 9 ? QByteArray("Twin") : QByteArray::number(line)) + '\n';
+    QVERIFY(writeFile(namesPath(), names));
+    MainWindow window(noDevice());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.getItem(0)->setSelected(true);
+
+    unsigned char value = 0;
+    viewinput::chooseFromMenuOf(window, 0, QStringLiteral("CC"), QStringLiteral("Twin"));
+    QVERIFY(model(window, 0)->getValue(CC, &value));
+    QCOMPARE(int(value), 9);
+
+    // Position 299 is past what a byte holds: the highest value, not 299 - 256.
+    viewinput::chooseFromMenuOf(window, 0, QStringLiteral("CC"), QStringLiteral("299"));
+    QVERIFY(model(window, 0)->getValue(CC, &value));
+    QCOMPARE(int(value), 127);
 }
 
 QTEST_MAIN(TestCCNameFile)

@@ -1,0 +1,6 @@
+#include "eventfilter.h"
+
+bool EventFilter::eventFilter(QObject *, QEvent *)
+{
+    return false;
+}

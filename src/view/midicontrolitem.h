@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QBrush>
+#include <QGraphicsRectItem>
+#include <QPen>
+
+class MainWindow;
+class MidiControlModel;
+
+// An invisible, selectable rectangle over one control of the front-panel picture, bound to that
+// control's model. Selecting it puts the model into the window's selection; a right click opens
+// the control's context menu.
+class MidiControlItem : public QGraphicsRectItem
+{
+public:
+    MidiControlItem(MainWindow *window, MidiControlModel *model, QGraphicsItem *parent = nullptr);
+    ~MidiControlItem() override;
+
+    MidiControlModel *getModel() const { return model; }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
+
+protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
+    QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+
+private:
+    MainWindow *window;
+    MidiControlModel *model;
+    QPen selectedPen;
+    QPen noPen;
+    QBrush noBrush;
+    QBrush selectedBrush;
+    bool contextMenuJustOpen = false;
+
+    // The item kept selected after its context menu closed; dropped from the selection as soon
+    // as another item becomes selected.
+    inline static MidiControlItem *lastMenuItem = nullptr;
+};

@@ -1,0 +1,370 @@
+#include "../common/simulateddevice.h"
+#include "../common/tracecapture.h"
+#include "../common/viewinput.h"
+#include "controlplacement.h"
+#include "customscene.h"
+#include "mainwindow.h"
+#include "midicontrolitem.h"
+#include "midicontroller.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+#include <set>
+
+using namespace viewinput;
+
+namespace {
+
+MidiControlModel *model(const MainWindow &window, int index)
+{
+    return window.getMidiController()->getModels()->at(index);
+}
+
+// Control indices of the selected models, in order of selection.
+QList<int> selectedIndices(MainWindow &window)
+{
+    QList<int> indices;
+    for (MidiControlModel *m : window.getSelectedModels()) {
+        for (int i = 0; i < 64; ++i) {
+            if (model(window, i) == m)
+                indices << i;
+        }
+    }
+    return indices;
+}
+
+// Control indices of the items drawn as selected.
+QList<int> selectedItems(const MainWindow &window)
+{
+    QList<int> indices;
+    for (int i = 0; i < 64; ++i) {
+        if (window.getItem(i)->isSelected())
+            indices << i;
+    }
+    return indices;
+}
+
+QPushButton *button(const MainWindow &window, const char *name)
+{
+    return window.findChild<QPushButton *>(QLatin1String(name));
+}
+
+// A point on the picture that no rectangle covers.
+const QPointF barePicture(20, 520);
+
+} // namespace
+
+class TestDeviceView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    // Picture and placement
+    void pictureLoadsFromTheResources();
+    void rectanglesLieOnTheirControlsWithoutOverlap();
+    void selectedItemPaintsTranslucentBlueWithoutDashes();
+
+    // Select Single mode
+    void clickSelectsOneControlAndBarePictureClears();
+    void ctrlClickTogglesControls();
+    void rectanglesNeverMove();
+
+    // Select Multi mode and switching
+    void bandAcrossFirstPadRowSelectsThatRow();
+    void switchingModesKeepsTheSelection();
+
+    // Right click
+    void rightClickKeepsSelectedControlUntilAnotherIsSelected();
+    void menuOpensAtBottomLeftCorner();
+    void rightClickOnUnselectedControlListsItWithoutDrawingIt();
+    void appliedPatchDeselectsEverything();
+    void closedWindowLeavesNoKeptControlBehind();
+
+private:
+    std::unique_ptr<MainWindow> window;
+};
+
+void TestDeviceView::init()
+{
+    window = std::make_unique<MainWindow>(noDevice());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestDeviceView::pictureLoadsFromTheResources()
+{
+    TraceCapture traces;
+    MainWindow another(noDevice());
+    QVERIFY(traces.contains(QStringLiteral("Image loaded.")));
+
+    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
+    QCOMPARE(picture.size(), QSize(panelWidth, panelHeight));
+    QVERIFY(picture.hasAlphaChannel());
+    // The housing has rounded corners: the very corner is transparent, the middle is not.
+    QCOMPARE(qAlpha(picture.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(picture.pixel(panelWidth / 2, panelHeight / 2)), 255);
+
+    // The picture sits at the origin, under every rectangle, and sets the scene's extent.
+    QCOMPARE(another.getScene()->sceneRect(), QRectF(0, 0, panelWidth, panelHeight));
+    QCOMPARE(another.getScene()->items().size(), 65);
+}
+
+void TestDeviceView::rectanglesLieOnTheirControlsWithoutOverlap()
+{
+    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
+    for (int i = 0; i < 64; ++i) {
+        MidiControlItem *item = window->getItem(i);
+        const QRect rect = item->rect().toRect();
+        QCOMPARE(rect, controlRects.at(i));
+        QCOMPARE(item->pos(), QPointF(0, 0));
+        QCOMPARE(item->getModel(), model(*window, i));
+        QCOMPARE(item->flags(), QGraphicsItem::ItemIsSelectable);
+        QVERIFY2(QRect(0, 0, panelWidth, panelHeight).contains(rect),
+                 qPrintable(QString::number(i)));
+        for (int j = i + 1; j < 64; ++j)
+            QVERIFY2(!rect.intersects(controlRects.at(j)),
+                     qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
+
+        // Something is drawn in every rectangle: bare housing has only a handful of colours.
+        std::set<QRgb> colours;
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                colours.insert(picture.pixel(x, y));
+        }
+        QVERIFY2(colours.size() > 40, qPrintable(QString::number(i)));
+    }
+}
+
+void TestDeviceView::selectedItemPaintsTranslucentBlueWithoutDashes()
+{
+    MidiControlItem *item = window->getItem(39);
+    const auto paint = [item](QStyle::State state) {
+        QImage image(100, 100, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.translate(-item->rect().topLeft() + QPointF(10, 10));
+        QStyleOptionGraphicsItem option;
+        option.state = state;
+        item->paint(&painter, &option, nullptr);
+        return image;
+    };
+
+    const QImage selected = paint(QStyle::State_Selected);
+    const QRect r(10, 10, 56, 56);
+    const QRgb fill = selected.pixel(r.center());
+    QCOMPARE(qRed(fill), 0);
+    QCOMPARE(qGreen(fill), 0);
+    QVERIFY(qAbs(qBlue(fill) - 128) <= 1);
+    QVERIFY(qAbs(qAlpha(fill) - 128) <= 1);
+    // The one-pixel outline is the same colour all round: no dashes.
+    const QRgb outline = selected.pixel(r.topLeft());
+    QVERIFY(qAbs(qBlue(outline) - 128) <= 1 && qRed(outline) == 0);
+    QVERIFY(qAlpha(outline) >= 200);
+    for (int k = 0; k < 56; ++k) {
+        QCOMPARE(selected.pixel(r.left() + k, r.top()), outline);
+        QCOMPARE(selected.pixel(r.left(), r.top() + k), outline);
+    }
+    QCOMPARE(qAlpha(selected.pixel(r.left() - 2, r.top() - 2)), 0);
+
+    const QImage unselected = paint(QStyle::State_None);
+    QImage empty(unselected.size(), unselected.format());
+    empty.fill(Qt::transparent);
+    QCOMPARE(unselected, empty);
+}
+
+void TestDeviceView::clickSelectsOneControlAndBarePictureClears()
+{
+    clickControl(*window, 39);
+    QCOMPARE(selectedIndices(*window), QList<int>{39});
+    QCOMPARE(selectedItems(*window), QList<int>{39});
+
+    clickControl(*window, 6);
+    QCOMPARE(selectedIndices(*window), QList<int>{6});
+    QCOMPARE(selectedItems(*window), QList<int>{6});
+
+    click(*window, barePicture);
+    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(selectedItems(*window).isEmpty());
+}
+
+void TestDeviceView::ctrlClickTogglesControls()
+{
+    clickControl(*window, 39);
+    clickControl(*window, 40, Qt::LeftButton, Qt::ControlModifier);
+    clickControl(*window, 16, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(selectedIndices(*window), (QList<int>{39, 40, 16}));
+
+    clickControl(*window, 40, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(selectedIndices(*window), (QList<int>{39, 16}));
+    QCOMPARE(selectedItems(*window), (QList<int>{16, 39}));
+
+    // Ctrl on bare picture keeps the selection.
+    click(*window, barePicture, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(selectedIndices(*window), (QList<int>{39, 16}));
+}
+
+void TestDeviceView::rectanglesNeverMove()
+{
+    for (const bool multi : {false, true}) {
+        if (multi)
+            window->SelectMulti();
+        drag(*window, centreOf(39), centreOf(39) + QPointF(120, 90));
+        drag(*window, centreOf(37), centreOf(37) + QPointF(-30, 200));
+        for (int i = 0; i < 64; ++i) {
+            QCOMPARE(window->getItem(i)->pos(), QPointF(0, 0));
+            QCOMPARE(window->getItem(i)->rect().toRect(), controlRects.at(i));
+        }
+    }
+}
+
+void TestDeviceView::bandAcrossFirstPadRowSelectsThatRow()
+{
+    QTest::mouseClick(button(*window, "pushButtonSelectMulti"), Qt::LeftButton);
+    QVERIFY(window->isMultiSelect());
+
+    drag(*window, QPointF(180, 250), QPointF(450, 262));
+    QCOMPARE(selectedItems(*window), (QList<int>{39, 40, 41, 42, 43}));
+    QList<int> listed = selectedIndices(*window);
+    std::sort(listed.begin(), listed.end());
+    QCOMPARE(listed, (QList<int>{39, 40, 41, 42, 43}));
+
+    // A click without dragging selects nothing, on a control or beside it.
+    clickControl(*window, 45);
+    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(selectedItems(*window).isEmpty());
+
+    // A band over the whole picture takes all 64.
+    drag(*window, QPointF(1, 1), QPointF(636, 532));
+    QCOMPARE(selectedItems(*window).size(), 64);
+    QCOMPARE(window->getSelectedModels().size(), 64);
+}
+
+void TestDeviceView::switchingModesKeepsTheSelection()
+{
+    auto *single = button(*window, "pushButtonSelectSingle");
+    auto *multi = button(*window, "pushButtonSelectMulti");
+    QGraphicsView *graphicsView = view(*window);
+    QVERIFY(single->isChecked());
+    QVERIFY(!multi->isChecked());
+    QCOMPARE(graphicsView->dragMode(), QGraphicsView::NoDrag);
+
+    clickControl(*window, 39);
+    clickControl(*window, 44, Qt::LeftButton, Qt::ControlModifier);
+
+    QTest::mouseClick(multi, Qt::LeftButton);
+    QCOMPARE(graphicsView->dragMode(), QGraphicsView::RubberBandDrag);
+    QVERIFY(window->isMultiSelect());
+    QVERIFY(!single->isChecked());
+    QVERIFY(multi->isChecked());
+    QCOMPARE(selectedIndices(*window), (QList<int>{39, 44}));
+
+    // The button of the mode in force toggles itself off on the click; the slot checks it again.
+    QTest::mouseClick(multi, Qt::LeftButton);
+    QVERIFY(multi->isChecked());
+    QVERIFY(window->isMultiSelect());
+
+    QTest::mouseClick(single, Qt::LeftButton);
+    QTest::mouseClick(single, Qt::LeftButton);
+    QCOMPARE(graphicsView->dragMode(), QGraphicsView::NoDrag);
+    QVERIFY(!window->isMultiSelect());
+    QVERIFY(single->isChecked());
+    QVERIFY(!multi->isChecked());
+    QCOMPARE(selectedIndices(*window), (QList<int>{39, 44}));
+    QCOMPARE(selectedItems(*window), (QList<int>{39, 44}));
+}
+
+void TestDeviceView::rightClickKeepsSelectedControlUntilAnotherIsSelected()
+{
+    TraceCapture traces;
+    clickControl(*window, 39);
+    chooseFromMenuOf(*window, 39);
+    QVERIFY(traces.contains(QStringLiteral("open menu")));
+    QVERIFY(traces.contains(QStringLiteral("contextMenuJustOpenDontUpdate")));
+    QCOMPARE(selectedIndices(*window), QList<int>{39});
+    QCOMPARE(selectedItems(*window), QList<int>{39});
+    QVERIFY(!traces.contains(QStringLiteral("Unselecting")));
+
+    // Ctrl-click adds another control, which drops the one kept after the menu.
+    clickControl(*window, 45, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(traces.count(QStringLiteral("Unselecting")), 1);
+    QCOMPARE(selectedIndices(*window), QList<int>{45});
+    QCOMPARE(selectedItems(*window), QList<int>{45});
+
+    // Nothing is kept any more: the next selection drops nothing.
+    clickControl(*window, 46, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(traces.count(QStringLiteral("Unselecting")), 1);
+    QCOMPARE(selectedIndices(*window), (QList<int>{45, 46}));
+}
+
+void TestDeviceView::menuOpensAtBottomLeftCorner()
+{
+    for (const int control : {0, 37, 39}) {
+        QPoint openedAt;
+        onNextMenu([&openedAt](QMenu *menu) {
+            openedAt = menu->pos();
+            dismiss(menu);
+        });
+        clickControl(*window, control, Qt::RightButton);
+        const QRect r = controlRects.at(control);
+        const QPoint expected = view(*window)->viewport()->mapToGlobal(
+            toViewport(*window, QPointF(r.left(), r.top() + r.height())));
+        QCOMPARE(openedAt, expected);
+    }
+}
+
+void TestDeviceView::rightClickOnUnselectedControlListsItWithoutDrawingIt()
+{
+    clickControl(*window, 39);
+    chooseFromMenuOf(*window, 6);
+    // The control clicked is listed for the editor pane, the one selected before is dropped.
+    QCOMPARE(selectedIndices(*window), QList<int>{6});
+    QVERIFY(selectedItems(*window).isEmpty());
+    auto *type = window->findChild<QComboBox *>(QStringLiteral("comboBoxType"));
+    QVERIFY(type->isEnabled());
+}
+
+void TestDeviceView::appliedPatchDeselectsEverything()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow patched(plug(device));
+    QTRY_VERIFY(device->received.size() == 1);
+    QTest::qWait(50);
+
+    patched.getItem(39)->setSelected(true);
+    patched.getItem(16)->setSelected(true);
+    QCOMPARE(selectedIndices(patched), (QList<int>{39, 16}));
+    patched.uploadPatch();
+    QTRY_VERIFY(selectedItems(patched).isEmpty());
+    QVERIFY(patched.getSelectedModels().isEmpty());
+
+    // A control listed by a right click without being drawn selected goes as well, and the
+    // pane no longer shows its values from before the patch.
+    patched.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&patched));
+    chooseFromMenuOf(patched, 40);
+    QCOMPARE(selectedIndices(patched), QList<int>{40});
+    patched.uploadPatch();
+    QTRY_VERIFY(patched.getSelectedModels().isEmpty());
+    auto *channel = patched.findChild<QComboBox *>(QStringLiteral("comboBoxChannel"));
+    QVERIFY(!channel->isEnabled());
+}
+
+void TestDeviceView::closedWindowLeavesNoKeptControlBehind()
+{
+    clickControl(*window, 39);
+    chooseFromMenuOf(*window, 39);
+    window.reset();
+
+    TraceCapture traces;
+    init();
+    clickControl(*window, 40);
+    QVERIFY(!traces.contains(QStringLiteral("Unselecting")));
+    QCOMPARE(selectedIndices(*window), QList<int>{40});
+}
+
+QTEST_MAIN(TestDeviceView)
+#include "tst_deviceview.moc"
