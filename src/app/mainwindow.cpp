@@ -5,6 +5,7 @@
 #include "midicontroller.h"
 #include "platformmidi.h"
 #include "ui_mainwindow.h"
+#include "updatedialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -55,6 +56,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->layoutEditorPane->setAlignment(Qt::AlignTop);
     ui->layoutRightPane->setAlignment(Qt::AlignTop);
 
+    updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
+
     qDebug() << "Upload patch";
     uploadPatch();
     showStatusMessage(tr("Ready"));
@@ -64,6 +67,7 @@ MainWindow::~MainWindow()
 {
     delete ui;
     delete midiController;
+    delete updateDialog;
     qDebug() << "deleted ui";
 }
 
@@ -465,7 +469,10 @@ void MainWindow::refreshView()
 void MainWindow::performUpdate()
 {
     qDebug() << "Perform Update";
-    showStatusMessage(tr("Firmware update is not available in this version"));
+    // Not modal: the main window stays usable while the dialog is open.
+    updateDialog->show();
+    updateDialog->raise();
+    updateDialog->activateWindow();
 }
 
 void MainWindow::downloadPatch()

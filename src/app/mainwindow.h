@@ -14,6 +14,7 @@ class MidiControlModel;
 class MidiController;
 class QComboBox;
 class QSpinBox;
+class UpdateDialog;
 
 namespace Ui {
 class MainWindow;
@@ -102,4 +103,5 @@ private:
     QList<QWidget *> editorWidgets;
     QStringList ccNames;   // controller names, line k of the name file names controller k
     QStringList noteNames; // C-2 .. G8, entry n names note n
+    UpdateDialog *updateDialog = nullptr;
 };
