@@ -166,7 +166,7 @@ void UpdateDialog::appendMessage(const QString &text)
 
 void UpdateDialog::setPause(Pause pause)
 {
-    pauseFunction = std::move(pause);
+    pauseFunction = pause ? std::move(pause) : Pause(&wait_keeping_windows_painted);
 }
 
 void UpdateDialog::pause(unsigned int ms)

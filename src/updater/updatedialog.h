@@ -60,8 +60,8 @@ public:
     const unsigned char *getImage() const { return updateImage.data(); }
     unsigned int getImageSize() const { return imageSize; }
 
-    // Replaces the clock of the handshake and the transfer. By default they wait in real time,
-    // keeping the windows painting meanwhile.
+    // Replaces the clock of the handshake and the transfer; an empty one restores the default,
+    // which waits in real time and keeps the windows painting meanwhile.
     void setPause(Pause pause);
 
 public slots:
