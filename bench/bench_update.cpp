@@ -5,12 +5,14 @@
 //   bench_update [image KiB, default 16] [record bytes, default 256]
 
 #include "../tests/common/simulateddevice.h"
+#include "../tests/updater/updaterrig.h"
 #include "mainwindow.h"
 #include "updatedialog.h"
 
 #include <QApplication>
 #include <QByteArray>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,25 +22,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Records of recordBytes bytes each (the last one shorter) filling imageBytes bytes.
+// Records of recordBytes bytes each (the last ones shorter) filling imageBytes bytes.
 QByteArray buildImage(int imageBytes, int recordBytes)
 {
     QByteArray image;
     while (image.size() < imageBytes) {
-        const int size = std::min(recordBytes, imageBytes - image.size());
+        const int rest = imageBytes - image.size();
+        int size = std::min(recordBytes, rest);
+        if (rest - size > 0 && rest - size < 4)
+            size -= 4; // leave room for a last record of at least 4 bytes
         QByteArray body(size - 4, '\0');
-        quint16 sum = 0;
-        for (int i = 0; i < body.size(); ++i) {
+        for (int i = 0; i < body.size(); ++i)
             body[i] = char(i * 37 + image.size());
-            sum = quint16(sum + quint8(body[i]));
-        }
-        const quint16 checksum = quint16(-sum);
-        const int length = size - 2;
-        image += char(length >> 8);
-        image += char(length & 0xFF);
-        image += body;
-        image += char(checksum & 0xFF);
-        image += char(checksum >> 8);
+        image += updateRecord(body);
     }
     return image;
 }
@@ -51,8 +47,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const int kib = argc > 1 ? std::atoi(argv[1]) : 16;
     const int recordBytes = argc > 2 ? std::atoi(argv[2]) : 256;
-    if (kib < 1 || recordBytes < 4 || recordBytes > 65535) {
-        std::fprintf(stderr, "usage: bench_update [image KiB >= 1] [record bytes 4..65535]\n");
+    if (kib < 1 || recordBytes < 8 || recordBytes > 65535) {
+        std::fprintf(stderr, "usage: bench_update [image KiB >= 1] [record bytes 8..65535]\n");
         return 2;
     }
 
