@@ -10,6 +10,7 @@
 #include "midicontroller.h"
 #include "platformmidi.h"
 #include "ui_mainwindow.h"
+#include "updatedialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -82,6 +83,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->layoutRightPane->setAlignment(Qt::AlignTop);
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
+    updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
 
     qDebug() << "Upload patch";
     uploadPatch();
@@ -96,6 +98,7 @@ MainWindow::~MainWindow()
     delete ui;
     delete midiController;
     delete contextMenu;
+    delete updateDialog;
     qDebug() << "deleted ui";
 }
 
@@ -526,7 +529,10 @@ void MainWindow::refreshView()
 void MainWindow::performUpdate()
 {
     qDebug() << "Perform Update";
-    showStatusMessage(tr("Firmware update is not available in this version"));
+    // Not modal: the main window stays usable while the dialog is open.
+    updateDialog->show();
+    updateDialog->raise();
+    updateDialog->activateWindow();
 }
 
 void MainWindow::downloadPatch()

@@ -21,6 +21,7 @@ class MidiControlModel;
 class MidiController;
 class QComboBox;
 class QSpinBox;
+class UpdateDialog;
 
 namespace Ui {
 class MainWindow;
@@ -118,6 +119,7 @@ private:
     DebugPixmapItem *pixmapItem = nullptr;
     bool multiSelect = false;
     EventFilter eventFilter;
+    UpdateDialog *updateDialog = nullptr;
     QMap<QWidget *, QStringList> comboItemLists; // combo box -> its item texts
     QMap<QWidget *, QWidget *> labelMap;         // editor widget -> its caption label
     QList<QWidget *> editorWidgets;

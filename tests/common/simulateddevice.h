@@ -7,15 +7,18 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
-#include <cstring>
+#include <functional>
 #include <memory>
 
 // A Vellichord behind the editor's port, in process. It holds a patch of its own (every value
 // distinct from the editor's defaults), answers the patch request with it as a Type 2 message,
-// takes over each Type 1 message it receives, and can send status answers. Tests can unplug
-// it, silence it or make it answer with a malformed message. Its answers arrive on the
-// monitor's thread, as a real device's do.
+// takes over each Type 1 message it receives, and can send status answers. In an update it
+// answers the update code with statusAnswer, reassembles the records from the data frames and
+// answers each complete record with recordAnswer. Tests can unplug it, silence it, rename its
+// ports or make it answer with a malformed message. Its answers arrive on the monitor's thread,
+// as a real device's do.
 class SimulatedDevice : public IMidi, public MidiDataWait
 {
 public:
@@ -58,9 +61,12 @@ public:
         return static_cast<unsigned char>(value);
     }
 
+    // Asks the device to get ready for an update.
+    static QByteArray updateCode() { return '\xF0' + QByteArray("Qk8vR2x") + '\xF7'; }
+
     bool connect(const char *portName) override
     {
-        connected = attached && std::strcmp(portName, "Vellichord") == 0;
+        connected = attached && portNames.contains(QLatin1String(portName));
         return connected;
     }
     void disconnect() override { connected = false; }
@@ -83,10 +89,26 @@ public:
                  && quint8(sent[347]) == 0xF7) {
             patch = sent;
             patch[6] = 0x63;
+        } else if (isDataFrame(sent)) {
+            takeFrame(sent);
         } else if (statusAnswer != 0) {
-            sendStatus(statusAnswer);
+            answer(statusAnswer);
         }
         return 0;
+    }
+
+    // An update's data frame: F0, image bytes as pairs of upper-case hex digits, F7.
+    static bool isDataFrame(const QByteArray &message)
+    {
+        if (message.size() < 4 || message.size() % 2 != 0 || quint8(message[0]) != 0xF0
+            || quint8(message[message.size() - 1]) != 0xF7)
+            return false;
+        for (int i = 1; i < message.size() - 1; ++i) {
+            const char c = message[i];
+            if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+                return false;
+        }
+        return true;
     }
 
     // Bytes from the device, as its MIDI output would deliver them.
@@ -106,10 +128,45 @@ public:
     bool attached;
     bool connected = false;
     Reply reply;
-    // When not 0, the device answers a message that is neither request nor patch with it.
+    // When not 0, the device answers a message that is neither request, patch nor data frame
+    // (the update code among them) with it.
     unsigned char statusAnswer = 0;
+    // The names its ports carry: "Vellichord" in normal mode, "Vellichord Updater" in update mode.
+    QStringList portNames{QStringLiteral("Vellichord")};
+    // The answer to each complete record; 0 leaves it unanswered. Runs on the sender's thread,
+    // while the record's last frame is being sent. Without it no record is answered.
+    std::function<unsigned char(const QByteArray &record)> recordAnswer;
+    // Every complete record received, resends included.
+    QList<QByteArray> records;
+    // Status answers sent so far, and the last of them.
+    int answersSent = 0;
+    unsigned char lastAnswer = 0;
 
 private:
+    void answer(unsigned char status)
+    {
+        ++answersSent;
+        lastAnswer = status;
+        sendStatus(status);
+    }
+
+    // A record is its two length bytes (L, high byte first) and the L bytes that follow.
+    void takeFrame(const QByteArray &frame)
+    {
+        pendingRecord += QByteArray::fromHex(frame.mid(1, frame.size() - 2));
+        if (pendingRecord.size() < 2)
+            return;
+        const int size = (quint8(pendingRecord[0]) << 8 | quint8(pendingRecord[1])) + 2;
+        if (pendingRecord.size() < size)
+            return;
+        records.append(pendingRecord.left(size));
+        pendingRecord.remove(0, size);
+        if (recordAnswer) {
+            if (const unsigned char status = recordAnswer(records.last()))
+                answer(status);
+        }
+    }
+
     void answerRequest()
     {
         switch (reply) {
@@ -134,6 +191,7 @@ private:
     }
 
     QByteArray patch;
+    QByteArray pendingRecord; // the frames received so far of a record not yet complete
     MidiBytePipe input;
 };
 

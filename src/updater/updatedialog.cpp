@@ -1,0 +1,467 @@
+#include "updatedialog.h"
+
+#include "imidi.h"
+#include "midicontroller.h"
+#include "midimonitor.h"
+#include "ui_updatedialog.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+// The device's port name in update mode; in normal mode it is MidiController::portName.
+constexpr const char *updaterPortName = "Vellichord Updater";
+
+// Asks the device to get ready for an update: F0, "Qk8vR2x", F7.
+constexpr unsigned char updateCode[] = {0xF0, 'Q', 'k', '8', 'v', 'R', '2', 'x', 0xF7};
+
+constexpr int handshakeAttempts = 500;
+constexpr int answerPolls = 5000;
+// Failed records a transfer tolerates in all; the next failure ends it.
+constexpr unsigned char maxRetries = 20;
+
+// Device status answers.
+enum Status : int {
+    statusReset = 0x15, // to the update code: unplug and plug in the device first
+    statusOk = 0x1A,    // record accepted
+    statusCrc = 0x20,   // record damaged in transit
+    statusCode = 0x21,  // error in the update file
+    statusLen = 0x22,   // error in the update file
+    statusEof = 0x23,
+    statusVerify = 0x24,
+    statusErase = 0x25,
+    statusReady = 0x3D, // to the update code: ready for the transfer
+    statusDone = 0x77,  // the device has taken the update and resets
+};
+
+bool is_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Size of the record at offset (its length field, body and checksum), or 0 when it does not
+// fit: a length field cut off, a length below 2 (no room for the checksum), or a record that
+// runs past the end of the image.
+unsigned int record_size(const unsigned char *image, unsigned int length, unsigned int offset)
+{
+    if (length - offset < 2)
+        return 0;
+    const unsigned int declared = (unsigned(image[offset]) << 8) | image[offset + 1];
+    if (declared < 2 || declared + 2 > length - offset)
+        return 0;
+    return declared + 2;
+}
+
+// The body bytes plus the little-endian checksum add up to 0 modulo 65536.
+bool checksum_holds(const unsigned char *record, unsigned int size)
+{
+    quint16 sum = 0;
+    for (unsigned int i = 2; i < size - 2; ++i)
+        sum = quint16(sum + record[i]);
+    sum = quint16(sum + (record[size - 2] | (record[size - 1] << 8)));
+    return sum == 0;
+}
+
+// Waits ms milliseconds in real time. Meanwhile the windows go on painting and timers fire;
+// the user's input waits until the run is over.
+void wait_keeping_windows_painted(unsigned int ms)
+{
+    const QDeadlineTimer deadline(qint64(ms), Qt::PreciseTimer);
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        const qint64 left = deadline.remainingTimeNSecs();
+        if (left <= 0)
+            return;
+        QThread::usleep(static_cast<unsigned long>((left + 999) / 1000));
+    }
+}
+
+} // namespace
+
+// Held while a handshake or a transfer runs; nested runs share the outermost one. The dialog's
+// buttons are disabled, so that nothing starts another run from within a pause, and no window
+// can be closed, which would stop the input monitor and cut a flash short. Afterwards the
+// buttons get back their states, plus any that the run enabled.
+class UpdateDialog::Busy
+{
+public:
+    explicit Busy(UpdateDialog &dialog)
+        : dialog(dialog)
+    {
+        if (dialog.busyDepth++ > 0)
+            return;
+        const auto buttons = dialog.buttons();
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            dialog.savedEnabled[i] = buttons[i]->isEnabled();
+            buttons[i]->setEnabled(false);
+        }
+        QCoreApplication::instance()->installEventFilter(&dialog);
+    }
+    ~Busy()
+    {
+        if (--dialog.busyDepth > 0)
+            return;
+        // Clicks made during the run reach the still disabled buttons and are dropped.
+        QCoreApplication::processEvents();
+        QCoreApplication::instance()->removeEventFilter(&dialog);
+        const auto buttons = dialog.buttons();
+        for (std::size_t i = 0; i < buttons.size(); ++i)
+            buttons[i]->setEnabled(dialog.savedEnabled[i]);
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    UpdateDialog &dialog;
+};
+
+UpdateDialog::UpdateDialog(QWidget *parent, MidiController *controller)
+    : QDialog(parent)
+    , ui(new Ui::UpdateDialog)
+    , controller(controller)
+    , pauseFunction(&wait_keeping_windows_painted)
+{
+    ui->setupUi(this);
+    ui->progressBar->setValue(0);
+    ui->textEdit->setReadOnly(true);
+    ui->buttonSwitchMode->setEnabled(false);
+    ui->pushButton_2->setEnabled(false);
+    appendMessage(tr("Please open the update file."));
+
+    connect(ui->buttonSwitchMode, &QPushButton::clicked, this, &UpdateDialog::switchToUpdateMode);
+    connect(ui->buttonOpenFile, &QPushButton::clicked, this, &UpdateDialog::openFileDialog);
+    connect(ui->pushButton_2, &QPushButton::clicked, this, &UpdateDialog::doUpdate);
+}
+
+UpdateDialog::~UpdateDialog()
+{
+    delete ui;
+}
+
+void UpdateDialog::appendMessage(const QString &text)
+{
+    messageText += text + QLatin1Char('\n');
+    ui->textEdit->setPlainText(messageText);
+}
+
+void UpdateDialog::setPause(Pause pause)
+{
+    pauseFunction = pause ? std::move(pause) : Pause(&wait_keeping_windows_painted);
+}
+
+void UpdateDialog::pause(unsigned int ms)
+{
+    pauseFunction(ms);
+}
+
+std::array<QPushButton *, 3> UpdateDialog::buttons() const
+{
+    return {ui->buttonOpenFile, ui->buttonSwitchMode, ui->pushButton_2};
+}
+
+void UpdateDialog::enableUpdateButton()
+{
+    if (busyDepth > 0)
+        savedEnabled[updateButton] = true;
+    else
+        ui->pushButton_2->setEnabled(true);
+}
+
+bool UpdateDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (busyDepth > 0 && event->type() == QEvent::Close && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->isWindow()) {
+        event->ignore();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool UpdateDialog::load_update_binary(const QString &path)
+{
+    imageSize = 0;
+    if (load_file_into_buffer(path, updateImage.data(), imageCapacity, &imageSize)
+        && crc_check(updateImage.data(), imageSize)) {
+        qDebug() << "Ready to send file.";
+        return true;
+    }
+    qDebug() << "Error reading file.";
+    imageSize = 0;
+    return false;
+}
+
+bool UpdateDialog::load_file_into_buffer(const QString &path, unsigned char *destination,
+                                         unsigned int capacity, unsigned int *size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        appendMessage(tr("Error file not found: ") + path);
+        qDebug().noquote() << "Error: File '%s' is not found.\n\n" << path;
+        return false;
+    }
+    appendMessage(tr("Opened file: ") + path);
+    ui->label_filename->setText(QFileInfo(path).fileName());
+    qDebug().noquote() << "OK: File open: " << path;
+
+    // Numbers of one or two hex digits, optionally separated by white space; decoding ends
+    // quietly at the first character that cannot start one.
+    unsigned int count = 0;
+    char c = 0;
+    while (file.getChar(&c)) {
+        if (is_space(c))
+            continue;
+        int value = hex_value(c);
+        if (value < 0)
+            break;
+        char next = 0;
+        if (file.getChar(&next)) {
+            const int low = hex_value(next);
+            if (low >= 0)
+                value = value * 16 + low;
+            else
+                file.ungetChar(next);
+        }
+        if (count == capacity) {
+            appendMessage(tr("Error, the update file is too large."));
+            qDebug() << "Error: The update file holds more than" << capacity << "bytes.";
+            return false;
+        }
+        destination[count++] = static_cast<unsigned char>(value);
+    }
+
+    *size = count;
+    qDebug() << "File read into buffer.";
+    return true;
+}
+
+bool UpdateDialog::crc_check(const unsigned char *image, unsigned int length)
+{
+    unsigned int offset = 0;
+    while (offset < length) {
+        const unsigned int size = record_size(image, length, offset);
+        if (size == 0)
+            qDebug() << "Error: The record at" << offset << "does not fit in the update file.";
+        if (size == 0 || !checksum_holds(image + offset, size)) {
+            appendMessage(tr("CRC Error, the update file is damaged."));
+            qDebug() << "Error: The upgrade file is error!\n\n";
+            return false;
+        }
+        offset += size;
+    }
+    return true;
+}
+
+QString UpdateDialog::statusName(int status)
+{
+    switch (status) {
+    case statusOk:
+        return QStringLiteral("Err OK");
+    case statusCrc:
+        return QStringLiteral("Err CRC");
+    case statusCode:
+        return QStringLiteral("Err Code");
+    case statusLen:
+        return QStringLiteral("Err Len");
+    case statusEof:
+        return QStringLiteral("Err EOF");
+    case statusVerify:
+        return QStringLiteral("Err Verify");
+    case statusErase:
+        return QStringLiteral("Err Erase");
+    case statusDone:
+        return QStringLiteral("Err Reset");
+    default:
+        return QStringLiteral("No Error");
+    }
+}
+
+bool UpdateDialog::find_dfu()
+{
+    Busy busy(*this);
+    MidiMonitor *monitor = controller->getMonitor();
+    IMidi *midi = controller->getMidi();
+
+    qDebug() << "Sending update code...";
+    monitor->clearStatus();
+    midi->disconnect();
+    if (midi->connect(MidiController::portName)) {
+        qDebug() << "Connected to Vellichord";
+        ui->label_device_name->setText(tr("Vellichord"));
+        enableUpdateButton();
+    } else {
+        qDebug() << "Couldn't connect to Vellichord, trying Vellichord Updater";
+        if (!midi->connect(updaterPortName)) {
+            qDebug() << "Couldn't connect to Vellichord Updater";
+            appendMessage(
+                tr("No response from the Vellichord.  Please connect it and press Connect again."));
+            return false;
+        }
+        ui->label_device_name->setText(tr("Tarvel Vellichord Updater"));
+        enableUpdateButton();
+        qDebug() << "Connected to Vellichord Updater";
+    }
+
+    unsigned char code[sizeof updateCode];
+    std::copy(std::begin(updateCode), std::end(updateCode), code);
+    for (int attempt = 0; attempt < handshakeAttempts; ++attempt) {
+        midi->sendSysex(code, sizeof code);
+        pause(10);
+        const int status = monitor->status();
+        if (status == statusReady) {
+            monitor->clearStatus();
+            appendMessage(tr("Please press Update to continue."));
+            qDebug() << "**************** Ready ****************";
+            enableUpdateButton();
+            return true;
+        }
+        if (status == statusReset) {
+            monitor->clearStatus();
+            appendMessage(tr("Please disconnect and reconnect the Vellichord then press Update."));
+            qDebug() << "****** Reset Vellichord and switch mode again ********";
+            return false;
+        }
+    }
+    appendMessage(
+        tr("No response from the Vellichord.  Please connect it and press Connect again."));
+    qDebug() << "Vellichord didn't respond.";
+    return false;
+}
+
+void UpdateDialog::sendRecord(const unsigned char *record, unsigned int size)
+{
+    static constexpr char hexDigits[] = "0123456789ABCDEF";
+    IMidi *midi = controller->getMidi();
+    unsigned char frame[2 * frameBytes + 2];
+    for (unsigned int start = 0; start < size; start += frameBytes) {
+        const unsigned int count = std::min(frameBytes, size - start);
+        frame[0] = 0xF0;
+        for (unsigned int i = 0; i < count; ++i) {
+            frame[1 + 2 * i] = hexDigits[record[start + i] >> 4];
+            frame[2 + 2 * i] = hexDigits[record[start + i] & 0x0F];
+        }
+        frame[2 * count + 1] = 0xF7;
+        midi->sendSysex(frame, 2 * count + 2);
+        pause(10);
+        pause(1);
+    }
+}
+
+int UpdateDialog::awaitAnswer()
+{
+    MidiMonitor *monitor = controller->getMonitor();
+    for (int poll = 0; poll < answerPolls; ++poll) {
+        const int status = monitor->status();
+        pause(1);
+        if (status != 0) {
+            monitor->clearStatus();
+            return status;
+        }
+    }
+    return 0;
+}
+
+bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int length)
+{
+    Busy busy(*this);
+    controller->getMonitor()->clearStatus();
+    ui->progressBar->setValue(0);
+    appendMessage(tr("Updating Vellichord, please don't unplug the device during the transfer."));
+
+    unsigned int offset = 0;
+    unsigned int acknowledged = 0;
+    unsigned char retries = 0;
+    while (offset < length) {
+        // A loaded image has passed the check; any other is sent only as far as it is whole.
+        const unsigned int size = record_size(image, length, offset);
+        if (size == 0) {
+            appendMessage(tr("CRC Error, the update file is damaged."));
+            qDebug() << "Error: The record at" << offset << "does not fit in the update file.";
+            return false;
+        }
+
+        const int percent = int(quint64(acknowledged) * 100 / length);
+        ui->progressBar->setValue(percent);
+        qDebug() << "Transferring..." << percent;
+
+        sendRecord(image + offset, size);
+        const int status = awaitAnswer();
+        qDebug().noquote() << statusName(status);
+
+        switch (status) {
+        case 0:
+        case statusCrc:
+            if (retries > maxRetries) {
+                appendMessage(tr("CRC Error in update file.  Please download the latest update "
+                                 "and try again."));
+                return false;
+            }
+            ++retries;
+            break;
+        case statusOk:
+            qDebug() << "Frame sent";
+            acknowledged += size;
+            offset += size;
+            break;
+        case statusCode:
+        case statusLen:
+            appendMessage(
+                tr("Error in update file.  Please download the latest update and try again."));
+            qDebug() << "Error in update file.  Download probably damaged.";
+            return false;
+        case statusDone:
+            qDebug() << "Reset!  We're done.";
+            appendMessage(tr("Transfer Complete."));
+            ui->progressBar->setValue(100);
+            return true;
+        default:
+            qDebug() << "Unknown error.  Update probably failed.";
+            appendMessage(tr("Unknown error.  Update probably failed."));
+            return false;
+        }
+    }
+    return true;
+}
+
+void UpdateDialog::switchToUpdateMode()
+{
+    if (find_dfu())
+        qDebug() << "Please restart the Vellichord by reconnecting the USB cable.";
+}
+
+void UpdateDialog::openFileDialog()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QString());
+    // A cancelled choice keeps whatever was loaded before.
+    if (path.isEmpty())
+        return;
+    if (load_update_binary(path))
+        ui->buttonSwitchMode->setEnabled(true);
+}
+
+void UpdateDialog::doUpdate()
+{
+    Busy busy(*this);
+    if (find_dfu())
+        transmitUpdate(updateImage.data(), imageSize);
+    qDebug() << "update complete?";
+}

@@ -1,0 +1,311 @@
+#include "../common/filedialog.h"
+#include "../common/files.h"
+#include "../common/tracecapture.h"
+#include "updaterrig.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+const QString updating = QStringLiteral(
+    "Updating Vellichord, please don't unplug the device during the transfer.");
+const QString ready = QStringLiteral("Please press Update to continue.");
+
+template<typename T = QWidget>
+T *widget(const QWidget *parent, const char *name)
+{
+    T *w = parent->findChild<T *>(QLatin1String(name));
+    if (!w)
+        qFatal("widget %s missing", name);
+    return w;
+}
+
+// Whether Open File, Connect and Update are enabled, in this order.
+QList<bool> buttonStates(const UpdateDialog *dialog)
+{
+    return {widget(dialog, "buttonOpenFile")->isEnabled(),
+            widget(dialog, "buttonSwitchMode")->isEnabled(),
+            widget(dialog, "pushButton_2")->isEnabled()};
+}
+
+void click(const UpdateDialog *dialog, const char *button)
+{
+    widget<QPushButton>(dialog, button)->click();
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *target) { target->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+class TestUpdateDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void newDialogIsHiddenInItsInitialState();
+    void updateButtonShowsTheSameDialogModeless();
+    void buttonsFollowTheUsualCourse();
+    void updateAction_data();
+    void updateAction();
+
+    // While the handshake or the transfer runs
+    void windowsKeepPaintingDuringTheTransfer();
+    void windowsCannotBeClosedDuringTheTransfer();
+
+private:
+    QString goodFile;
+    QString damagedFile;
+    QTemporaryDir dir;
+};
+
+void TestUpdateDialog::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    goodFile = dir.filePath(QStringLiteral("good.hex"));
+    damagedFile = dir.filePath(QStringLiteral("damaged.hex"));
+    QVERIFY(writeFile(goodFile, (updateRecordOfSize(30) + updateRecordOfSize(12)).toHex(' ')));
+    QVERIFY(writeFile(damagedFile, "00 05 01 02 03 FA FE"));
+}
+
+void TestUpdateDialog::newDialogIsHiddenInItsInitialState()
+{
+    UpdaterRig rig;
+    const UpdateDialog *dialog = rig.dialog;
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->parentWidget(), &rig.window);
+    QCOMPARE(dialog->objectName(), QStringLiteral("UpdateDialog"));
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Tarvel Vellichord Updater"));
+    QCOMPARE(dialog->size(), QSize(400, 300));
+
+    struct Expected
+    {
+        const char *name;
+        const char *className;
+        QRect geometry;
+        const char *text;
+    };
+    const Expected widgets[] = {
+        {"progressBar", "QProgressBar", {20, 140, 351, 23}, nullptr},
+        {"buttonOpenFile", "QPushButton", {300, 20, 71, 23}, "Open File"},
+        {"pushButton_2", "QPushButton", {300, 100, 71, 23}, "Update"},
+        {"label", "QLabel", {20, 70, 81, 16}, "Device Found:"},
+        {"label_3", "QLabel", {20, 20, 81, 16}, "File Loaded:"},
+        {"textEdit", "QTextEdit", {20, 180, 351, 101}, nullptr},
+        {"buttonSwitchMode", "QPushButton", {300, 60, 71, 23}, "Connect"},
+        {"label_device_name", "QLabel", {100, 70, 191, 16}, ""},
+        {"label_filename", "QLabel", {100, 20, 191, 16}, ""},
+    };
+    for (const Expected &expected : widgets) {
+        const QWidget *w = widget(dialog, expected.name);
+        QCOMPARE(w->parentWidget(), dialog);
+        QCOMPARE(w->metaObject()->className(), expected.className);
+        QCOMPARE(w->geometry(), expected.geometry);
+        if (expected.text)
+            QCOMPARE(w->property("text").toString(), QString::fromUtf8(expected.text));
+    }
+
+    QCOMPARE(rig.messages(), QStringList{QStringLiteral("Please open the update file.")});
+    QVERIFY(widget<QTextEdit>(dialog, "textEdit")->isReadOnly());
+    QCOMPARE(widget<QProgressBar>(dialog, "progressBar")->value(), 0);
+    QCOMPARE(buttonStates(dialog), (QList<bool>{true, false, false}));
+    QCOMPARE(dialog->getImageSize(), 0u);
+}
+
+void TestUpdateDialog::updateButtonShowsTheSameDialogModeless()
+{
+    UpdaterRig rig;
+    rig.window.show();
+    TraceCapture traces;
+
+    widget<QPushButton>(&rig.window, "buttonUpdate")->click();
+    QVERIFY(traces.contains(QStringLiteral("Perform Update")));
+    QVERIFY(rig.dialog->isVisible());
+    QVERIFY(!rig.dialog->isModal());
+    QVERIFY(!QApplication::activeModalWidget());
+
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    const QStringList shown = rig.messages();
+    rig.dialog->close();
+    QVERIFY(!rig.dialog->isVisible());
+
+    widget<QPushButton>(&rig.window, "buttonUpdate")->click();
+    QVERIFY(rig.dialog->isVisible());
+    QCOMPARE(rig.window.findChildren<UpdateDialog *>().size(), 1);
+    QCOMPARE(rig.messages(), shown);
+    QCOMPARE(rig.dialog->getImageSize(), 42u);
+}
+
+void TestUpdateDialog::buttonsFollowTheUsualCourse()
+{
+    UpdaterRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.dialog->show();
+
+    // A damaged file before any good one leaves Connect disabled.
+    answerFileDialog(damagedFile);
+    click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(rig.messages().mid(1),
+             QStringList({QStringLiteral("Opened file: ") + damagedFile,
+                          QStringLiteral("CRC Error, the update file is damaged.")}));
+    QCOMPARE(widget<QLabel>(rig.dialog, "label_filename")->text(), QStringLiteral("damaged.hex"));
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
+
+    answerFileDialog(goodFile);
+    click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, false}));
+
+    // A cancelled choice changes nothing: the loaded image stays.
+    const QStringList shown = rig.messages();
+    answerFileDialog(QString());
+    click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(rig.messages(), shown);
+    QCOMPARE(rig.dialog->getImageSize(), 42u);
+
+    TraceCapture traces;
+    click(rig.dialog, "buttonSwitchMode");
+    QCOMPARE(rig.messages().last(), ready);
+    QVERIFY(traces.contains(
+        QStringLiteral("Please restart the Vellichord by reconnecting the USB cable.")));
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+
+    // The buttons are disabled while the transfer runs, and the bar follows it.
+    QList<QList<bool>> statesDuring;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        statesDuring << buttonStates(rig.dialog);
+        return quint8(rig.device->records.size() == 2 ? 0x77 : 0x1A);
+    };
+    click(rig.dialog, "pushButton_2");
+    QCOMPARE(statesDuring, (QList<QList<bool>>{{false, false, false}, {false, false, false}}));
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+    QCOMPARE(rig.messages().mid(rig.messages().size() - 3),
+             QStringList({ready, updating, QStringLiteral("Transfer Complete.")}));
+    QCOMPARE(widget<QProgressBar>(rig.dialog, "progressBar")->value(), 100);
+
+    // A later failed load leaves Connect enabled with no image.
+    answerFileDialog(damagedFile);
+    click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(rig.dialog->getImageSize(), 0u);
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+}
+
+void TestUpdateDialog::updateAction_data()
+{
+    QTest::addColumn<int>("answer"); // to the update code
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QStringList>("messages"); // after the opening ones
+
+    QTest::newRow("ready") << 0x3D << true << 2 << QStringList({ready, updating});
+    QTest::newRow("must be reset")
+        << 0x15 << true << 0
+        << QStringList(
+               QStringLiteral("Please disconnect and reconnect the Vellichord then press Update."));
+    QTest::newRow("no image") << 0x3D << false << 0 << QStringList({ready, updating});
+}
+
+void TestUpdateDialog::updateAction()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, loaded);
+    QFETCH(int, records);
+    QFETCH(QStringList, messages);
+
+    UpdaterRig rig;
+    rig.device->statusAnswer = quint8(answer);
+    rig.answerRecords(0x1A);
+    if (loaded)
+        QVERIFY(rig.dialog->load_update_binary(goodFile));
+    const int before = rig.messages().size();
+    TraceCapture traces;
+
+    rig.dialog->doUpdate();
+    QCOMPARE(rig.device->records.size(), records);
+    QCOMPARE(rig.messages().mid(before), messages);
+    QVERIFY(traces.contains(QStringLiteral("update complete?")));
+}
+
+void TestUpdateDialog::windowsKeepPaintingDuringTheTransfer()
+{
+    UpdaterRig rig;
+    rig.dialog->setPause({}); // the real clock
+    rig.device->statusAnswer = 0x3D;
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    rig.window.show();
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog));
+    PaintCounter windowPaints(&rig.window);
+
+    // Asked for at the first record; done before the second record arrives.
+    bool timerFired = false;
+    int paintsAtFirst = -1;
+    int paintsAtSecond = -1;
+    bool timerFiredBySecond = false;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1) {
+            QTimer::singleShot(0, [&] { timerFired = true; });
+            rig.window.update();
+            paintsAtFirst = windowPaints.paints;
+        } else {
+            paintsAtSecond = windowPaints.paints;
+            timerFiredBySecond = timerFired;
+        }
+        return quint8(0x1A);
+    };
+
+    rig.dialog->doUpdate();
+    QCOMPARE(rig.device->records.size(), 2);
+    QVERIFY(timerFiredBySecond);
+    QVERIFY2(paintsAtSecond > paintsAtFirst,
+             qPrintable(QStringLiteral("%1 %2").arg(paintsAtFirst).arg(paintsAtSecond)));
+}
+
+void TestUpdateDialog::windowsCannotBeClosedDuringTheTransfer()
+{
+    UpdaterRig rig;
+    rig.device->statusAnswer = 0x3D;
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    rig.window.show();
+    rig.dialog->show();
+
+    bool windowClosed = true;
+    bool dialogClosed = true;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1) {
+            windowClosed = rig.window.close();
+            dialogClosed = rig.dialog->close();
+        }
+        return quint8(0x1A);
+    };
+
+    rig.dialog->doUpdate();
+    QVERIFY(!windowClosed);
+    QVERIFY(!dialogClosed);
+    // The input monitor went on, so the second record's answer was seen.
+    QCOMPARE(rig.device->records.size(), 2);
+    QCOMPARE(rig.missedAnswers, 0);
+    QVERIFY(rig.window.isVisible() && rig.dialog->isVisible());
+
+    QVERIFY(rig.dialog->close());
+    QVERIFY(rig.window.close());
+}
+
+QTEST_MAIN(TestUpdateDialog)
+#include "tst_updatedialog.moc"

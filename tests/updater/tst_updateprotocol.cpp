@@ -1,0 +1,280 @@
+#include "../common/tracecapture.h"
+#include "updaterrig.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const QString updating = QStringLiteral(
+    "Updating Vellichord, please don't unplug the device during the transfer.");
+const QString noResponse = QStringLiteral(
+    "No response from the Vellichord.  Please connect it and press Connect again.");
+const QString tooManyFailures = QStringLiteral(
+    "CRC Error in update file.  Please download the latest update and try again.");
+const QString fileError = QStringLiteral(
+    "Error in update file.  Please download the latest update and try again.");
+const QString unknownError = QStringLiteral("Unknown error.  Update probably failed.");
+
+bool transmit(UpdaterRig &rig, const QByteArray &image)
+{
+    return rig.dialog->transmitUpdate(reinterpret_cast<const unsigned char *>(image.constData()),
+                                      unsigned(image.size()));
+}
+
+} // namespace
+
+class TestUpdateProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statusNames_data();
+    void statusNames();
+
+    // Framing
+    void recordGoesOutInFramesOfElevenBytes_data();
+    void recordGoesOutInFramesOfElevenBytes();
+
+    // Handshake
+    void handshake_data();
+    void handshake();
+
+    // Transfer
+    void transfer_data();
+    void transfer();
+    void progressCountsAcknowledgedBytes();
+    void recordThatDoesNotFitIsNotSent();
+};
+
+void TestUpdateProtocol::statusNames_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("name");
+    const QList<QPair<int, const char *>> names = {
+        {0, "No Error"},     {0x15, "No Error"}, {0x1A, "Err OK"},    {0x20, "Err CRC"},
+        {0x21, "Err Code"},  {0x22, "Err Len"},  {0x23, "Err EOF"},   {0x24, "Err Verify"},
+        {0x25, "Err Erase"}, {0x3D, "No Error"}, {0x77, "Err Reset"}, {0x19, "No Error"},
+        {0x26, "No Error"},  {0xFF, "No Error"},
+    };
+    for (const auto &[status, name] : names)
+        QTest::addRow("0x%02x", status) << status << QString::fromLatin1(name);
+}
+
+void TestUpdateProtocol::statusNames()
+{
+    QFETCH(int, status);
+    QFETCH(QString, name);
+    QCOMPARE(UpdateDialog::statusName(status), name);
+}
+
+void TestUpdateProtocol::recordGoesOutInFramesOfElevenBytes_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QList<int>>("frameSizes");
+
+    QTest::newRow("7 bytes") << QByteArray::fromHex("0005010203FAFF") << QList<int>{16};
+    QTest::newRow("11 bytes") << updateRecordOfSize(11) << QList<int>{24};
+    QTest::newRow("22 bytes") << updateRecordOfSize(22) << QList<int>{24, 24};
+    QTest::newRow("23 bytes") << updateRecordOfSize(23) << QList<int>{24, 24, 4};
+}
+
+void TestUpdateProtocol::recordGoesOutInFramesOfElevenBytes()
+{
+    QFETCH(QByteArray, record);
+    QFETCH(QList<int>, frameSizes);
+
+    UpdaterRig rig;
+    rig.answerRecords(0x1A);
+    QVERIFY(transmit(rig, record));
+
+    QList<int> sizes;
+    QByteArray sent;
+    for (const QByteArray &frame : rig.frames()) {
+        sizes << frame.size();
+        sent += frame.mid(1, frame.size() - 2);
+    }
+    QCOMPARE(sizes, frameSizes);
+    QCOMPARE(sent, record.toHex().toUpper());
+    if (record.size() == 7)
+        QCOMPARE(rig.frames().first(), '\xF0' + QByteArray("0005010203FAFF") + '\xF7');
+    QCOMPARE(rig.device->records, QList<QByteArray>{record});
+
+    // 10 ms and 1 ms after each frame, then one poll of 1 ms that finds the answer.
+    QList<unsigned int> pauses;
+    for (int i = 0; i < frameSizes.size(); ++i)
+        pauses << 10 << 1;
+    QCOMPARE(rig.pauses, pauses << 1);
+    QCOMPARE(rig.missedAnswers, 0);
+}
+
+void TestUpdateProtocol::handshake_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<bool>("attached");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("ready");
+    QTest::addColumn<int>("codes");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("message");
+
+    const QStringList normal = {QStringLiteral("Vellichord")};
+    const QStringList updater = {QStringLiteral("Vellichord Updater")};
+    QTest::newRow("ready at the first code") << normal << true << 0x3D << true << 1 << "Vellichord"
+                                             << QStringLiteral("Please press Update to continue.");
+    QTest::newRow("must be reset")
+        << normal << true << 0x15 << false << 1 << "Vellichord"
+        << QStringLiteral("Please disconnect and reconnect the Vellichord then press Update.");
+    QTest::newRow("silent") << normal << true << 0 << false << 500 << "Vellichord" << noResponse;
+    QTest::newRow("other answers ignored")
+        << normal << true << 0x1A << false << 500 << "Vellichord" << noResponse;
+    QTest::newRow("only the updater port")
+        << updater << true << 0x3D << true << 1 << "Tarvel Vellichord Updater"
+        << QStringLiteral("Please press Update to continue.");
+    QTest::newRow("no port of either name")
+        << normal << false << 0x3D << false << 0 << "" << noResponse;
+}
+
+void TestUpdateProtocol::handshake()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(bool, attached);
+    QFETCH(int, answer);
+    QFETCH(bool, ready);
+    QFETCH(int, codes);
+    QFETCH(QString, label);
+    QFETCH(QString, message);
+
+    UpdaterRig rig(ports, attached);
+    rig.device->statusAnswer = quint8(answer);
+    TraceCapture traces;
+
+    QCOMPARE(rig.dialog->find_dfu(), ready);
+    QCOMPARE(rig.codesSent(), codes);
+    QCOMPARE(rig.elapsedMs, 10 * codes); // one pause of 10 ms per code
+    QCOMPARE(rig.device->connected, attached);
+    QCOMPARE(rig.dialog->findChild<QLabel *>(QStringLiteral("label_device_name"))->text(), label);
+    QCOMPARE(rig.messages().last(), message);
+    // Update is enabled once a port of either name is open.
+    QCOMPARE(rig.dialog->findChild<QPushButton *>(QStringLiteral("pushButton_2"))->isEnabled(),
+             attached);
+    QCOMPARE(traces.contains(QStringLiteral("Couldn't connect to Vellichord, trying Vellichord "
+                                            "Updater")),
+             !ports.contains(QStringLiteral("Vellichord")) || !attached);
+    QCOMPARE(rig.missedAnswers, 0);
+    // A ready or reset answer is cleared once acted on; any other is left as it came.
+    QCOMPARE(rig.window.getMidiController()->getMonitor()->status(),
+             (answer == 0x3D || answer == 0x15 || !attached) ? 0 : answer);
+}
+
+void TestUpdateProtocol::transfer_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QList<int>>("answers"); // to the records in turn; the last one repeats
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("recordsSent");
+    QTest::addColumn<QString>("message"); // the last one shown
+    QTest::addColumn<int>("progress");
+    QTest::addColumn<int>("elapsedMs"); // 11 ms per frame, 1 ms per poll
+
+    const QByteArray one = updateRecordOfSize(7);
+    const QByteArray three = updateRecordOfSize(30) + updateRecordOfSize(40) + one;
+
+    // Records of 3, 4 and 1 frames.
+    QTest::newRow("all accepted") << three << QList<int>{0x1A} << true << 3 << updating << 90
+                                  << 8 * 11 + 3;
+    QTest::newRow("complete at the first record")
+        << three << QList<int>{0x77} << true << 1 << QStringLiteral("Transfer Complete.") << 100
+        << 34;
+    QTest::newRow("damaged every time")
+        << one << QList<int>{0x20} << false << 22 << tooManyFailures << 0 << 22 * 12;
+    QTest::newRow("never answered")
+        << one << QList<int>{0} << false << 22 << tooManyFailures << 0 << 22 * (11 + 5000);
+    QList<int> twentyOneFailures;
+    for (int i = 0; i < 21; ++i)
+        twentyOneFailures << (i % 2 ? 0x20 : 0);
+    QTest::newRow("21 failures tolerated")
+        << one << (twentyOneFailures << 0x1A) << true << 22 << updating << 0 << 11 * 5011 + 11 * 12;
+    QList<int> failuresOverTwoRecords;
+    for (int i = 0; i < 11; ++i)
+        failuresOverTwoRecords << 0x20;
+    failuresOverTwoRecords << 0x1A;
+    failuresOverTwoRecords += failuresOverTwoRecords;
+    QTest::newRow("failures counted over the whole transfer")
+        << three << failuresOverTwoRecords << false << 23 << tooManyFailures << 38
+        << 12 * 34 + 11 * 45;
+    QTest::newRow("file error 0x21")
+        << three << QList<int>{0x21} << false << 1 << fileError << 0 << 34;
+    QTest::newRow("file error 0x22")
+        << three << QList<int>{0x1A, 0x22} << false << 2 << fileError << 38 << 34 + 45;
+    QTest::newRow("unknown answer 0x3D")
+        << three << QList<int>{0x3D} << false << 1 << unknownError << 0 << 34;
+    QTest::newRow("unknown answer 0x25")
+        << three << QList<int>{0x1A, 0x25} << false << 2 << unknownError << 38 << 34 + 45;
+    QTest::newRow("0 bytes") << QByteArray() << QList<int>{0x1A} << true << 0 << updating << 0 << 0;
+}
+
+void TestUpdateProtocol::transfer()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(QList<int>, answers);
+    QFETCH(bool, result);
+    QFETCH(int, recordsSent);
+    QFETCH(QString, message);
+    QFETCH(int, progress);
+    QFETCH(int, elapsedMs);
+
+    UpdaterRig rig;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        const int index = qMin(rig.device->records.size(), answers.size()) - 1;
+        return quint8(answers[index]);
+    };
+    TraceCapture traces;
+
+    QCOMPARE(transmit(rig, image), result);
+    QCOMPARE(rig.device->records.size(), recordsSent);
+    QCOMPARE(rig.messages().last(), message);
+    QCOMPARE(rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(),
+             progress);
+    QCOMPARE(traces.contains(unknownError), message == unknownError);
+    QCOMPARE(rig.elapsedMs, qint64(elapsedMs));
+    QCOMPARE(rig.missedAnswers, 0);
+}
+
+void TestUpdateProtocol::progressCountsAcknowledgedBytes()
+{
+    UpdaterRig rig;
+    auto *bar = rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    QList<int> seen; // the bar while each record goes out
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        seen << bar->value();
+        return quint8(0x1A);
+    };
+    const QByteArray image = updateRecordOfSize(200) + updateRecordOfSize(800);
+
+    QVERIFY(transmit(rig, image));
+    QCOMPARE(seen, (QList<int>{0, 20}));
+    QCOMPARE(bar->value(), 20); // no completion answer: the bar keeps its last value
+}
+
+void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
+{
+    UpdaterRig rig;
+    rig.answerRecords(0x1A);
+    const QByteArray whole = QByteArray::fromHex("0005010203FAFF");
+    const QByteArray image = whole + QByteArray::fromHex("000601");
+    // Exactly the image's bytes, so that a read past them is caught by the sanitizer build.
+    const auto exact = std::make_unique<unsigned char[]>(size_t(image.size()));
+    std::memcpy(exact.get(), image.constData(), size_t(image.size()));
+
+    QVERIFY(!rig.dialog->transmitUpdate(exact.get(), unsigned(image.size())));
+    QCOMPARE(rig.device->records, QList<QByteArray>{whole});
+    QCOMPARE(rig.frames().size(), 1);
+    QCOMPARE(rig.messages().last(), QStringLiteral("CRC Error, the update file is damaged."));
+}
+
+QTEST_MAIN(TestUpdateProtocol)
+#include "tst_updateprotocol.moc"
