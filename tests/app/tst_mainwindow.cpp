@@ -1,3 +1,4 @@
+#include "../common/filedialog.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
@@ -9,30 +10,6 @@
 #include <QtWidgets>
 
 namespace {
-
-// Answers the next modal file dialog: selects path and accepts, or cancels when path is empty.
-// beforeAccept runs after the choice is made, just before the dialog returns it.
-void answerFileDialog(const QString &path, std::function<void()> beforeAccept = {})
-{
-    auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, path, beforeAccept] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (path.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        // Typed into the name field as a user would; selectFile() waits for the file model.
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-        if (beforeAccept)
-            beforeAccept();
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    timer->start(10);
-}
 
 // Types text as key presses carrying the characters; QTest's key clicks cover ASCII only.
 void typeText(QWidget *target, const QString &text)

@@ -6,11 +6,14 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <functional>
+
 // Answers the next modal file dialog: selects path and accepts, or cancels when path is empty.
-inline void answerFileDialog(const QString &path)
+// beforeAccept runs after the choice is made, just before the dialog returns it.
+inline void answerFileDialog(const QString &path, std::function<void()> beforeAccept = {})
 {
     auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
+    QObject::connect(timer, &QTimer::timeout, [timer, path, beforeAccept] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
@@ -22,6 +25,8 @@ inline void answerFileDialog(const QString &path)
         }
         // Typed into the name field as a user would; selectFile() waits for the file model.
         dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        if (beforeAccept)
+            beforeAccept();
         static_cast<QDialog *>(dialog)->accept();
     });
     timer->start(10);
