@@ -49,18 +49,25 @@ void buttonFace(QPainter &p, const QRectF &face, qreal radius = 3)
     p.drawRoundedRect(face, radius, radius);
 }
 
+// A knob or wheel body of the given radius in a dark well 3 px wider, lit from the top left.
+void roundBody(QPainter &p, QPointF centre, qreal radius, QPointF highlight, qreal spread,
+               const QColor &light, const QColor &dark)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(wellColour);
+    p.drawEllipse(centre, radius + 3, radius + 3);
+    QRadialGradient body(centre - highlight, spread);
+    body.setColorAt(0, light);
+    body.setColorAt(1, dark);
+    p.setPen(QPen(QColor(0x0e, 0x10, 0x13), 1));
+    p.setBrush(body);
+    p.drawEllipse(centre, radius, radius);
+}
+
 void knob(QPainter &p, const QRect &r, const QString &name, int angle)
 {
     const QPointF centre(r.center().x() + 0.5, r.top() + 20);
-    p.setPen(Qt::NoPen);
-    p.setBrush(wellColour);
-    p.drawEllipse(centre, 17, 17);
-    QRadialGradient body(centre - QPointF(4, 5), 18);
-    body.setColorAt(0, QColor(0x5d, 0x63, 0x6d));
-    body.setColorAt(1, QColor(0x2a, 0x2e, 0x34));
-    p.setPen(QPen(QColor(0x0e, 0x10, 0x13), 1));
-    p.setBrush(body);
-    p.drawEllipse(centre, 14, 14);
+    roundBody(p, centre, 14, QPointF(4, 5), 18, QColor(0x5d, 0x63, 0x6d), QColor(0x2a, 0x2e, 0x34));
     // Pointer line
     p.save();
     p.translate(centre);
@@ -212,15 +219,7 @@ void displayAndJogWheel(QPainter &p)
                QStringLiteral("CH 1   CC 74"));
 
     const QPointF centre(537.5, 132.5);
-    p.setPen(Qt::NoPen);
-    p.setBrush(wellColour);
-    p.drawEllipse(centre, 28, 28);
-    QRadialGradient body(centre - QPointF(6, 8), 30);
-    body.setColorAt(0, QColor(0x56, 0x5c, 0x66));
-    body.setColorAt(1, QColor(0x25, 0x29, 0x2f));
-    p.setPen(QPen(QColor(0x0e, 0x10, 0x13), 1));
-    p.setBrush(body);
-    p.drawEllipse(centre, 25, 25);
+    roundBody(p, centre, 25, QPointF(6, 8), 30, QColor(0x56, 0x5c, 0x66), QColor(0x25, 0x29, 0x2f));
     p.setBrush(QColor(0x1e, 0x21, 0x26));
     p.drawEllipse(centre + QPointF(10, -10), 4, 4);
 }
