@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDebug>
+
+#include <RtMidi.h>
+
+#include <memory>
+
+// Which MIDI system RtMidi clients use: on Linux the ALSA sequencer when the system has one
+// and JACK otherwise, or JACK whatever else the system has when jackOnly is set. Elsewhere
+// the platform's own (CoreMIDI on macOS).
+RtMidi::Api system_midi_api(bool jackOnly);
+
+// Creates an RtMidiIn or RtMidiOut client on that system, or null when there is none. A
+// failed ALSA client falls back to JACK.
+template<class Client>
+std::unique_ptr<Client> create_midi_client(bool jackOnly, const char *clientName)
+{
+    RtMidi::Api api = system_midi_api(jackOnly);
+    for (;;) {
+        try {
+            return std::make_unique<Client>(api, clientName);
+        } catch (const RtMidiError &error) {
+            qDebug().noquote() << "MIDI not available:" << error.what();
+        }
+        if (api != RtMidi::LINUX_ALSA)
+            return nullptr;
+        api = RtMidi::UNIX_JACK;
+    }
+}

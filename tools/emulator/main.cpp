@@ -1,0 +1,283 @@
+// vellichord-emulator: a virtual Vellichord on the system's MIDI, so that the editor can be
+// tried, and tested end to end, without the hardware.
+
+#include "emulateddevice.h"
+#include "rtmidiapi.h"
+#include "rtmidiport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <RtMidi.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char clientName[] = "Vellichord Emulator";
+const QString normalPortName = QStringLiteral("Vellichord");
+const QString updaterPortName = QStringLiteral("Vellichord Updater");
+
+// Ctrl-C and SIGTERM write a byte here; the event loop reads it and ends.
+int signalSockets[2];
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+}
+
+void say(const QString &line)
+{
+    // Flushed line by line: whoever reads the output through a pipe sees each at once.
+    static QTextStream out(stdout);
+    out << line << Qt::endl;
+}
+
+void complain(const QString &line)
+{
+    std::fprintf(stderr, "vellichord-emulator: %s\n", qPrintable(line));
+}
+
+void printMidiError(RtMidiError::Type, const std::string &text, void *)
+{
+    complain(QString::fromStdString(text));
+}
+
+// Reads a number of at least 1 from option; 0 when it is not given.
+bool positiveOption(const QCommandLineParser &parser, const QString &option, int *value)
+{
+    *value = 0;
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    *value = parser.value(option).toInt(&ok);
+    if (ok && *value > 0)
+        return true;
+    complain(QStringLiteral("--%1 wants a whole number of at least 1, not \"%2\"")
+                 .arg(option, parser.value(option)));
+    return false;
+}
+
+// The name of a port that already stands for a Vellichord, or an empty text.
+QString connectedDevice(RtMidiIn &sources)
+{
+    const bool alsa = sources.getCurrentApi() == RtMidi::LINUX_ALSA;
+    for (unsigned int i = 0; i < sources.getPortCount(); ++i) {
+        const QString name = QString::fromStdString(sources.getPortName(i));
+        if (RtMidiPort::portNameMatches(name, normalPortName, alsa)
+            || RtMidiPort::portNameMatches(name, updaterPortName, alsa))
+            return name;
+    }
+    return QString();
+}
+
+// The device behind the two virtual ports: prints every message, answers as the device does.
+class Emulator
+{
+public:
+    Emulator(EmulatedDevice &device, RtMidiOut &output, bool hex)
+        : device(device)
+        , output(output)
+        , hex(hex)
+    {
+    }
+
+    // Called on the MIDI system's thread; the message is handled on the main thread.
+    static void arrived(double, std::vector<unsigned char> *message, void *self)
+    {
+        if (!message || message->empty())
+            return;
+        const QByteArray bytes(reinterpret_cast<const char *>(message->data()),
+                               int(message->size()));
+        auto *emulator = static_cast<Emulator *>(self);
+        QMetaObject::invokeMethod(
+            qApp, [emulator, bytes] { emulator->handle(bytes); }, Qt::QueuedConnection);
+    }
+
+private:
+    void handle(const QByteArray &message)
+    {
+        say(QStringLiteral("received: ") + line(message));
+        for (const QByteArray &answer : device.receive(message)) {
+            output.sendMessage(reinterpret_cast<const unsigned char *>(answer.constData()),
+                               size_t(answer.size()));
+            say(QStringLiteral("sent: ") + line(answer));
+        }
+    }
+
+    QString line(const QByteArray &message) const
+    {
+        QString text = EmulatedDevice::describe(message);
+        if (hex)
+            text += QStringLiteral(": ") + QString::fromLatin1(message.toHex(' '));
+        return text;
+    }
+
+    EmulatedDevice &device;
+    RtMidiOut &output;
+    bool hex;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vellichord-emulator"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A virtual Vellichord on the system's MIDI (the ALSA sequencer when the system has "
+        "one, JACK otherwise). It holds a patch, answers the editor's patch request with it, "
+        "takes over every patch the editor sends, and takes firmware updates: a record with "
+        "an empty body ends the image. It prints one line per message it receives and sends. "
+        "Without options it is a healthy device in normal mode. Ctrl-C stops it."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("updater"),
+         QStringLiteral("Present the ports as \"Vellichord Updater\" (update mode) instead of "
+                        "\"Vellichord\".")},
+        {QStringLiteral("patch"),
+         QStringLiteral("Start with the patch of a patch file instead of the factory patch."),
+         QStringLiteral("file")},
+        {QStringLiteral("write-image"),
+         QStringLiteral("Write the received firmware image to <file> when an update ends."),
+         QStringLiteral("file")},
+        {QStringLiteral("not-ready"),
+         QStringLiteral("Answer the update code with 0x15 (reset the device first) instead of "
+                        "0x3D (ready).")},
+        {QStringLiteral("drop-every"),
+         QStringLiteral("Leave every <n>-th answer unsent (patches and status answers)."),
+         QStringLiteral("n")},
+        {QStringLiteral("crc-error-every"),
+         QStringLiteral("Answer every <n>-th record with 0x20 (damaged in transit)."),
+         QStringLiteral("n")},
+        {QStringLiteral("code-error"),
+         QStringLiteral("Answer every record with 0x21 (error in the update file).")},
+        {QStringLiteral("silent"), QStringLiteral("Answer nothing at all.")},
+        {QStringLiteral("patch-reply"),
+         QStringLiteral("Answer the patch request with <kind>: patch (the default), short (the "
+                        "first 100 bytes), overlong (1100 bytes), other-kind (a patch of the "
+                        "wrong kind) or none."),
+         QStringLiteral("kind"), QStringLiteral("patch")},
+        {QStringLiteral("hex"), QStringLiteral("Print the bytes of every message as well.")},
+        {QStringLiteral("jack"), QStringLiteral("Use JACK even where the ALSA sequencer exists.")},
+        {QStringLiteral("if-absent"),
+         QStringLiteral("Only emulate a Vellichord when none is connected; otherwise say so "
+                        "and end at once.")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        complain(QStringLiteral("unexpected argument \"%1\"; see --help")
+                     .arg(parser.positionalArguments().first()));
+        return 2;
+    }
+
+    EmulatedDevice device;
+    if (parser.isSet(QStringLiteral("patch"))) {
+        QString error;
+        if (!device.loadPatchFile(parser.value(QStringLiteral("patch")), &error)) {
+            complain(error);
+            return 1;
+        }
+    }
+    const QMap<QString, EmulatedDevice::Reply> replies{
+        {QStringLiteral("patch"), EmulatedDevice::Reply::Patch},
+        {QStringLiteral("short"), EmulatedDevice::Reply::Truncated},
+        {QStringLiteral("overlong"), EmulatedDevice::Reply::Overlong},
+        {QStringLiteral("other-kind"), EmulatedDevice::Reply::OtherKind},
+        {QStringLiteral("none"), EmulatedDevice::Reply::Nothing},
+    };
+    const QString reply = parser.value(QStringLiteral("patch-reply"));
+    if (!replies.contains(reply)) {
+        complain(QStringLiteral("unknown --patch-reply \"%1\"; see --help").arg(reply));
+        return 2;
+    }
+    device.reply = replies.value(reply);
+    if (!positiveOption(parser, QStringLiteral("drop-every"), &device.dropEvery)
+        || !positiveOption(parser, QStringLiteral("crc-error-every"), &device.crcErrorEvery))
+        return 2;
+    if (parser.isSet(QStringLiteral("silent")))
+        device.dropEvery = 1;
+    if (parser.isSet(QStringLiteral("not-ready")))
+        device.statusAnswer = EmulatedDevice::statusReset;
+    if (parser.isSet(QStringLiteral("code-error")))
+        device.recordAnswer = [](const QByteArray &) { return EmulatedDevice::statusCode; };
+    device.note = say;
+    const QString imagePath = parser.value(QStringLiteral("write-image"));
+    if (!imagePath.isEmpty()) {
+        device.imageComplete = [&imagePath](const QByteArray &image) {
+            QFile file(imagePath);
+            if (file.open(QIODevice::WriteOnly) && file.write(image) == image.size()
+                && file.flush())
+                say(QStringLiteral("wrote the image to %1").arg(imagePath));
+            else
+                complain(QStringLiteral("cannot write the image to %1: %2")
+                             .arg(imagePath, file.errorString()));
+        };
+    }
+
+    const bool jackOnly = parser.isSet(QStringLiteral("jack"));
+    std::unique_ptr<RtMidiIn> input = create_midi_client<RtMidiIn>(jackOnly, clientName);
+    std::unique_ptr<RtMidiOut> output = create_midi_client<RtMidiOut>(jackOnly, clientName);
+    if (!input || !output) {
+        complain(QStringLiteral("no MIDI system: start a JACK server (for example "
+                                "\"jackd -d dummy\") or load the ALSA sequencer (snd-seq)"));
+        return 1;
+    }
+    if (parser.isSet(QStringLiteral("if-absent"))) {
+        const QString found = connectedDevice(*input);
+        if (!found.isEmpty()) {
+            say(QStringLiteral("A Vellichord is connected (%1); not emulating one.").arg(found));
+            return 0;
+        }
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0) {
+        complain(QStringLiteral("cannot set up signal handling"));
+        return 1;
+    }
+    QSocketNotifier stopRequest(signalSockets[1], QSocketNotifier::Read);
+    QObject::connect(&stopRequest, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    const QString portName = parser.isSet(QStringLiteral("updater")) ? updaterPortName
+                                                                     : normalPortName;
+    Emulator emulator(device, *output, parser.isSet(QStringLiteral("hex")));
+    input->setErrorCallback(&printMidiError);
+    output->setErrorCallback(&printMidiError);
+    // Receive SysEx; timing and active sensing stay filtered.
+    input->ignoreTypes(false, true, true);
+    input->setCallback(&Emulator::arrived, &emulator);
+    try {
+        input->openVirtualPort(portName.toStdString());
+        output->openVirtualPort(portName.toStdString());
+    } catch (const RtMidiError &error) {
+        complain(QStringLiteral("cannot open the MIDI ports: %1").arg(error.what()));
+        return 1;
+    }
+
+    say(QStringLiteral("holds: ") + EmulatedDevice::describe(device.patchMessage()));
+    say(QStringLiteral("Emulating a Vellichord on the MIDI ports \"%1\" (%2). Ctrl-C stops.")
+            .arg(portName,
+                 QString::fromStdString(RtMidi::getApiDisplayName(output->getCurrentApi()))));
+    const int result = app.exec();
+
+    // Closing the ports first ends the input thread before the emulator goes.
+    input->cancelCallback();
+    input.reset();
+    output.reset();
+    say(QStringLiteral("Stopped."));
+    return result;
+}
