@@ -2,7 +2,9 @@
 # Builds the editor on Debian 12 and starts it or runs the tests, installing whatever Debian
 # packages are missing first.
 #
-#   tools/dev.sh run [editor args...]   build, then start BUILD_DIR/vellichord-editor
+#   tools/dev.sh run [editor args...]   build, then start BUILD_DIR/vellichord-editor; without a
+#                                       Vellichord, start the emulator (and a JACK server
+#                                       when the system has no MIDI) for it to talk to
 #   tools/dev.sh test [ctest args...]   build, then run every test with ctest
 #
 # Environment: BUILD_DIR (default "build", relative paths are taken from the repository root),
@@ -17,6 +19,10 @@ set -euo pipefail
 BASE_PACKAGES=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libjack-jackd2-dev
     librtmidi-dev)
 RUN_PACKAGES=()
+# Without the ALSA sequencer, MIDI on Linux means a JACK server.
+if [[ ! -e /dev/snd/seq ]]; then
+    RUN_PACKAGES+=(jackd2)
+fi
 TEST_PACKAGES=(jackd2)
 
 REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -75,9 +81,62 @@ configure_and_build()
     cmake --build "$dir" -j "$(nproc)" "$@"
 }
 
+started_pids=()
+
+# Stops what start_device_if_absent started, the emulator before the server it runs on.
+stop_started()
+{
+    local i
+    for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${started_pids[i]}" 2>/dev/null || true
+        wait "${started_pids[i]}" 2>/dev/null || true
+    done
+}
+
+# Gives the editor a device to talk to when none is connected: the emulator, on a JACK server
+# with the dummy driver when the system has no MIDI of its own. Says on the terminal what it
+# started; everything started is stopped when the editor ends. Their output goes to dir.
+start_device_if_absent()
+{
+    local dir=$1
+    trap stop_started EXIT
+    trap 'exit 130' INT TERM
+    if [[ ! -e /dev/snd/seq && $(jack_wait --check 2>/dev/null) != running ]]; then
+        echo "dev.sh: no MIDI system (no ALSA sequencer, no JACK server running):" \
+            "starting a JACK server with the dummy driver, log in $dir/jackd.log"
+        JACK_NO_AUDIO_RESERVATION=1 jackd --no-realtime -d dummy >"$dir/jackd.log" 2>&1 &
+        started_pids+=($!)
+        if ! jack_wait --wait --timeout 10 >/dev/null 2>&1; then
+            echo "dev.sh: the JACK server did not start, see $dir/jackd.log" >&2
+            return 1
+        fi
+    fi
+
+    local log=$dir/emulator.log
+    "$dir/vellichord-emulator" --if-absent >"$log" 2>&1 &
+    local pid=$!
+    local tries
+    for ((tries = 0; tries < 100; tries++)); do
+        if grep -q '^Emulating' "$log"; then
+            started_pids+=("$pid")
+            echo "dev.sh: no Vellichord connected: started vellichord-emulator in its place," \
+                "messages in $log"
+            return 0
+        fi
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid" || true
+            echo "dev.sh: $(head -n 1 "$log")"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "dev.sh: the emulator did not start, see $log" >&2
+    kill "$pid" 2>/dev/null || true
+}
+
 usage()
 {
-    sed -n '2,10s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+    sed -n '2,12s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
     exit 2
 }
 
@@ -93,8 +152,9 @@ main()
     case $command in
     run)
         install_packages "${BASE_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
-        configure_and_build "$dir" --target vellichord-editor
-        exec "$dir/vellichord-editor" "$@"
+        configure_and_build "$dir" --target vellichord-editor --target vellichord-emulator
+        start_device_if_absent "$dir"
+        "$dir/vellichord-editor" "$@"
         ;;
     test)
         install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"

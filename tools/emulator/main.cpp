@@ -249,6 +249,7 @@ int main(int argc, char *argv[])
     QObject::connect(&stopRequest, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     struct sigaction action = {};
     action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 

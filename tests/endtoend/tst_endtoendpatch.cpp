@@ -1,0 +1,266 @@
+#include "../common/filedialog.h"
+#include "../common/files.h"
+#include "../common/jackserver.h"
+#include "../common/simulateddevice.h"
+#include "../common/viewinput.h"
+#include "editortexts.h"
+#include "emulatorprocess.h"
+#include "mainwindow.h"
+#include "midicontroller.h"
+#include "rtmidiport.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString statusText(const MainWindow &window)
+{
+    return window.findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage();
+}
+
+QByteArray type1(MainWindow &window)
+{
+    return QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                      348);
+}
+
+void press(MainWindow &window, const char *button)
+{
+    QTest::mouseClick(window.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+}
+
+// The editor on the real MIDI backend, talking to whatever the JACK server carries.
+std::unique_ptr<MainWindow> startEditor()
+{
+    auto window = std::make_unique<MainWindow>(std::make_unique<RtMidiPort>(RtMidiPort::Api::Jack));
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qFatal("the editor window was never shown");
+    return window;
+}
+
+// Where control's channel lies in a patch message.
+int channelAddress(MainWindow &window, int control)
+{
+    return int(window.getMidiController()
+                   ->getModels()
+                   ->at(control)
+                   ->getParameter(ParameterId::Channel)
+                   ->address());
+}
+
+} // namespace
+
+// The editor and the emulator, each a process of its own, over a JACK server's MIDI ports.
+class TestEndToEndPatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void startUpTakesTheEmulatorsPatch();
+    void downloadReachesTheEmulatorByteForByte();
+    void savedPatchLoadsAndDownloads();
+    void faultyAnswersChangeNothing_data();
+    void faultyAnswersChangeNothing();
+    void commandLine_data();
+    void commandLine();
+    void secondEmulatorStandsBack();
+
+private:
+    JackServer server;
+    QTemporaryDir workDir;
+};
+
+void TestEndToEndPatch::initTestCase()
+{
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY(workDir.isValid());
+}
+
+void TestEndToEndPatch::startUpTakesTheEmulatorsPatch()
+{
+    QByteArray patch = SimulatedDevice::ownPatch();
+    patch[6] = 0x61; // as saved by the editor
+    const QString path = workDir.filePath(QStringLiteral("own.syx"));
+    QVERIFY(writeFile(path, patch));
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--patch"), path}, &error), qPrintable(error));
+
+    auto window = startEditor();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
+    QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(),
+             QString::fromLatin1(SimulatedDevice::name));
+    // Every byte the editor would send back is the emulator's.
+    QCOMPARE(type1(*window).toHex(' '), patch.toHex(' '));
+    QVERIFY(emulator.waitForLine(QStringLiteral("received: patch request (10 bytes)")));
+    QVERIFY(emulator.waitForLine(
+        QStringLiteral("sent: Type 2 patch \"Simulated Device\", preset 5 (348 bytes)")));
+
+    window.reset();
+    QVERIFY2(emulator.stop(), qPrintable(emulator.errors()));
+}
+
+void TestEndToEndPatch::downloadReachesTheEmulatorByteForByte()
+{
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--hex")}, &error), qPrintable(error));
+    auto window = startEditor();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
+
+    viewinput::clickControl(*window, 39);
+    viewinput::chooseFromMenuOf(*window, 39, menuTitleChannel, QStringLiteral("Ch 9"));
+    const QByteArray edited = type1(*window);
+    QCOMPARE(int(edited[channelAddress(*window, 39)]), 8);
+
+    press(*window, "buttonDownload");
+    QCOMPARE(statusText(*window), QStringLiteral("Patch downloaded"));
+    QVERIFY(emulator.waitForLine(QStringLiteral("received: Type 1 patch")));
+    QCOMPARE(emulator.lastMessage(QStringLiteral("received: Type 1 patch")).toHex(' '),
+             edited.toHex(' '));
+
+    // The device now holds the edit and hands it back.
+    QByteArray expected = edited;
+    expected[6] = 0x63;
+    press(*window, "buttonUpload");
+    QVERIFY(QTest::qWaitFor([&] { return emulator.count(QStringLiteral("sent: Type 2")) == 2; },
+                            10000));
+    QCOMPARE(emulator.lastMessage(QStringLiteral("sent: Type 2")).toHex(' '), expected.toHex(' '));
+    QVERIFY2(emulator.stop(), qPrintable(emulator.errors()));
+}
+
+void TestEndToEndPatch::savedPatchLoadsAndDownloads()
+{
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--hex")}, &error), qPrintable(error));
+    auto window = startEditor();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
+
+    viewinput::clickControl(*window, 0);
+    viewinput::chooseFromMenuOf(*window, 0, menuTitleChannel, QStringLiteral("Ch 3"));
+    const QString path = workDir.filePath(QStringLiteral("saved.syx"));
+    answerFileDialog(path);
+    press(*window, "buttonSaveSysex");
+    const QByteArray saved = readFile(path);
+    QCOMPARE(saved.size(), 348);
+    QCOMPARE(saved, type1(*window));
+
+    viewinput::chooseFromMenuOf(*window, 0, menuTitleChannel, QStringLiteral("Ch 12"));
+    QVERIFY(type1(*window) != saved);
+    answerFileDialog(path);
+    press(*window, "buttonLoadSysex");
+    QCOMPARE(statusText(*window), QStringLiteral("Settings File Loaded"));
+
+    press(*window, "buttonDownload");
+    QVERIFY(emulator.waitForLine(QStringLiteral("received: Type 1 patch")));
+    QCOMPARE(emulator.lastMessage(QStringLiteral("received: Type 1 patch")).toHex(' '),
+             saved.toHex(' '));
+    QVERIFY2(emulator.stop(), qPrintable(emulator.errors()));
+}
+
+void TestEndToEndPatch::faultyAnswersChangeNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("answer");
+
+    QTest::newRow("short") << QStringList{"--patch-reply", "short"}
+                           << "sent: other SysEx message (101 bytes)";
+    QTest::newRow("overlong") << QStringList{"--patch-reply", "overlong"}
+                              << "sent: other SysEx message (1100 bytes)";
+    QTest::newRow("other kind") << QStringList{"--patch-reply", "other-kind"}
+                                << "sent: other SysEx message (348 bytes)";
+    QTest::newRow("silent") << QStringList{"--silent"} << "dropped answer: Type 2 patch";
+}
+
+void TestEndToEndPatch::faultyAnswersChangeNothing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, answer);
+
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start(arguments, &error), qPrintable(error));
+    auto window = startEditor();
+    const QByteArray defaults = type1(*window);
+    QVERIFY2(emulator.waitForLine(answer), qPrintable(emulator.lines().join('\n')));
+
+    // Whatever arrives has had time to be applied; the editor keeps its own patch.
+    QTest::qWait(300);
+    QCOMPARE(statusText(*window), QStringLiteral("Ready"));
+    QCOMPARE(type1(*window).toHex(' '), defaults.toHex(' '));
+    QVERIFY2(emulator.stop(), qPrintable(emulator.errors()));
+}
+
+void TestEndToEndPatch::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+
+    const QString missing = workDir.filePath(QStringLiteral("missing.syx"));
+    const QString shortFile = workDir.filePath(QStringLiteral("short.syx"));
+    writeFile(shortFile, SimulatedDevice::ownPatch().left(347));
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--drop-every <n>";
+    QTest::newRow("zero") << QStringList{"--drop-every", "0"} << 2
+                          << "--drop-every wants a whole number of at least 1, not \"0\"";
+    QTest::newRow("not a number") << QStringList{"--crc-error-every", "x"} << 2
+                                  << "--crc-error-every wants a whole number";
+    QTest::newRow("reply kind") << QStringList{"--patch-reply", "loud"} << 2
+                                << "unknown --patch-reply \"loud\"";
+    QTest::newRow("missing patch")
+        << QStringList{"--patch", missing} << 1 << "cannot open " + missing;
+    QTest::newRow("short patch") << QStringList{"--patch", shortFile} << 1
+                                 << shortFile + " is not a patch file";
+    QTest::newRow("stray argument") << QStringList{"loud"} << 2 << "unexpected argument";
+}
+
+void TestEndToEndPatch::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+
+    QProcess process;
+    process.start(QStringLiteral(VELLICHORD_EMULATOR), arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString output = QString::fromUtf8(process.readAll() + process.readAllStandardError());
+    QVERIFY2(output.contains(says), qPrintable(output));
+    // Nothing that failed opened a port.
+    QVERIFY(!output.contains(QStringLiteral("Emulating")));
+}
+
+void TestEndToEndPatch::secondEmulatorStandsBack()
+{
+    EmulatorProcess first;
+    QString error;
+    QVERIFY2(first.start({QStringLiteral("--updater")}, &error), qPrintable(error));
+
+    QProcess second;
+    second.start(QStringLiteral(VELLICHORD_EMULATOR),
+                 {QStringLiteral("--jack"), QStringLiteral("--if-absent")});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY2(second.readAll().startsWith("A Vellichord is connected"),
+             qPrintable(second.readAllStandardError()));
+    QVERIFY2(first.stop(), qPrintable(first.errors()));
+
+    // With no device left it emulates one.
+    EmulatorProcess third;
+    QVERIFY2(third.start({QStringLiteral("--if-absent")}, &error), qPrintable(error));
+    QVERIFY2(third.stop(SIGINT), qPrintable(third.errors()));
+}
+
+QTEST_MAIN(TestEndToEndPatch)
+#include "tst_endtoendpatch.moc"
