@@ -155,6 +155,8 @@ bool RtMidiPort::openOutput(const QString &portName)
         if (out->isPortOpen()) {
             qDebug() << "Midi output open";
             m_out = std::move(out);
+            m_outputName = names[i];
+            m_outputGone = false;
             return true;
         }
         qDebug().noquote() << "Error opening output!" << names[i];
@@ -169,6 +171,8 @@ void RtMidiPort::disconnect()
     // Destroying the clients closes their ports and ends RtMidi's input thread.
     m_in.reset();
     m_out.reset();
+    m_outputName.clear();
+    m_outputGone = false;
 }
 
 int RtMidiPort::read(unsigned char *buffer, unsigned int capacity)
@@ -186,9 +190,24 @@ bool RtMidiPort::waitForData(unsigned long msecs)
     return m_pipe.waitForData(msecs);
 }
 
+bool RtMidiPort::outputPresent()
+{
+    if (!m_outputGone) {
+        // RtMidi sends to a vanished port without an error, so the list is looked at instead.
+        const unsigned int count = m_out->getPortCount();
+        bool found = false;
+        for (unsigned int i = 0; i < count && !found; ++i)
+            found = QString::fromStdString(m_out->getPortName(i)) == m_outputName;
+        m_outputGone = !found;
+    }
+    if (m_outputGone)
+        qDebug().noquote() << "MIDI error: the port" << m_outputName << "has gone";
+    return !m_outputGone;
+}
+
 int RtMidiPort::sendSysex(unsigned char *message, unsigned int count)
 {
-    if (!m_out || !m_out->isPortOpen())
+    if (!m_out || !m_out->isPortOpen() || !outputPresent())
         return notConnected;
     if (!message || count == 0)
         return sendFailed;

@@ -23,7 +23,8 @@ public:
         Jack,      // JACK only, whatever else the system has
     };
 
-    // Error codes of sendSysex besides 0.
+    // Error codes of sendSysex besides 0. notConnected also once the port connected to has
+    // gone (the device was unplugged), until the next connect.
     static constexpr int notConnected = 1;
     static constexpr int sendFailed = 2;
 
@@ -50,12 +51,19 @@ private:
 
     bool openInput(const QString &portName);
     bool openOutput(const QString &portName);
+    // Whether the port the output was connected to is still offered under its full name.
+    bool outputPresent();
 
     Api m_api;
     // Declared before the ports, so it outlives the input thread that appends to it.
     MidiBytePipe m_pipe;
     std::unique_ptr<RtMidiIn> m_in;
     std::unique_ptr<RtMidiOut> m_out;
+    // The full name, as reported, of the port m_out is connected to.
+    QString m_outputName;
+    // Set once that port was found gone. The connection went with it and is not remade for a
+    // port that appears later under the same name, so sending fails until the next connect.
+    bool m_outputGone = false;
     // Set by RtMidi's error callback while sendSysex runs.
     std::atomic<bool> m_sendFailed{false};
 };

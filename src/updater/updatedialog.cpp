@@ -324,7 +324,13 @@ bool UpdateDialog::find_dfu()
     unsigned char code[sizeof updateCode];
     std::copy(std::begin(updateCode), std::end(updateCode), code);
     for (int attempt = 0; attempt < handshakeAttempts; ++attempt) {
-        midi->sendSysex(code, sizeof code);
+        // A port that cannot send has lost the device; asking again cannot help.
+        if (const int error = midi->sendSysex(code, sizeof code)) {
+            appendMessage(
+                tr("No response from the Vellichord.  Please connect it and press Connect again."));
+            qDebug() << "Sending the update code failed with error" << error;
+            return false;
+        }
         pause(10);
         const int status = monitor->status();
         if (status == statusReady) {
@@ -347,7 +353,7 @@ bool UpdateDialog::find_dfu()
     return false;
 }
 
-void UpdateDialog::sendRecord(const unsigned char *record, unsigned int size)
+int UpdateDialog::sendRecord(const unsigned char *record, unsigned int size)
 {
     static constexpr char hexDigits[] = "0123456789ABCDEF";
     IMidi *midi = controller->getMidi();
@@ -360,10 +366,12 @@ void UpdateDialog::sendRecord(const unsigned char *record, unsigned int size)
             frame[2 + 2 * i] = hexDigits[record[start + i] & 0x0F];
         }
         frame[2 * count + 1] = 0xF7;
-        midi->sendSysex(frame, 2 * count + 2);
+        if (const int error = midi->sendSysex(frame, 2 * count + 2))
+            return error;
         pause(10);
         pause(1);
     }
+    return 0;
 }
 
 int UpdateDialog::awaitAnswer()
@@ -403,7 +411,14 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
         ui->progressBar->setValue(percent);
         qDebug() << "Transferring..." << percent;
 
-        sendRecord(image + offset, size);
+        // The device has gone: waiting for its answer and resending would only end, much
+        // later, in a message that blames the file.
+        if (const int error = sendRecord(image + offset, size)) {
+            appendMessage(tr("Lost the connection to the Vellichord.  Please connect it and "
+                             "press Update again."));
+            qDebug() << "Sending a data frame failed with error" << error;
+            return false;
+        }
         const int status = awaitAnswer();
         qDebug().noquote() << statusName(status);
 

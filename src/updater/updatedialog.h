@@ -76,8 +76,9 @@ private:
     class Busy;
 
     void pause(unsigned int ms);
-    // Sends one record as data frames, pausing after each.
-    void sendRecord(const unsigned char *record, unsigned int size);
+    // Sends one record as data frames, pausing after each. Stops at the first frame the port
+    // fails to send and returns its error code; 0 when every frame went out.
+    int sendRecord(const unsigned char *record, unsigned int size);
     // Polls the monitor for the device's answer to a record; 0 when none came.
     int awaitAnswer();
     void enableUpdateButton();

@@ -8,6 +8,7 @@
 #include <RtMidi.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -83,6 +84,13 @@ QStringList allPorts()
     return names;
 }
 
+// Sends message through port; the result of sendSysex.
+int send(IMidi &port, QByteArray message)
+{
+    return port.sendSysex(reinterpret_cast<unsigned char *>(message.data()),
+                          unsigned(message.size()));
+}
+
 QStringList editorPorts()
 {
     return allPorts().filter(QRegularExpression(QStringLiteral("^Vellichord Editor")));
@@ -126,6 +134,8 @@ private slots:
     void shortMessagesAreNotQueued();
     void queuedBytesSurviveReconnect();
     void messageSentRightAfterConnectArrives();
+    void sendingFailsOnceThePeerHasGone();
+    void peerBackUnderItsNameNeedsAConnect();
     void platformPortStartsClosed();
 
 private:
@@ -338,6 +348,60 @@ void TestRtMidiPort::messageSentRightAfterConnectArrives()
         expected += request;
         QTRY_COMPARE(device.received(), expected);
     }
+}
+
+void TestRtMidiPort::sendingFailsOnceThePeerHasGone()
+{
+    std::optional<Peer> device(std::in_place, "Vellichord");
+    Peer updater("Vellichord Updater");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    RtMidiPort other(RtMidiPort::Api::Jack);
+    QVERIFY(port.connect("Vellichord"));
+    QVERIFY(other.connect("Vellichord Updater"));
+    QCOMPARE(send(port, sysex(10, 1)), 0);
+    QTRY_COMPARE(device->received(), sysex(10, 1));
+
+    const QByteArray last = sysex(20, 2);
+    device->send(last);
+    QTRY_VERIFY(port.dataAvailable());
+    TraceCapture traces;
+    device.reset();
+
+    QCOMPARE(send(port, sysex(10, 3)), RtMidiPort::notConnected);
+    QCOMPARE(traces.count(QStringLiteral("MIDI error: the port Peer:Vellichord has gone")), 1);
+    QCOMPARE(send(port, sysex(10, 4)), RtMidiPort::notConnected);
+    // What the device sent before it went is still read.
+    QCOMPARE(readBytes(port, 20), last);
+
+    // A peer that is still there goes on receiving, every message.
+    QByteArray expected;
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(send(other, sysex(12, i)), 0);
+        expected += sysex(12, i);
+    }
+    QTRY_COMPARE(updater.received(), expected);
+    QVERIFY(
+        !traces.contains(QStringLiteral("MIDI error: the port Peer:Vellichord Updater has gone")));
+}
+
+void TestRtMidiPort::peerBackUnderItsNameNeedsAConnect()
+{
+    std::optional<Peer> device(std::in_place, "Vellichord");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    QVERIFY(port.connect("Vellichord"));
+    device.reset();
+    QCOMPARE(send(port, sysex(10, 1)), RtMidiPort::notConnected);
+
+    // The new port carries the old one's full name, but the connection went with the old one.
+    device.emplace("Vellichord");
+    QVERIFY(allPorts().contains(QStringLiteral("Peer:Vellichord")));
+    QCOMPARE(send(port, sysex(10, 2)), RtMidiPort::notConnected);
+    QTest::qWait(50);
+    QCOMPARE(device->received(), QByteArray());
+
+    QVERIFY(port.connect("Vellichord"));
+    QCOMPARE(send(port, sysex(10, 3)), 0);
+    QTRY_COMPARE(device->received(), sysex(10, 3));
 }
 
 void TestRtMidiPort::platformPortStartsClosed()

@@ -64,6 +64,7 @@ private slots:
     void buttonsFollowTheUsualCourse();
     void updateAction_data();
     void updateAction();
+    void updateAgainAfterTheDeviceWasLost();
 
     // While the handshake or the transfer runs
     void windowsKeepPaintingDuringTheTransfer();
@@ -239,6 +240,40 @@ void TestUpdateDialog::updateAction()
     QCOMPARE(rig.device->records.size(), records);
     QCOMPARE(rig.messages().mid(before), messages);
     QVERIFY(traces.contains(QStringLiteral("update complete?")));
+}
+
+void TestUpdateDialog::updateAgainAfterTheDeviceWasLost()
+{
+    UpdaterRig rig;
+    rig.device->statusAnswer = 0x3D;
+    answerFileDialog(goodFile);
+    click(rig.dialog, "buttonOpenFile");
+    click(rig.dialog, "buttonSwitchMode");
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+
+    // Unplugged once the first of the two records was accepted.
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1) {
+            rig.device->attached = false;
+            rig.device->connected = false;
+        }
+        return quint8(0x1A);
+    };
+    const QString lost = QStringLiteral(
+        "Lost the connection to the Vellichord.  Please connect it and press Update again.");
+    click(rig.dialog, "pushButton_2");
+    QCOMPARE(rig.messages().mid(rig.messages().size() - 3), QStringList({ready, updating, lost}));
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+    QCOMPARE(widget<QProgressBar>(rig.dialog, "progressBar")->value(), 71); // 30 of 42 bytes
+
+    // Plugged in again, Update starts over from the first record.
+    rig.device->attached = true;
+    click(rig.dialog, "pushButton_2");
+    QCOMPARE(rig.device->records.size(), 3);
+    QCOMPARE(rig.device->records.mid(1),
+             QList<QByteArray>({updateRecordOfSize(30), updateRecordOfSize(12)}));
+    QCOMPARE(rig.messages().mid(rig.messages().size() - 2), QStringList({ready, updating}));
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
 }
 
 void TestUpdateDialog::windowsKeepPaintingDuringTheTransfer()

@@ -18,12 +18,39 @@ const QString tooManyFailures = QStringLiteral(
 const QString fileError = QStringLiteral(
     "Error in update file.  Please download the latest update and try again.");
 const QString unknownError = QStringLiteral("Unknown error.  Update probably failed.");
+const QString connectionLost = QStringLiteral(
+    "Lost the connection to the Vellichord.  Please connect it and press Update again.");
 
 bool transmit(UpdaterRig &rig, const QByteArray &image)
 {
     return rig.dialog->transmitUpdate(reinterpret_cast<const unsigned char *>(image.constData()),
                                       unsigned(image.size()));
 }
+
+// Unplugs the simulated device: the port stays open, but nothing can be sent any more.
+void unplug(SimulatedDevice *device)
+{
+    device->attached = false;
+    device->connected = false;
+}
+
+// A port that opens under the device's normal name but fails every send, as when the device
+// goes right after the port was opened. Keeps what it was asked to send.
+class DeadPort : public IMidi
+{
+public:
+    bool connect(const char *portName) override { return qstrcmp(portName, "Vellichord") == 0; }
+    void disconnect() override {}
+    int read(unsigned char *, unsigned int) override { return 0; }
+    bool dataAvailable() override { return false; }
+    int sendSysex(unsigned char *message, unsigned int count) override
+    {
+        attempts << QByteArray(reinterpret_cast<const char *>(message), int(count));
+        return 1;
+    }
+
+    QList<QByteArray> attempts;
+};
 
 } // namespace
 
@@ -42,12 +69,18 @@ private slots:
     // Handshake
     void handshake_data();
     void handshake();
+    void handshakeEndsWhenTheCodeCannotBeSent();
 
     // Transfer
     void transfer_data();
     void transfer();
     void progressCountsAcknowledgedBytes();
     void recordThatDoesNotFitIsNotSent();
+
+    // The device going during the transfer
+    void transferEndsWhenTheDeviceGoes_data();
+    void transferEndsWhenTheDeviceGoes();
+    void recordIsCutShortWhenTheDeviceGoes();
 };
 
 void TestUpdateProtocol::statusNames_data()
@@ -170,6 +203,31 @@ void TestUpdateProtocol::handshake()
              (answer == 0x3D || answer == 0x15 || !attached) ? 0 : answer);
 }
 
+void TestUpdateProtocol::handshakeEndsWhenTheCodeCannotBeSent()
+{
+    auto owned = std::make_unique<DeadPort>();
+    DeadPort *port = owned.get();
+    MainWindow window(std::move(owned));
+    auto *dialog = window.findChild<UpdateDialog *>();
+    QVERIFY(dialog);
+    QList<unsigned int> pauses;
+    dialog->setPause([&](unsigned int ms) { pauses << ms; });
+    port->attempts.clear(); // the patch request at start-up
+    TraceCapture traces;
+
+    QVERIFY(!dialog->find_dfu());
+    // One attempt, and no waiting for an answer to it.
+    QCOMPARE(port->attempts, QList<QByteArray>{'\xF0' + QByteArray("Qk8vR2x") + '\xF7'});
+    QCOMPARE(pauses, QList<unsigned int>());
+    QCOMPARE(dialog->findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText(),
+             QStringLiteral("Please open the update file.\n") + noResponse + '\n');
+    QVERIFY(traces.contains(QStringLiteral("Sending the update code failed with error 1")));
+    QVERIFY(!traces.contains(QStringLiteral("Vellichord didn't respond.")));
+    // The port did open.
+    QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("label_device_name"))->text(),
+             QStringLiteral("Vellichord"));
+}
+
 void TestUpdateProtocol::transfer_data()
 {
     QTest::addColumn<QByteArray>("image");
@@ -274,6 +332,71 @@ void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
     QCOMPARE(rig.device->records, QList<QByteArray>{whole});
     QCOMPARE(rig.frames().size(), 1);
     QCOMPARE(rig.messages().last(), QStringLiteral("CRC Error, the update file is damaged."));
+}
+
+void TestUpdateProtocol::transferEndsWhenTheDeviceGoes_data()
+{
+    QTest::addColumn<int>("goneAt"); // the record during whose last frame the device goes
+    QTest::addColumn<int>("answer"); // the answer it gave to that record before going
+    QTest::addColumn<int>("frames"); // data frames the device received
+    QTest::addColumn<int>("progress");
+    QTest::addColumn<int>("elapsedMs"); // 11 ms per frame sent, 1 ms per poll
+
+    // Records of 3, 4 and 1 frames.
+    QTest::newRow("first record accepted") << 1 << 0x1A << 3 << 38 << 3 * 11 + 1;
+    QTest::newRow("second record accepted") << 2 << 0x1A << 7 << 90 << 7 * 11 + 2;
+    QTest::newRow("first record damaged") << 1 << 0x20 << 3 << 0 << 3 * 11 + 1;
+    QTest::newRow("first record unanswered") << 1 << 0 << 3 << 0 << 3 * 11 + 5000;
+}
+
+void TestUpdateProtocol::transferEndsWhenTheDeviceGoes()
+{
+    QFETCH(int, goneAt);
+    QFETCH(int, answer);
+    QFETCH(int, frames);
+    QFETCH(int, progress);
+    QFETCH(int, elapsedMs);
+
+    UpdaterRig rig;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() < goneAt)
+            return quint8(0x1A);
+        unplug(rig.device);
+        return quint8(answer);
+    };
+    TraceCapture traces;
+    const QByteArray image = updateRecordOfSize(30) + updateRecordOfSize(40)
+        + updateRecordOfSize(7);
+
+    QVERIFY(!transmit(rig, image));
+    QCOMPARE(rig.device->records.size(), goneAt);
+    QCOMPARE(rig.frames().size(), frames);
+    // Nothing was tried after the failed frame: no pause, no poll, no resend.
+    QCOMPARE(rig.elapsedMs, qint64(elapsedMs));
+    QCOMPARE(rig.messages().last(), connectionLost);
+    QCOMPARE(rig.messages().filter(QStringLiteral("CRC Error")), QStringList());
+    QCOMPARE(rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(),
+             progress);
+    QVERIFY(traces.contains(QStringLiteral("Sending a data frame failed with error 1")));
+    QCOMPARE(rig.missedAnswers, 0);
+}
+
+void TestUpdateProtocol::recordIsCutShortWhenTheDeviceGoes()
+{
+    UpdaterRig rig;
+    rig.answerRecords(0x1A);
+    // The device goes after the first frame of the first record.
+    QList<unsigned int> pauses;
+    rig.dialog->setPause([&](unsigned int ms) {
+        pauses << ms;
+        unplug(rig.device);
+    });
+
+    QVERIFY(!transmit(rig, updateRecordOfSize(30)));
+    QCOMPARE(rig.frames().size(), 1);
+    QCOMPARE(pauses, (QList<unsigned int>{10, 1}));
+    QVERIFY(rig.device->records.isEmpty());
+    QCOMPARE(rig.messages().last(), connectionLost);
 }
 
 QTEST_MAIN(TestUpdateProtocol)
