@@ -6,9 +6,9 @@
 
 #include <memory>
 
-// Which MIDI system RtMidi clients use: on Linux the ALSA sequencer when the system has one
-// and JACK otherwise, or JACK whatever else the system has when jackOnly is set. Elsewhere
-// the platform's own (CoreMIDI on macOS).
+// Which MIDI system the editor's and the emulator's RtMidi clients use: on Linux the ALSA sequencer
+// when the system has one and JACK otherwise, or JACK whatever else the system has when jackOnly is
+// set. Elsewhere the platform's own (CoreMIDI on macOS).
 RtMidi::Api system_midi_api(bool jackOnly);
 
 // Creates an RtMidiIn or RtMidiOut client on that system, or null when there is none. A

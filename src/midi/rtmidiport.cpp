@@ -1,7 +1,8 @@
 #include "rtmidiport.h"
 
+#include "rtmidiapi.h"
+
 #include <QDebug>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -17,19 +18,6 @@ const char clientName[] = "Vellichord Editor";
 // cycles of even a long period (2048 frames at 48 kHz last 43 ms).
 constexpr unsigned long jackConnectSettleMs = 100;
 
-RtMidi::Api systemApi(RtMidiPort::Api api)
-{
-    if (api == RtMidiPort::Api::Jack)
-        return RtMidi::UNIX_JACK;
-#ifdef __linux__
-    // Without the sequencer device ALSA can only fail, after printing its own errors.
-    return QFileInfo::exists(QStringLiteral("/dev/snd/seq")) ? RtMidi::LINUX_ALSA
-                                                             : RtMidi::UNIX_JACK;
-#else
-    return RtMidi::UNSPECIFIED;
-#endif
-}
-
 void traceError(RtMidiError::Type, const std::string &text, void *)
 {
     qDebug().noquote() << "MIDI error:" << text.c_str();
@@ -40,23 +28,6 @@ void traceSendError(RtMidiError::Type type, const std::string &text, void *faile
     traceError(type, text, nullptr);
     if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
         static_cast<std::atomic<bool> *>(failed)->store(true);
-}
-
-// Creates an RtMidi client on the system's MIDI API, or null when the system has none.
-template<class Client>
-std::unique_ptr<Client> createClient(RtMidiPort::Api api)
-{
-    RtMidi::Api rtApi = systemApi(api);
-    for (;;) {
-        try {
-            return std::make_unique<Client>(rtApi, clientName);
-        } catch (const RtMidiError &error) {
-            qDebug().noquote() << "MIDI not available:" << error.what();
-        }
-        if (rtApi != RtMidi::LINUX_ALSA)
-            return nullptr;
-        rtApi = RtMidi::UNIX_JACK;
-    }
 }
 
 // Names of the ports the client offers, in RtMidi's index order; each is traced.
@@ -113,7 +84,7 @@ bool RtMidiPort::connect(const char *portName)
 
 bool RtMidiPort::openInput(const QString &portName)
 {
-    std::unique_ptr<RtMidiIn> in = createClient<RtMidiIn>(m_api);
+    std::unique_ptr<RtMidiIn> in = create_midi_client<RtMidiIn>(m_api == Api::Jack, clientName);
     if (!in)
         return false;
     in->setErrorCallback(&traceError);
@@ -141,7 +112,7 @@ bool RtMidiPort::openInput(const QString &portName)
 
 bool RtMidiPort::openOutput(const QString &portName)
 {
-    std::unique_ptr<RtMidiOut> out = createClient<RtMidiOut>(m_api);
+    std::unique_ptr<RtMidiOut> out = create_midi_client<RtMidiOut>(m_api == Api::Jack, clientName);
     if (!out)
         return false;
     out->setErrorCallback(&traceSendError, &m_sendFailed);
