@@ -366,6 +366,11 @@ int UpdateDialog::sendRecord(const unsigned char *record, unsigned int size)
             frame[2 + 2 * i] = hexDigits[record[start + i] & 0x0F];
         }
         frame[2 * count + 1] = 0xF7;
+        // Only what comes after the last frame can answer the record. A status that came
+        // before is a late answer to something earlier, such as a second update code sent
+        // before the first was answered, and would be taken for this record's answer.
+        if (start + count == size)
+            controller->getMonitor()->clearStatus();
         if (const int error = midi->sendSysex(frame, 2 * count + 2))
             return error;
         pause(10);

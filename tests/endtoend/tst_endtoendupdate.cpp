@@ -184,7 +184,7 @@ void TestEndToEndUpdate::deviceGoneDuringTransfer()
 
     // The editor goes on working and says that the device is gone.
     QVERIFY(editor.buttonEnabled("buttonOpenFile"));
-    QVERIFY(editor.buttonEnabled("buttonSwitchMode"));
+    QVERIFY(editor.buttonEnabled("pushButton_2"));
     QTest::mouseClick(editor.window.findChild<QPushButton *>(QStringLiteral("buttonUpload")),
                       Qt::LeftButton);
     QCOMPARE(editor.window.findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage(),

@@ -76,6 +76,7 @@ private slots:
     void transfer();
     void progressCountsAcknowledgedBytes();
     void recordThatDoesNotFitIsNotSent();
+    void lateStatusIsNotTheRecordsAnswer();
 
     // The device going during the transfer
     void transferEndsWhenTheDeviceGoes_data();
@@ -332,6 +333,26 @@ void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
     QCOMPARE(rig.device->records, QList<QByteArray>{whole});
     QCOMPARE(rig.frames().size(), 1);
     QCOMPARE(rig.messages().last(), QStringLiteral("CRC Error, the update file is damaged."));
+}
+
+void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
+{
+    // A second ready answer to the handshake (the editor sent a second code before the first
+    // answer came) arrives while the record goes out; the record's own answer comes later.
+    UpdaterRig rig;
+    rig.beforePause = [&rig](int pause) {
+        if (pause == 1)
+            rig.sendStatusNow(0x3D);
+        if (pause == 7) // the first poll after the last of three frames
+            rig.sendStatusNow(0x1A);
+    };
+    TraceCapture traces;
+
+    QVERIFY(transmit(rig, updateRecordOfSize(30)));
+    QCOMPARE(rig.frames().size(), 3);
+    QCOMPARE(rig.missedAnswers, 0);
+    QVERIFY(traces.contains(QStringLiteral("Frame sent")));
+    QCOMPARE(rig.messages().last(), updating);
 }
 
 void TestUpdateProtocol::transferEndsWhenTheDeviceGoes_data()

@@ -13,6 +13,8 @@
 #include <QTextEdit>
 #include <QThread>
 
+#include <functional>
+
 // A main window with a simulated device behind it, whose updater dialog runs on a virtual
 // clock: a pause returns at once, once the monitor has taken in the device's latest status
 // answer, and is recorded. The device stays silent to the patch request.
@@ -27,6 +29,8 @@ public:
         if (!dialog)
             qFatal("the window has no updater dialog");
         dialog->setPause([this](unsigned int ms) {
+            if (beforePause)
+                beforePause(pauses.size() + 1);
             pauses << ms;
             elapsedMs += ms;
             if (device->answersSent != answersSeen) {
@@ -75,6 +79,20 @@ public:
     qint64 elapsedMs = 0;
     // Answers the monitor did not take in within two seconds.
     int missedAnswers = 0;
+    // Runs at the start of each pause, with its number counted from 1.
+    std::function<void(int)> beforePause;
+
+    // Has the device send status on its own and waits until the monitor holds it.
+    void sendStatusNow(unsigned char status)
+    {
+        device->sendStatus(status);
+        MidiMonitor *monitor = window.getMidiController()->getMonitor();
+        const QDeadlineTimer limit(2000);
+        while (monitor->status() != status && !limit.hasExpired())
+            QThread::usleep(50);
+        if (monitor->status() != status)
+            ++missedAnswers;
+    }
 
 private:
     std::unique_ptr<IMidi> makeDevice(const QStringList &portNames, bool attached)
