@@ -45,12 +45,22 @@ public:
         return true;
     }
 
-    // Ends it with signal (SIGINT is Ctrl-C); true when it stopped cleanly, saying so.
-    bool stop(int signal = SIGTERM)
+    // Ends it with signal (SIGINT is Ctrl-C). Empty when it stopped cleanly, saying so;
+    // otherwise what went wrong.
+    QString stop(int signal = SIGTERM)
     {
         ::kill(pid_t(process.processId()), signal);
-        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0 && lines().endsWith(QStringLiteral("Stopped."));
+        // Closing its JACK clients can wait for the server's cycles, which a busy machine
+        // makes slow.
+        if (!process.waitForFinished(30000))
+            return QStringLiteral("the emulator did not stop");
+        if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0
+            && lines().endsWith(QStringLiteral("Stopped.")))
+            return QString();
+        return QStringLiteral("exit status %1, code %2, output ending in: %3; errors: %4")
+            .arg(process.exitStatus())
+            .arg(process.exitCode())
+            .arg(lines().mid(lines().size() - 3).join(QLatin1Char('|')), errors());
     }
 
     // Ends it at once, as pulling the cable does.
