@@ -6,20 +6,22 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <atomic>
-
 // Collects the trace lines written while it is alive, so tests can check what was (and was not)
-// traced, also by other threads (the MIDI input threads). Create it on the test's thread.
+// traced, also by other threads (the MIDI input threads), which may go on tracing while it is
+// destroyed. Create it on the test's thread.
 class TraceCapture
 {
 public:
     TraceCapture()
     {
+        QMutexLocker lock(&handlerMutex);
         previous = qInstallMessageHandler(&TraceCapture::handler);
         current = this;
     }
     ~TraceCapture()
     {
+        // Once this lock is taken no handler call is inside the capture, and none gets in.
+        QMutexLocker lock(&handlerMutex);
         qInstallMessageHandler(previous);
         current = nullptr;
     }
@@ -42,14 +44,16 @@ public:
 private:
     static void handler(QtMsgType, const QMessageLogContext &, const QString &message)
     {
-        // Threads that trace must have stopped before the capture is destroyed.
-        if (TraceCapture *capture = current.load()) {
-            QMutexLocker lock(&capture->mutex);
-            capture->captured << message;
+        QMutexLocker lock(&handlerMutex);
+        if (current) {
+            QMutexLocker listLock(&current->mutex);
+            current->captured << message;
         }
     }
 
-    inline static std::atomic<TraceCapture *> current{nullptr};
+    // Guards current and every handler call against a capture being destroyed meanwhile.
+    inline static QMutex handlerMutex;
+    inline static TraceCapture *current = nullptr;
     QtMessageHandler previous = nullptr;
     mutable QMutex mutex;
     QStringList captured;
