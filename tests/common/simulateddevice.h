@@ -12,11 +12,11 @@
 
 #include <memory>
 
-// A Vellichord behind the editor's port, in process: the emulated device's answers, put on
-// the port's input as a real device's arrive, on the sender's thread. It holds a patch of its
-// own (every value distinct from the editor's defaults), and it answers the update code and
-// the records of an update only when the test says so (statusAnswer, recordAnswer). Tests can
-// unplug it or rename its ports.
+// The emulated Vellichord behind the editor's port, in process. Its answers go onto the port's
+// input at once, on the sender's thread, and reach the monitor thread as a real device's do.
+// It holds a patch of its own (every value distinct from the editor's defaults), and answers
+// the update code and the records of an update only when the test says so (statusAnswer,
+// recordAnswer). Tests can unplug it or rename its ports.
 class SimulatedDevice : public IMidi, public MidiDataWait, public EmulatedDevice
 {
 public:

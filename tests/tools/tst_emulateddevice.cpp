@@ -253,6 +253,10 @@ void TestEmulatedDevice::describesTheTraffic_data()
     QByteArray named = type1Of(EmulatedDevice::defaultPatch());
     named.replace(11, 16, QByteArray("abc").leftJustified(16, '\0'));
     named[9] = 7;
+    QByteArray percent = named;
+    percent.replace(11, 16, QByteArray("50%3 %1").leftJustified(16, '\0'));
+    QTest::newRow("name with place markers")
+        << percent << "Type 1 patch \"50%3 %1\", preset 7 (348 bytes)";
     QTest::newRow("request") << EmulatedDevice::patchRequest() << "patch request (10 bytes)";
     QTest::newRow("type 1") << named << "Type 1 patch \"abc\", preset 7 (348 bytes)";
     QTest::newRow("type 2") << EmulatedDevice::defaultPatch()

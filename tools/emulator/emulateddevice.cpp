@@ -115,10 +115,11 @@ QString EmulatedDevice::describe(const QByteArray &message)
             || kindOf(message) == PatchLayout::kindType2)) {
         const QByteArray field = message.mid(PatchLayout::nameOffset, PatchLayout::nameLength);
         const int end = field.indexOf('\0');
+        // One arg() call: a name may hold "%1" itself.
         return QStringLiteral("Type %1 patch \"%2\", preset %3")
-                   .arg(kindOf(message) == PatchLayout::kindType1 ? 1 : 2)
-                   .arg(QString::fromLatin1(end < 0 ? field : field.left(end)))
-                   .arg(quint8(message[PatchLayout::presetNoOffset]))
+                   .arg(QString::number(kindOf(message) == PatchLayout::kindType1 ? 1 : 2),
+                        QString::fromLatin1(end < 0 ? field : field.left(end)),
+                        QString::number(quint8(message[PatchLayout::presetNoOffset])))
             + size;
     }
     if (isDataFrame(message))
