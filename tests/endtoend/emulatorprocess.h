@@ -20,9 +20,14 @@ public:
     EmulatorProcess &operator=(const EmulatorProcess &) = delete;
     ~EmulatorProcess()
     {
+        // Asked to stop first: a killed JACK client holds up the server for seconds, and with
+        // it whatever the next test starts.
         if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
+            process.terminate();
+            if (!process.waitForFinished(10000)) {
+                process.kill();
+                process.waitForFinished(5000);
+            }
         }
     }
 
