@@ -143,10 +143,8 @@ QList<QByteArray> EmulatedDevice::receive(const QByteArray &message)
         image.clear();
         lastRecord.clear();
         lastRecordAnswerDropped = false;
-        if (statusAnswer != 0 && answer(statusMessage(statusAnswer), answers)) {
-            ++answersSent;
-            lastAnswer = statusAnswer;
-        }
+        if (statusAnswer != 0)
+            answerStatus(statusAnswer, answers);
     } else if (isDataFrame(message)) {
         takeFrame(message, answers);
     }
@@ -225,11 +223,7 @@ void EmulatedDevice::takeFrame(const QByteArray &frame, QList<QByteArray> &answe
     lastRecordAnswer = status;
     if (status == 0)
         return;
-    lastRecordAnswerDropped = !answer(statusMessage(status), answers);
-    if (!lastRecordAnswerDropped) {
-        ++answersSent;
-        lastAnswer = status;
-    }
+    lastRecordAnswerDropped = !answerStatus(status, answers);
 }
 
 unsigned char EmulatedDevice::judge(const QByteArray &record)
@@ -259,6 +253,15 @@ bool EmulatedDevice::answer(const QByteArray &message, QList<QByteArray> &answer
         return false;
     }
     answers.append(message);
+    return true;
+}
+
+bool EmulatedDevice::answerStatus(unsigned char status, QList<QByteArray> &answers)
+{
+    if (!answer(statusMessage(status), answers))
+        return false;
+    ++answersSent;
+    lastAnswer = status;
     return true;
 }
 

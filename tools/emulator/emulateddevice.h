@@ -86,6 +86,8 @@ private:
     unsigned char judge(const QByteArray &record);
     // Adds message to answers unless a dropped answer is due; false when it was dropped.
     bool answer(const QByteArray &message, QList<QByteArray> &answers);
+    // The same for a status answer, which is counted in answersSent and lastAnswer when sent.
+    bool answerStatus(unsigned char status, QList<QByteArray> &answers);
     void tell(const QString &text) const;
 
     QByteArray patch;
