@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QTextCodec>
 #include <QTextStream>
 
 #include <algorithm>
@@ -142,8 +143,15 @@ void MainWindow::generateCCandNoteLists()
         qDebug().noquote() << "Couldn't find file" << path;
         return;
     }
-    // QTextStream reads the platform's local 8-bit encoding and drops the line ends.
-    QTextStream in(&file);
+    // Names are read as UTF-8 whatever the locale; a file that is not valid UTF-8 was written
+    // in the system's own 8-bit encoding. Text mode turns "\r\n" into "\n".
+    const QByteArray bytes = file.readAll();
+    QTextCodec::ConverterState state;
+    QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(),
+                                                                &state);
+    if (state.invalidChars > 0)
+        text = QString::fromLocal8Bit(bytes);
+    QTextStream in(&text, QIODevice::ReadOnly);
     while (!in.atEnd())
         ccNames.append(in.readLine());
 
