@@ -69,6 +69,10 @@ private slots:
     void saveWritesPatchSilently();
     void saveFailureSaysSo();
 
+    // Faults the user meets
+    void unwritableLogStillAppliesPatches();
+
+    // Connects the application's quit to the last window's closing: stays last.
     void closingEndsEventLoopWithZero();
 
 private:
@@ -362,6 +366,48 @@ void TestMainWindow::closingEndsEventLoopWithZero()
     QVERIFY(traces.contains(QStringLiteral("Closing Main window")));
     // The input monitor is told to stop as the window closes.
     QVERIFY(window.getMidiController()->getMonitor()->wait(5000));
+}
+
+void TestMainWindow::unwritableLogStillAppliesPatches()
+{
+    // A folder where the log file should be: not even root can append to it.
+    QTemporaryDir here;
+    QVERIFY(here.isValid());
+    QVERIFY(QDir::setCurrent(here.path()));
+    const auto back = qScopeGuard([this] { QDir::setCurrent(workDir.path()); });
+    QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
+    const QString trace = QStringLiteral("Couldn't write log file ")
+        + QDir(here.path()).absoluteFilePath(QStringLiteral("log.txt"));
+
+    TraceCapture traces;
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("Simulated Device"));
+    QByteArray expected = SimulatedDevice::ownPatch();
+    expected[6] = 0x61;
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                        348),
+             expected);
+    QCOMPARE(traces.count(trace), 1);
+
+    // A patch file is applied too, and the device still takes the patch.
+    QByteArray patch = expected;
+    patch.replace(11, 16, QByteArray("From a file").leftJustified(16, '\0'));
+    const QString path = here.filePath(QStringLiteral("patch.syx"));
+    QVERIFY(writeFile(path, patch));
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("From a file"));
+    QCOMPARE(traces.count(trace), 2);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+    QCOMPARE(device->received.last(),
+             patch.replace(9, 1, QByteArray(1, SimulatedDevice::presetNo)));
+    QVERIFY(QFileInfo(QStringLiteral("log.txt")).isDir());
 }
 
 QTEST_MAIN(TestMainWindow)
