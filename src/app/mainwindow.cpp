@@ -21,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QTextCodec>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -85,6 +86,17 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
+
+    // A device pulled out between request and answer never answers. Once the wait is over,
+    // "Waiting for upload..." gives way, unless another text already has.
+    uploadAnswerTimer = new QTimer(this);
+    uploadAnswerTimer->setObjectName(QStringLiteral("uploadAnswerTimer"));
+    uploadAnswerTimer->setSingleShot(true);
+    uploadAnswerTimer->setInterval(uploadAnswerWaitMs);
+    connect(uploadAnswerTimer, &QTimer::timeout, this, [this] {
+        if (ui->statusBar->currentMessage() == tr("Waiting for upload..."))
+            showStatusMessage(tr("Upload failed: no answer from Vellichord"));
+    });
 
     qDebug() << "Upload patch";
     uploadPatch();
@@ -553,10 +565,12 @@ void MainWindow::downloadPatch()
 
 void MainWindow::uploadPatch()
 {
-    if (midiController->uploadPatch())
+    if (midiController->uploadPatch()) {
         showStatusMessage(tr("Waiting for upload..."));
-    else
+        uploadAnswerTimer->start();
+    } else {
         showStatusMessage(tr("Upload failed: Vellichord not connected"));
+    }
 }
 
 void MainWindow::loadSysex()

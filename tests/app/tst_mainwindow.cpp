@@ -105,6 +105,9 @@ private slots:
 
     // Faults the user meets
     void unwritableLogStillAppliesPatches();
+    void unpluggedDeviceIsReportedAndThePatchKept();
+    void uploadAnswerThatNeverComesIsReported();
+    void uploadWaitLeavesOtherTextsAlone();
     void patchFileChangedOnDiskBeforeLoad_data();
     void patchFileChangedOnDiskBeforeLoad();
     void saveThatCannotBeWrittenKeepsTheOldFile_data();
@@ -446,6 +449,92 @@ void TestMainWindow::unwritableLogStillAppliesPatches()
     QCOMPARE(device->received.last(),
              patch.replace(9, 1, QByteArray(1, SimulatedDevice::presetNo)));
     QVERIFY(QFileInfo(QStringLiteral("log.txt")).isDir());
+}
+
+void TestMainWindow::unpluggedDeviceIsReportedAndThePatchKept()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    // An edit that has not reached the device yet.
+    auto *channel = widget<QComboBox>(window, "comboBoxChannel");
+    window.getItem(39)->setSelected(true);
+    channel->setCurrentIndex(6);
+    const QByteArray edited = type1(window);
+    QCOMPARE(int(edited[65]), 6);
+    const int sent = device->received.size();
+
+    // The cable is pulled.
+    device->attached = false;
+    device->connected = false;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+    QCOMPARE(type1(window), edited);
+    QCOMPARE(device->received.size(), sent);
+
+    // Editing goes on, and the patch can be kept in a file.
+    channel->setCurrentIndex(7);
+    QCOMPARE(int(type1(window)[65]), 7);
+    const QString path = workDir.filePath(QStringLiteral("unplugged.syx"));
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+    QCOMPARE(readFile(path), type1(window));
+    QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+}
+
+void TestMainWindow::uploadAnswerThatNeverComesIsReported()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    const QByteArray before = type1(window);
+
+    // The request goes out, and the device is pulled out before it answers.
+    device->reply = SimulatedDevice::Reply::Nothing;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
+    device->attached = false;
+    device->connected = false;
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(window),
+                              QStringLiteral("Upload failed: no answer from Vellichord"),
+                              MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(type1(window), before);
+
+    // An answer that comes after all is applied as any patch message is.
+    QByteArray late = SimulatedDevice::ownPatch();
+    late.replace(11, 16, QByteArray("Late Answer").leftJustified(16, '\0'));
+    late[30] = 3; // S1 Max
+    device->send(late);
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("Late Answer"));
+    late[6] = 0x61;
+    QCOMPARE(type1(window), late);
+}
+
+void TestMainWindow::uploadWaitLeavesOtherTextsAlone()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    auto *wait = window.findChild<QTimer *>(QStringLiteral("uploadAnswerTimer"));
+    QVERIFY(wait);
+
+    // Answered in time: the wait runs out and the answer's text stays.
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+
+    // Unanswered, but something else was said meanwhile.
+    device->reply = SimulatedDevice::Reply::Nothing;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
 }
 
 void TestMainWindow::patchFileChangedOnDiskBeforeLoad_data()
