@@ -3,6 +3,8 @@
 #include "patchlayout.h"
 #include "sysextext.h"
 
+#include <QDebug>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <algorithm>
@@ -22,13 +24,24 @@ void DiagnosticLog::log(const QString &file, const QString &line, const QString 
                         const QString &message)
 {
     // No text mode: the entry's "\n\r\n" ending goes out byte for byte.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        traceFailure();
         return;
+    }
     QTextStream out(&m_file);
     out.setCodec("UTF-8");
     out << "In: " << file << " on line: " << line << ", " << function << " : " << message << "\n\r"
         << Qt::endl;
+    const bool written = out.status() == QTextStream::Ok && m_file.flush();
     m_file.close();
+    if (!written)
+        traceFailure();
+}
+
+void DiagnosticLog::traceFailure() const
+{
+    // The caller goes on as if the entry had been written.
+    qDebug().noquote() << "Couldn't write log file" << QFileInfo(m_file).absoluteFilePath();
 }
 
 void DiagnosticLog::logSysex(const QString &file, const QString &line, const QString &function,

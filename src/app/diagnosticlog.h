@@ -10,7 +10,8 @@ class DiagnosticLog
 public:
     static DiagnosticLog &instance();
 
-    // Appends one entry; when the file cannot be opened nothing is written or reported.
+    // Appends one entry. When it cannot be written, a trace line says so and nothing else
+    // happens.
     void log(const QString &file, const QString &line, const QString &function,
              const QString &message);
 
@@ -21,6 +22,7 @@ public:
 
 private:
     DiagnosticLog();
+    void traceFailure() const;
 
     QFile m_file;
 };

@@ -19,7 +19,9 @@
 #include <QFileDialog>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QTextCodec>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -85,6 +87,17 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
 
+    // A device pulled out between request and answer never answers. Once the wait is over,
+    // "Waiting for upload..." gives way, unless another text already has.
+    uploadAnswerTimer = new QTimer(this);
+    uploadAnswerTimer->setObjectName(QStringLiteral("uploadAnswerTimer"));
+    uploadAnswerTimer->setSingleShot(true);
+    uploadAnswerTimer->setInterval(uploadAnswerWaitMs);
+    connect(uploadAnswerTimer, &QTimer::timeout, this, [this] {
+        if (ui->statusBar->currentMessage() == tr("Waiting for upload..."))
+            showStatusMessage(tr("Upload failed: no answer from Vellichord"));
+    });
+
     qDebug() << "Upload patch";
     uploadPatch();
     showStatusMessage(tr("Ready"));
@@ -142,8 +155,15 @@ void MainWindow::generateCCandNoteLists()
         qDebug().noquote() << "Couldn't find file" << path;
         return;
     }
-    // QTextStream reads the platform's local 8-bit encoding and drops the line ends.
-    QTextStream in(&file);
+    // Names are read as UTF-8 whatever the locale; a file that is not valid UTF-8 was written
+    // in the system's own 8-bit encoding. Text mode turns "\r\n" into "\n".
+    const QByteArray bytes = file.readAll();
+    QTextCodec::ConverterState state;
+    QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(),
+                                                                &state);
+    if (state.invalidChars > 0)
+        text = QString::fromLocal8Bit(bytes);
+    QTextStream in(&text, QIODevice::ReadOnly);
     while (!in.atEnd())
         ccNames.append(in.readLine());
 
@@ -545,10 +565,12 @@ void MainWindow::downloadPatch()
 
 void MainWindow::uploadPatch()
 {
-    if (midiController->uploadPatch())
+    if (midiController->uploadPatch()) {
         showStatusMessage(tr("Waiting for upload..."));
-    else
+        uploadAnswerTimer->start();
+    } else {
         showStatusMessage(tr("Upload failed: Vellichord not connected"));
+    }
 }
 
 void MainWindow::loadSysex()

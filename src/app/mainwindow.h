@@ -21,6 +21,7 @@ class MidiControlModel;
 class MidiController;
 class QComboBox;
 class QSpinBox;
+class QTimer;
 class UpdateDialog;
 
 namespace Ui {
@@ -39,6 +40,10 @@ public:
     // Talks to the device through the given port instead (tests hand in a simulated device).
     explicit MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // How long after an Upload request the window waits for the device's patch before it says
+    // that no answer came. A patch that comes later is still applied.
+    static constexpr int uploadAnswerWaitMs = 5000;
 
     // Shows text in the status bar until the next text replaces it.
     void showStatusMessage(const QString &text);
@@ -120,6 +125,7 @@ private:
     bool multiSelect = false;
     EventFilter eventFilter;
     UpdateDialog *updateDialog = nullptr;
+    QTimer *uploadAnswerTimer = nullptr;
     QMap<QWidget *, QStringList> comboItemLists; // combo box -> its item texts
     QMap<QWidget *, QWidget *> labelMap;         // editor widget -> its caption label
     QList<QWidget *> editorWidgets;

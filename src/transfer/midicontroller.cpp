@@ -205,7 +205,10 @@ bool MidiController::saveSysex(const QString &fileName)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const auto *msg = reinterpret_cast<const char *>(getType1Sysex());
-    if (file.write(msg, PatchLayout::length) != static_cast<qint64>(PatchLayout::length))
+    // The bytes are flushed here: commit() would not notice that its own flush failed (a full
+    // disk) and would put the short file in place of the old one.
+    if (file.write(msg, PatchLayout::length) != static_cast<qint64>(PatchLayout::length)
+        || !file.flush())
         return false; // QSaveFile discards the partial file and leaves the old one alone
     return file.commit();
 }

@@ -6,8 +6,11 @@
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 
+#include <QTextCodec>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <algorithm>
 
 // This test has a folder to itself: it writes the controller-name file beside its executable,
 // where the editor looks for it.
@@ -24,6 +27,8 @@ private slots:
     void lineEndsAreDropped();
     void shortFileStillShowsTheNoteOfAPad();
     void menuTakesTheLastOfTwinsAndPinsLatePositions();
+    void namesAreListedAsWritten_data();
+    void namesAreListedAsWritten();
 
 private:
     static QString namesPath()
@@ -39,6 +44,7 @@ private:
 void TestCCNameFile::cleanup()
 {
     QFile::remove(namesPath());
+    QTextCodec::setCodecForLocale(nullptr);
 }
 
 void TestCCNameFile::shippedFileNamesEachControllerOnce()
@@ -149,6 +155,90 @@ void TestCCNameFile::menuTakesTheLastOfTwinsAndPinsLatePositions()
     viewinput::chooseFromMenuOf(window, 0, QStringLiteral("CC"), QStringLiteral("299"));
     QVERIFY(model(window, 0)->getValue(CC, &value));
     QCOMPARE(int(value), 127);
+}
+
+void TestCCNameFile::namesAreListedAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QStringList>("names");
+
+    QStringList many;
+    for (int line = 0; line < 300; ++line)
+        many << QStringLiteral("Name %1").arg(line);
+    const QString veryLong(100000, QLatin1Char('x'));
+    const QStringList international = {QStringLiteral("Lautst\u00e4rke"),
+                                       QStringLiteral("\u97f3\u91cf"), QStringLiteral("\u03a9")};
+
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+    QTest::newRow("one line") << QByteArray("Cutoff\n") << QStringList{"Cutoff"};
+    QTest::newRow("300 lines") << (many.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLatin1()
+                               << many;
+    QTest::newRow("100 000 characters")
+        << (veryLong + QStringLiteral("\nshort")).toLatin1() << QStringList{veryLong, "short"};
+    QTest::newRow("UTF-8") << international.join(QLatin1Char('\n')).toUtf8() << international;
+    QTest::newRow("UTF-8 with byte order mark")
+        << QByteArray("\xEF\xBB\xBF") + international.join(QLatin1Char('\n')).toUtf8()
+        << international;
+    // Older files written in the system's own 8-bit encoding still read as before.
+    QTest::newRow("8-bit") << QByteArray(
+        "Lautst\xE4rke\nGr\xF6\xDF"
+        "e\n") << QStringList{QStringLiteral("Lautst\u00e4rke"), QStringLiteral("Gr\u00f6\u00dfe")};
+}
+
+void TestCCNameFile::namesAreListedAsWritten()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QStringList, names);
+
+    // The file's encoding must not depend on the process's locale (LANG=C and the like).
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    QVERIFY(writeFile(namesPath(), contents));
+    MainWindow window(noDevice());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // A knob: its controller box lists the names and shows its number's name, or none.
+    MidiControlModel *knob = model(window, 16);
+    knob->updateParameter(CC, 1);
+    window.getItem(16)->setSelected(true);
+    auto *cc = window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"));
+    QStringList listed;
+    for (int i = 0; i < cc->count(); ++i)
+        listed << cc->itemText(i);
+    QCOMPARE(listed, names);
+    QCOMPARE(cc->currentIndex(), names.size() > 1 ? 1 : -1);
+
+    // The context menu offers the same names; a choice sets its position, pinned to 127.
+    QStringList offered;
+    viewinput::onNextMenu([&offered](QMenu *menu) {
+        if (QAction *submenu = viewinput::actionNamed(menu, QStringLiteral("CC")))
+            offered = viewinput::titles(submenu->menu());
+        viewinput::dismiss(menu);
+    });
+    viewinput::clickControl(window, 16, Qt::RightButton);
+    QCOMPARE(offered, names);
+    unsigned char value = 0;
+    if (!names.isEmpty()) {
+        viewinput::chooseFromMenuOf(window, 16, QStringLiteral("CC"), names.first());
+        QVERIFY(knob->getValue(CC, &value));
+        QCOMPARE(int(value), 0);
+        viewinput::chooseFromMenuOf(window, 16, QStringLiteral("CC"), names.last());
+        QVERIFY(knob->getValue(CC, &value));
+        QCOMPARE(int(value), std::min(int(names.size()) - 1, 127));
+    }
+
+    // A pad sending controller changes lists the names for its number; one sending notes
+    // lists the 128 note names.
+    window.deselectAllItems();
+    MidiControlModel *pad = model(window, 39);
+    pad->updateParameter(Type, 1);
+    window.getItem(39)->setSelected(true);
+    auto *number = window.findChild<QComboBox *>(QStringLiteral("comboBoxNoteOrCC"));
+    QCOMPARE(number->count(), names.size());
+    auto *type = window.findChild<QComboBox *>(QStringLiteral("comboBoxType"));
+    type->setCurrentIndex(0);
+    QCOMPARE(number->count(), 128);
+    QCOMPARE(number->itemText(60), QStringLiteral("C3"));
 }
 
 QTEST_MAIN(TestCCNameFile)

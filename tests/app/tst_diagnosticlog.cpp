@@ -1,4 +1,5 @@
 #include "../common/files.h"
+#include "../common/tracecapture.h"
 #include "diagnosticlog.h"
 
 #include <QtTest>
@@ -18,6 +19,7 @@ private slots:
     void sysexIsLoggedUpToFirstF7_data();
     void sysexIsLoggedUpToFirstF7();
     void unwritableLogIsSilent();
+    void failedWriteIsTraced();
 
 private:
     static int pieces(const QByteArray &entry);
@@ -113,6 +115,41 @@ void TestDiagnosticLog::unwritableLogIsSilent()
     QVERIFY(QDir().rmdir(QStringLiteral("log.txt")));
     DiagnosticLog::instance().log("f", "2", "g", "kept");
     QCOMPARE(readFile(QStringLiteral("log.txt")), QByteArray("In: f on line: 2, g : kept\n\r\n"));
+}
+
+void TestDiagnosticLog::failedWriteIsTraced()
+{
+    const QString trace = QStringLiteral("Couldn't write log file ")
+        + QDir::current().absoluteFilePath(QStringLiteral("log.txt"));
+
+    // The file cannot be opened.
+    QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
+    {
+        TraceCapture traces;
+        DiagnosticLog::instance().log("f", "1", "g", "lost");
+        QCOMPARE(traces.lines(), QStringList{trace});
+    }
+    QVERIFY(QDir().rmdir(QStringLiteral("log.txt")));
+
+    // A written entry is not traced.
+    {
+        TraceCapture traces;
+        DiagnosticLog::instance().log("f", "2", "g", "kept");
+        QCOMPARE(traces.lines(), QStringList());
+    }
+
+#ifdef Q_OS_UNIX
+    // The disk fills up in the middle of an entry.
+    const QByteArray kept = readFile(QStringLiteral("log.txt"));
+    {
+        TraceCapture traces;
+        FileSizeLimit full(kept.size() + 10);
+        QVERIFY(full.isActive());
+        DiagnosticLog::instance().log("f", "3", "g", QString(100, QLatin1Char('x')));
+        QCOMPARE(traces.lines(), QStringList{trace});
+    }
+    QVERIFY(readFile(QStringLiteral("log.txt")).startsWith(kept));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestDiagnosticLog)

@@ -3,11 +3,15 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "mainwindow.h"
+#include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -18,6 +22,36 @@ void typeText(QWidget *target, const QString &text)
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
         QApplication::sendEvent(target, &press);
     }
+}
+
+QByteArray type1(const MainWindow &window)
+{
+    return QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                      348);
+}
+
+// Answers the question whether to replace an existing file, which a save dialog asks.
+void confirmNextQuestion()
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        box->button(QMessageBox::Yes)->click();
+    });
+    timer->start(10);
+}
+
+// Runs change once the file dialog that is open now has accepted its choice.
+void whenChosen(std::function<void()> change)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    if (!dialog)
+        qFatal("no file dialog open");
+    QObject::connect(dialog, &QDialog::accepted, change);
 }
 
 QString statusText(const MainWindow &window)
@@ -69,6 +103,17 @@ private slots:
     void saveWritesPatchSilently();
     void saveFailureSaysSo();
 
+    // Faults the user meets
+    void unwritableLogStillAppliesPatches();
+    void unpluggedDeviceIsReportedAndThePatchKept();
+    void uploadAnswerThatNeverComesIsReported();
+    void uploadWaitLeavesOtherTextsAlone();
+    void patchFileChangedOnDiskBeforeLoad_data();
+    void patchFileChangedOnDiskBeforeLoad();
+    void saveThatCannotBeWrittenKeepsTheOldFile_data();
+    void saveThatCannotBeWrittenKeepsTheOldFile();
+
+    // Connects the application's quit to the last window's closing: stays last.
     void closingEndsEventLoopWithZero();
 
 private:
@@ -362,6 +407,281 @@ void TestMainWindow::closingEndsEventLoopWithZero()
     QVERIFY(traces.contains(QStringLiteral("Closing Main window")));
     // The input monitor is told to stop as the window closes.
     QVERIFY(window.getMidiController()->getMonitor()->wait(5000));
+}
+
+void TestMainWindow::unwritableLogStillAppliesPatches()
+{
+    // A folder where the log file should be: not even root can append to it.
+    QTemporaryDir here;
+    QVERIFY(here.isValid());
+    QVERIFY(QDir::setCurrent(here.path()));
+    const auto back = qScopeGuard([this] { QDir::setCurrent(workDir.path()); });
+    QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
+    const QString trace = QStringLiteral("Couldn't write log file ")
+        + QDir(here.path()).absoluteFilePath(QStringLiteral("log.txt"));
+
+    TraceCapture traces;
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("Simulated Device"));
+    QByteArray expected = SimulatedDevice::ownPatch();
+    expected[6] = 0x61;
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+                        348),
+             expected);
+    QCOMPARE(traces.count(trace), 1);
+
+    // A patch file is applied too, and the device still takes the patch.
+    QByteArray patch = expected;
+    patch.replace(11, 16, QByteArray("From a file").leftJustified(16, '\0'));
+    const QString path = here.filePath(QStringLiteral("patch.syx"));
+    QVERIFY(writeFile(path, patch));
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("From a file"));
+    QCOMPARE(traces.count(trace), 2);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+    QCOMPARE(device->received.last(),
+             patch.replace(9, 1, QByteArray(1, SimulatedDevice::presetNo)));
+    QVERIFY(QFileInfo(QStringLiteral("log.txt")).isDir());
+}
+
+void TestMainWindow::unpluggedDeviceIsReportedAndThePatchKept()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    // An edit that has not reached the device yet.
+    auto *channel = widget<QComboBox>(window, "comboBoxChannel");
+    window.getItem(39)->setSelected(true);
+    channel->setCurrentIndex(6);
+    const QByteArray edited = type1(window);
+    QCOMPARE(int(edited[65]), 6);
+    const int sent = device->received.size();
+
+    // The cable is pulled.
+    device->attached = false;
+    device->connected = false;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+    QCOMPARE(type1(window), edited);
+    QCOMPARE(device->received.size(), sent);
+
+    // Editing goes on, and the patch can be kept in a file.
+    channel->setCurrentIndex(7);
+    QCOMPARE(int(type1(window)[65]), 7);
+    const QString path = workDir.filePath(QStringLiteral("unplugged.syx"));
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+    QCOMPARE(readFile(path), type1(window));
+    QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+}
+
+void TestMainWindow::uploadAnswerThatNeverComesIsReported()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    const QByteArray before = type1(window);
+
+    // The request goes out, and the device is pulled out before it answers.
+    device->reply = SimulatedDevice::Reply::Nothing;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
+    device->attached = false;
+    device->connected = false;
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(window),
+                              QStringLiteral("Upload failed: no answer from Vellichord"),
+                              MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(type1(window), before);
+
+    // An answer that comes after all is applied as any patch message is.
+    QByteArray late = SimulatedDevice::ownPatch();
+    late.replace(11, 16, QByteArray("Late Answer").leftJustified(16, '\0'));
+    late[30] = 3; // S1 Max
+    device->send(late);
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
+             QStringLiteral("Late Answer"));
+    late[6] = 0x61;
+    QCOMPARE(type1(window), late);
+}
+
+void TestMainWindow::uploadWaitLeavesOtherTextsAlone()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    auto *wait = window.findChild<QTimer *>(QStringLiteral("uploadAnswerTimer"));
+    QVERIFY(wait);
+
+    // Answered in time: the wait runs out and the answer's text stays.
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+
+    // Unanswered, but something else was said meanwhile.
+    device->reply = SimulatedDevice::Reply::Nothing;
+    QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
+    QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+}
+
+void TestMainWindow::patchFileChangedOnDiskBeforeLoad_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("loads");
+
+    QTest::newRow("truncated") << "truncated" << false;
+    QTest::newRow("emptied") << "emptied" << false;
+    QTest::newRow("replaced by other bytes") << "garbage" << false;
+    QTest::newRow("replaced by text") << "text" << false;
+    QTest::newRow("deleted") << "deleted" << false;
+    QTest::newRow("replaced by a folder") << "folder" << false;
+    QTest::newRow("grown longer") << "longer" << true;
+}
+
+void TestMainWindow::patchFileChangedOnDiskBeforeLoad()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, loads);
+
+    MainWindow window(noDevice());
+    auto *name = widget<QLineEdit>(window, "lineEditPresetName");
+    auto *max = widget<QSpinBox>(window, "spinMax");
+    window.getItem(3)->setSelected(true);
+    name->setText(QStringLiteral("Saved Set"));
+    max->setValue(100);
+    const QString path = workDir.filePath(QStringLiteral("changing-%1.syx").arg(change));
+    QFile::remove(path);
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+    const QByteArray saved = readFile(path);
+    QCOMPARE(saved, type1(window));
+
+    window.getItem(3)->setSelected(true);
+    name->setText(QStringLiteral("Edited"));
+    max->setValue(50);
+    const QByteArray edited = type1(window);
+
+    // The file changes after the user chose it in the dialog, before the editor reads it.
+    QByteArray onDisk;
+    answerFileDialog(path, [&] {
+        whenChosen([&] {
+            if (change == QLatin1String("truncated"))
+                onDisk = saved.left(200);
+            else if (change == QLatin1String("garbage"))
+                for (int i = 0; i < 348; ++i)
+                    onDisk += char(i * 37 + 11);
+            else if (change == QLatin1String("text"))
+                onDisk = QByteArray("just some words\n").repeated(30);
+            else if (change == QLatin1String("longer"))
+                onDisk = saved + QByteArray(1000, '\x55');
+            QVERIFY(QFile::remove(path));
+            if (change == QLatin1String("folder"))
+                QVERIFY(QDir().mkdir(path));
+            else if (change != QLatin1String("deleted"))
+                QVERIFY(writeFile(path, onDisk));
+        });
+    });
+    QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
+
+    if (loads) {
+        QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
+        QCOMPARE(name->text(), QStringLiteral("Saved Set"));
+        QCOMPARE(type1(window), saved);
+    } else {
+        QCOMPARE(statusText(window), QStringLiteral("Could not load settings file: ") + path);
+        QCOMPARE(name->text(), QStringLiteral("Edited"));
+        QCOMPARE(type1(window), edited);
+    }
+    // Reading leaves the file as it is.
+    QCOMPARE(QFileInfo(path).isDir(), change == QLatin1String("folder"));
+    QCOMPARE(QFileInfo::exists(path), change != QLatin1String("deleted"));
+    if (QFileInfo(path).isFile())
+        QCOMPARE(readFile(path), onDisk);
+}
+
+void TestMainWindow::saveThatCannotBeWrittenKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("file replaced by a folder") << "folder";
+    QTest::newRow("its folder removed") << "no folder";
+#ifdef Q_OS_UNIX
+    QTest::newRow("disk full part-way") << "disk full";
+#endif
+}
+
+void TestMainWindow::saveThatCannotBeWrittenKeepsTheOldFile()
+{
+    QFETCH(QString, fault);
+
+    const QString folder = workDir.filePath(QStringLiteral("save-") + fault);
+    QVERIFY(QDir(folder).removeRecursively() && QDir().mkdir(folder));
+    const QString path = folder + QStringLiteral("/patch.syx");
+    MainWindow window(noDevice());
+    auto *name = widget<QLineEdit>(window, "lineEditPresetName");
+    name->setText(QStringLiteral("Older"));
+    answerFileDialog(path);
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+    const QByteArray older = readFile(path);
+    QCOMPARE(older, type1(window));
+
+    name->setText(QStringLiteral("Newer"));
+    window.getMidiController()->getModels()->at(3)->updateParameter(Max, 42);
+    const QByteArray newer = type1(window);
+    window.showStatusMessage(QStringLiteral("before"));
+
+#ifdef Q_OS_UNIX
+    std::optional<FileSizeLimit> full;
+#endif
+    // Replacing the file is confirmed; then the fault strikes, before the editor writes.
+    answerFileDialog(path, [&] {
+        confirmNextQuestion();
+        whenChosen([&] {
+            if (fault == QLatin1String("folder")) {
+                QVERIFY(QFile::remove(path));
+                QVERIFY(QDir().mkdir(path));
+                QVERIFY(writeFile(path + QStringLiteral("/inside.txt"), "kept"));
+            } else if (fault == QLatin1String("no folder")) {
+                QVERIFY(QDir(folder).removeRecursively());
+            } else {
+#ifdef Q_OS_UNIX
+                full.emplace(100);
+                QVERIFY(full->isActive());
+#endif
+            }
+        });
+    });
+    QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
+#ifdef Q_OS_UNIX
+    full.reset();
+#endif
+
+    QCOMPARE(statusText(window), QStringLiteral("Could not save settings file: ") + path);
+    QCOMPARE(name->text(), QStringLiteral("Newer"));
+    QCOMPARE(type1(window), newer);
+    if (fault == QLatin1String("folder")) {
+        QVERIFY(QFileInfo(path).isDir());
+        QCOMPARE(readFile(path + QStringLiteral("/inside.txt")), QByteArray("kept"));
+    } else if (fault == QLatin1String("no folder")) {
+        QVERIFY(!QFileInfo::exists(folder));
+    } else {
+        // The old patch is whole, and nothing half-written is left beside it.
+        QCOMPARE(readFile(path), older);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{"patch.syx"});
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -54,6 +54,13 @@ int channelAddress(MainWindow &window, int control)
                    ->address());
 }
 
+// Whether the MIDI system offers ports named "Vellichord" (the editor's own are not).
+bool deviceOffered()
+{
+    RtMidiPort probe(RtMidiPort::Api::Jack);
+    return probe.connect(MidiController::portName);
+}
+
 } // namespace
 
 // The editor and the emulator, each a process of its own, over a JACK server's MIDI ports.
@@ -72,6 +79,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void secondEmulatorStandsBack();
+    void deviceGoneBeforeDownloadAndUpload();
+    void uploadAnswerThatNeverComesIsReported();
 
 private:
     JackServer server;
@@ -260,6 +269,59 @@ void TestEndToEndPatch::secondEmulatorStandsBack()
     EmulatorProcess third;
     QVERIFY2(third.start({QStringLiteral("--if-absent")}, &error), qPrintable(error));
     QCOMPARE(third.stop(SIGINT), QString());
+}
+
+void TestEndToEndPatch::deviceGoneBeforeDownloadAndUpload()
+{
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({}, &error), qPrintable(error));
+    auto window = startEditor();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
+    viewinput::clickControl(*window, 39);
+    viewinput::chooseFromMenuOf(*window, 39, menuTitleChannel, QStringLiteral("Ch 9"));
+    const QByteArray edited = type1(*window);
+    const QString name =
+        window->findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text();
+
+    // Pulled out: its ports go once the MIDI system has noticed.
+    emulator.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!deviceOffered(), 10000);
+    press(*window, "buttonDownload");
+    QCOMPARE(statusText(*window), QStringLiteral("Download failed: Vellichord not connected"));
+    press(*window, "buttonUpload");
+    QCOMPARE(statusText(*window), QStringLiteral("Upload failed: Vellichord not connected"));
+    QCOMPARE(type1(*window).toHex(' '), edited.toHex(' '));
+    QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(), name);
+
+    // Editing goes on, and the patch can be kept in a file.
+    viewinput::chooseFromMenuOf(*window, 39, menuTitleChannel, QStringLiteral("Ch 10"));
+    QCOMPARE(int(type1(*window)[channelAddress(*window, 39)]), 9);
+    const QString path = workDir.filePath(QStringLiteral("unplugged.syx"));
+    answerFileDialog(path);
+    press(*window, "buttonSaveSysex");
+    QCOMPARE(readFile(path).toHex(' '), type1(*window).toHex(' '));
+}
+
+void TestEndToEndPatch::uploadAnswerThatNeverComesIsReported()
+{
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--silent")}, &error), qPrintable(error));
+    auto window = startEditor();
+    const QString dropped = QStringLiteral("dropped answer: Type 2 patch");
+    QVERIFY(emulator.waitForLine(dropped));
+    const QByteArray defaults = type1(*window);
+
+    // The request reaches the device, which is pulled out before it answers.
+    press(*window, "buttonUpload");
+    QCOMPARE(statusText(*window), QStringLiteral("Waiting for upload..."));
+    QVERIFY(QTest::qWaitFor([&] { return emulator.count(dropped) == 2; }, 10000));
+    emulator.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window),
+                              QStringLiteral("Upload failed: no answer from Vellichord"),
+                              MainWindow::uploadAnswerWaitMs + 10000);
+    QCOMPARE(type1(*window).toHex(' '), defaults.toHex(' '));
 }
 
 QTEST_MAIN(TestEndToEndPatch)

@@ -91,6 +91,7 @@ private slots:
     void loadRejectsWhatIsNotAPatch();
     void loadUsesFirst348BytesOfLongerFile();
     void saveFailsWithoutTouchingAnything();
+    void saveThatFailsPartWayKeepsTheOldFile();
 
     // Talking to the device
     void startupAppliesTheDevicesPatch();
@@ -460,6 +461,33 @@ void TestMidiController::saveFailsWithoutTouchingAnything()
     QVERIFY(controller.saveSysex(path));
     QCOMPARE(readFile(path), type1(controller));
     QVERIFY(!controller.saveSysex(workDir.path())); // a directory
+}
+
+void TestMidiController::saveThatFailsPartWayKeepsTheOldFile()
+{
+#ifdef Q_OS_UNIX
+    const QString folder = workDir.filePath(QStringLiteral("part-way"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/patch.syx");
+    MidiController controller(*window, noDevice());
+    controller.setPresetName(QStringLiteral("old"));
+    QVERIFY(controller.saveSysex(path));
+    const QByteArray old = readFile(path);
+
+    controller.setPresetName(QStringLiteral("new"));
+    for (const rlim_t room : {rlim_t(0), rlim_t(100), rlim_t(347)}) {
+        FileSizeLimit full(room);
+        QVERIFY(full.isActive());
+        QVERIFY2(!controller.saveSysex(path), qPrintable(QString::number(room)));
+    }
+    QCOMPARE(readFile(path), old);
+    // Nothing half-written is left beside it, and the next save goes through.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"patch.syx"});
+    QVERIFY(controller.saveSysex(path));
+    QCOMPARE(readFile(path), type1(controller));
+#else
+    QSKIP("needs a file size limit");
+#endif
 }
 
 void TestMidiController::startupAppliesTheDevicesPatch()
