@@ -223,34 +223,42 @@ bool UpdateDialog::load_file_into_buffer(const QString &path, unsigned char *des
     ui->label_filename->setText(QFileInfo(path).fileName());
     qDebug().noquote() << "OK: File open: " << path;
 
+    if (!decode_update_text(file, destination, capacity, size)) {
+        appendMessage(tr("Error, the update file is too large."));
+        qDebug() << "Error: The update file holds more than" << capacity << "bytes.";
+        return false;
+    }
+    qDebug() << "File read into buffer.";
+    return true;
+}
+
+bool UpdateDialog::decode_update_text(QIODevice &text, unsigned char *destination,
+                                      unsigned int capacity, unsigned int *size)
+{
     // Numbers of one or two hex digits, optionally separated by white space; decoding ends
     // quietly at the first character that cannot start one.
     unsigned int count = 0;
     char c = 0;
-    while (file.getChar(&c)) {
+    while (text.getChar(&c)) {
         if (is_space(c))
             continue;
         int value = hex_value(c);
         if (value < 0)
             break;
         char next = 0;
-        if (file.getChar(&next)) {
+        if (text.getChar(&next)) {
             const int low = hex_value(next);
             if (low >= 0)
                 value = value * 16 + low;
             else
-                file.ungetChar(next);
+                text.ungetChar(next);
         }
-        if (count == capacity) {
-            appendMessage(tr("Error, the update file is too large."));
-            qDebug() << "Error: The update file holds more than" << capacity << "bytes.";
+        if (count == capacity)
             return false;
-        }
         destination[count++] = static_cast<unsigned char>(value);
     }
 
     *size = count;
-    qDebug() << "File read into buffer.";
     return true;
 }
 

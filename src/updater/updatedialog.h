@@ -7,6 +7,7 @@
 #include <functional>
 
 class MidiController;
+class QIODevice;
 class QPushButton;
 
 namespace Ui {
@@ -45,6 +46,12 @@ public:
     // past capacity. *size is changed only on success.
     bool load_file_into_buffer(const QString &path, unsigned char *destination,
                                unsigned int capacity, unsigned int *size);
+    // The decoding of load_file_into_buffer, on text read from text's current position:
+    // numbers of one or two hex digits, optionally separated by white space, up to the first
+    // character that cannot start one. False, with *size unchanged, when the text decodes to
+    // more than capacity bytes; nothing is stored past capacity. Reports nothing.
+    static bool decode_update_text(QIODevice &text, unsigned char *destination,
+                                   unsigned int capacity, unsigned int *size);
     // True when every record of the image fits in it and its checksum holds.
     bool crc_check(const unsigned char *image, unsigned int length);
 

@@ -148,6 +148,14 @@ void TestUpdateFile::loadAndCheck()
     const auto exact = std::make_unique<unsigned char[]>(size_t(bytes.size()));
     std::memcpy(exact.get(), bytes.constData(), size_t(bytes.size()));
     QCOMPARE(dialog.crc_check(exact.get(), unsigned(bytes.size())), passes);
+
+    // The decoding on its own, from memory, into exactly the room the bytes need.
+    QBuffer buffer(&text);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const auto room = std::make_unique<unsigned char[]>(size_t(bytes.size()));
+    unsigned int size = 99;
+    QVERIFY(UpdateDialog::decode_update_text(buffer, room.get(), unsigned(bytes.size()), &size));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(room.get()), int(size)), bytes);
 }
 
 void TestUpdateFile::missingFileDiscardsTheImage()
@@ -221,6 +229,16 @@ void TestUpdateFile::decodingStopsAtTheCapacity()
     QCOMPARE(size, 4u);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(room.get()), 4),
              QByteArray::fromHex("01020304"));
+
+    // The same from memory, where nothing is reported.
+    const int messageCount = messages(dialog).size();
+    QByteArray text("01 02 03 04 05");
+    QBuffer buffer(&text);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    size = 99;
+    QVERIFY(!UpdateDialog::decode_update_text(buffer, room.get(), 4, &size));
+    QCOMPARE(size, 99u);
+    QCOMPARE(messages(dialog).size(), messageCount);
 }
 
 QTEST_MAIN(TestUpdateFile)

@@ -1,0 +1,155 @@
+// Arbitrary text as the contents of an update file: decoded into the update image as the
+// updater dialog decodes a file (UpdateDialog::decode_update_text, which load_file_into_buffer
+// calls), then checked record by record (UpdateDialog::crc_check).
+//
+// Properties:
+// - nothing is stored past the room given: the image is exactly imageCapacity bytes of heap,
+//   and the decoding is repeated into buffers of exactly the decoded size and one byte less,
+//   where AddressSanitizer sees any store past the end;
+// - the same text decodes to the same bytes given room for exactly them, and is refused,
+//   leaving the size alone, given one byte less;
+// - the bytes are those the documented rule gives (decodeByRule below);
+// - crc_check passes exactly when the records tile the image and every checksum holds, as
+//   checked here independently.
+
+#include "fuzzsupport.h"
+#include "updatedialog.h"
+
+#include <QBuffer>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+UpdateDialog *dialog = nullptr;
+int failedChecks = 0;
+unsigned char *image = nullptr; // imageCapacity bytes, as in the dialog
+
+// The record format on its own: a 16-bit big-endian length L of at least 2, then L bytes, the
+// last two of them a little-endian checksum that brings the sum of the others to 0 modulo
+// 65536. The image is nothing but whole records.
+bool recordsHold(const unsigned char *bytes, std::size_t length)
+{
+    std::size_t offset = 0;
+    while (offset != length) {
+        if (length - offset < 2)
+            return false;
+        const std::size_t declared = std::size_t(bytes[offset]) * 256 + bytes[offset + 1];
+        if (declared < 2 || declared > length - offset - 2)
+            return false;
+        const unsigned char *body = bytes + offset + 2;
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i + 2 < declared; ++i)
+            sum += body[i];
+        sum += body[declared - 2] + 256u * body[declared - 1];
+        if (sum % 65536 != 0)
+            return false;
+        offset += declared + 2;
+    }
+    return true;
+}
+
+int hexDigit(std::uint8_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The file format as the header states it: numbers of one or two hex digits, optionally
+// separated by white space (space, tab, line feed, carriage return, vertical tab, form feed),
+// up to the first character that cannot start one.
+std::vector<unsigned char> decodeByRule(const std::uint8_t *data, std::size_t size)
+{
+    std::vector<unsigned char> bytes;
+    std::size_t i = 0;
+    while (i < size) {
+        if (std::strchr(" \t\n\r\v\f", data[i]) && data[i] != 0) {
+            ++i;
+            continue;
+        }
+        int value = hexDigit(data[i]);
+        if (value < 0)
+            break;
+        ++i;
+        if (i < size && hexDigit(data[i]) >= 0)
+            value = value * 16 + hexDigit(data[i++]);
+        bytes.push_back(static_cast<unsigned char>(value));
+    }
+    return bytes;
+}
+
+bool decode(const std::uint8_t *data, std::size_t size, unsigned char *destination,
+            unsigned int capacity, unsigned int *decoded)
+{
+    const QByteArray text = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
+                                                    int(size));
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    return UpdateDialog::decode_update_text(buffer, destination, capacity, decoded);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
+{
+    fuzz::startQt((*argv)[0]);
+    dialog = new UpdateDialog(nullptr, nullptr);
+    image = new unsigned char[UpdateDialog::imageCapacity];
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size > 0x7FFFFFFF)
+        return 0;
+
+    unsigned int length = 0xDEADBEEF;
+    const bool decoded = decode(data, size, image, UpdateDialog::imageCapacity, &length);
+    if (!decoded) {
+        // Only text of more than imageCapacity numbers (at least that many characters) can.
+        FUZZ_CHECK(size >= UpdateDialog::imageCapacity);
+        FUZZ_CHECK(length == 0xDEADBEEF);
+        return 0;
+    }
+    FUZZ_CHECK(length <= UpdateDialog::imageCapacity);
+    FUZZ_CHECK(length <= size);
+    const std::vector<unsigned char> expected = decodeByRule(data, size);
+    FUZZ_CHECK(expected.size() == length);
+    FUZZ_CHECK(length == 0 || std::memcmp(expected.data(), image, length) == 0);
+
+    // Room for exactly the decoded bytes, and for one byte less.
+    {
+        const auto exact = std::make_unique<unsigned char[]>(length + 1);
+        unsigned int again = 0xDEADBEEF;
+        FUZZ_CHECK(decode(data, size, exact.get() + 1, length, &again));
+        FUZZ_CHECK(again == length);
+        FUZZ_CHECK(std::memcmp(exact.get() + 1, image, length) == 0);
+        if (length > 0) {
+            unsigned int refused = 0xDEADBEEF;
+            FUZZ_CHECK(!decode(data, size, exact.get() + 2, length - 1, &refused));
+            FUZZ_CHECK(refused == 0xDEADBEEF);
+        }
+    }
+
+    const bool passes = dialog->crc_check(image, length);
+    FUZZ_CHECK(passes == recordsHold(image, length));
+
+    // Every failed check adds a line to the dialog's message box, which is set anew each time;
+    // a fresh dialog now and then keeps the runs short.
+    if (!passes && ++failedChecks == 500) {
+        delete dialog;
+        dialog = new UpdateDialog(nullptr, nullptr);
+        failedChecks = 0;
+    }
+    return 0;
+}
