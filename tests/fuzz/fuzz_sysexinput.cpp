@@ -18,9 +18,8 @@
 // - byte for byte, the monitor announces exactly the messages, and sets exactly the statuses,
 //   that the assembler's documented rules give (Rules below): no message is lost.
 
+#include "../common/pipemidi.h"
 #include "fuzzsupport.h"
-#include "imidi.h"
-#include "midibytepipe.h"
 #include "midimonitor.h"
 
 #include <QByteArray>
@@ -33,23 +32,7 @@
 
 namespace {
 
-// A backend as the platform ports are: its input is a byte pipe.
-class PipePort : public IMidi
-{
-public:
-    bool connect(const char *) override { return true; }
-    void disconnect() override {}
-    int read(unsigned char *buffer, unsigned int capacity) override
-    {
-        return pipe.read(buffer, capacity);
-    }
-    bool dataAvailable() override { return pipe.dataAvailable(); }
-    int sendSysex(unsigned char *, unsigned int) override { return 0; }
-
-    MidiBytePipe pipe;
-};
-
-PipePort *port = nullptr;
+PipeMidi *port = nullptr;
 MidiMonitor *monitor = nullptr;
 QObject *owner = nullptr;
 
@@ -180,7 +163,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***argv)
 {
     fuzz::startQt((*argv)[0]);
     owner = new QObject;
-    port = new PipePort;
+    port = new PipeMidi;
     return 0;
 }
 
@@ -205,10 +188,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::size_t appended = 0;
     std::size_t queued = 0;
     const auto append = [&](std::size_t count) {
-        port->pipe.append(stream + appended, unsigned(count));
+        port->pipe().append(stream + appended, unsigned(count));
         appended += count;
         queued += count;
-        FUZZ_CHECK(port->pipe.pending() == queued);
+        FUZZ_CHECK(port->pipe().pending() == queued);
         FUZZ_CHECK(port->dataAvailable() == (queued != 0));
     };
 
@@ -225,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     while (queued != 0)
         queued -= std::size_t(readInto(1024, queued));
 
-    FUZZ_CHECK(port->pipe.pending() == 0);
+    FUZZ_CHECK(port->pipe().pending() == 0);
     FUZZ_CHECK(!port->dataAvailable());
     FUZZ_CHECK(fed.size() == streamLength);
     FUZZ_CHECK(streamLength == 0 || std::memcmp(fed.data(), stream, streamLength) == 0);
