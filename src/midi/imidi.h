@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The MIDI port as the rest of the program sees it: one input and one output port that carry
 // the same name. Only SysEx traffic is carried. A backend queues received SysEx bytes in
 // arrival order; the input monitor drains them with read() and reassembles the messages.
@@ -27,4 +29,15 @@ public:
     // Returns 0 once the bytes are sent and the caller's buffer is free again, otherwise a
     // non-zero error code and nothing is sent.
     virtual int sendSysex(unsigned char *message, unsigned int count) = 0;
+
+    // The name that the open ports were connected with; empty while nothing is open.
+    virtual std::string connectedName() const = 0;
+
+    // True while the ports are open and the device behind them is still offered by the
+    // system. A device that was unplugged leaves the ports open but not alive.
+    virtual bool connectionAlive() = 0;
+
+    // Whether the system offers the device's ports under portName now, so that connect may
+    // succeed. Meant to be asked often: it traces nothing and opens nothing.
+    virtual bool portPresent(const char *portName) = 0;
 };

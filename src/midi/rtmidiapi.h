@@ -11,6 +11,12 @@
 // set. Elsewhere the platform's own (CoreMIDI on macOS).
 RtMidi::Api system_midi_api(bool jackOnly);
 
+// While set, libjack's own error messages from the calling thread are dropped. Without a JACK
+// server every attempt to open a client prints several lines; a port list taken every second
+// must not. Other threads, and builds without libjack, are not affected. Returns the setting
+// it replaces.
+bool set_midi_system_quiet(bool quiet);
+
 // Creates an RtMidiIn or RtMidiOut client on that system, or null when there is none. A
 // failed ALSA client falls back to JACK.
 template<class Client>

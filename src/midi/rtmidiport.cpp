@@ -1,5 +1,6 @@
 #include "rtmidiport.h"
 
+#include "jacklister.h"
 #include "rtmidiapi.h"
 
 #include <QDebug>
@@ -8,15 +9,25 @@
 
 #include <RtMidi.h>
 
+#include <algorithm>
+
 namespace {
 
 // Name of this program's own clients and ports on the MIDI system.
 const char clientName[] = "Vellichord Editor";
+// JACK renames a second client of a name; the lister keeps out of the ports' way.
+const char jackListerName[] = "Vellichord Editor lister";
 
 // JACK makes a new connection live only from one of its next cycles, and a message sent
 // before then is lost (seen as 1 connect in 100 on a busy machine). The wait covers a few
 // cycles of even a long period (2048 frames at 48 kHz last 43 ms).
 constexpr unsigned long jackConnectSettleMs = 100;
+
+// RtMidi 5's JACK output frees its message buffer before it closes its client, and a process
+// cycle that began before the port closed may still be reading that buffer: a crash, seen
+// once while the updater reconnected. Closing the port first and letting that cycle end
+// (one cycle of even a long period, as above) before the client goes keeps clear of it.
+constexpr unsigned long jackCloseSettleMs = 50;
 
 void traceError(RtMidiError::Type, const std::string &text, void *)
 {
@@ -29,6 +40,24 @@ void traceSendError(RtMidiError::Type type, const std::string &text, void *faile
     if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
         static_cast<std::atomic<bool> *>(failed)->store(true);
 }
+
+void ignoreError(RtMidiError::Type, const std::string &, void *) {}
+
+// Keeps libjack's own messages off the terminal while ports are listed again and again.
+class QuietMidiSystem
+{
+public:
+    QuietMidiSystem()
+        : before(set_midi_system_quiet(true))
+    {
+    }
+    ~QuietMidiSystem() { set_midi_system_quiet(before); }
+    QuietMidiSystem(const QuietMidiSystem &) = delete;
+    QuietMidiSystem &operator=(const QuietMidiSystem &) = delete;
+
+private:
+    const bool before;
+};
 
 // Names of the ports the client offers, in RtMidi's index order; each is traced.
 QStringList listPorts(RtMidi &client, const char *trace)
@@ -76,6 +105,9 @@ bool RtMidiPort::connect(const char *portName)
         disconnect();
         return false;
     }
+    m_connectedName = portName;
+    // The output client lists the ports from now on.
+    m_lister.reset();
     // Callers send at once: the patch request at start-up, the update code in the handshake.
     if (m_out->getCurrentApi() == RtMidi::UNIX_JACK)
         QThread::msleep(jackConnectSettleMs);
@@ -141,9 +173,14 @@ void RtMidiPort::disconnect()
     m_pipe.setInputRunning(false);
     // Destroying the clients closes their ports and ends RtMidi's input thread.
     m_in.reset();
+    if (m_out && m_out->isPortOpen() && m_out->getCurrentApi() == RtMidi::UNIX_JACK) {
+        m_out->closePort();
+        QThread::msleep(jackCloseSettleMs);
+    }
     m_out.reset();
     m_outputName.clear();
     m_outputGone = false;
+    m_connectedName.clear();
 }
 
 int RtMidiPort::read(unsigned char *buffer, unsigned int capacity)
@@ -165,21 +202,74 @@ bool RtMidiPort::outputPresent()
 {
     if (!m_outputGone) {
         // RtMidi sends to a vanished port without an error, so the list is looked at instead.
+        const QuietMidiSystem quiet;
         const unsigned int count = m_out->getPortCount();
         bool found = false;
         for (unsigned int i = 0; i < count && !found; ++i)
             found = QString::fromStdString(m_out->getPortName(i)) == m_outputName;
         m_outputGone = !found;
     }
-    if (m_outputGone)
-        qDebug().noquote() << "MIDI error: the port" << m_outputName << "has gone";
     return !m_outputGone;
+}
+
+std::string RtMidiPort::connectedName() const
+{
+    return m_connectedName;
+}
+
+bool RtMidiPort::connectionAlive()
+{
+    return m_out && m_out->isPortOpen() && outputPresent();
+}
+
+QStringList RtMidiPort::destinations(bool *alsa)
+{
+    RtMidiOut *client = m_out.get();
+    if (!client && system_midi_api(m_api == Api::Jack) == RtMidi::UNIX_JACK
+        && JackLister::available()) {
+        if (!m_jackLister)
+            m_jackLister = std::make_unique<JackLister>(jackListerName);
+        *alsa = false;
+        return m_jackLister->destinations();
+    }
+    if (!client && !m_lister && !m_listerFailed) {
+        m_lister = create_midi_client<RtMidiOut>(m_api == Api::Jack, clientName);
+        // A system that cannot make a client now will not make one a second later either.
+        m_listerFailed = !m_lister;
+        if (m_lister)
+            m_lister->setErrorCallback(&ignoreError);
+    }
+    if (!client)
+        client = m_lister.get();
+    if (!client)
+        return {};
+    *alsa = client->getCurrentApi() == RtMidi::LINUX_ALSA;
+    QStringList names;
+    const unsigned int count = client->getPortCount();
+    for (unsigned int i = 0; i < count; ++i)
+        names << QString::fromStdString(client->getPortName(i));
+    return names;
+}
+
+bool RtMidiPort::portPresent(const char *portName)
+{
+    const QuietMidiSystem quiet;
+    bool alsa = false;
+    const QStringList names = destinations(&alsa);
+    const QString name = QString::fromLocal8Bit(portName);
+    return std::any_of(names.begin(), names.end(), [&](const QString &reported) {
+        return portNameMatches(reported, name, alsa);
+    });
 }
 
 int RtMidiPort::sendSysex(unsigned char *message, unsigned int count)
 {
-    if (!m_out || !m_out->isPortOpen() || !outputPresent())
+    if (!m_out || !m_out->isPortOpen())
         return notConnected;
+    if (!outputPresent()) {
+        qDebug().noquote() << "MIDI error: the port" << m_outputName << "has gone";
+        return notConnected;
+    }
     if (!message || count == 0)
         return sendFailed;
     m_sendFailed.store(false);

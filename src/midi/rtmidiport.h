@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class JackLister;
 class RtMidiIn;
 class RtMidiOut;
 
@@ -39,6 +40,11 @@ public:
     bool dataAvailable() override;
     int sendSysex(unsigned char *message, unsigned int count) override;
     bool waitForData(unsigned long msecs) override;
+    std::string connectedName() const override;
+    bool connectionAlive() override;
+    // Looks at the ports offered for output, which the device offers together with its
+    // input ports.
+    bool portPresent(const char *portName) override;
 
     // Whether the name RtMidi reports for a port stands for portName: the whole name, its
     // client part or its port part equals it exactly. ALSA names end in " client:port"
@@ -53,12 +59,24 @@ private:
     bool openOutput(const QString &portName);
     // Whether the port the output was connected to is still offered under its full name.
     bool outputPresent();
+    // The names of the ports that can be sent to, as RtMidi reports them, taken without a
+    // trace; alsa tells whether they are ALSA names. Lists through the output client while
+    // connected and through a client that only lists otherwise.
+    QStringList destinations(bool *alsa);
 
     Api m_api;
     // Declared before the ports, so it outlives the input thread that appends to it.
     MidiBytePipe m_pipe;
     std::unique_ptr<RtMidiIn> m_in;
     std::unique_ptr<RtMidiOut> m_out;
+    // Clients that only list ports. On JACK the lister is never activated, so that watching
+    // costs the server nothing; elsewhere (the ALSA sequencer, CoreMIDI) a listing client
+    // has no thread.
+    std::unique_ptr<JackLister> m_jackLister;
+    std::unique_ptr<RtMidiOut> m_lister;
+    bool m_listerFailed = false;
+    // The name connect() succeeded with.
+    std::string m_connectedName;
     // The full name, as reported, of the port m_out is connected to.
     QString m_outputName;
     // Set once that port was found gone. The connection went with it and is not remade for a

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include <windows.h>
@@ -27,6 +28,40 @@ char inputBuffer[inputBlockSize];
 MIDIHDR inputHeader;
 MIDIHDR outputHeader;
 MidiBytePipe bytePipe;
+// The name connect() succeeded with; empty while nothing is open.
+std::string connectedPort;
+
+// The port name as the platform names devices. Names are narrow in the system code page.
+std::vector<wchar_t> wide_name(const char *portName)
+{
+    const size_t length = std::strlen(portName);
+    std::vector<wchar_t> wideName(length + 1, L'\0');
+    size_t converted = 0;
+    mbstowcs_s(&converted, wideName.data(), wideName.size(), portName, _TRUNCATE);
+    return wideName;
+}
+
+// Whether an input and an output device carry the name; lists quietly.
+bool devices_present(const wchar_t *name)
+{
+    bool input = false;
+    const UINT inputs = midiInGetNumDevs();
+    for (UINT i = 0; i < inputs && !input; ++i) {
+        MIDIINCAPSW caps;
+        input = midiInGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR
+            && std::wcscmp(caps.szPname, name) == 0;
+    }
+    if (!input)
+        return false;
+    const UINT outputs = midiOutGetNumDevs();
+    for (UINT i = 0; i < outputs; ++i) {
+        MIDIOUTCAPSW caps;
+        if (midiOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR
+            && std::wcscmp(caps.szPname, name) == 0)
+            return true;
+    }
+    return false;
+}
 
 // Runs on winmm's own thread. The parameters are pointer-sized: a header address arrives in
 // param1, which an unsigned long would truncate on 64-bit Windows.
@@ -125,10 +160,7 @@ WindowsMidi::~WindowsMidi()
 
 bool WindowsMidi::connect(const char *portName)
 {
-    const size_t length = std::strlen(portName);
-    std::vector<wchar_t> wideName(length + 1, L'\0');
-    size_t converted = 0;
-    mbstowcs_s(&converted, wideName.data(), wideName.size(), portName, _TRUNCATE);
+    const std::vector<wchar_t> wideName = wide_name(portName);
 
     // Every device is listed; the first of the name that opens is used.
     bool inputOpen = false;
@@ -154,8 +186,10 @@ bool WindowsMidi::connect(const char *portName)
         if (!outputOpen && std::wcscmp(caps.szPname, wideName.data()) == 0)
             outputOpen = open_output(i);
     }
-    if (outputOpen)
+    if (outputOpen) {
+        connectedPort = portName;
         return true;
+    }
     disconnect();
     return false;
 }
@@ -176,6 +210,23 @@ void WindowsMidi::disconnect()
         midiOutClose(outputHandle);
         outputHandle = nullptr;
     }
+    connectedPort.clear();
+}
+
+std::string WindowsMidi::connectedName() const
+{
+    return connectedPort;
+}
+
+bool WindowsMidi::connectionAlive()
+{
+    // An unplugged device's handles stay open; its name leaves the device list.
+    return inputHandle && outputHandle && devices_present(wide_name(connectedPort.c_str()).data());
+}
+
+bool WindowsMidi::portPresent(const char *portName)
+{
+    return devices_present(wide_name(portName).data());
 }
 
 int WindowsMidi::read(unsigned char *buffer, unsigned int capacity)

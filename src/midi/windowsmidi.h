@@ -20,6 +20,9 @@ public:
     bool dataAvailable() override;
     int sendSysex(unsigned char *message, unsigned int count) override;
     bool waitForData(unsigned long msecs) override;
+    std::string connectedName() const override;
+    bool connectionAlive() override;
+    bool portPresent(const char *portName) override;
 
 private:
     // Whether the constructor's COM initialisation succeeded and has to be balanced.

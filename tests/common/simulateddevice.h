@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 // The emulated Vellichord behind the editor's port, in process. Its answers go onto the port's
 // input at once, on the sender's thread, and reach the monitor thread as a real device's do.
@@ -62,10 +63,22 @@ public:
 
     bool connect(const char *portName) override
     {
+        ++connects;
         connected = attached && portNames.contains(QLatin1String(portName));
+        connectedPort = connected ? portName : "";
         return connected;
     }
     void disconnect() override { connected = false; }
+    std::string connectedName() const override { return connected ? connectedPort : ""; }
+    bool connectionAlive() override
+    {
+        return connected && attached && portNames.contains(QString::fromStdString(connectedPort));
+    }
+    bool portPresent(const char *portName) override
+    {
+        ++portLooks;
+        return attached && portNames.contains(QLatin1String(portName));
+    }
     int read(unsigned char *buffer, unsigned int capacity) override
     {
         return input.read(buffer, capacity);
@@ -75,7 +88,7 @@ public:
 
     int sendSysex(unsigned char *message, unsigned int count) override
     {
-        if (!connected)
+        if (!connected || !attached)
             return 1;
         const QByteArray sent(reinterpret_cast<const char *>(message), int(count));
         received.append(sent);
@@ -94,14 +107,19 @@ public:
 
     // Every message the editor sent, in order; the device saw those sent while it was connected.
     QList<QByteArray> received;
-    // Whether a device is plugged in; without one, connect fails and nothing can be sent.
+    // Whether a device is plugged in; without one, connect fails and nothing can be sent. Pulled
+    // out while connected, the port stays open but is no longer alive.
     bool attached;
     bool connected = false;
     // The names its ports carry: "Vellichord" in normal mode, "Vellichord Updater" in update mode.
     QStringList portNames{QStringLiteral("Vellichord")};
+    // How often the editor opened the port, and how often it looked for the device.
+    int connects = 0;
+    int portLooks = 0;
 
 private:
     MidiBytePipe input;
+    std::string connectedPort;
 };
 
 // Hands a new simulated device to the window that will own it and keeps a pointer for the test.

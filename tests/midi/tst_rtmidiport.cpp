@@ -137,6 +137,8 @@ private slots:
     void sendingFailsOnceThePeerHasGone();
     void peerBackUnderItsNameNeedsAConnect();
     void platformPortStartsClosed();
+    void watchingIsQuietAndOpensNothing();
+    void goneDeviceIsNoLongerAlive();
 
 private:
     JackServer server;
@@ -414,6 +416,60 @@ void TestRtMidiPort::platformPortStartsClosed()
     QVERIFY(port->sendSysex(request, sizeof request) != 0);
     QVERIFY(!port->dataAvailable());
     QVERIFY(!port->connect("No Such Port"));
+}
+
+void TestRtMidiPort::watchingIsQuietAndOpensNothing()
+{
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    TraceCapture traces;
+    QVERIFY(!port.portPresent("Vellichord"));
+    QCOMPARE(port.connectedName(), std::string());
+    QVERIFY(!port.connectionAlive());
+
+    std::optional<Peer> device(std::in_place, "Vellichord");
+    QVERIFY(port.portPresent("Vellichord"));
+    QVERIFY(!port.portPresent("vellichord"));
+    QVERIFY(!port.portPresent("Vellichord Updater"));
+    for (int i = 0; i < 10; ++i)
+        port.portPresent("Vellichord");
+    // Looking lists nothing in the trace and opens no port.
+    QCOMPARE(traces.lines(), QStringList());
+    QCOMPARE(editorPorts(), QStringList());
+    QCOMPARE(send(port, sysex(10)), RtMidiPort::notConnected);
+
+    device.reset();
+    QVERIFY(!port.portPresent("Vellichord"));
+    Peer updater("Vellichord Updater");
+    QVERIFY(port.portPresent("Vellichord Updater"));
+    QCOMPARE(traces.lines(), QStringList());
+}
+
+void TestRtMidiPort::goneDeviceIsNoLongerAlive()
+{
+    std::optional<Peer> device(std::in_place, "Vellichord");
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    QVERIFY(port.connect("Vellichord"));
+    QCOMPARE(port.connectedName(), std::string("Vellichord"));
+    QVERIFY(port.connectionAlive());
+    QVERIFY(port.portPresent("Vellichord"));
+
+    TraceCapture traces;
+    device.reset();
+    QVERIFY(!port.connectionAlive());
+    QVERIFY(!port.portPresent("Vellichord"));
+    // The ports stay open until they are closed.
+    QCOMPARE(port.connectedName(), std::string("Vellichord"));
+    QCOMPARE(traces.lines(), QStringList());
+
+    port.disconnect();
+    QCOMPARE(port.connectedName(), std::string());
+    QVERIFY(!port.connectionAlive());
+    device.emplace("Vellichord");
+    QVERIFY(port.portPresent("Vellichord"));
+    QVERIFY(port.connect("Vellichord"));
+    QVERIFY(port.connectionAlive());
+    QCOMPARE(send(port, sysex(10, 5)), 0);
+    QTRY_COMPARE(device->received(), sysex(10, 5));
 }
 
 QTEST_GUILESS_MAIN(TestRtMidiPort)

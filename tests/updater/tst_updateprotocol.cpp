@@ -39,10 +39,17 @@ void unplug(SimulatedDevice *device)
 class DeadPort : public IMidi
 {
 public:
-    bool connect(const char *portName) override { return qstrcmp(portName, "Vellichord") == 0; }
-    void disconnect() override {}
+    bool connect(const char *portName) override
+    {
+        open = qstrcmp(portName, "Vellichord") == 0;
+        return open;
+    }
+    void disconnect() override { open = false; }
     int read(unsigned char *, unsigned int) override { return 0; }
     bool dataAvailable() override { return false; }
+    std::string connectedName() const override { return open ? "Vellichord" : ""; }
+    bool connectionAlive() override { return false; }
+    bool portPresent(const char *portName) override { return qstrcmp(portName, "Vellichord") == 0; }
     int sendSysex(unsigned char *message, unsigned int count) override
     {
         attempts << QByteArray(reinterpret_cast<const char *>(message), int(count));
@@ -50,6 +57,7 @@ public:
     }
 
     QList<QByteArray> attempts;
+    bool open = false;
 };
 
 } // namespace

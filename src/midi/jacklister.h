@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStringList>
+
+typedef struct _jack_client jack_client_t;
+
+// Lists the JACK server's MIDI ports that can be sent to, through a client of its own that is
+// never activated: the server never wakes it, whereas an RtMidi client runs in every cycle.
+// Without a server it lists nothing and tries again at the next call.
+class JackLister
+{
+public:
+    explicit JackLister(const char *clientName);
+    ~JackLister();
+    JackLister(const JackLister &) = delete;
+    JackLister &operator=(const JackLister &) = delete;
+
+    // Whether the program was built with libjack; without it the lister lists nothing.
+    static bool available();
+
+    // Full port names ("client:port"), as RtMidi reports them.
+    QStringList destinations();
+
+private:
+    QByteArray clientName;
+    jack_client_t *client = nullptr;
+};
