@@ -4,6 +4,7 @@
 #include "controlplacement.h"
 #include "customscene.h"
 #include "debugpixmapitem.h"
+#include "devicewatcher.h"
 #include "editortexts.h"
 #include "imidi.h"
 #include "midicontrolitem.h"
@@ -17,6 +18,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QTextCodec>
@@ -98,13 +100,31 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             showStatusMessage(tr("Upload failed: no answer from Vellichord"));
     });
 
+    connectionLabel = new QLabel(this);
+    connectionLabel->setObjectName(QStringLiteral("labelConnection"));
+    ui->statusBar->addPermanentWidget(connectionLabel);
+
     qDebug() << "Upload patch";
     uploadPatch();
     showStatusMessage(tr("Ready"));
+
+    // The device may come later, go, or come back after a firmware update. The port is left
+    // to the updater while it runs a handshake or a transfer.
+    deviceWatcher = new DeviceWatcher(
+        *midiController->getMidi(), MidiController::portName,
+        [this] { return updateDialog->isBusy(); }, this);
+    deviceWatcher->setObjectName(QStringLiteral("deviceWatcher"));
+    connect(deviceWatcher, &DeviceWatcher::deviceConnected, this,
+            [this] { showStatusMessage(tr("Vellichord connected")); });
+    connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
+            [this] { showStatusMessage(tr("Vellichord disconnected")); });
+    connect(deviceWatcher, &DeviceWatcher::looked, this, &MainWindow::showConnectionState);
+    deviceWatcher->start();
 }
 
 MainWindow::~MainWindow()
 {
+    delete deviceWatcher; // it uses the controller's port and the update dialog
     for (MidiControlItem *item : items)
         delete item;
     delete scene;
@@ -561,6 +581,7 @@ void MainWindow::downloadPatch()
         showStatusMessage(tr("Patch downloaded"));
     else
         showStatusMessage(tr("Download failed: Vellichord not connected"));
+    showConnectionState();
 }
 
 void MainWindow::uploadPatch()
@@ -571,6 +592,15 @@ void MainWindow::uploadPatch()
     } else {
         showStatusMessage(tr("Upload failed: Vellichord not connected"));
     }
+    showConnectionState();
+}
+
+void MainWindow::showConnectionState()
+{
+    const std::string name = midiController->getMidi()->connectedName();
+    connectionLabel->setText(name.empty()
+                                 ? tr("Not connected")
+                                 : tr("Connected: %1").arg(QString::fromLocal8Bit(name.c_str())));
 }
 
 void MainWindow::loadSysex()
@@ -614,6 +644,7 @@ void MainWindow::SelectMulti()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     qDebug() << "Closing Main window";
+    deviceWatcher->stop();
     midiController->stopMonitor();
     QMainWindow::closeEvent(event);
 }

@@ -15,11 +15,13 @@ class ContextMenu;
 class ControlTable;
 class CustomScene;
 class DebugPixmapItem;
+class DeviceWatcher;
 class IMidi;
 class MidiControlItem;
 class MidiControlModel;
 class MidiController;
 class QComboBox;
+class QLabel;
 class QSpinBox;
 class QTimer;
 class UpdateDialog;
@@ -91,6 +93,8 @@ public slots:
     void SelectSingle();
     void SelectMulti();
     void switchNoteCCLabels(int index);
+    // Shows in the status bar's own field whether the port is connected, and under which name.
+    void showConnectionState();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -126,6 +130,8 @@ private:
     EventFilter eventFilter;
     UpdateDialog *updateDialog = nullptr;
     QTimer *uploadAnswerTimer = nullptr;
+    DeviceWatcher *deviceWatcher = nullptr;
+    QLabel *connectionLabel = nullptr;
     QMap<QWidget *, QStringList> comboItemLists; // combo box -> its item texts
     QMap<QWidget *, QWidget *> labelMap;         // editor widget -> its caption label
     QList<QWidget *> editorWidgets;

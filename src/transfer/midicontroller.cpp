@@ -143,9 +143,18 @@ bool MidiController::parseType2Message(const QByteArray &message)
     return true;
 }
 
+void MidiController::reconnectIfLost()
+{
+    if (midi->connectionAlive())
+        return;
+    midi->disconnect();
+    midi->connect(portName);
+}
+
 bool MidiController::downloadPatch()
 {
     getType1Sysex();
+    reconnectIfLost();
     return midi->sendSysex(type1Message.data(), PatchLayout::length) == 0;
 }
 
@@ -153,6 +162,7 @@ bool MidiController::uploadPatch()
 {
     unsigned char request[sizeof patchRequest];
     std::copy(std::begin(patchRequest), std::end(patchRequest), request);
+    reconnectIfLost();
     if (midi->sendSysex(request, sizeof request) != 0)
         return false;
     qDebug() << "Waiting for response from Vellichord...";

@@ -40,11 +40,12 @@ public:
     // for a message shorter than the patch or of another kind.
     bool parseType2Message(const QByteArray &message);
 
-    // Sends the current patch to the device. False when the port could not send it.
+    // Sends the current patch to the device, connecting to it first if the port has lost it.
+    // False when the port could not send it.
     bool downloadPatch();
 
-    // Asks the device for its patch; the answer arrives later through the monitor. False when
-    // the port could not send the request.
+    // Asks the device for its patch, connecting to it first if the port has lost it; the
+    // answer arrives later through the monitor. False when the port could not send the request.
     bool uploadPatch();
 
     // Applies the patch file; the editor's preset number is kept. False when the file cannot be
@@ -77,6 +78,10 @@ private slots:
     bool receivedSysex(const QByteArray &sysex);
 
 private:
+    // Opens the device's port again unless the port is connected to a device that is there,
+    // under either of its names.
+    void reconnectIfLost();
+
     QString presetName;
     int presetNo = 0;
     MainWindow &window;

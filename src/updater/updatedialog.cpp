@@ -18,9 +18,6 @@
 
 namespace {
 
-// The device's port name in update mode; in normal mode it is MidiController::portName.
-constexpr const char *updaterPortName = "Vellichord Updater";
-
 // Asks the device to get ready for an update: F0, "Qk8vR2x", F7.
 constexpr unsigned char updateCode[] = {0xF0, 'Q', 'k', '8', 'v', 'R', '2', 'x', 0xF7};
 

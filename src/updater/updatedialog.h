@@ -27,6 +27,8 @@ public:
     static constexpr unsigned int imageCapacity = 0x20000;
     // Image bytes carried by one data frame.
     static constexpr unsigned int frameBytes = 11;
+    // The device's port name in update mode; in normal mode it is MidiController::portName.
+    static constexpr const char *updaterPortName = "Vellichord Updater";
 
     // Waits the given number of milliseconds. The handshake and the transfer wait only through
     // this, so a test can run them on a clock of its own.
@@ -63,6 +65,9 @@ public:
     bool transmitUpdate(const unsigned char *image, unsigned int length);
     // The name under which a device status is traced.
     static QString statusName(int status);
+
+    // True while a handshake or a transfer runs; the port is the dialog's then.
+    bool isBusy() const { return busyDepth > 0; }
 
     const unsigned char *getImage() const { return updateImage.data(); }
     unsigned int getImageSize() const { return imageSize; }

@@ -9,6 +9,7 @@
 #include "midicontroller.h"
 #include "rtmidiport.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -81,6 +82,7 @@ private slots:
     void secondEmulatorStandsBack();
     void deviceGoneBeforeDownloadAndUpload();
     void uploadAnswerThatNeverComesIsReported();
+    void deviceStartedAfterTheEditorIsFound();
 
 private:
     JackServer server;
@@ -313,15 +315,50 @@ void TestEndToEndPatch::uploadAnswerThatNeverComesIsReported()
     QVERIFY(emulator.waitForLine(dropped));
     const QByteArray defaults = type1(*window);
 
-    // The request reaches the device, which is pulled out before it answers.
+    // The request reaches the device, which never answers. (One that is pulled out instead is
+    // seen going, and "Vellichord disconnected" says so.)
     press(*window, "buttonUpload");
     QCOMPARE(statusText(*window), QStringLiteral("Waiting for upload..."));
     QVERIFY(QTest::qWaitFor([&] { return emulator.count(dropped) == 2; }, 10000));
-    emulator.kill();
     QTRY_COMPARE_WITH_TIMEOUT(statusText(*window),
                               QStringLiteral("Upload failed: no answer from Vellichord"),
                               MainWindow::uploadAnswerWaitMs + 10000);
     QCOMPARE(type1(*window).toHex(' '), defaults.toHex(' '));
+}
+
+void TestEndToEndPatch::deviceStartedAfterTheEditorIsFound()
+{
+    QByteArray patch = SimulatedDevice::ownPatch();
+    patch[6] = 0x61; // as saved by the editor
+    const QString path = workDir.filePath(QStringLiteral("later.syx"));
+    QVERIFY(writeFile(path, patch));
+
+    auto window = startEditor();
+    auto *field = window->findChild<QLabel *>(QStringLiteral("labelConnection"));
+    QCOMPARE(field->text(), QStringLiteral("Not connected"));
+    QTest::qWait(3000);
+    QCOMPARE(field->text(), QStringLiteral("Not connected"));
+
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--patch"), path}, &error), qPrintable(error));
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QTRY_COMPARE_WITH_TIMEOUT(field->text(), QStringLiteral("Connected: Vellichord"), 2000);
+    qInfo("found %lld ms after the emulator's ports were open", sinceStart.elapsed());
+    QCOMPARE(statusText(*window), QStringLiteral("Vellichord connected"));
+    // Found, but not asked for anything yet.
+    QTest::qWait(200);
+    QCOMPARE(emulator.count(QStringLiteral("received:")), 0);
+
+    press(*window, "buttonUpload");
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
+    QCOMPARE(type1(*window).toHex(' '), patch.toHex(' '));
+    QCOMPARE(emulator.count(QStringLiteral("received: patch request (10 bytes)")), 1);
+
+    QCOMPARE(emulator.stop(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(field->text(), QStringLiteral("Not connected"), 5000);
+    QCOMPARE(statusText(*window), QStringLiteral("Vellichord disconnected"));
 }
 
 QTEST_MAIN(TestEndToEndPatch)
