@@ -93,12 +93,35 @@ void wait_keeping_windows_painted(unsigned int ms)
     }
 }
 
+// Input from the user, as opposed to painting, timers and the like.
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 // Held while a handshake or a transfer runs; nested runs share the outermost one. The dialog's
-// buttons are disabled, so that nothing starts another run from within a pause, and no window
-// can be closed, which would stop the input monitor and cut a flash short. Afterwards the
-// buttons get back their states, plus any that the run enabled.
+// buttons are disabled, so that nothing starts another run from within a pause, the other
+// windows take no input, and no window can be closed, which would stop the input monitor and
+// cut a flash short. Afterwards the buttons get back their states, plus any that the run
+// enabled.
 class UpdateDialog::Busy
 {
 public:
@@ -186,11 +209,17 @@ void UpdateDialog::enableUpdateButton()
 
 bool UpdateDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (busyDepth > 0 && event->type() == QEvent::Close && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->isWindow()) {
+    if (busyDepth == 0 || !watched->isWidgetType())
+        return QDialog::eventFilter(watched, event);
+    const auto *widget = static_cast<QWidget *>(watched);
+    if (event->type() == QEvent::Close && widget->isWindow()) {
         event->ignore();
         return true;
     }
+    // The other windows paint but take no input: a Download or an Upload pressed in the main
+    // window would send to the device, or open its port again, in the middle of the run.
+    if (isUserInput(event->type()) && widget->window() != this)
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 

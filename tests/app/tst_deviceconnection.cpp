@@ -57,6 +57,7 @@ private slots:
     void fieldIsSeparateFromTheStatusTexts();
     void updaterConnectionIsLeftAlone();
     void portIsLeftAloneDuringATransfer();
+    void mainWindowTakesNoInputDuringATransfer();
     void closedWindowStopsWatching();
 };
 
@@ -231,6 +232,37 @@ void TestDeviceConnection::portIsLeftAloneDuringATransfer()
     watcher->look();
     QVERIFY(!rig.device->connected);
     QCOMPARE(statusText(rig.window), QStringLiteral("Vellichord disconnected"));
+}
+
+void TestDeviceConnection::mainWindowTakesNoInputDuringATransfer()
+{
+    UpdaterRig rig;
+    rig.answerRecords(0x1A);
+    rig.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    const int connects = rig.device->connects;
+    // Midway, the user presses Download and Upload in the main window, the device's name
+    // having gone from the list: neither may send, nor open the port again.
+    rig.beforePause = [&](int pause) {
+        if (pause != 3)
+            return;
+        rig.device->portNames.clear();
+        press(rig.window, "buttonDownload");
+        press(rig.window, "buttonUpload");
+        rig.device->portNames = QStringList{QStringLiteral("Vellichord")};
+    };
+    const QByteArray image = updateRecordOfSize(40);
+    const int sentBefore = rig.device->received.size();
+    QVERIFY(rig.dialog->transmitUpdate(reinterpret_cast<const unsigned char *>(image.constData()),
+                                       unsigned(image.size())));
+    for (const QByteArray &message : rig.device->received.mid(sentBefore))
+        QVERIFY(SimulatedDevice::isDataFrame(message));
+    QCOMPARE(rig.device->connects, connects);
+
+    // Afterwards the buttons work again.
+    press(rig.window, "buttonDownload");
+    QCOMPARE(statusText(rig.window), QStringLiteral("Patch downloaded"));
+    QCOMPARE(rig.device->received.last(), type1(rig.window));
 }
 
 void TestDeviceConnection::closedWindowStopsWatching()
