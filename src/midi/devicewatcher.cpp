@@ -38,17 +38,17 @@ void DeviceWatcher::look()
                 emit deviceDisconnected();
             }
         } else if (!midi.portPresent(portName.c_str())) {
-            failedConnects = 0;
+            spacing = 1;
             looksToWait = 0;
         } else if (looksToWait > 0) {
             --looksToWait;
         } else if (midi.connect(portName.c_str())) {
-            failedConnects = 0;
+            spacing = 1;
             emit deviceConnected();
         } else {
             // Offered but not openable: perhaps half there yet, perhaps held by another program.
-            ++failedConnects;
-            looksToWait = std::min(1 << std::min(failedConnects, 5), maxWaitLooks) - 1;
+            spacing = std::min(2 * spacing, maxWaitLooks);
+            looksToWait = spacing - 1;
         }
     }
     emit looked();

@@ -19,8 +19,8 @@ class DeviceWatcher : public QObject
 
 public:
     static constexpr int intervalMs = 1000;
-    // After this many failed connects in a row to a device that is there, tries are spaced out
-    // (2, 4, ... up to maxWaitLooks looks apart) so that the trace is not flooded.
+    // A device that is offered but fails to connect is tried again 2, 4, ... and at most
+    // maxWaitLooks looks later, so that the trace is not flooded.
     static constexpr int maxWaitLooks = 32;
 
     // Watches for portName on midi, which must outlive the watcher. portInUse, when given, is
@@ -47,6 +47,7 @@ private:
     std::string portName;
     std::function<bool()> portInUse;
     QTimer timer;
-    int failedConnects = 0;
+    // Looks between the last failed connect and the next try, and how many of them are left.
+    int spacing = 1;
     int looksToWait = 0;
 };
