@@ -75,12 +75,17 @@ private:
 QStringList allPorts()
 {
     QStringList names;
-    RtMidiIn sources(RtMidi::UNIX_JACK, "Lister");
-    for (unsigned int i = 0; i < sources.getPortCount(); ++i)
-        names << QString::fromStdString(sources.getPortName(i));
-    RtMidiOut destinations(RtMidi::UNIX_JACK, "Lister");
-    for (unsigned int i = 0; i < destinations.getPortCount(); ++i)
-        names << QString::fromStdString(destinations.getPortName(i));
+    {
+        RtMidiIn sources(RtMidi::UNIX_JACK, "Lister");
+        for (unsigned int i = 0; i < sources.getPortCount(); ++i)
+            names << QString::fromStdString(sources.getPortName(i));
+        RtMidiOut destinations(RtMidi::UNIX_JACK, "Lister");
+        for (unsigned int i = 0; i < destinations.getPortCount(); ++i)
+            names << QString::fromStdString(destinations.getPortName(i));
+    }
+    // JACK tells every client that these two came and went. libjack can crash a client that
+    // closes a port while it handles such a notice, so the notices are let through first.
+    QThread::msleep(100);
     return names;
 }
 
@@ -432,16 +437,15 @@ void TestRtMidiPort::watchingIsQuietAndOpensNothing()
     QVERIFY(!port.portPresent("Vellichord Updater"));
     for (int i = 0; i < 10; ++i)
         port.portPresent("Vellichord");
-    // Looking lists nothing in the trace and opens no port.
-    QCOMPARE(traces.lines(), QStringList());
-    QCOMPARE(editorPorts(), QStringList());
     QCOMPARE(send(port, sysex(10)), RtMidiPort::notConnected);
 
     device.reset();
     QVERIFY(!port.portPresent("Vellichord"));
     Peer updater("Vellichord Updater");
     QVERIFY(port.portPresent("Vellichord Updater"));
+    // Looking lists nothing in the trace and opens no port.
     QCOMPARE(traces.lines(), QStringList());
+    QCOMPARE(editorPorts(), QStringList());
 }
 
 void TestRtMidiPort::goneDeviceIsNoLongerAlive()
