@@ -11,6 +11,7 @@
 #include "imidi.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
+#include "processcpu.h"
 #include "rtmidiport.h"
 
 #include <QApplication>
@@ -21,16 +22,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
-
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 void runEventLoop(int ms)
 {

@@ -5,6 +5,7 @@
 
 #include "../tests/common/pipemidi.h"
 #include "midimonitor.h"
+#include "processcpu.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -15,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <random>
 #include <thread>
 #include <vector>
@@ -23,13 +23,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 double percentile(std::vector<double> sorted, double share)
 {
