@@ -1,4 +1,5 @@
 #include "diagnosticlog.h"
+#include "trace.h"
 
 #include "patchlayout.h"
 #include "sysextext.h"
@@ -41,7 +42,7 @@ void DiagnosticLog::log(const QString &file, const QString &line, const QString 
 void DiagnosticLog::traceFailure() const
 {
     // The caller goes on as if the entry had been written.
-    qDebug().noquote() << "Couldn't write log file" << QFileInfo(m_file).absoluteFilePath();
+    qWarning().noquote() << "Couldn't write log file" << QFileInfo(m_file).absoluteFilePath();
 }
 
 void DiagnosticLog::logSysex(const QString &file, const QString &line, const QString &function,

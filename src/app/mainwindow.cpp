@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "trace.h"
 
 #include "contextmenu.h"
 #include "controlplacement.h"
@@ -60,7 +61,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->lineEditPresetName->setText(midiController->getPresetName());
 
     const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
-    qDebug() << (picture.isNull() ? "Image not loaded." : "Image loaded.");
+    qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
     pixmapItem = new DebugPixmapItem(QPixmap::fromImage(picture));
     scene->addItem(pixmapItem);
     placeItems();
@@ -104,7 +105,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     connectionLabel->setObjectName(QStringLiteral("labelConnection"));
     ui->statusBar->addPermanentWidget(connectionLabel);
 
-    qDebug() << "Upload patch";
+    qCDebug(lcTrace) << "Upload patch";
     uploadPatch();
     showStatusMessage(tr("Ready"));
 
@@ -132,7 +133,7 @@ MainWindow::~MainWindow()
     delete midiController;
     delete contextMenu;
     delete updateDialog;
-    qDebug() << "deleted ui";
+    qCDebug(lcTrace) << "deleted ui";
 }
 
 void MainWindow::buildLabelMap()
@@ -172,7 +173,7 @@ void MainWindow::generateCCandNoteLists()
         + QStringLiteral("/Midi-CC-list.txt");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << "Couldn't find file" << path;
+        qWarning().noquote() << "Couldn't find file" << path;
         return;
     }
     // Names are read as UTF-8 whatever the locale; a file that is not valid UTF-8 was written
@@ -427,7 +428,7 @@ void MainWindow::resetComboBox(QComboBox *box, bool shown)
 
 void MainWindow::updateItems(QList<MidiControlModel *> &models, unsigned int id, int value)
 {
-    qDebug() << "prop" << id << "value" << value << "len" << models.size();
+    qCDebug(lcTrace) << "prop" << id << "value" << value << "len" << models.size();
     // Out-of-byte values are pinned rather than cut to their low 8 bits, so that 300 ends up
     // as the parameter's maximum instead of 44.
     const auto byte = static_cast<unsigned char>(std::clamp(value, 0, 255));
@@ -560,7 +561,7 @@ void MainWindow::switchNoteCCLabels(int index)
 
 void MainWindow::refreshView()
 {
-    qDebug() << "RefreshView";
+    qCDebug(lcTrace) << "RefreshView";
     deselectAllItems();
     // Hands the controller's own name back to it through textChanged; harmless.
     ui->lineEditPresetName->setText(midiController->getPresetName());
@@ -568,7 +569,7 @@ void MainWindow::refreshView()
 
 void MainWindow::performUpdate()
 {
-    qDebug() << "Perform Update";
+    qCDebug(lcTrace) << "Perform Update";
     // Not modal: the main window stays usable while the dialog is open.
     updateDialog->show();
     updateDialog->raise();
@@ -643,7 +644,7 @@ void MainWindow::SelectMulti()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    qDebug() << "Closing Main window";
+    qCDebug(lcTrace) << "Closing Main window";
     deviceWatcher->stop();
     midiController->stopMonitor();
     QMainWindow::closeEvent(event);

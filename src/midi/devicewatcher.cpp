@@ -1,4 +1,5 @@
 #include "devicewatcher.h"
+#include "miditrace.h"
 
 #include "imidi.h"
 
@@ -33,7 +34,7 @@ void DeviceWatcher::look()
         const std::string connected = midi.connectedName();
         if (!connected.empty()) {
             if (connected == portName && !midi.connectionAlive()) {
-                qDebug().noquote() << "Device gone:" << connected.c_str();
+                qCDebug(lcMidiTrace).noquote() << "Device gone:" << connected.c_str();
                 midi.disconnect();
                 emit deviceDisconnected();
             }

@@ -1,4 +1,5 @@
 #include "midimonitor.h"
+#include "miditrace.h"
 
 #include "imidi.h"
 #include "mididatawait.h"
@@ -30,7 +31,7 @@ MidiMonitor::MidiMonitor(QObject *owner, IMidi *midi)
 
 MidiMonitor::~MidiMonitor()
 {
-    qDebug() << "~MidiMonitor()";
+    qCDebug(lcMidiTrace) << "~MidiMonitor()";
     // Destroying a QThread whose thread still runs aborts the program.
     stop();
     wait();
@@ -53,13 +54,13 @@ void MidiMonitor::run()
         }
         const int count = m_midi->read(block, sizeof block);
         if (count < 0) {
-            qDebug() << "Buffer overflow";
+            qCDebug(lcMidiTrace) << "Buffer overflow";
             continue;
         }
         for (int i = 0; i < count; ++i)
             readSysex(block[i]);
     }
-    qDebug() << "processMidi Finished";
+    qCDebug(lcMidiTrace) << "processMidi Finished";
 }
 
 void MidiMonitor::readSysex(unsigned char byte)
@@ -69,7 +70,8 @@ void MidiMonitor::readSysex(unsigned char byte)
 
     if (m_fill >= maxMessageLength) {
         m_inMessage = false;
-        qDebug() << "Sysex buffer overflow, sysex terminator not found after 1024 bytes.";
+        qCDebug(lcMidiTrace)
+            << "Sysex buffer overflow, sysex terminator not found after 1024 bytes.";
         m_fill = 0;
         return;
     }
@@ -87,7 +89,7 @@ void MidiMonitor::readSysex(unsigned char byte)
     m_fill = 0;
     if (length == 3) {
         m_status.store(m_buffer[1]);
-        qDebug() << "Received Status" << int(m_buffer[1]);
+        qCDebug(lcMidiTrace) << "Received Status" << int(m_buffer[1]);
         return;
     }
     // A copy per message: the buffer is reused for the next message while the receiver, on

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "miditrace.h"
+
 #include <QDebug>
 
 #include <RtMidi.h>
@@ -27,7 +29,7 @@ std::unique_ptr<Client> create_midi_client(bool jackOnly, const char *clientName
         try {
             return std::make_unique<Client>(api, clientName);
         } catch (const RtMidiError &error) {
-            qDebug().noquote() << "MIDI not available:" << error.what();
+            qWarning().noquote() << "MIDI not available:" << error.what();
         }
         if (api != RtMidi::LINUX_ALSA)
             return nullptr;

@@ -1,4 +1,5 @@
 #include "rtmidiport.h"
+#include "miditrace.h"
 
 #include "jacklister.h"
 #include "rtmidiapi.h"
@@ -31,7 +32,7 @@ constexpr unsigned long jackCloseSettleMs = 50;
 
 void traceError(RtMidiError::Type, const std::string &text, void *)
 {
-    qDebug().noquote() << "MIDI error:" << text.c_str();
+    qCDebug(lcMidiTrace).noquote() << "MIDI error:" << text.c_str();
 }
 
 void traceSendError(RtMidiError::Type type, const std::string &text, void *failed)
@@ -66,7 +67,7 @@ QStringList listPorts(RtMidi &client, const char *trace)
     const unsigned int count = client.getPortCount();
     for (unsigned int i = 0; i < count; ++i) {
         names << QString::fromStdString(client.getPortName(i));
-        qDebug().noquote() << trace << names.last();
+        qCDebug(lcMidiTrace).noquote() << trace << names.last();
     }
     return names;
 }
@@ -132,12 +133,12 @@ bool RtMidiPort::openInput(const QString &portName)
         m_pipe.setInputRunning(true);
         in->openPort(unsigned(i), "input");
         if (in->isPortOpen()) {
-            qDebug() << "Midi input open";
+            qCDebug(lcMidiTrace) << "Midi input open";
             m_in = std::move(in);
             return true;
         }
         m_pipe.setInputRunning(false);
-        qDebug().noquote() << "Error opening input!" << names[i];
+        qCDebug(lcMidiTrace).noquote() << "Error opening input!" << names[i];
     }
     return false;
 }
@@ -156,13 +157,13 @@ bool RtMidiPort::openOutput(const QString &portName)
             continue;
         out->openPort(unsigned(i), "output");
         if (out->isPortOpen()) {
-            qDebug() << "Midi output open";
+            qCDebug(lcMidiTrace) << "Midi output open";
             m_out = std::move(out);
             m_outputName = names[i];
             m_outputGone = false;
             return true;
         }
-        qDebug().noquote() << "Error opening output!" << names[i];
+        qCDebug(lcMidiTrace).noquote() << "Error opening output!" << names[i];
     }
     return false;
 }
@@ -267,7 +268,7 @@ int RtMidiPort::sendSysex(unsigned char *message, unsigned int count)
     if (!m_out || !m_out->isPortOpen())
         return notConnected;
     if (!outputPresent()) {
-        qDebug().noquote() << "MIDI error: the port" << m_outputName << "has gone";
+        qCDebug(lcMidiTrace).noquote() << "MIDI error: the port" << m_outputName << "has gone";
         return notConnected;
     }
     if (!message || count == 0)
@@ -291,8 +292,8 @@ void RtMidiPort::received(double timeStamp, const std::vector<unsigned char> &me
         quint32 packed = 0;
         for (size_t i = 0; i < message.size() && i < 4; ++i)
             packed |= quint32(message[i]) << (8 * i);
-        qDebug() << "data" << packed;
-        qDebug() << "data" << timeStamp;
+        qCDebug(lcMidiTrace) << "data" << packed;
+        qCDebug(lcMidiTrace) << "data" << timeStamp;
         return;
     }
     if (m_pipe.inputRunning())

@@ -1,4 +1,5 @@
 #include "windowsmidi.h"
+#include "miditrace.h"
 
 #include "midibytepipe.h"
 
@@ -77,8 +78,8 @@ void CALLBACK midiCallback(HMIDIIN handle, UINT message, DWORD_PTR, DWORD_PTR pa
         break;
     case MIM_DATA:
         // A short message is not carried; the trace shows it was there.
-        qDebug() << "data" << quint64(param1);
-        qDebug() << "data" << quint64(param2);
+        qCDebug(lcMidiTrace) << "data" << quint64(param1);
+        qCDebug(lcMidiTrace) << "data" << quint64(param2);
         break;
     case MIM_LONGDATA: {
         auto *header = reinterpret_cast<MIDIHDR *>(param1);
@@ -93,7 +94,7 @@ void CALLBACK midiCallback(HMIDIIN handle, UINT message, DWORD_PTR, DWORD_PTR pa
         break;
     }
     default:
-        qDebug() << "default";
+        qCDebug(lcMidiTrace) << "default";
         break;
     }
 }
@@ -104,7 +105,7 @@ bool open_input(UINT device)
                                  0, CALLBACK_FUNCTION);
     if (result != MMSYSERR_NOERROR) {
         inputHandle = nullptr;
-        qDebug() << "Error opening input!" << result;
+        qCDebug(lcMidiTrace) << "Error opening input!" << result;
         return false;
     }
 
@@ -116,7 +117,7 @@ bool open_input(UINT device)
     bytePipe.setInputRunning(true);
 
     if (midiInStart(inputHandle) == MMSYSERR_NOERROR) {
-        qDebug() << "Midi input open";
+        qCDebug(lcMidiTrace) << "Midi input open";
         return true;
     }
     // The lent block has to come back before the port can close.
@@ -125,7 +126,7 @@ bool open_input(UINT device)
     midiInUnprepareHeader(inputHandle, &inputHeader, sizeof inputHeader);
     midiInClose(inputHandle);
     inputHandle = nullptr;
-    qDebug() << "Error setting up input!";
+    qCDebug(lcMidiTrace) << "Error setting up input!";
     return false;
 }
 
@@ -134,10 +135,10 @@ bool open_output(UINT device)
     MMRESULT result = midiOutOpen(&outputHandle, device, 0, 0, CALLBACK_NULL);
     if (result != MMSYSERR_NOERROR) {
         outputHandle = nullptr;
-        qDebug() << "Error opening output!" << result;
+        qCDebug(lcMidiTrace) << "Error opening output!" << result;
         return false;
     }
-    qDebug() << "Midi output open";
+    qCDebug(lcMidiTrace) << "Midi output open";
     return true;
 }
 
@@ -169,7 +170,7 @@ bool WindowsMidi::connect(const char *portName)
         MIDIINCAPSW caps;
         if (midiInGetDevCapsW(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
             continue;
-        qDebug().noquote() << "Found input:" << QString::fromWCharArray(caps.szPname);
+        qCDebug(lcMidiTrace).noquote() << "Found input:" << QString::fromWCharArray(caps.szPname);
         if (!inputOpen && std::wcscmp(caps.szPname, wideName.data()) == 0)
             inputOpen = open_input(i);
     }
@@ -182,7 +183,7 @@ bool WindowsMidi::connect(const char *portName)
         MIDIOUTCAPSW caps;
         if (midiOutGetDevCapsW(i, &caps, sizeof caps) != MMSYSERR_NOERROR)
             continue;
-        qDebug().noquote() << "Found output:" << QString::fromWCharArray(caps.szPname);
+        qCDebug(lcMidiTrace).noquote() << "Found output:" << QString::fromWCharArray(caps.szPname);
         if (!outputOpen && std::wcscmp(caps.szPname, wideName.data()) == 0)
             outputOpen = open_output(i);
     }

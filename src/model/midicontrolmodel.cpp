@@ -1,4 +1,5 @@
 #include "midicontrolmodel.h"
+#include "trace.h"
 
 #include "patchlayout.h"
 
@@ -15,7 +16,8 @@ void MidiControlModel::updateParameter(unsigned int id, unsigned char value)
     if (it == m_parameters.end())
         return;
     it->setValue(value);
-    qDebug() << "MidiControlModel::updateParameter" << it->address() << it->id() << it->value();
+    qCDebug(lcTrace) << "MidiControlModel::updateParameter" << it->address() << it->id()
+                     << it->value();
 }
 
 const ControlParameter *MidiControlModel::getParameter(ParameterId id) const
@@ -40,7 +42,7 @@ void MidiControlModel::updateModel(const unsigned char *message, unsigned int le
         if (p.address() < length)
             p.setValue(message[p.address()]);
         else
-            qDebug() << "address" << p.address() << "out of bounds";
+            qCDebug(lcTrace) << "address" << p.address() << "out of bounds";
     }
 }
 
@@ -51,7 +53,7 @@ void MidiControlModel::writeType1Sysex(unsigned char *message) const
         if (p.address() > 0 && p.address() < PatchLayout::length)
             message[p.address()] = p.value();
         else
-            qDebug() << p.address() << " out of bounds";
+            qCDebug(lcTrace) << p.address() << " out of bounds";
     }
 }
 

@@ -1,4 +1,5 @@
 #include "midicontroller.h"
+#include "trace.h"
 
 #include "diagnosticlog.h"
 #include "imidi.h"
@@ -68,7 +69,7 @@ MidiController::MidiController(MainWindow &window, std::unique_ptr<IMidi> port)
     // The monitor is deleted by the destructor only, after its thread has ended.
     connect(monitor, &MidiMonitor::receivedSysex, this, &MidiController::receivedSysex);
     monitor->start(QThread::InheritPriority);
-    qDebug() << "Midi monitor thread started.";
+    qCDebug(lcTrace) << "Midi monitor thread started.";
 }
 
 MidiController::~MidiController()
@@ -91,7 +92,7 @@ const unsigned char *MidiController::getType1Sysex()
         if (const MidiControlModel *model = models.at(i))
             model->writeType1Sysex(msg);
         else
-            qDebug() << "control null";
+            qCDebug(lcTrace) << "control null";
     }
 
     // Both axes of the X-Y pad send on the channel the user chose.
@@ -99,9 +100,9 @@ const unsigned char *MidiController::getType1Sysex()
     if (models.at(ControlTable::xyPadIndex)->getValue(Channel, &xyChannel))
         msg[ControlTable::xyPadXChannelAddress] = xyChannel;
 
-    qDebug().noquote() << "getType1Sysex" << presetName;
+    qCDebug(lcTrace).noquote() << "getType1Sysex" << presetName;
     msg[PatchLayout::endOffset] = PatchLayout::sysexEnd;
-    qDebug().noquote() << sysex_hex(msg, PatchLayout::length);
+    qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
     return msg;
 }
 
@@ -113,11 +114,13 @@ bool MidiController::parseType2Message(const QByteArray &message)
                                        message.size());
 
     if (message.size() < static_cast<int>(PatchLayout::length)) {
-        qDebug() << "parseType2Message: message of" << message.size() << "bytes is too short";
+        qCDebug(lcTrace) << "parseType2Message: message of" << message.size()
+                         << "bytes is too short";
         return false;
     }
     if (!isPatchKind(msg[PatchLayout::kindOffset])) {
-        qDebug() << "parseType2Message: not a patch, kind byte" << msg[PatchLayout::kindOffset];
+        qCDebug(lcTrace) << "parseType2Message: not a patch, kind byte"
+                         << msg[PatchLayout::kindOffset];
         return false;
     }
 
@@ -125,18 +128,18 @@ bool MidiController::parseType2Message(const QByteArray &message)
     const char *nameBytes = message.constData() + PatchLayout::nameOffset;
     const QString name = QString::fromLatin1(nameBytes,
                                              qstrnlen(nameBytes, PatchLayout::nameLength));
-    qDebug().noquote() << "parseType2Message name:" << name;
+    qCDebug(lcTrace).noquote() << "parseType2Message name:" << name;
     setPresetName(name);
 
     const int number = msg[PatchLayout::presetNoOffset];
-    qDebug() << "parseType2Message presetNo:" << number;
+    qCDebug(lcTrace) << "parseType2Message presetNo:" << number;
     setPresetNo(number);
 
     for (int i = 0; i < ControlTable::count; ++i) {
         if (MidiControlModel *model = models.at(i))
             model->updateModel(msg, PatchLayout::length);
         else
-            qDebug() << "control null";
+            qCDebug(lcTrace) << "control null";
     }
 
     emit modelUpdated();
@@ -165,16 +168,16 @@ bool MidiController::uploadPatch()
     reconnectIfLost();
     if (midi->sendSysex(request, sizeof request) != 0)
         return false;
-    qDebug() << "Waiting for response from Vellichord...";
+    qCDebug(lcTrace) << "Waiting for response from Vellichord...";
     return true;
 }
 
 bool MidiController::receivedSysex(const QByteArray &sysex)
 {
-    qDebug() << "Received: ";
+    qCDebug(lcTrace) << "Received: ";
     const auto *bytes = reinterpret_cast<const unsigned char *>(sysex.constData());
     const int shown = std::min(sysex.size(), static_cast<int>(PatchLayout::length));
-    qDebug().noquote() << sysex_hex(bytes, sysex_span(bytes, shown));
+    qCDebug(lcTrace).noquote() << sysex_hex(bytes, sysex_span(bytes, shown));
     if (!parseType2Message(sysex))
         return false;
     window.showStatusMessage(tr("Patch uploaded."));
@@ -195,11 +198,11 @@ bool MidiController::loadSysex(const QString &fileName)
     file.close();
 
     if (data.size() < static_cast<int>(PatchLayout::length)) {
-        qDebug() << "Only read" << data.size() << "bytes";
+        qCDebug(lcTrace) << "Only read" << data.size() << "bytes";
         return false;
     }
     if (!isPatchFile(data)) {
-        qDebug().noquote() << "Not a patch file:" << fileName;
+        qCDebug(lcTrace).noquote() << "Not a patch file:" << fileName;
         return false;
     }
     // A loaded file never changes the preset number.
@@ -225,13 +228,13 @@ bool MidiController::saveSysex(const QString &fileName)
 
 char MidiController::getPresetNo() const
 {
-    qDebug() << "getPresetNo: " << presetNo;
+    qCDebug(lcTrace) << "getPresetNo: " << presetNo;
     return static_cast<char>(presetNo);
 }
 
 void MidiController::setPresetName(const QString &name)
 {
-    qDebug().noquote() << "setPresetName" << name;
+    qCDebug(lcTrace).noquote() << "setPresetName" << name;
     presetName = name;
 }
 

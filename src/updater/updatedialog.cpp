@@ -1,4 +1,5 @@
 #include "updatedialog.h"
+#include "trace.h"
 
 #include "imidi.h"
 #include "midicontroller.h"
@@ -228,10 +229,10 @@ bool UpdateDialog::load_update_binary(const QString &path)
     imageSize = 0;
     if (load_file_into_buffer(path, updateImage.data(), imageCapacity, &imageSize)
         && crc_check(updateImage.data(), imageSize)) {
-        qDebug() << "Ready to send file.";
+        qCDebug(lcTrace) << "Ready to send file.";
         return true;
     }
-    qDebug() << "Error reading file.";
+    qCDebug(lcTrace) << "Error reading file.";
     imageSize = 0;
     return false;
 }
@@ -242,19 +243,19 @@ bool UpdateDialog::load_file_into_buffer(const QString &path, unsigned char *des
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         appendMessage(tr("Error file not found: ") + path);
-        qDebug().noquote() << "Error: File '%s' is not found.\n\n" << path;
+        qCDebug(lcTrace).noquote() << "Error: File '%s' is not found.\n\n" << path;
         return false;
     }
     appendMessage(tr("Opened file: ") + path);
     ui->label_filename->setText(QFileInfo(path).fileName());
-    qDebug().noquote() << "OK: File open: " << path;
+    qCDebug(lcTrace).noquote() << "OK: File open: " << path;
 
     if (!decode_update_text(file, destination, capacity, size)) {
         appendMessage(tr("Error, the update file is too large."));
-        qDebug() << "Error: The update file holds more than" << capacity << "bytes.";
+        qCDebug(lcTrace) << "Error: The update file holds more than" << capacity << "bytes.";
         return false;
     }
-    qDebug() << "File read into buffer.";
+    qCDebug(lcTrace) << "File read into buffer.";
     return true;
 }
 
@@ -294,10 +295,11 @@ bool UpdateDialog::crc_check(const unsigned char *image, unsigned int length)
     while (offset < length) {
         const unsigned int size = record_size(image, length, offset);
         if (size == 0)
-            qDebug() << "Error: The record at" << offset << "does not fit in the update file.";
+            qCDebug(lcTrace) << "Error: The record at" << offset
+                             << "does not fit in the update file.";
         if (size == 0 || !checksum_holds(image + offset, size)) {
             appendMessage(tr("CRC Error, the update file is damaged."));
-            qDebug() << "Error: The upgrade file is error!\n\n";
+            qCDebug(lcTrace) << "Error: The upgrade file is error!\n\n";
             return false;
         }
         offset += size;
@@ -335,24 +337,24 @@ bool UpdateDialog::find_dfu()
     MidiMonitor *monitor = controller->getMonitor();
     IMidi *midi = controller->getMidi();
 
-    qDebug() << "Sending update code...";
+    qCDebug(lcTrace) << "Sending update code...";
     monitor->clearStatus();
     midi->disconnect();
     if (midi->connect(MidiController::portName)) {
-        qDebug() << "Connected to Vellichord";
+        qCDebug(lcTrace) << "Connected to Vellichord";
         ui->label_device_name->setText(tr("Vellichord"));
         enableUpdateButton();
     } else {
-        qDebug() << "Couldn't connect to Vellichord, trying Vellichord Updater";
+        qCDebug(lcTrace) << "Couldn't connect to Vellichord, trying Vellichord Updater";
         if (!midi->connect(updaterPortName)) {
-            qDebug() << "Couldn't connect to Vellichord Updater";
+            qCDebug(lcTrace) << "Couldn't connect to Vellichord Updater";
             appendMessage(
                 tr("No response from the Vellichord.  Please connect it and press Connect again."));
             return false;
         }
         ui->label_device_name->setText(tr("Tarvel Vellichord Updater"));
         enableUpdateButton();
-        qDebug() << "Connected to Vellichord Updater";
+        qCDebug(lcTrace) << "Connected to Vellichord Updater";
     }
 
     unsigned char code[sizeof updateCode];
@@ -362,7 +364,7 @@ bool UpdateDialog::find_dfu()
         if (const int error = midi->sendSysex(code, sizeof code)) {
             appendMessage(
                 tr("No response from the Vellichord.  Please connect it and press Connect again."));
-            qDebug() << "Sending the update code failed with error" << error;
+            qCDebug(lcTrace) << "Sending the update code failed with error" << error;
             return false;
         }
         pause(10);
@@ -370,20 +372,20 @@ bool UpdateDialog::find_dfu()
         if (status == statusReady) {
             monitor->clearStatus();
             appendMessage(tr("Please press Update to continue."));
-            qDebug() << "**************** Ready ****************";
+            qCDebug(lcTrace) << "**************** Ready ****************";
             enableUpdateButton();
             return true;
         }
         if (status == statusReset) {
             monitor->clearStatus();
             appendMessage(tr("Please disconnect and reconnect the Vellichord then press Update."));
-            qDebug() << "****** Reset Vellichord and switch mode again ********";
+            qCDebug(lcTrace) << "****** Reset Vellichord and switch mode again ********";
             return false;
         }
     }
     appendMessage(
         tr("No response from the Vellichord.  Please connect it and press Connect again."));
-    qDebug() << "Vellichord didn't respond.";
+    qCDebug(lcTrace) << "Vellichord didn't respond.";
     return false;
 }
 
@@ -442,24 +444,25 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
         const unsigned int size = record_size(image, length, offset);
         if (size == 0) {
             appendMessage(tr("CRC Error, the update file is damaged."));
-            qDebug() << "Error: The record at" << offset << "does not fit in the update file.";
+            qCDebug(lcTrace) << "Error: The record at" << offset
+                             << "does not fit in the update file.";
             return false;
         }
 
         const int percent = int(quint64(acknowledged) * 100 / length);
         ui->progressBar->setValue(percent);
-        qDebug() << "Transferring..." << percent;
+        qCDebug(lcTrace) << "Transferring..." << percent;
 
         // The device has gone: waiting for its answer and resending would only end, much
         // later, in a message that blames the file.
         if (const int error = sendRecord(image + offset, size)) {
             appendMessage(tr("Lost the connection to the Vellichord.  Please connect it and "
                              "press Update again."));
-            qDebug() << "Sending a data frame failed with error" << error;
+            qCDebug(lcTrace) << "Sending a data frame failed with error" << error;
             return false;
         }
         const int status = awaitAnswer();
-        qDebug().noquote() << statusName(status);
+        qCDebug(lcTrace).noquote() << statusName(status);
 
         switch (status) {
         case 0:
@@ -472,7 +475,7 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
             ++retries;
             break;
         case statusOk:
-            qDebug() << "Frame sent";
+            qCDebug(lcTrace) << "Frame sent";
             acknowledged += size;
             offset += size;
             break;
@@ -480,15 +483,15 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
         case statusLen:
             appendMessage(
                 tr("Error in update file.  Please download the latest update and try again."));
-            qDebug() << "Error in update file.  Download probably damaged.";
+            qCDebug(lcTrace) << "Error in update file.  Download probably damaged.";
             return false;
         case statusDone:
-            qDebug() << "Reset!  We're done.";
+            qCDebug(lcTrace) << "Reset!  We're done.";
             appendMessage(tr("Transfer Complete."));
             ui->progressBar->setValue(100);
             return true;
         default:
-            qDebug() << "Unknown error.  Update probably failed.";
+            qCDebug(lcTrace) << "Unknown error.  Update probably failed.";
             appendMessage(tr("Unknown error.  Update probably failed."));
             return false;
         }
@@ -499,7 +502,7 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
 void UpdateDialog::switchToUpdateMode()
 {
     if (find_dfu())
-        qDebug() << "Please restart the Vellichord by reconnecting the USB cable.";
+        qCDebug(lcTrace) << "Please restart the Vellichord by reconnecting the USB cable.";
 }
 
 void UpdateDialog::openFileDialog()
@@ -517,5 +520,5 @@ void UpdateDialog::doUpdate()
     Busy busy(*this);
     if (find_dfu())
         transmitUpdate(updateImage.data(), imageSize);
-    qDebug() << "update complete?";
+    qCDebug(lcTrace) << "update complete?";
 }

@@ -1,4 +1,5 @@
 #include "contextmenu.h"
+#include "trace.h"
 
 #include "editortexts.h"
 #include "mainwindow.h"
@@ -47,7 +48,7 @@ void ContextMenu::showMenu(MidiControlModel &model, const QPoint &position)
         return;
     auto *submenu = qobject_cast<QMenu *>(chosen->parentWidget());
     if (!submenu) {
-        qDebug() << "menu null";
+        qCDebug(lcTrace) << "menu null";
         return;
     }
     applyToSelection(chosen->text(), submenu->title(), model, window->getSelectedModels());

@@ -1,4 +1,5 @@
 #include "midicontrolitem.h"
+#include "trace.h"
 
 #include "mainwindow.h"
 
@@ -54,7 +55,7 @@ void MidiControlItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
         event->ignore();
 
     if (event->button() == Qt::RightButton) {
-        qDebug() << "open menu";
+        qCDebug(lcTrace) << "open menu";
         const QList<QGraphicsView *> views = scene()->views();
         if (!views.isEmpty()) {
             QGraphicsView *view = views.first();
@@ -77,7 +78,7 @@ QVariant MidiControlItem::itemChange(GraphicsItemChange change, const QVariant &
             window->deselectModel(model);
     } else if (change == ItemSelectedHasChanged) {
         if (lastMenuItem && lastMenuItem != this && value.toBool()) {
-            qDebug() << "Unselecting";
+            qCDebug(lcTrace) << "Unselecting";
             MidiControlItem *kept = lastMenuItem;
             lastMenuItem = nullptr;
             kept->setSelected(false);
@@ -85,7 +86,7 @@ QVariant MidiControlItem::itemChange(GraphicsItemChange change, const QVariant &
         // The press that opened the menu is accepted by no item, so the scene clears the
         // selection afterwards; put the clicked control and the listed ones back.
         if (contextMenuJustOpen) {
-            qDebug() << "contextMenuJustOpenDontUpdate";
+            qCDebug(lcTrace) << "contextMenuJustOpenDontUpdate";
             contextMenuJustOpen = false;
             window->selectModel(model);
             window->reselectItems();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QMessageLogContext>
 #include <QMutex>
 #include <QMutexLocker>
@@ -8,7 +9,8 @@
 
 // Collects the trace lines written while it is alive, so tests can check what was (and was not)
 // traced, also by other threads (the MIDI input threads), which may go on tracing while it is
-// destroyed. Create it on the test's thread.
+// destroyed. Create it on the test's thread. The program's trace category, quiet by default, is
+// on while a capture is alive.
 class TraceCapture
 {
 public:
@@ -17,11 +19,13 @@ public:
         QMutexLocker lock(&handlerMutex);
         previous = qInstallMessageHandler(&TraceCapture::handler);
         current = this;
+        QLoggingCategory::setFilterRules(QStringLiteral("vellichord.debug=true"));
     }
     ~TraceCapture()
     {
         // Once this lock is taken no handler call is inside the capture, and none gets in.
         QMutexLocker lock(&handlerMutex);
+        QLoggingCategory::setFilterRules(QString());
         qInstallMessageHandler(previous);
         current = nullptr;
     }

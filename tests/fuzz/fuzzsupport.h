@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QMessageLogContext>
 #include <QString>
 #include <QtGlobal>
@@ -24,10 +25,10 @@ namespace fuzz {
         }                                                                                          \
     } while (false)
 
-// The program traces every message it handles with qDebug; printing that would cost most of
-// the time of a run. Debug and info lines are dropped unless VELLICHORD_FUZZ_TRACE is set
-// (for looking at one input); warnings and worse always go to stderr. A fatal message still
-// aborts: Qt does that after the handler.
+// The program traces every message it handles; printing that would cost most of the time of a
+// run. Its trace category stays off and debug and info lines are dropped unless
+// VELLICHORD_FUZZ_TRACE is set (for looking at one input); warnings and worse always go to stderr.
+// A fatal message still aborts: Qt does that after the handler.
 inline void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     static const bool trace = qEnvironmentVariableIsSet("VELLICHORD_FUZZ_TRACE");
@@ -43,6 +44,8 @@ inline void startQt(const char *program)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(&quietHandler);
+    if (qEnvironmentVariableIsSet("VELLICHORD_FUZZ_TRACE"))
+        QLoggingCategory::setFilterRules(QStringLiteral("vellichord.debug=true"));
     static QByteArray name(program);
     static char *arguments[] = {name.data(), nullptr};
     static int count = 1;

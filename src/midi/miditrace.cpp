@@ -1,0 +1,3 @@
+#include "miditrace.h"
+
+Q_LOGGING_CATEGORY(lcMidiTrace, "vellichord", QtInfoMsg)

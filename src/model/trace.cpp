@@ -1,0 +1,3 @@
+#include "trace.h"
+
+Q_LOGGING_CATEGORY(lcTrace, "vellichord", QtInfoMsg)
