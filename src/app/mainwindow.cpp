@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 // The pictures are compiled into the core library; a static library's resources must be
 // registered by hand, here before main() runs.
@@ -286,8 +287,8 @@ void MainWindow::deselectAllItems()
     // Each deselected item takes its model out of the selection and refreshes the pane.
     for (MidiControlItem *item : items)
         item->setSelected(false);
-    // A control right-clicked while unselected is listed without its item being selected;
-    // it goes too, so that the pane never shows values from before a new patch.
+    // Models selected through selectModel alone have no item to deselect; they go too, so that
+    // the pane never shows values from before a new patch.
     if (!selectedModels.isEmpty()) {
         selectedModels.clear();
         refreshEditorPane();
@@ -297,6 +298,8 @@ void MainWindow::deselectAllItems()
 void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
 {
     contextMenu->showMenu(*model, position);
+    // The pane shows what the choice has set.
+    refreshEditorPane();
 }
 
 void MainWindow::placeItems()
@@ -339,24 +342,25 @@ void MainWindow::refreshEditorPane()
 
 namespace {
 
-// The first selected model's value, 0 when it lacks the parameter.
-int firstValue(const QList<MidiControlModel *> &models, unsigned int id)
+// The value that the selected controls having the parameter agree on, -1 when none has it or
+// two differ.
+int sharedValue(const QList<MidiControlModel *> &models, unsigned int id)
 {
-    unsigned char value = 0;
-    if (!models.isEmpty())
-        models.first()->getValue(static_cast<ParameterId>(id), &value);
-    return value;
+    const std::optional<unsigned char> value = SelectionParameters::commonValue(models, {id});
+    return value ? int(*value) : -1;
 }
 
 } // namespace
 
 void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id)
 {
+    // Only the controls that have the parameter count, wherever they stand in the selection.
     int minimum = 0;
-    if (!selectedModels.isEmpty()) {
-        if (const ControlParameter *p = selectedModels.first()->getParameter(
-                static_cast<ParameterId>(id)))
+    for (const MidiControlModel *model : qAsConst(selectedModels)) {
+        if (const ControlParameter *p = model->getParameter(static_cast<ParameterId>(id))) {
             minimum = p->min();
+            break;
+        }
     }
     if (!present.contains(id)) {
         resetSpinBox(box, minimum, false);
@@ -364,10 +368,11 @@ void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *bo
     }
 
     const QSignalBlocker blocker(box);
-    if (selectionParameters.valuesEqual(selectedModels, id)) {
+    const int value = sharedValue(selectedModels, id);
+    if (value >= 0) {
         box->setSpecialValueText(QString());
         box->setMinimum(minimum);
-        box->setValue(firstValue(selectedModels, id));
+        box->setValue(value);
     } else {
         // A spin box shows its special-value text while its value equals its minimum.
         box->setSpecialValueText(multiValueText);
@@ -390,8 +395,9 @@ void MainWindow::refreshComboBox(const QList<unsigned int> &present, QComboBox *
     const QSignalBlocker blocker(box);
     box->clear();
     box->addItems(comboItemLists.value(box));
-    if (selectionParameters.valuesEqual(selectedModels, id)) {
-        box->setCurrentIndex(firstValue(selectedModels, id));
+    const int value = sharedValue(selectedModels, id);
+    if (value >= 0) {
+        box->setCurrentIndex(value);
     } else {
         box->addItem(multiValueText);
         box->setCurrentIndex(box->count() - 1);
@@ -523,10 +529,10 @@ void MainWindow::updateNoteOrCC(int index)
 void MainWindow::showNoteOrCCValue()
 {
     // The box is enabled exactly while a selected control has the parameter.
-    if (ui->comboBoxNoteOrCC->isEnabled()
-        && selectionParameters.valuesEqual(selectedModels, NoteOrCC)) {
+    const int value = sharedValue(selectedModels, NoteOrCC);
+    if (ui->comboBoxNoteOrCC->isEnabled() && value >= 0) {
         const QSignalBlocker blocker(ui->comboBoxNoteOrCC);
-        ui->comboBoxNoteOrCC->setCurrentIndex(firstValue(selectedModels, NoteOrCC));
+        ui->comboBoxNoteOrCC->setCurrentIndex(value);
     }
 }
 
