@@ -14,12 +14,25 @@
 
 namespace {
 
-// Each entry keeps its name in its data, which is what a choice applies.
+// Longer names are cut short in the menus, which would otherwise grow as wide as the name.
+constexpr int longestEntry = 64;
+
+// Each entry keeps its name whole in its data, which is what a choice applies, and in its
+// tooltip; the menu shows it cut to longestEntry characters and with "&" as written.
 void fill(QMenu &menu, const QStringList &texts)
 {
+    menu.setToolTipsVisible(true);
     for (const QString &text : texts) {
-        auto *action = new QAction(text, &menu);
+        QString shown = text;
+        if (text.size() > longestEntry) {
+            int length = longestEntry - 1; // and "…"
+            if (text.at(length).isLowSurrogate())
+                --length;
+            shown = text.left(length) + QChar(0x2026);
+        }
+        auto *action = new QAction(shown.replace(QLatin1Char('&'), QStringLiteral("&&")), &menu);
         action->setData(text);
+        action->setToolTip(text);
         action->setCheckable(true);
         menu.addAction(action);
     }
