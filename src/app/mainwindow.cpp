@@ -23,10 +23,10 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QTextCodec>
-#include <QTextStream>
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 // The pictures are compiled into the core library; a static library's resources must be
 // registered by hand, here before main() runs.
@@ -167,26 +167,94 @@ void MainWindow::buildEditorList()
         ui->comboBoxNoteOrCC, ui->comboBoxAftertouch, ui->comboBoxColour, ui->comboBoxColourF};
 }
 
+namespace {
+
+// A controller number is 0..127, so later lines name nothing.
+constexpr int controllerNameLines = 128;
+// Characters kept of a line; a longer line's name is cut there and marked with an ellipsis.
+constexpr int controllerNameLength = 64;
+// UTF-8 needs at most four bytes a character; a line's bytes past these are skipped unread.
+constexpr qint64 controllerNameBytes = 4 * controllerNameLength;
+// Skipping stops here too, so that no file, however long its lines, holds up the start.
+constexpr qint64 controllerFileBytes = qint64(64) << 20;
+
+// Reads the first controllerNameBytes bytes of a line, without its line end, and skips the rest
+// of a longer line; cut tells whether bytes were skipped.
+QByteArray readLineHead(QFile &file, bool &cut)
+{
+    QByteArray head = file.readLine(controllerNameBytes + 1); // gives at most n - 1 bytes
+    cut = false;
+    if (!head.endsWith('\n')) {
+        QByteArray rest;
+        do {
+            rest = file.readLine(64 * 1024);
+            cut = cut || (!rest.isEmpty() && rest != "\n" && rest != "\r\n");
+        } while (!rest.isEmpty() && !rest.endsWith('\n') && file.pos() < controllerFileBytes);
+    }
+    if (head.endsWith('\n'))
+        head.chop(1);
+    if (head.endsWith('\r'))
+        head.chop(1);
+    return head;
+}
+
+} // namespace
+
 void MainWindow::generateCCandNoteLists()
 {
     const QString path = QCoreApplication::applicationDirPath()
         + QStringLiteral("/Midi-CC-list.txt");
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         qWarning().noquote() << "Couldn't find file" << path;
         return;
     }
+    // Only the head of each of the first lines is read, so a huge file or a huge line costs no
+    // more than a proper one. Lines may end in "\r\n" as well as in "\n".
+    QList<QByteArray> heads;
+    QList<bool> cutLines;
+    while (heads.size() < controllerNameLines && !file.atEnd()
+           && file.pos() < controllerFileBytes) {
+        bool cut = false;
+        heads.append(readLineHead(file, cut));
+        cutLines.append(cut);
+    }
+    const qint64 bytesLeftOut = file.atEnd() ? 0 : std::max<qint64>(0, file.size() - file.pos());
+    if (!heads.isEmpty() && heads.first().startsWith("\xEF\xBB\xBF"))
+        heads.first().remove(0, 3);
+
     // Names are read as UTF-8 whatever the locale; a file that is not valid UTF-8 was written
-    // in the system's own 8-bit encoding. Text mode turns "\r\n" into "\n".
-    const QByteArray bytes = file.readAll();
-    QTextCodec::ConverterState state;
-    QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(),
-                                                                &state);
-    if (state.invalidChars > 0)
-        text = QString::fromLocal8Bit(bytes);
-    QTextStream in(&text, QIODevice::ReadOnly);
-    while (!in.atEnd())
-        ccNames.append(in.readLine());
+    // in the system's own 8-bit encoding. A character split where a long line was cut is no
+    // fault of the file.
+    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
+    bool isUtf8 = true;
+    QStringList names;
+    for (const QByteArray &head : qAsConst(heads)) {
+        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+        names.append(utf8->toUnicode(head.constData(), head.size(), &state));
+        isUtf8 = isUtf8 && state.invalidChars == 0;
+    }
+    int namesCut = 0;
+    for (int line = 0; line < names.size(); ++line) {
+        QString name = isUtf8 ? names.at(line) : QString::fromLocal8Bit(heads.at(line));
+        if (cutLines.at(line) || name.size() > controllerNameLength) {
+            // Never between the two halves of a character outside the basic plane.
+            int length = std::min<int>(name.size(), controllerNameLength);
+            if (length < name.size() && name.at(length).isLowSurrogate())
+                --length;
+            name = name.left(length) + QChar(0x2026);
+            ++namesCut;
+        }
+        ccNames.append(name);
+    }
+    if (bytesLeftOut > 0 || namesCut > 0)
+        qCDebug(lcTrace).noquote()
+            << QStringLiteral("Midi-CC-list.txt: read %1 names; left out %2 bytes after line %1 "
+                              "and the characters past %3 of %4 longer lines")
+                   .arg(ccNames.size())
+                   .arg(bytesLeftOut)
+                   .arg(controllerNameLength)
+                   .arg(namesCut);
 
     static const char *const pitches[] = {"C",  "C#", "D",  "D#", "E",  "F",
                                           "F#", "G",  "G#", "A",  "A#", "B"};
@@ -286,8 +354,8 @@ void MainWindow::deselectAllItems()
     // Each deselected item takes its model out of the selection and refreshes the pane.
     for (MidiControlItem *item : items)
         item->setSelected(false);
-    // A control right-clicked while unselected is listed without its item being selected;
-    // it goes too, so that the pane never shows values from before a new patch.
+    // Models selected through selectModel alone have no item to deselect; they go too, so that
+    // the pane never shows values from before a new patch.
     if (!selectedModels.isEmpty()) {
         selectedModels.clear();
         refreshEditorPane();
@@ -297,6 +365,8 @@ void MainWindow::deselectAllItems()
 void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
 {
     contextMenu->showMenu(*model, position);
+    // The pane shows what the choice has set.
+    refreshEditorPane();
 }
 
 void MainWindow::placeItems()
@@ -339,24 +409,25 @@ void MainWindow::refreshEditorPane()
 
 namespace {
 
-// The first selected model's value, 0 when it lacks the parameter.
-int firstValue(const QList<MidiControlModel *> &models, unsigned int id)
+// The value that the selected controls having the parameter agree on, -1 when none has it or
+// two differ.
+int sharedValue(const QList<MidiControlModel *> &models, unsigned int id)
 {
-    unsigned char value = 0;
-    if (!models.isEmpty())
-        models.first()->getValue(static_cast<ParameterId>(id), &value);
-    return value;
+    const std::optional<unsigned char> value = SelectionParameters::commonValue(models, {id});
+    return value ? int(*value) : -1;
 }
 
 } // namespace
 
 void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id)
 {
+    // Only the controls that have the parameter count, wherever they stand in the selection.
     int minimum = 0;
-    if (!selectedModels.isEmpty()) {
-        if (const ControlParameter *p = selectedModels.first()->getParameter(
-                static_cast<ParameterId>(id)))
+    for (const MidiControlModel *model : qAsConst(selectedModels)) {
+        if (const ControlParameter *p = model->getParameter(static_cast<ParameterId>(id))) {
             minimum = p->min();
+            break;
+        }
     }
     if (!present.contains(id)) {
         resetSpinBox(box, minimum, false);
@@ -364,10 +435,11 @@ void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *bo
     }
 
     const QSignalBlocker blocker(box);
-    if (selectionParameters.valuesEqual(selectedModels, id)) {
+    const int value = sharedValue(selectedModels, id);
+    if (value >= 0) {
         box->setSpecialValueText(QString());
         box->setMinimum(minimum);
-        box->setValue(firstValue(selectedModels, id));
+        box->setValue(value);
     } else {
         // A spin box shows its special-value text while its value equals its minimum.
         box->setSpecialValueText(multiValueText);
@@ -390,8 +462,9 @@ void MainWindow::refreshComboBox(const QList<unsigned int> &present, QComboBox *
     const QSignalBlocker blocker(box);
     box->clear();
     box->addItems(comboItemLists.value(box));
-    if (selectionParameters.valuesEqual(selectedModels, id)) {
-        box->setCurrentIndex(firstValue(selectedModels, id));
+    const int value = sharedValue(selectedModels, id);
+    if (value >= 0) {
+        box->setCurrentIndex(value);
     } else {
         box->addItem(multiValueText);
         box->setCurrentIndex(box->count() - 1);
@@ -523,10 +596,10 @@ void MainWindow::updateNoteOrCC(int index)
 void MainWindow::showNoteOrCCValue()
 {
     // The box is enabled exactly while a selected control has the parameter.
-    if (ui->comboBoxNoteOrCC->isEnabled()
-        && selectionParameters.valuesEqual(selectedModels, NoteOrCC)) {
+    const int value = sharedValue(selectedModels, NoteOrCC);
+    if (ui->comboBoxNoteOrCC->isEnabled() && value >= 0) {
         const QSignalBlocker blocker(ui->comboBoxNoteOrCC);
-        ui->comboBoxNoteOrCC->setCurrentIndex(firstValue(selectedModels, NoteOrCC));
+        ui->comboBoxNoteOrCC->setCurrentIndex(value);
     }
 }
 

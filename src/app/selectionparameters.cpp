@@ -16,13 +16,32 @@ const QList<unsigned int> &SelectionParameters::collect(const QList<MidiControlM
 
 bool SelectionParameters::valuesEqual(const QList<MidiControlModel *> &models, unsigned int id)
 {
-    const auto parameterId = static_cast<ParameterId>(id);
-    for (int i = 1; i < models.size(); ++i) {
-        unsigned char previous = 0;
-        unsigned char current = 0;
-        if (models[i - 1]->getValue(parameterId, &previous)
-            && models[i]->getValue(parameterId, &current) && previous != current)
+    std::optional<unsigned char> seen;
+    for (const MidiControlModel *model : models) {
+        unsigned char value = 0;
+        if (!model->getValue(static_cast<ParameterId>(id), &value))
+            continue;
+        if (seen && *seen != value)
             return false;
+        seen = value;
     }
     return true;
+}
+
+std::optional<unsigned char>
+SelectionParameters::commonValue(const QList<MidiControlModel *> &models,
+                                 std::initializer_list<unsigned int> ids)
+{
+    std::optional<unsigned char> common;
+    for (const MidiControlModel *model : models) {
+        for (const unsigned int id : ids) {
+            unsigned char value = 0;
+            if (!model->getValue(static_cast<ParameterId>(id), &value))
+                continue;
+            if (common && *common != value)
+                return std::nullopt;
+            common = value;
+        }
+    }
+    return common;
 }

@@ -2,6 +2,9 @@
 
 #include <QList>
 
+#include <initializer_list>
+#include <optional>
+
 class MidiControlModel;
 
 // Which parameters the selected controls have, and whether they agree on a value.
@@ -12,9 +15,14 @@ public:
     // of the models and, within a model, of the ids.
     const QList<unsigned int> &collect(const QList<MidiControlModel *> &models);
 
-    // True unless two neighbours in the list both have the parameter with different values.
-    // Only neighbours are compared: (1, absent, 2) counts as equal.
+    // True unless two of the models that have the parameter hold different values; models
+    // without it do not count, wherever they stand in the list.
     static bool valuesEqual(const QList<MidiControlModel *> &models, unsigned int id);
+
+    // The value that every model having one of the parameters holds in it; nothing when no
+    // model has any of them or two values differ.
+    static std::optional<unsigned char> commonValue(const QList<MidiControlModel *> &models,
+                                                    std::initializer_list<unsigned int> ids);
 
 private:
     QList<unsigned int> ids;

@@ -4,21 +4,46 @@
 #include "editortexts.h"
 #include "mainwindow.h"
 #include "midicontrolmodel.h"
+#include "selectionparameters.h"
 
 #include <QDebug>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace {
 
+// Longer names are cut short in the menus, which would otherwise grow as wide as the name.
+constexpr int longestEntry = 64;
+
+// Each entry keeps its name whole in its data, which is what a choice applies, and in its
+// tooltip; the menu shows it cut to longestEntry characters and with "&" as written.
 void fill(QMenu &menu, const QStringList &texts)
 {
+    menu.setToolTipsVisible(true);
     for (const QString &text : texts) {
-        auto *action = new QAction(text, &menu);
-        action->setCheckable(false);
+        QString shown = text;
+        if (text.size() > longestEntry) {
+            int length = longestEntry - 1; // and "…"
+            if (text.at(length).isLowSurrogate())
+                --length;
+            shown = text.left(length) + QChar(0x2026);
+        }
+        auto *action = new QAction(shown.replace(QLatin1Char('&'), QStringLiteral("&&")), &menu);
+        action->setData(text);
+        action->setToolTip(text);
+        action->setCheckable(true);
         menu.addAction(action);
     }
+}
+
+// Checks the entry of the value that the selection agrees on, and no other.
+void markValue(QMenu &menu, std::optional<unsigned char> value)
+{
+    const QList<QAction *> entries = menu.actions();
+    for (int i = 0; i < entries.size(); ++i)
+        entries.at(i)->setChecked(value && int(*value) == i);
 }
 
 } // namespace
@@ -51,7 +76,8 @@ void ContextMenu::showMenu(MidiControlModel &model, const QPoint &position)
         qCDebug(lcTrace) << "menu null";
         return;
     }
-    applyToSelection(chosen->text(), submenu->title(), model, window->getSelectedModels());
+    applyToSelection(chosen->data().toString(), submenu->title(), model,
+                     window->getSelectedModels());
 }
 
 QMenu *ContextMenu::buildMenu(const MidiControlModel &model)
@@ -67,6 +93,23 @@ QMenu *ContextMenu::buildMenu(const MidiControlModel &model)
     addSubmenu(menuTitleColour, model, Colour, colourMenu, menu);
     addSubmenu(menuTitleColourFn, model, ColourF, colourFnMenu, menu);
     addSubmenu(menuTitleAftertouch, model, Aftertouch, aftertouchMenu, menu);
+
+    // The entries of what the selection has in common carry a check mark. A number submenu
+    // titled "CC" also sets the controller number of the selected sliders and knobs.
+    const QList<MidiControlModel *> &selected = window->getSelectedModels();
+    const auto common = [&selected](std::initializer_list<unsigned int> ids) {
+        return SelectionParameters::commonValue(selected, ids);
+    };
+    markValue(typeMenu, common({Type}));
+    markValue(noteMenu, common({NoteOrCC}));
+    markValue(modeMenu, common({Toggle}));
+    markValue(channelMenu, common({Channel}));
+    markValue(ccMenu, model.getValue(Type, nullptr) ? common({NoteOrCC, CC}) : common({CC}));
+    markValue(ccxMenu, common({CCX}));
+    markValue(ccyMenu, common({CCY}));
+    markValue(colourMenu, common({Colour}));
+    markValue(colourFnMenu, common({ColourF}));
+    markValue(aftertouchMenu, common({Aftertouch}));
     return menu;
 }
 

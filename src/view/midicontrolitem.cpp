@@ -24,13 +24,6 @@ MidiControlItem::MidiControlItem(MainWindow *window, MidiControlModel *model, QG
     setAcceptHoverEvents(true);
 }
 
-MidiControlItem::~MidiControlItem()
-{
-    // The pointer is shared by the items of every window; it must not outlive its item.
-    if (lastMenuItem == this)
-        lastMenuItem = nullptr;
-}
-
 void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
                             QWidget *widget)
 {
@@ -50,22 +43,38 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
 
 void MidiControlItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
 {
+    if (event->button() == Qt::RightButton) {
+        openContextMenu();
+        // Taken here, in either mode: an ignored press would make the scene clear the
+        // selection and the view start a rubber band once the menu has closed.
+        event->accept();
+        return;
+    }
     // Ignored presses fall through to the view, which starts a rubber band.
     if (window->isMultiSelect())
         event->ignore();
-
-    if (event->button() == Qt::RightButton) {
-        qCDebug(lcTrace) << "open menu";
-        const QList<QGraphicsView *> views = scene()->views();
-        if (!views.isEmpty()) {
-            QGraphicsView *view = views.first();
-            const QPoint inView = view->mapFromScene(mapToScene(boundingRect().bottomLeft()));
-            window->showContextMenu(this, model, view->viewport()->mapToGlobal(inView));
-        }
-        contextMenuJustOpen = true;
-        window->selectModel(model);
-    }
     QGraphicsRectItem::mousePressEvent(event);
+}
+
+void MidiControlItem::openContextMenu()
+{
+    qCDebug(lcTrace) << "open menu";
+    // The menu acts on what the user clicked: a control outside the selection becomes the
+    // whole selection, one inside it keeps the selection as it is.
+    if (!isSelected()) {
+        scene()->clearSelection();
+        setSelected(true);
+    }
+    const QList<QGraphicsView *> views = scene()->views();
+    if (!views.isEmpty()) {
+        QGraphicsView *view = views.first();
+        const QPoint inView = view->mapFromScene(mapToScene(boundingRect().bottomLeft()));
+        window->showContextMenu(this, model, view->viewport()->mapToGlobal(inView));
+    }
+    // The menu took the button's release, so nothing else ends the grab that the press began;
+    // left in place, it would send the next press anywhere on the picture to this item.
+    if (scene()->mouseGrabberItem() == this)
+        ungrabMouse();
 }
 
 QVariant MidiControlItem::itemChange(GraphicsItemChange change, const QVariant &value)
@@ -76,22 +85,6 @@ QVariant MidiControlItem::itemChange(GraphicsItemChange change, const QVariant &
             window->selectModel(model);
         else
             window->deselectModel(model);
-    } else if (change == ItemSelectedHasChanged) {
-        if (lastMenuItem && lastMenuItem != this && value.toBool()) {
-            qCDebug(lcTrace) << "Unselecting";
-            MidiControlItem *kept = lastMenuItem;
-            lastMenuItem = nullptr;
-            kept->setSelected(false);
-        }
-        // The press that opened the menu is accepted by no item, so the scene clears the
-        // selection afterwards; put the clicked control and the listed ones back.
-        if (contextMenuJustOpen) {
-            qCDebug(lcTrace) << "contextMenuJustOpenDontUpdate";
-            contextMenuJustOpen = false;
-            window->selectModel(model);
-            window->reselectItems();
-            lastMenuItem = this;
-        }
     }
     return result;
 }

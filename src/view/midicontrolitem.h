@@ -9,12 +9,11 @@ class MidiControlModel;
 
 // An invisible, selectable rectangle over one control of the front-panel picture, bound to that
 // control's model. Selecting it puts the model into the window's selection; a right click opens
-// the control's context menu.
+// the control's context menu for the selection it belongs to.
 class MidiControlItem : public QGraphicsRectItem
 {
 public:
     MidiControlItem(MainWindow *window, MidiControlModel *model, QGraphicsItem *parent = nullptr);
-    ~MidiControlItem() override;
 
     MidiControlModel *getModel() const { return model; }
 
@@ -25,15 +24,12 @@ protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
 
 private:
+    void openContextMenu();
+
     MainWindow *window;
     MidiControlModel *model;
     QPen selectedPen;
     QPen noPen;
     QBrush noBrush;
     QBrush selectedBrush;
-    bool contextMenuJustOpen = false;
-
-    // The item kept selected after its context menu closed; dropped from the selection as soon
-    // as another item becomes selected.
-    inline static MidiControlItem *lastMenuItem = nullptr;
 };

@@ -26,9 +26,10 @@ private slots:
     void missingFileLeavesNameListsEmpty();
     void lineEndsAreDropped();
     void shortFileStillShowsTheNoteOfAPad();
-    void menuTakesTheLastOfTwinsAndPinsLatePositions();
+    void menuTakesTheLastOfTwins();
     void namesAreListedAsWritten_data();
     void namesAreListedAsWritten();
+    void onlyTheHeadOfAHugeFileIsRead();
 
 private:
     static QString namesPath()
@@ -38,6 +39,34 @@ private:
     static MidiControlModel *model(MainWindow &window, int index)
     {
         return window.getMidiController()->getModels()->at(index);
+    }
+    static QStringList itemsOf(const QComboBox *box)
+    {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        return items;
+    }
+    // The entries of a control's "CC" submenu: their texts and their tooltips.
+    static QPair<QStringList, QStringList> ccEntriesOf(MainWindow &window, int control)
+    {
+        QPair<QStringList, QStringList> entries;
+        viewinput::onNextMenu([&entries](QMenu *menu) {
+            if (QAction *submenu = viewinput::actionNamed(menu, QStringLiteral("CC"))) {
+                for (const QAction *entry : submenu->menu()->actions()) {
+                    entries.first << entry->text();
+                    entries.second << entry->toolTip();
+                }
+            }
+            viewinput::dismiss(menu);
+        });
+        viewinput::clickControl(window, control, Qt::RightButton);
+        return entries;
+    }
+    // How a menu shows a name: at most 64 characters, the last an ellipsis if it was cut.
+    static QString shownInMenu(const QString &name)
+    {
+        return name.size() > 64 ? name.left(63) + QChar(0x2026) : name;
     }
 };
 
@@ -135,7 +164,7 @@ void TestCCNameFile::shortFileStillShowsTheNoteOfAPad()
     QCOMPARE(int(value), 62);
 }
 
-void TestCCNameFile::menuTakesTheLastOfTwinsAndPinsLatePositions()
+void TestCCNameFile::menuTakesTheLastOfTwins()
 {
     QByteArray names;
     for (int line = 0; line < 300; ++line)
@@ -151,10 +180,11 @@ void TestCCNameFile::menuTakesTheLastOfTwinsAndPinsLatePositions()
     QVERIFY(model(window, 0)->getValue(CC, &value));
     QCOMPARE(int(value), 9);
 
-    // Position 299 is past what a byte holds: the highest value, not 299 - 256.
-    viewinput::chooseFromMenuOf(window, 0, QStringLiteral("CC"), QStringLiteral("299"));
+    // Controller numbers end at 127, and so does the list.
+    viewinput::chooseFromMenuOf(window, 0, QStringLiteral("CC"), QStringLiteral("127"));
     QVERIFY(model(window, 0)->getValue(CC, &value));
     QCOMPARE(int(value), 127);
+    QVERIFY(!ccEntriesOf(window, 0).first.contains(QStringLiteral("128")));
 }
 
 void TestCCNameFile::namesAreListedAsWritten_data()
@@ -166,15 +196,22 @@ void TestCCNameFile::namesAreListedAsWritten_data()
     for (int line = 0; line < 300; ++line)
         many << QStringLiteral("Name %1").arg(line);
     const QString veryLong(100000, QLatin1Char('x'));
+    const QString ellipsis(QChar(0x2026));
     const QStringList international = {QStringLiteral("Lautst\u00e4rke"),
                                        QStringLiteral("\u97f3\u91cf"), QStringLiteral("\u03a9")};
 
     QTest::newRow("empty file") << QByteArray() << QStringList();
     QTest::newRow("one line") << QByteArray("Cutoff\n") << QStringList{"Cutoff"};
-    QTest::newRow("300 lines") << (many.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLatin1()
-                               << many;
-    QTest::newRow("100 000 characters")
-        << (veryLong + QStringLiteral("\nshort")).toLatin1() << QStringList{veryLong, "short"};
+    QTest::newRow("300 lines: the first 128")
+        << (many.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLatin1()
+        << QStringList(many.mid(0, 128));
+    QTest::newRow("100 000 characters: cut to 64")
+        << (veryLong + QStringLiteral("\nshort")).toLatin1()
+        << QStringList{veryLong.left(64) + ellipsis, "short"};
+    QTest::newRow("65 characters and 64")
+        << QByteArray(65, 'a') + '\n' + QByteArray(64, 'b')
+        << QStringList{QString(64, QLatin1Char('a')) + ellipsis, QString(64, QLatin1Char('b'))};
+    QTest::newRow("& as written") << QByteArray("Bass & Drums\n") << QStringList{"Bass & Drums"};
     QTest::newRow("UTF-8") << international.join(QLatin1Char('\n')).toUtf8() << international;
     QTest::newRow("UTF-8 with byte order mark")
         << QByteArray("\xEF\xBB\xBF") + international.join(QLatin1Char('\n')).toUtf8()
@@ -208,23 +245,22 @@ void TestCCNameFile::namesAreListedAsWritten()
     QCOMPARE(listed, names);
     QCOMPARE(cc->currentIndex(), names.size() > 1 ? 1 : -1);
 
-    // The context menu offers the same names; a choice sets its position, pinned to 127.
-    QStringList offered;
-    viewinput::onNextMenu([&offered](QMenu *menu) {
-        if (QAction *submenu = viewinput::actionNamed(menu, QStringLiteral("CC")))
-            offered = viewinput::titles(submenu->menu());
-        viewinput::dismiss(menu);
-    });
-    viewinput::clickControl(window, 16, Qt::RightButton);
-    QCOMPARE(offered, names);
+    // The context menu offers the same names, cut short where they are long and whole in
+    // their tooltips; a choice sets its position.
+    const auto [texts, tooltips] = ccEntriesOf(window, 16);
+    QCOMPARE(tooltips, names);
+    QStringList shown;
+    for (const QString &name : names)
+        shown << QString(shownInMenu(name)).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QCOMPARE(texts, shown);
     unsigned char value = 0;
     if (!names.isEmpty()) {
-        viewinput::chooseFromMenuOf(window, 16, QStringLiteral("CC"), names.first());
+        viewinput::chooseFromMenuOf(window, 16, QStringLiteral("CC"), shown.first());
         QVERIFY(knob->getValue(CC, &value));
         QCOMPARE(int(value), 0);
-        viewinput::chooseFromMenuOf(window, 16, QStringLiteral("CC"), names.last());
+        viewinput::chooseFromMenuOf(window, 16, QStringLiteral("CC"), shown.last());
         QVERIFY(knob->getValue(CC, &value));
-        QCOMPARE(int(value), std::min(int(names.size()) - 1, 127));
+        QCOMPARE(int(value), int(names.size()) - 1);
     }
 
     // A pad sending controller changes lists the names for its number; one sending notes
@@ -239,6 +275,58 @@ void TestCCNameFile::namesAreListedAsWritten()
     type->setCurrentIndex(0);
     QCOMPARE(number->count(), 128);
     QCOMPARE(number->itemText(60), QStringLiteral("C3"));
+}
+
+void TestCCNameFile::onlyTheHeadOfAHugeFileIsRead()
+{
+    // A million lines; among the first 128 a line of 400 KB, one of 101 characters mostly of
+    // four bytes (cut inside one, which must not make the file look like another encoding)
+    // and one of 64 two-byte characters, which fits.
+    const QString clef = QStringLiteral("\U0001D11E");
+    const QString ae = QStringLiteral("\u00e4");
+    QByteArray contents;
+    contents.reserve(8 << 20);
+    QStringList expected;
+    qint64 headBytes = 0;
+    for (int line = 0; line < 1000000; ++line) {
+        QByteArray text = "Name " + QByteArray::number(line);
+        QString name = QString::fromLatin1(text);
+        if (line == 5) {
+            text = QByteArray(400 * 1024, 'y');
+            name = QString(64, QLatin1Char('y')) + QChar(0x2026);
+        } else if (line == 6) {
+            text = "a" + clef.repeated(100).toUtf8();       // a clef split at byte 256
+            name = "a" + clef.repeated(31) + QChar(0x2026); // no half clef
+
+        } else if (line == 7) {
+            text = ae.repeated(64).toUtf8();
+            name = ae.repeated(64);
+        }
+        contents += text + '\n';
+        if (line < 128) {
+            expected << name;
+            headBytes = contents.size();
+        }
+    }
+    QVERIFY(writeFile(namesPath(), contents));
+
+    TraceCapture traces;
+    MainWindow window(noDevice());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(traces.contains(
+        QStringLiteral("Midi-CC-list.txt: read 128 names; left out %1 bytes after line 128 and "
+                       "the characters past 64 of 2 longer lines")
+            .arg(contents.size() - headBytes)));
+
+    window.getItem(16)->setSelected(true);
+    QCOMPARE(itemsOf(window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"))), expected);
+    const auto [texts, tooltips] = ccEntriesOf(window, 16);
+    QCOMPARE(tooltips, expected);
+    QCOMPARE(texts.size(), 128);
+    QCOMPARE(texts.at(5), QString(63, QLatin1Char('y')) + QChar(0x2026));
+    QCOMPARE(texts.at(7), ae.repeated(64));
+    QCOMPARE(texts.at(127), QStringLiteral("Name 127"));
 }
 
 QTEST_MAIN(TestCCNameFile)

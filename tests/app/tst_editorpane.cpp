@@ -1,12 +1,20 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "mainwindow.h"
+#include "midicontrolitem.h"
 #include "midicontroller.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
+
+struct Change
+{
+    int control;
+    ParameterId id;
+    int value;
+};
 
 constexpr int pad1 = 39;
 constexpr int pad2 = 40;
@@ -35,6 +43,8 @@ QStringList itemsOf(const QComboBox *box)
 
 } // namespace
 
+Q_DECLARE_METATYPE(QList<Change>)
+
 class TestEditorPane : public QObject
 {
     Q_OBJECT
@@ -47,14 +57,18 @@ private slots:
     void nothingSelectedHidesEverything();
     void onePadShowsItsSixRows();
     void typeSwitchesTheNumberNames();
-    void padThenKnobShowsTheUnionWithTheFirstValues();
-    void neighbourRuleComparesOnlyNeighbours();
+    void padThenKnobShowsTheUnionWithTheKnobsValues();
+    void everyHolderIsComparedNotOnlyNeighbours();
+    void mixedSelectionShowsWhatItsControlsHave_data();
+    void mixedSelectionShowsWhatItsControlsHave();
     void mixedTypesShowControllerNames();
     void noteOrCCBoxNeverShowsTheMarker();
 
     // Editing
     void choiceOnMixedChannelsSetsAllAndDropsTheMarker();
     void steppingMixedMaxSetsBoth();
+    void editOnMixedSelectionReachesItsHoldersOnly_data();
+    void editOnMixedSelectionReachesItsHoldersOnly();
     void typedValueReachesModelsWhenFinished();
     void valueAboveTheMaximumIsStoredAsTheMaximum();
     void programChangesNeverReachTheUpdateSlots();
@@ -78,6 +92,16 @@ private:
     // The ParameterIds whose editor and label are shown and enabled. A row whose editor, label
     // and enabled state disagree appears as -1 - id, so that no comparison passes.
     QList<int> shownIds() const;
+    QByteArray patch() const
+    {
+        return QByteArray(
+            reinterpret_cast<const char *>(window->getMidiController()->getType1Sysex()), 348);
+    }
+    void apply(const QList<Change> &changes)
+    {
+        for (const Change &change : changes)
+            model(change.control)->updateParameter(change.id, change.value);
+    }
 
     std::unique_ptr<MainWindow> window;
 };
@@ -172,7 +196,7 @@ void TestEditorPane::typeSwitchesTheNumberNames()
     QCOMPARE(number->currentText(), QStringLiteral("E3"));
 }
 
-void TestEditorPane::padThenKnobShowsTheUnionWithTheFirstValues()
+void TestEditorPane::padThenKnobShowsTheUnionWithTheKnobsValues()
 {
     model(knobE1)->updateParameter(CC, 7);
     model(knobE1)->updateParameter(Min, 10);
@@ -184,30 +208,94 @@ void TestEditorPane::padThenKnobShowsTheUnionWithTheFirstValues()
 
     QCOMPARE(shownIds(),
              QList<int>({Channel, CC, Min, Max, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
-    // The pad comes first and has no CC, Min or Max: 0 is shown, not the marker.
-    QCOMPARE(combo("comboBoxCC")->currentIndex(), 0);
-    QCOMPARE(spin("spinMin")->value(), 0);
-    QCOMPARE(spin("spinMax")->value(), 0);
-    QCOMPARE(spin("spinMax")->text(), QStringLiteral("0"));
+    // The pad comes first and has no CC, Min or Max: the knob's values are shown.
+    QCOMPARE(combo("comboBoxCC")->currentIndex(), 7);
+    QCOMPARE(spin("spinMin")->value(), 10);
+    QCOMPARE(spin("spinMax")->value(), 90);
+    QCOMPARE(spin("spinMax")->text(), QStringLiteral("90"));
     QCOMPARE(combo("comboBoxChannel")->currentText(), QStringLiteral("Ch 6"));
     for (const char *name : {"comboBoxChannel", "comboBoxCC", "comboBoxType", "comboBoxColour"})
         QVERIFY2(!itemsOf(combo(name)).contains(QStringLiteral("<multi>")), name);
 }
 
-void TestEditorPane::neighbourRuleComparesOnlyNeighbours()
+void TestEditorPane::everyHolderIsComparedNotOnlyNeighbours()
 {
     model(pad1)->updateParameter(Type, 0);
     model(pad3)->updateParameter(Type, 1);
     window->selectModel(model(pad1));
     window->selectModel(model(knobE1));
     window->selectModel(model(pad3));
-    QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("Note"));
-    QCOMPARE(combo("comboBoxType")->count(), 2);
+    QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
+    QCOMPARE(combo("comboBoxType")->count(), 3);
 
-    // Once the two pads are neighbours, they disagree.
+    // Without the knob between them, the same.
     window->deselectModel(model(knobE1));
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     QCOMPARE(combo("comboBoxType")->count(), 3);
+}
+
+void TestEditorPane::mixedSelectionShowsWhatItsControlsHave_data()
+{
+    QTest::addColumn<QList<int>>("controls"); // in order of selection
+    QTest::addColumn<QList<Change>>("values");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QString>("shown");
+
+    const int pad10 = 48;
+    const int knobE5 = 20;
+    QTest::newRow("pad 10 and E5: E5's Max")
+        << QList<int>{pad10, knobE5} << QList<Change>{} << "spinMax"
+        << "127";
+    QTest::newRow("knob first, then pad: the same")
+        << QList<int>{knobE1, pad1} << QList<Change>{{knobE1, Max, 90}} << "spinMax"
+        << "90";
+    QTest::newRow("pad first: the knob's controller")
+        << QList<int>{pad1, knobE1} << QList<Change>{{knobE1, CC, 7}} << "comboBoxCC"
+        << "7 Volume";
+    QTest::newRow("knob first: the pad's note")
+        << QList<int>{knobE1, pad1} << QList<Change>{{pad1, NoteOrCC, 60}} << "comboBoxNoteOrCC"
+        << "C3";
+    QTest::newRow("pad, knob, pad: Types differ")
+        << QList<int>{pad1, knobE1, pad3} << QList<Change>{{pad1, Type, 0}, {pad3, Type, 1}}
+        << "comboBoxType"
+        << "<multi>";
+    QTest::newRow("pad, knob, pad: Types agree")
+        << QList<int>{pad1, knobE1, pad3} << QList<Change>{{pad1, Type, 1}, {pad3, Type, 1}}
+        << "comboBoxType"
+        << "CC";
+    QTest::newRow("knob, pad, knob: Max differs")
+        << QList<int>{knobE1, pad1, knobE2} << QList<Change>{{knobE1, Max, 90}, {knobE2, Max, 80}}
+        << "spinMax"
+        << "<multi>";
+    QTest::newRow("knob, pad, knob: Max agrees")
+        << QList<int>{knobE1, pad1, knobE2} << QList<Change>{{knobE1, Max, 90}, {knobE2, Max, 90}}
+        << "spinMax"
+        << "90";
+    QTest::newRow("first and last of four differ") << QList<int>{pad1, pad2, pad3, 42}
+                                                   << QList<Change>{{pad1, Channel, 1},
+                                                                    {pad2, Channel, 1},
+                                                                    {pad3, Channel, 1},
+                                                                    {42, Channel, 2}}
+                                                   << "comboBoxChannel"
+                                                   << "<multi>";
+}
+
+void TestEditorPane::mixedSelectionShowsWhatItsControlsHave()
+{
+    QFETCH(QList<int>, controls);
+    QFETCH(QList<Change>, values);
+    QFETCH(QString, editor);
+    QFETCH(QString, shown);
+
+    apply(values);
+    for (const int control : controls)
+        window->selectModel(model(control));
+    QWidget *widget = window->findChild<QWidget *>(editor);
+    QVERIFY(widget->isEnabled() && !widget->isHidden());
+    if (auto *box = qobject_cast<QComboBox *>(widget))
+        QCOMPARE(box->currentText(), shown);
+    else
+        QCOMPARE(qobject_cast<QSpinBox *>(widget)->text(), shown);
 }
 
 void TestEditorPane::mixedTypesShowControllerNames()
@@ -280,6 +368,56 @@ void TestEditorPane::steppingMixedMaxSetsBoth()
     QTest::keyClick(max, Qt::Key_Up);
     QCOMPARE(int(value(knobE1, Max)), 1);
     QCOMPARE(int(value(knobE2, Max)), 1);
+}
+
+void TestEditorPane::editOnMixedSelectionReachesItsHoldersOnly_data()
+{
+    QTest::addColumn<QList<int>>("controls");
+    QTest::addColumn<QList<Change>>("values");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<int>("key");    // pressed on a spin box
+    QTest::addColumn<int>("choice"); // chosen in a combo box
+    QTest::addColumn<QList<Change>>("changes");
+
+    const int pad10 = 48;
+    const int knobE5 = 20;
+    QTest::newRow("pad 10 and E5: one step down from E5's Max")
+        << QList<int>{pad10, knobE5} << QList<Change>{{knobE5, Max, 100}} << "spinMax"
+        << int(Qt::Key_Down) << -1 << QList<Change>{{knobE5, Max, 99}};
+    QTest::newRow("knob, pad, knob with different Max: a step sets both knobs")
+        << QList<int>{knobE1, pad1, knobE2} << QList<Change>{{knobE1, Max, 90}, {knobE2, Max, 80}}
+        << "spinMax" << int(Qt::Key_Up) << -1 << QList<Change>{{knobE1, Max, 0}, {knobE2, Max, 0}};
+    QTest::newRow("pad, knob, pad with different Types: Note for both pads")
+        << QList<int>{pad1, knobE1, pad3} << QList<Change>{{pad1, Type, 0}, {pad3, Type, 1}}
+        << "comboBoxType" << 0 << 0 << QList<Change>{{pad3, Type, 0}};
+    QTest::newRow("knob and pad: Ch 3 for both")
+        << QList<int>{knobE1, pad1} << QList<Change>{{knobE1, Channel, 5}, {pad1, Channel, 9}}
+        << "comboBoxChannel" << 0 << 2 << QList<Change>{{knobE1, Channel, 2}, {pad1, Channel, 2}};
+}
+
+void TestEditorPane::editOnMixedSelectionReachesItsHoldersOnly()
+{
+    QFETCH(QList<int>, controls);
+    QFETCH(QList<Change>, values);
+    QFETCH(QString, editor);
+    QFETCH(int, key);
+    QFETCH(int, choice);
+    QFETCH(QList<Change>, changes);
+
+    apply(values);
+    for (const int control : controls)
+        window->getItem(control)->setSelected(true);
+    QByteArray expected = patch();
+    for (const Change &change : changes)
+        expected[int(model(change.control)->getParameter(change.id)->address())] = char(
+            change.value);
+
+    QWidget *widget = window->findChild<QWidget *>(editor);
+    if (auto *box = qobject_cast<QComboBox *>(widget))
+        box->setCurrentIndex(choice); // as the user picks it
+    else
+        QTest::keyClick(widget, Qt::Key(key));
+    QCOMPARE(patch(), expected);
 }
 
 void TestEditorPane::typedValueReachesModelsWhenFinished()

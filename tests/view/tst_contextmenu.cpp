@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
 #include <memory>
 
 using namespace viewinput;
@@ -36,10 +37,14 @@ private slots:
     void submenusFitTheControl_data();
     void submenusFitTheControl();
     void numberSubmenuFollowsTheType();
-    void noEntryIsCheckable();
+    void currentValueIsChecked_data();
+    void currentValueIsChecked();
 
     void choiceAppliesToTheSelection_data();
     void choiceAppliesToTheSelection();
+    void rightClickActsOnTheClickedControl_data();
+    void rightClickActsOnTheClickedControl();
+    void laterEditsReachOnlyTheDrawnSelection();
     void dismissedMenuChangesNothing();
     void paneShowsTheChosenValue();
 
@@ -56,6 +61,17 @@ private:
     }
     // The submenu titles of the menu that a right click on control opens.
     QStringList menuOf(int control);
+    // The patch as it was, with changes made.
+    QByteArray changed(QByteArray patch, const QList<Change> &changes) const
+    {
+        for (const Change &change : changes)
+            patch[int(model(change.control)->getParameter(change.id)->address())] = char(
+                change.value);
+        return patch;
+    }
+    // The control indices of the selected models, sorted; fails unless they are exactly the
+    // controls drawn selected.
+    QList<int> selection() const;
 
     std::unique_ptr<MainWindow> window;
 };
@@ -66,6 +82,34 @@ void TestContextMenu::init()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }
+
+QList<int> TestContextMenu::selection() const
+{
+    QList<int> listed;
+    QList<int> drawn;
+    for (int i = 0; i < 64; ++i) {
+        if (window->getSelectedModels().contains(model(i)))
+            listed << i;
+        if (window->getItem(i)->isSelected())
+            drawn << i;
+    }
+    if (listed != drawn || listed.size() != window->getSelectedModels().size()) {
+        qWarning() << "listed" << listed << "drawn" << drawn;
+        return {-1};
+    }
+    return listed;
+}
+
+// Reports each byte that differs before comparing the whole message.
+#define COMPARE_PATCH(actual, expected)                                                            \
+    do {                                                                                           \
+        const QByteArray a = (actual), e = (expected);                                             \
+        for (int i = 0; i < std::min(a.size(), e.size()); ++i) {                                   \
+            if (a[i] != e[i])                                                                      \
+                qWarning("byte %d: expected %d, got %d", i, int(e.at(i)), int(a.at(i)));           \
+        }                                                                                          \
+        QCOMPARE(a, e);                                                                            \
+    } while (false)
 
 QStringList TestContextMenu::menuOf(int control)
 {
@@ -131,24 +175,79 @@ void TestContextMenu::numberSubmenuFollowsTheType()
     QCOMPARE(entries.at(60), QStringLiteral("C3"));
 }
 
-void TestContextMenu::noEntryIsCheckable()
+void TestContextMenu::currentValueIsChecked_data()
 {
-    for (const int control : {39, 37, 6, 0}) {
-        int entries = 0;
-        onNextMenu([&entries](QMenu *menu) {
-            for (QAction *submenu : menu->actions()) {
-                QVERIFY(submenu->menu());
-                for (QAction *entry : submenu->menu()->actions()) {
-                    QVERIFY(!entry->isCheckable());
-                    QVERIFY(!entry->isChecked());
-                    ++entries;
-                }
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<Change>>("values");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<QString>("submenu");
+    QTest::addColumn<QString>("checked"); // empty: no entry checked
+
+    QTest::newRow("one pad's channel")
+        << QList<int>{39} << QList<Change>{{39, Channel, 3}} << 39 << "Channel"
+        << "Ch 4";
+    QTest::newRow("two pads disagree")
+        << QList<int>{39, 40} << QList<Change>{{39, Channel, 3}, {40, Channel, 5}} << 39
+        << "Channel" << QString();
+    QTest::newRow("pad and knob agree on Global")
+        << QList<int>{39, 16} << QList<Change>{{39, Channel, 16}, {16, Channel, 16}} << 16
+        << "Channel"
+        << "Global";
+    QTest::newRow("colour of the pad only")
+        << QList<int>{6, 39} << QList<Change>{{39, Colour, 2}} << 39 << "Color"
+        << "Blue";
+    QTest::newRow("note of a pad")
+        << QList<int>{39} << QList<Change>{{39, Type, 0}, {39, NoteOrCC, 60}} << 39 << "Note"
+        << "C3";
+    QTest::newRow("pad's controller and knob's agree")
+        << QList<int>{39, 16} << QList<Change>{{39, Type, 1}, {39, NoteOrCC, 74}, {16, CC, 74}}
+        << 39 << "CC"
+        << "74 Brightness";
+    QTest::newRow("pad's controller and knob's differ")
+        << QList<int>{39, 16} << QList<Change>{{39, Type, 1}, {39, NoteOrCC, 74}, {16, CC, 7}} << 39
+        << "CC" << QString();
+    QTest::newRow("knob's controller, pad's note apart")
+        << QList<int>{39, 16} << QList<Change>{{39, Type, 1}, {39, NoteOrCC, 74}, {16, CC, 7}} << 16
+        << "CC"
+        << "7 Volume";
+    QTest::newRow("types differ") << QList<int>{39, 40, 6}
+                                  << QList<Change>{{39, Type, 0}, {40, Type, 0}, {6, Type, 1}} << 39
+                                  << "Type" << QString();
+    QTest::newRow("X-Y pad's CCY") << QList<int>{37} << QList<Change>{{37, CCY, 1}} << 37 << "CCY"
+                                   << "1 Modulation Wheel";
+}
+
+void TestContextMenu::currentValueIsChecked()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<Change>, values);
+    QFETCH(int, clicked);
+    QFETCH(QString, submenu);
+    QFETCH(QString, checked);
+
+    for (const Change &change : values)
+        model(change.control)->updateParameter(change.id, change.value);
+    for (const int i : selected)
+        window->getItem(i)->setSelected(true);
+
+    QStringList checkedEntries;
+    int entries = 0;
+    bool allCheckable = true;
+    onNextMenu([&](QMenu *menu) {
+        if (QAction *sub = actionNamed(menu, submenu)) {
+            for (QAction *entry : sub->menu()->actions()) {
+                ++entries;
+                allCheckable = allCheckable && entry->isCheckable();
+                if (entry->isChecked())
+                    checkedEntries << entry->text();
             }
-            dismiss(menu);
-        });
-        clickControl(*window, control, Qt::RightButton);
-        QVERIFY(entries > 0);
-    }
+        }
+        dismiss(menu);
+    });
+    clickControl(*window, clicked, Qt::RightButton);
+    QVERIFY(entries > 0);
+    QVERIFY(allCheckable);
+    QCOMPARE(checkedEntries, checked.isEmpty() ? QStringList() : QStringList{checked});
 }
 
 void TestContextMenu::choiceAppliesToTheSelection_data()
@@ -164,11 +263,12 @@ void TestContextMenu::choiceAppliesToTheSelection_data()
         << "Global" << QList<Change>{{39, Channel, 16}, {40, Channel, 16}};
     QTest::newRow("Blue on a pad and F1") << QList<int>{39, 6} << 39 << "Color"
                                           << "Blue" << QList<Change>{{39, Colour, 2}};
-    QTest::newRow("nothing selected") << QList<int>{} << 41 << "Channel"
-                                      << "Ch 5" << QList<Change>{};
-    QTest::newRow("unselected control clicked: the selection changes")
+    QTest::newRow("nothing selected: the clicked control")
+        << QList<int>{} << 41 << "Channel"
+        << "Ch 5" << QList<Change>{{41, Channel, 4}};
+    QTest::newRow("unselected control clicked: it alone")
         << QList<int>{16, 17} << 0 << "Channel"
-        << "Ch 3" << QList<Change>{{16, Channel, 2}, {17, Channel, 2}};
+        << "Ch 3" << QList<Change>{{0, Channel, 2}};
     QTest::newRow("controller name from a pad's CC submenu")
         << QList<int>{16, 40, 0, 39} << 39 << "CC"
         << "74 Brightness"
@@ -215,21 +315,93 @@ void TestContextMenu::choiceAppliesToTheSelection()
 
     chooseFromMenuOf(*window, clicked, submenu, entry);
 
-    QByteArray expected = before;
-    for (const Change &change : changes) {
-        const unsigned int address = model(change.control)->getParameter(change.id)->address();
-        expected[int(address)] = char(change.value);
+    COMPARE_PATCH(patch(), changed(before, changes));
+    // The clicked control is selected afterwards, drawn and listed.
+    QVERIFY(selection().contains(clicked));
+}
+
+void TestContextMenu::rightClickActsOnTheClickedControl_data()
+{
+    QTest::addColumn<bool>("multi");
+    QTest::addColumn<QList<int>>("selected"); // by clicks, Ctrl-clicks after the first
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<QString>("submenu");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QList<Change>>("changes");
+    QTest::addColumn<QList<int>>("after");
+
+    for (const bool multi : {false, true}) {
+        const char *mode = multi ? "Select Multi: " : "Select Single: ";
+        const auto row = [mode](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(QLatin1String(mode) + QLatin1String(name)));
+        };
+        row("E1 selected, pad 6 clicked")
+            << multi << QList<int>{16} << 44 << "Channel"
+            << "Ch 5" << QList<Change>{{44, Channel, 4}} << QList<int>{44};
+        row("nothing selected") << multi << QList<int>{} << 16 << "Channel"
+                                << "Ch 2" << QList<Change>{{16, Channel, 1}} << QList<int>{16};
+        row("three selected, one of them clicked")
+            << multi << QList<int>{39, 45, 16} << 45 << "Channel"
+            << "Global" << QList<Change>{{39, Channel, 16}, {45, Channel, 16}, {16, Channel, 16}}
+            << QList<int>{16, 39, 45};
+        row("two selected, a third clicked")
+            << multi << QList<int>{39, 45} << 46 << "Aftertouch"
+            << "On" << QList<Change>{{46, Aftertouch, 1}} << QList<int>{46};
+        row("pads selected, one's note chosen")
+            << multi << QList<int>{39, 40, 16} << 40 << "Note"
+            << "C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}}
+            << QList<int>{16, 39, 40};
     }
-    if (expected != patch()) {
-        const QByteArray after = patch();
-        for (int i = 0; i < after.size(); ++i) {
-            if (after[i] != expected[i])
-                qWarning("byte %d: expected %d, got %d", i, int(expected.at(i)), int(after.at(i)));
-        }
-        QFAIL("the patch changed otherwise than expected");
-    }
-    // The clicked control's model is listed afterwards.
-    QVERIFY(window->getSelectedModels().contains(model(clicked)));
+}
+
+void TestContextMenu::rightClickActsOnTheClickedControl()
+{
+    QFETCH(bool, multi);
+    QFETCH(QList<int>, selected);
+    QFETCH(int, clicked);
+    QFETCH(QString, submenu);
+    QFETCH(QString, entry);
+    QFETCH(QList<Change>, changes);
+    QFETCH(QList<int>, after);
+
+    for (int i = 0; i < selected.size(); ++i)
+        clickControl(*window, selected[i], Qt::LeftButton,
+                     i == 0 ? Qt::NoModifier : Qt::ControlModifier);
+    std::sort(selected.begin(), selected.end());
+    QCOMPARE(selection(), selected);
+    if (multi)
+        window->SelectMulti();
+    const QByteArray before = patch();
+
+    chooseFromMenuOf(*window, clicked, submenu, entry);
+    COMPARE_PATCH(patch(), changed(before, changes));
+    QCOMPARE(selection(), after);
+
+    // The button's release, which the menu may have taken, changes nothing.
+    QTest::mouseRelease(view(*window)->viewport(), Qt::RightButton, Qt::NoModifier,
+                        toViewport(*window, centreOf(clicked)));
+    QCOMPARE(selection(), after);
+    COMPARE_PATCH(patch(), changed(before, changes));
+}
+
+void TestContextMenu::laterEditsReachOnlyTheDrawnSelection()
+{
+    // Click E1, right-click pad 6 for channel 5, click E4 and set its channel in the pane.
+    const QByteArray before = patch();
+    clickControl(*window, 16);
+    QCOMPARE(selection(), QList<int>{16});
+    chooseFromMenuOf(*window, 44, QStringLiteral("Channel"), QStringLiteral("Ch 5"));
+    QCOMPARE(selection(), QList<int>{44});
+    clickControl(*window, 19);
+    QCOMPARE(selection(), QList<int>{19});
+    auto *channel = window->findChild<QComboBox *>(QStringLiteral("comboBoxChannel"));
+    channel->setCurrentIndex(6);
+    COMPARE_PATCH(patch(), changed(before, {{44, Channel, 4}, {19, Channel, 6}}));
+
+    // A click beside the controls leaves nothing selected, listed or drawn.
+    click(*window, QPointF(20, 520));
+    QCOMPARE(selection(), QList<int>{});
+    QVERIFY(window->getSelectedModels().isEmpty());
 }
 
 void TestContextMenu::dismissedMenuChangesNothing()
