@@ -468,8 +468,14 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
         case 0:
         case statusCrc:
             if (retries > maxRetries) {
-                appendMessage(tr("CRC Error in update file.  Please download the latest update "
-                                 "and try again."));
+                // The last try got no answer at all: a device gone silent is no fault of
+                // the file.
+                if (status == 0)
+                    appendMessage(tr("The Vellichord stopped answering.  Please reconnect it and "
+                                     "press Update again."));
+                else
+                    appendMessage(tr("CRC Error in update file.  Please download the latest "
+                                     "update and try again."));
                 return false;
             }
             ++retries;
