@@ -80,13 +80,15 @@ bool checksum_holds(const unsigned char *record, unsigned int size)
     return sum == 0;
 }
 
-// Waits ms milliseconds in real time. Meanwhile the windows go on painting and timers fire;
-// the user's input waits until the run is over.
+// Waits ms milliseconds in real time. Meanwhile the windows go on painting and timers fire.
+// The user's input is taken in too, so that the busy filter drops it now: input left queued
+// would be carried out once the run is over, a Download then reaching a device that has just
+// reset.
 void wait_keeping_windows_painted(unsigned int ms)
 {
     const QDeadlineTimer deadline(qint64(ms), Qt::PreciseTimer);
     for (;;) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         const qint64 left = deadline.remainingTimeNSecs();
         if (left <= 0)
             return;
@@ -116,6 +118,12 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
+bool isKeyboardInput(QEvent::Type type)
+{
+    return type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::Shortcut
+        || type == QEvent::ShortcutOverride;
+}
+
 } // namespace
 
 // Held while a handshake or a transfer runs; nested runs share the outermost one. The dialog's
@@ -140,10 +148,15 @@ public:
     }
     ~Busy()
     {
-        if (--dialog.busyDepth > 0)
+        if (dialog.busyDepth > 1) {
+            --dialog.busyDepth;
             return;
-        // Clicks made during the run reach the still disabled buttons and are dropped.
-        QCoreApplication::processEvents();
+        }
+        // Input that came during the run and is still queued is delivered now, while the
+        // filter still drops it; afterwards it would be carried out.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        --dialog.busyDepth;
         QCoreApplication::instance()->removeEventFilter(&dialog);
         const auto buttons = dialog.buttons();
         for (std::size_t i = 0; i < buttons.size(); ++i)
@@ -213,13 +226,18 @@ bool UpdateDialog::eventFilter(QObject *watched, QEvent *event)
     if (busyDepth == 0 || !watched->isWidgetType())
         return QDialog::eventFilter(watched, event);
     const auto *widget = static_cast<QWidget *>(watched);
+    // Closing the main window stops the input monitor and would cut a flash short. The
+    // request is refused, not kept for later.
     if (event->type() == QEvent::Close && widget->isWindow()) {
         event->ignore();
         return true;
     }
     // The other windows paint but take no input: a Download or an Upload pressed in the main
-    // window would send to the device, or open its port again, in the middle of the run.
-    if (isUserInput(event->type()) && widget->window() != this)
+    // window would send to the device, or open its port again, in the middle of the run. In
+    // the dialog, whose buttons are off, the mouse may scroll the messages, but Escape would
+    // hide the progress.
+    const QEvent::Type type = event->type();
+    if (isUserInput(type) && (widget->window() != this || isKeyboardInput(type)))
         return true;
     return QDialog::eventFilter(watched, event);
 }

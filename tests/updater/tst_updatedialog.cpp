@@ -69,6 +69,8 @@ private slots:
     // While the handshake or the transfer runs
     void windowsKeepPaintingDuringTheTransfer();
     void windowsCannotBeClosedDuringTheTransfer();
+    void queuedInputIsDiscarded_data();
+    void queuedInputIsDiscarded();
 
 private:
     QString goodFile;
@@ -340,6 +342,92 @@ void TestUpdateDialog::windowsCannotBeClosedDuringTheTransfer()
 
     QVERIFY(rig.dialog->close());
     QVERIFY(rig.window.close());
+}
+
+void TestUpdateDialog::queuedInputIsDiscarded_data()
+{
+    QTest::addColumn<bool>("realClock");
+    QTest::addColumn<QString>("input");
+
+    for (const bool realClock : {false, true}) {
+        const char *clock = realClock ? "real clock" : "virtual clock";
+        for (const char *input : {"click on Download", "Space on Download",
+                                  "close request to the window", "close event"})
+            QTest::addRow("%s, %s", clock, input) << realClock << QString::fromLatin1(input);
+    }
+}
+
+// Input queued during the transfer, as the window system queues the user's clicks and keys,
+// is dropped, not carried out afterwards.
+void TestUpdateDialog::queuedInputIsDiscarded()
+{
+    QFETCH(bool, realClock);
+    QFETCH(QString, input);
+
+    UpdaterRig rig;
+    if (realClock)
+        rig.dialog->setPause({});
+    rig.device->statusAnswer = 0x3D;
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    rig.window.show();
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    auto *download = widget<QPushButton>(&rig.window, "buttonDownload");
+
+    const auto post = [&] {
+        const QPoint at = download->rect().center();
+        const QPoint global = download->mapToGlobal(at);
+        if (input == QLatin1String("click on Download")) {
+            QCoreApplication::postEvent(download,
+                                        new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                        Qt::LeftButton, Qt::LeftButton, {}));
+            QCoreApplication::postEvent(download,
+                                        new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                        Qt::LeftButton, Qt::NoButton, {}));
+        } else if (input == QLatin1String("Space on Download")) {
+            QCoreApplication::postEvent(download,
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}, " "));
+            QCoreApplication::postEvent(download,
+                                        new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}, " "));
+        } else if (input == QLatin1String("close request to the window")) {
+            // What the window manager's close button sends.
+            QCoreApplication::postEvent(rig.window.windowHandle(), new QCloseEvent);
+        } else {
+            QCoreApplication::postEvent(&rig.window, new QCloseEvent);
+        }
+    };
+    const auto patchesSent = [&] {
+        int count = 0;
+        for (const QByteArray &message : rig.device->received)
+            count += message.size() == 348 ? 1 : 0;
+        return count;
+    };
+    TraceCapture traces;
+    const QString closing = QStringLiteral("Closing Main window");
+
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1)
+            post();
+        return quint8(0x1A);
+    };
+    rig.dialog->doUpdate();
+    QCOMPARE(rig.device->records.size(), 2);
+    // Whatever is still queued comes now.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(patchesSent(), 0);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(!traces.contains(closing));
+    QCOMPARE(rig.missedAnswers, 0);
+
+    // The same input once the transfer is over is carried out, so it was not harmless.
+    post();
+    if (input.endsWith(QLatin1String("Download")))
+        QTRY_COMPARE(patchesSent(), 1);
+    else
+        QTRY_VERIFY(traces.contains(closing));
+    if (input == QLatin1String("close request to the window"))
+        QVERIFY(!rig.window.isVisible());
 }
 
 QTEST_MAIN(TestUpdateDialog)
