@@ -62,6 +62,10 @@ private slots:
     void newDialogIsHiddenInItsInitialState();
     void updateButtonShowsTheSameDialogModeless();
     void buttonsFollowTheUsualCourse();
+    void refusedLoadDisablesConnectAndUpdate_data();
+    void refusedLoadDisablesConnectAndUpdate();
+    void messageBoxShowsTheNewestLine_data();
+    void messageBoxShowsTheNewestLine();
     void updateAction_data();
     void updateAction();
     void updateAgainAfterTheDeviceWasLost();
@@ -201,32 +205,128 @@ void TestUpdateDialog::buttonsFollowTheUsualCourse()
              QStringList({ready, updating, QStringLiteral("Transfer Complete.")}));
     QCOMPARE(widget<QProgressBar>(rig.dialog, "progressBar")->value(), 100);
 
-    // A later failed load leaves Connect enabled with no image.
+    // A later failed load leaves no image, and nothing to connect or update with.
     answerFileDialog(damagedFile);
     click(rig.dialog, "buttonOpenFile");
     QCOMPARE(rig.dialog->getImageSize(), 0u);
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
+}
+
+void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate_data()
+{
+    QTest::addColumn<QByteArray>("text"); // of the second file; null: no such file
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("checksum fails") << QByteArray("00 05 01 02 03 FA FE")
+                                    << QStringLiteral("CRC Error, the update file is damaged.");
+    QTest::newRow("no hex at all")
+        << QByteArray("Vellichord firmware 2.1\n")
+        << QStringLiteral(
+               "Error, the update file is damaged: line 1 is not pairs of hexadecimal digits.");
+    QTest::newRow("text in the middle")
+        << updateRecordOfSize(30).toHex(' ') + "\n\n#\n" + updateRecordOfSize(12).toHex(' ')
+        << QStringLiteral(
+               "Error, the update file is damaged: line 3 is not pairs of hexadecimal digits.");
+    QTest::newRow("0 bytes") << QByteArray(
+        "") << QStringLiteral("Error, the update file is damaged: it holds no data.");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("Error file not found: ");
+}
+
+void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+
+    UpdaterRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.answerRecords(0x1A);
+    answerFileDialog(goodFile);
+    click(rig.dialog, "buttonOpenFile");
+    click(rig.dialog, "buttonSwitchMode");
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+
+    const QString second = dir.filePath(QStringLiteral("second.hex"));
+    QFile::remove(second);
+    if (!text.isNull())
+        QVERIFY(writeFile(second, text));
+    QVERIFY(!rig.dialog->load_update_binary(second));
+    QVERIFY(rig.messages().last().startsWith(message));
+    QCOMPARE(rig.dialog->getImageSize(), 0u);
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
+
+    // Update run anyway leaves the device alone.
+    const int codes = rig.codesSent();
+    rig.dialog->doUpdate();
+    QCOMPARE(rig.codesSent(), codes);
+    QVERIFY(rig.device->records.isEmpty());
+    QCOMPARE(rig.messages().last(), QStringLiteral("Please open the update file."));
+
+    // A good file brings Connect back; Update follows the next handshake.
+    answerFileDialog(goodFile);
+    click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, false}));
+    click(rig.dialog, "buttonSwitchMode");
+    click(rig.dialog, "pushButton_2");
+    QCOMPARE(rig.device->records.size(), 2);
+}
+
+void TestUpdateDialog::messageBoxShowsTheNewestLine_data()
+{
+    QTest::addColumn<bool>("visible"); // while the lines are added
+
+    QTest::newRow("shown") << true;
+    QTest::newRow("hidden, shown later") << false;
+}
+
+void TestUpdateDialog::messageBoxShowsTheNewestLine()
+{
+    QFETCH(bool, visible);
+
+    UpdaterRig rig;
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog));
+    if (!visible)
+        rig.dialog->hide();
+    auto *box = widget<QTextEdit>(rig.dialog, "textEdit");
+    for (int i = 1; i <= 30; ++i)
+        rig.dialog->appendMessage(QStringLiteral("line %1").arg(i));
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog));
+
+    const QScrollBar *bar = box->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    // The last line lies inside the visible part of the box.
+    QTextCursor last(box->document());
+    last.movePosition(QTextCursor::End);
+    last.movePosition(QTextCursor::PreviousBlock);
+    QCOMPARE(last.block().text(), QStringLiteral("line 30"));
+    QVERIFY(box->viewport()->rect().contains(box->cursorRect(last)));
 }
 
 void TestUpdateDialog::updateAction_data()
 {
     QTest::addColumn<int>("answer"); // to the update code
     QTest::addColumn<bool>("loaded");
+    QTest::addColumn<int>("codes");
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("messages"); // after the opening ones
 
-    QTest::newRow("ready") << 0x3D << true << 2 << QStringList({ready, updating});
+    QTest::newRow("ready") << 0x3D << true << 1 << 2 << QStringList({ready, updating});
     QTest::newRow("must be reset")
-        << 0x15 << true << 0
+        << 0x15 << true << 1 << 0
         << QStringList(
                QStringLiteral("Please disconnect and reconnect the Vellichord then press Update."));
-    QTest::newRow("no image") << 0x3D << false << 0 << QStringList({ready, updating});
+    // Without an image the device is not even asked to get ready.
+    QTest::newRow("no image") << 0x3D << false << 0 << 0
+                              << QStringList(QStringLiteral("Please open the update file."));
 }
 
 void TestUpdateDialog::updateAction()
 {
     QFETCH(int, answer);
     QFETCH(bool, loaded);
+    QFETCH(int, codes);
     QFETCH(int, records);
     QFETCH(QStringList, messages);
 
@@ -239,9 +339,10 @@ void TestUpdateDialog::updateAction()
     TraceCapture traces;
 
     rig.dialog->doUpdate();
+    QCOMPARE(rig.codesSent(), codes);
     QCOMPARE(rig.device->records.size(), records);
     QCOMPARE(rig.messages().mid(before), messages);
-    QVERIFY(traces.contains(QStringLiteral("update complete?")));
+    QCOMPARE(traces.contains(QStringLiteral("update complete?")), loaded);
 }
 
 void TestUpdateDialog::updateAgainAfterTheDeviceWasLost()
