@@ -717,6 +717,11 @@ void MainWindow::SelectMulti()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Stopping the input monitor now would cut a firmware transfer short.
+    if (updateDialog->isBusy()) {
+        event->ignore();
+        return;
+    }
     qCDebug(lcTrace) << "Closing Main window";
     deviceWatcher->stop();
     midiController->stopMonitor();

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QThread>
 
 #include <algorithm>
@@ -80,13 +81,15 @@ bool checksum_holds(const unsigned char *record, unsigned int size)
     return sum == 0;
 }
 
-// Waits ms milliseconds in real time. Meanwhile the windows go on painting and timers fire;
-// the user's input waits until the run is over.
+// Waits ms milliseconds in real time. Meanwhile the windows go on painting and timers fire.
+// The user's input is taken in too, so that the busy filter drops it now: input left queued
+// would be carried out once the run is over, a Download then reaching a device that has just
+// reset.
 void wait_keeping_windows_painted(unsigned int ms)
 {
     const QDeadlineTimer deadline(qint64(ms), Qt::PreciseTimer);
     for (;;) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         const qint64 left = deadline.remainingTimeNSecs();
         if (left <= 0)
             return;
@@ -116,6 +119,18 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
+bool isKeyboardInput(QEvent::Type type)
+{
+    return type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::Shortcut
+        || type == QEvent::ShortcutOverride;
+}
+
+// Where a fault starts, counted in lines from 1.
+int line_at(const QByteArray &text, int position)
+{
+    return 1 + int(std::count(text.constBegin(), text.constBegin() + position, '\n'));
+}
+
 } // namespace
 
 // Held while a handshake or a transfer runs; nested runs share the outermost one. The dialog's
@@ -140,10 +155,15 @@ public:
     }
     ~Busy()
     {
-        if (--dialog.busyDepth > 0)
+        if (dialog.busyDepth > 1) {
+            --dialog.busyDepth;
             return;
-        // Clicks made during the run reach the still disabled buttons and are dropped.
-        QCoreApplication::processEvents();
+        }
+        // Input that came during the run and is still queued is delivered now, while the
+        // filter still drops it; afterwards it would be carried out.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        --dialog.busyDepth;
         QCoreApplication::instance()->removeEventFilter(&dialog);
         const auto buttons = dialog.buttons();
         for (std::size_t i = 0; i < buttons.size(); ++i)
@@ -183,6 +203,9 @@ void UpdateDialog::appendMessage(const QString &text)
 {
     messageText += text + QLatin1Char('\n');
     ui->textEdit->setPlainText(messageText);
+    // The newest line is the one that matters: "Transfer Complete." or what went wrong.
+    QScrollBar *bar = ui->textEdit->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void UpdateDialog::setPause(Pause pause)
@@ -200,12 +223,12 @@ std::array<QPushButton *, 3> UpdateDialog::buttons() const
     return {ui->buttonOpenFile, ui->buttonSwitchMode, ui->pushButton_2};
 }
 
-void UpdateDialog::enableUpdateButton()
+void UpdateDialog::setButtonEnabled(std::size_t button, bool enabled)
 {
     if (busyDepth > 0)
-        savedEnabled[updateButton] = true;
+        savedEnabled[button] = enabled;
     else
-        ui->pushButton_2->setEnabled(true);
+        buttons()[button]->setEnabled(enabled);
 }
 
 bool UpdateDialog::eventFilter(QObject *watched, QEvent *event)
@@ -213,13 +236,18 @@ bool UpdateDialog::eventFilter(QObject *watched, QEvent *event)
     if (busyDepth == 0 || !watched->isWidgetType())
         return QDialog::eventFilter(watched, event);
     const auto *widget = static_cast<QWidget *>(watched);
+    // Closing the main window stops the input monitor and would cut a flash short. The
+    // request is refused, not kept for later.
     if (event->type() == QEvent::Close && widget->isWindow()) {
         event->ignore();
         return true;
     }
     // The other windows paint but take no input: a Download or an Upload pressed in the main
-    // window would send to the device, or open its port again, in the middle of the run.
-    if (isUserInput(event->type()) && widget->window() != this)
+    // window would send to the device, or open its port again, in the middle of the run. In
+    // the dialog, whose buttons are off, the mouse may scroll the messages, but Escape would
+    // hide the progress.
+    const QEvent::Type type = event->type();
+    if (isUserInput(type) && (widget->window() != this || isKeyboardInput(type)))
         return true;
     return QDialog::eventFilter(watched, event);
 }
@@ -230,63 +258,108 @@ bool UpdateDialog::load_update_binary(const QString &path)
     if (load_file_into_buffer(path, updateImage.data(), imageCapacity, &imageSize)
         && crc_check(updateImage.data(), imageSize)) {
         qCDebug(lcTrace) << "Ready to send file.";
+        setButtonEnabled(connectButton, true);
         return true;
     }
     qCDebug(lcTrace) << "Error reading file.";
     imageSize = 0;
+    // Connect or Update with no image would leave the device waiting in update mode.
+    setButtonEnabled(connectButton, false);
+    setButtonEnabled(updateButton, false);
     return false;
 }
 
 bool UpdateDialog::load_file_into_buffer(const QString &path, unsigned char *destination,
                                          unsigned int capacity, unsigned int *size)
 {
+    const auto cannotLoad = [&](const QString &reason) {
+        appendMessage(tr("Error, could not load the update file: %1 (%2)").arg(path, reason));
+        qCDebug(lcTrace).noquote() << "Error: Could not load" << path << reason;
+        return false;
+    };
+    const QFileInfo info(path);
+    // Opening a FIFO would wait for a writer, and reading a device would not end.
+    if (info.exists() && !info.isFile())
+        return cannotLoad(tr("not a regular file"));
+    if (info.size() > maxFileBytes)
+        return cannotLoad(tr("larger than 1 MiB"));
+
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         appendMessage(tr("Error file not found: ") + path);
         qCDebug(lcTrace).noquote() << "Error: File '%s' is not found.\n\n" << path;
         return false;
     }
+    // Replaced by something else between the look and the opening.
+    if (file.isSequential())
+        return cannotLoad(tr("not a regular file"));
     appendMessage(tr("Opened file: ") + path);
-    ui->label_filename->setText(QFileInfo(path).fileName());
+    ui->label_filename->setText(info.fileName());
     qCDebug(lcTrace).noquote() << "OK: File open: " << path;
 
-    if (!decode_update_text(file, destination, capacity, size)) {
+    // One byte more than allowed tells a file that grew since the look.
+    const QByteArray text = file.read(maxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return cannotLoad(tr("cannot be read"));
+    if (text.size() > maxFileBytes)
+        return cannotLoad(tr("larger than 1 MiB"));
+
+    unsigned int decoded = 0;
+    int line = 0;
+    switch (decode_update_text(text, destination, capacity, &decoded, &line)) {
+    case TextFault::none:
+        break;
+    case TextFault::overCapacity:
         appendMessage(tr("Error, the update file is too large."));
         qCDebug(lcTrace) << "Error: The update file holds more than" << capacity << "bytes.";
         return false;
+    case TextFault::notHexPairs:
+        appendMessage(
+            tr("Error, the update file is damaged: line %1 is not pairs of hexadecimal digits.")
+                .arg(line));
+        qCDebug(lcTrace) << "Error: The update file is not hex pairs from line" << line;
+        return false;
     }
+    if (decoded == 0) {
+        appendMessage(tr("Error, the update file is damaged: it holds no data."));
+        qCDebug(lcTrace) << "Error: The update file holds no bytes.";
+        return false;
+    }
+    *size = decoded;
     qCDebug(lcTrace) << "File read into buffer.";
     return true;
 }
 
-bool UpdateDialog::decode_update_text(QIODevice &text, unsigned char *destination,
-                                      unsigned int capacity, unsigned int *size)
+UpdateDialog::TextFault UpdateDialog::decode_update_text(const QByteArray &text,
+                                                         unsigned char *destination,
+                                                         unsigned int capacity, unsigned int *size,
+                                                         int *line)
 {
-    // Numbers of one or two hex digits, optionally separated by white space; decoding ends
-    // quietly at the first character that cannot start one.
+    static const QByteArray byteOrderMark("\xEF\xBB\xBF");
+    const auto fault = [&](TextFault kind, int position) {
+        if (line)
+            *line = line_at(text, position);
+        return kind;
+    };
     unsigned int count = 0;
-    char c = 0;
-    while (text.getChar(&c)) {
-        if (is_space(c))
+    int i = text.startsWith(byteOrderMark) ? byteOrderMark.size() : 0;
+    while (i < text.size()) {
+        if (is_space(text[i])) {
+            ++i;
             continue;
-        int value = hex_value(c);
-        if (value < 0)
-            break;
-        char next = 0;
-        if (text.getChar(&next)) {
-            const int low = hex_value(next);
-            if (low >= 0)
-                value = value * 16 + low;
-            else
-                text.ungetChar(next);
         }
+        // Text cut off, or a digit too many or too few, would shift every byte after it.
+        const int high = hex_value(text[i]);
+        const int low = i + 1 < text.size() ? hex_value(text[i + 1]) : -1;
+        if (high < 0 || low < 0)
+            return fault(TextFault::notHexPairs, i);
         if (count == capacity)
-            return false;
-        destination[count++] = static_cast<unsigned char>(value);
+            return fault(TextFault::overCapacity, i);
+        destination[count++] = static_cast<unsigned char>(high * 16 + low);
+        i += 2;
     }
-
     *size = count;
-    return true;
+    return TextFault::none;
 }
 
 bool UpdateDialog::crc_check(const unsigned char *image, unsigned int length)
@@ -343,7 +416,7 @@ bool UpdateDialog::find_dfu()
     if (midi->connect(MidiController::portName)) {
         qCDebug(lcTrace) << "Connected to Vellichord";
         ui->label_device_name->setText(tr("Vellichord"));
-        enableUpdateButton();
+        setButtonEnabled(updateButton, true);
     } else {
         qCDebug(lcTrace) << "Couldn't connect to Vellichord, trying Vellichord Updater";
         if (!midi->connect(updaterPortName)) {
@@ -353,7 +426,7 @@ bool UpdateDialog::find_dfu()
             return false;
         }
         ui->label_device_name->setText(tr("Tarvel Vellichord Updater"));
-        enableUpdateButton();
+        setButtonEnabled(updateButton, true);
         qCDebug(lcTrace) << "Connected to Vellichord Updater";
     }
 
@@ -373,7 +446,7 @@ bool UpdateDialog::find_dfu()
             monitor->clearStatus();
             appendMessage(tr("Please press Update to continue."));
             qCDebug(lcTrace) << "**************** Ready ****************";
-            enableUpdateButton();
+            setButtonEnabled(updateButton, true);
             return true;
         }
         if (status == statusReset) {
@@ -468,8 +541,14 @@ bool UpdateDialog::transmitUpdate(const unsigned char *image, unsigned int lengt
         case 0:
         case statusCrc:
             if (retries > maxRetries) {
-                appendMessage(tr("CRC Error in update file.  Please download the latest update "
-                                 "and try again."));
+                // The last try got no answer at all: a device gone silent is no fault of
+                // the file.
+                if (status == 0)
+                    appendMessage(tr("The Vellichord stopped answering.  Please reconnect it and "
+                                     "press Update again."));
+                else
+                    appendMessage(tr("CRC Error in update file.  Please download the latest "
+                                     "update and try again."));
                 return false;
             }
             ++retries;
@@ -511,12 +590,17 @@ void UpdateDialog::openFileDialog()
     // A cancelled choice keeps whatever was loaded before.
     if (path.isEmpty())
         return;
-    if (load_update_binary(path))
-        ui->buttonSwitchMode->setEnabled(true);
+    load_update_binary(path);
 }
 
 void UpdateDialog::doUpdate()
 {
+    // The handshake alone would leave the device waiting in update mode for nothing.
+    if (imageSize == 0) {
+        appendMessage(tr("Please open the update file."));
+        qCDebug(lcTrace) << "No update loaded.";
+        return;
+    }
     Busy busy(*this);
     if (find_dfu())
         transmitUpdate(updateImage.data(), imageSize);

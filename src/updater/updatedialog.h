@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QString>
 
@@ -7,7 +8,6 @@
 #include <functional>
 
 class MidiController;
-class QIODevice;
 class QPushButton;
 
 namespace Ui {
@@ -25,6 +25,9 @@ class UpdateDialog : public QDialog
 public:
     // Room for the decoded update file.
     static constexpr unsigned int imageCapacity = 0x20000;
+    // Longest update file read: far more text than imageCapacity bytes of hex with any sane
+    // spacing, and little enough that reading it never stalls the window.
+    static constexpr qint64 maxFileBytes = 1 << 20;
     // Image bytes carried by one data frame.
     static constexpr unsigned int frameBytes = 11;
     // The device's port name in update mode; in normal mode it is MidiController::portName.
@@ -41,19 +44,26 @@ public:
     // Adds text as a new line under every message shown since the dialog was created.
     void appendMessage(const QString &text);
 
-    // Loads and checks an update file. On failure the image is left empty (size 0).
+    // Loads and checks an update file. On failure the image is left empty (size 0), and
+    // Connect and Update are disabled until a file loads and passes the check.
     bool load_update_binary(const QString &path);
-    // Decodes the hex text of the file into destination and stores the number of bytes in
-    // *size. A file that decodes to more than capacity bytes is refused and nothing is stored
-    // past capacity. *size is changed only on success.
+    // Reads the update file (a regular file of at most maxFileBytes) and decodes its text into
+    // destination, storing the number of bytes in *size. A file that is not whole pairs of hex
+    // digits, decodes to nothing or to more than capacity bytes is refused, with a message;
+    // nothing is stored past capacity. *size is changed only on success.
     bool load_file_into_buffer(const QString &path, unsigned char *destination,
                                unsigned int capacity, unsigned int *size);
-    // The decoding of load_file_into_buffer, on text read from text's current position:
-    // numbers of one or two hex digits, optionally separated by white space, up to the first
-    // character that cannot start one. False, with *size unchanged, when the text decodes to
-    // more than capacity bytes; nothing is stored past capacity. Reports nothing.
-    static bool decode_update_text(QIODevice &text, unsigned char *destination,
-                                   unsigned int capacity, unsigned int *size);
+
+    // Why decode_update_text refused a text.
+    enum class TextFault { none, notHexPairs, overCapacity };
+    // The decoding of load_file_into_buffer: after an optional UTF-8 byte-order mark, pairs of
+    // hex digits, each pair one byte, with or without white space between the pairs, and
+    // nothing else to the end. On a fault *size is left alone and *line, when given, is the
+    // line (counted from 1) where the offending text starts; nothing is stored past capacity.
+    // Reports nothing.
+    static TextFault decode_update_text(const QByteArray &text, unsigned char *destination,
+                                        unsigned int capacity, unsigned int *size,
+                                        int *line = nullptr);
     // True when every record of the image fits in it and its checksum holds.
     bool crc_check(const unsigned char *image, unsigned int length);
 
@@ -93,9 +103,12 @@ private:
     int sendRecord(const unsigned char *record, unsigned int size);
     // Polls the monitor for the device's answer to a record; 0 when none came.
     int awaitAnswer();
-    void enableUpdateButton();
+    // Sets a button's state, or the state it gets back once a running handshake or transfer
+    // is over.
+    void setButtonEnabled(std::size_t button, bool enabled);
     // Open File, Connect and Update, in this order.
     std::array<QPushButton *, 3> buttons() const;
+    static constexpr std::size_t connectButton = 1;
     static constexpr std::size_t updateButton = 2;
 
     Ui::UpdateDialog *ui;

@@ -6,17 +6,19 @@
 // - nothing is stored past the room given: the image is exactly imageCapacity bytes of heap,
 //   and the decoding is repeated into buffers of exactly the decoded size and one byte less,
 //   where AddressSanitizer sees any store past the end;
-// - the same text decodes to the same bytes given room for exactly them, and is refused,
-//   leaving the size alone, given one byte less;
-// - the bytes are those the documented rule gives (decodeByRule below);
+// - the same text decodes to the same bytes given room for exactly them, and is refused as
+//   over capacity, leaving the size alone, given one byte less;
+// - a text is decoded or refused as the documented rule says (decodeByRule below), with the
+//   same bytes, or the same fault at the same line; a refused text leaves the size alone;
 // - crc_check passes exactly when the records tile the image and every checksum holds, as
 //   checked here independently.
 
 #include "fuzzsupport.h"
 #include "updatedialog.h"
 
-#include <QBuffer>
+#include <QByteArray>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -64,38 +66,58 @@ int hexDigit(std::uint8_t c)
     return -1;
 }
 
-// The file format as the header states it: numbers of one or two hex digits, optionally
-// separated by white space (space, tab, line feed, carriage return, vertical tab, form feed),
-// up to the first character that cannot start one.
-std::vector<unsigned char> decodeByRule(const std::uint8_t *data, std::size_t size)
+struct RuleResult
 {
+    UpdateDialog::TextFault fault = UpdateDialog::TextFault::none;
+    int line = 0;
     std::vector<unsigned char> bytes;
+};
+
+bool isSpace(std::uint8_t c)
+{
+    return c != 0 && std::strchr(" \t\n\r\v\f", c) != nullptr;
+}
+
+// The file format as the header states it: an optional UTF-8 byte-order mark, then pairs of hex
+// digits, with or without white space (space, tab, line feed, carriage return, vertical tab,
+// form feed) between pairs, and nothing else. The first thing that breaks the rule is the fault,
+// reported at its line; a pair that would not fit in capacity is over capacity.
+RuleResult decodeByRule(const std::uint8_t *data, std::size_t size, std::size_t capacity)
+{
+    RuleResult result;
     std::size_t i = 0;
+    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)
+        i = 3;
     while (i < size) {
-        if (std::strchr(" \t\n\r\v\f", data[i]) && data[i] != 0) {
+        if (isSpace(data[i])) {
             ++i;
             continue;
         }
-        int value = hexDigit(data[i]);
-        if (value < 0)
-            break;
-        ++i;
-        if (i < size && hexDigit(data[i]) >= 0)
-            value = value * 16 + hexDigit(data[i++]);
-        bytes.push_back(static_cast<unsigned char>(value));
+        UpdateDialog::TextFault fault = UpdateDialog::TextFault::none;
+        if (hexDigit(data[i]) < 0 || i + 1 == size || hexDigit(data[i + 1]) < 0)
+            fault = UpdateDialog::TextFault::notHexPairs;
+        else if (result.bytes.size() == capacity)
+            fault = UpdateDialog::TextFault::overCapacity;
+        if (fault != UpdateDialog::TextFault::none) {
+            result.fault = fault;
+            result.line = 1 + int(std::count(data, data + i, '\n'));
+            result.bytes.clear();
+            return result;
+        }
+        result.bytes.push_back(
+            static_cast<unsigned char>(hexDigit(data[i]) * 16 + hexDigit(data[i + 1])));
+        i += 2;
     }
-    return bytes;
+    return result;
 }
 
-bool decode(const std::uint8_t *data, std::size_t size, unsigned char *destination,
-            unsigned int capacity, unsigned int *decoded)
+UpdateDialog::TextFault decode(const std::uint8_t *data, std::size_t size,
+                               unsigned char *destination, unsigned int capacity,
+                               unsigned int *decoded, int *line = nullptr)
 {
     const QByteArray text = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
                                                     int(size));
-    QBuffer buffer;
-    buffer.setData(text);
-    buffer.open(QIODevice::ReadOnly);
-    return UpdateDialog::decode_update_text(buffer, destination, capacity, decoded);
+    return UpdateDialog::decode_update_text(text, destination, capacity, decoded, line);
 }
 
 } // namespace
@@ -113,30 +135,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size > 0x7FFFFFFF)
         return 0;
 
+    using Fault = UpdateDialog::TextFault;
     unsigned int length = 0xDEADBEEF;
-    const bool decoded = decode(data, size, image, UpdateDialog::imageCapacity, &length);
-    if (!decoded) {
-        // Only text of more than imageCapacity numbers (at least that many characters) can.
-        FUZZ_CHECK(size >= UpdateDialog::imageCapacity);
+    int line = -1;
+    const Fault fault = decode(data, size, image, UpdateDialog::imageCapacity, &length, &line);
+    const RuleResult expected = decodeByRule(data, size, UpdateDialog::imageCapacity);
+    FUZZ_CHECK(fault == expected.fault);
+    if (fault != Fault::none) {
+        FUZZ_CHECK(line == expected.line);
         FUZZ_CHECK(length == 0xDEADBEEF);
+        // Only text of more than imageCapacity pairs (twice as many characters) can be too much.
+        FUZZ_CHECK(fault != Fault::overCapacity || size >= 2 * UpdateDialog::imageCapacity);
         return 0;
     }
     FUZZ_CHECK(length <= UpdateDialog::imageCapacity);
-    FUZZ_CHECK(length <= size);
-    const std::vector<unsigned char> expected = decodeByRule(data, size);
-    FUZZ_CHECK(expected.size() == length);
-    FUZZ_CHECK(length == 0 || std::memcmp(expected.data(), image, length) == 0);
+    FUZZ_CHECK(2 * std::size_t(length) <= size);
+    FUZZ_CHECK(expected.bytes.size() == length);
+    FUZZ_CHECK(length == 0 || std::memcmp(expected.bytes.data(), image, length) == 0);
 
     // Room for exactly the decoded bytes, and for one byte less.
     {
         const auto exact = std::make_unique<unsigned char[]>(length + 1);
         unsigned int again = 0xDEADBEEF;
-        FUZZ_CHECK(decode(data, size, exact.get() + 1, length, &again));
+        FUZZ_CHECK(decode(data, size, exact.get() + 1, length, &again) == Fault::none);
         FUZZ_CHECK(again == length);
         FUZZ_CHECK(std::memcmp(exact.get() + 1, image, length) == 0);
         if (length > 0) {
             unsigned int refused = 0xDEADBEEF;
-            FUZZ_CHECK(!decode(data, size, exact.get() + 2, length - 1, &refused));
+            FUZZ_CHECK(decode(data, size, exact.get() + 2, length - 1, &refused)
+                       == Fault::overCapacity);
             FUZZ_CHECK(refused == 0xDEADBEEF);
         }
     }

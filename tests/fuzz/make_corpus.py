@@ -67,6 +67,8 @@ write("fuzz_updatefile", "lines-lower-case", b"00\n05\r\n01\n02\n03\nfa\nff\n")
 write("fuzz_updatefile", "single-digits", b"0 5 1 2 3 FA\tFF")
 write("fuzz_updatefile", "empty-body", b"00 02 00 00")
 write("fuzz_updatefile", "damaged", b"00 05 01 02 04 FA FF")
+write("fuzz_updatefile", "byte-order-mark", b"\xef\xbb\xbf" + spaced_hex(worked + second) + b"\n")
+write("fuzz_updatefile", "text-in-the-middle", spaced_hex(worked) + b"\n; part two\n" + spaced_hex(second))
 write("fuzz_updatefile", "larger", (update_record(list(range(40))) + update_record([7] * 30)).hex().encode())
 
 # fuzz_sysexinput: byte 0 is the number of step bytes that follow it (see the harness), then

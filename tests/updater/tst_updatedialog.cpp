@@ -62,6 +62,10 @@ private slots:
     void newDialogIsHiddenInItsInitialState();
     void updateButtonShowsTheSameDialogModeless();
     void buttonsFollowTheUsualCourse();
+    void refusedLoadDisablesConnectAndUpdate_data();
+    void refusedLoadDisablesConnectAndUpdate();
+    void messageBoxShowsTheNewestLine_data();
+    void messageBoxShowsTheNewestLine();
     void updateAction_data();
     void updateAction();
     void updateAgainAfterTheDeviceWasLost();
@@ -69,6 +73,8 @@ private slots:
     // While the handshake or the transfer runs
     void windowsKeepPaintingDuringTheTransfer();
     void windowsCannotBeClosedDuringTheTransfer();
+    void queuedInputIsDiscarded_data();
+    void queuedInputIsDiscarded();
 
 private:
     QString goodFile;
@@ -199,32 +205,128 @@ void TestUpdateDialog::buttonsFollowTheUsualCourse()
              QStringList({ready, updating, QStringLiteral("Transfer Complete.")}));
     QCOMPARE(widget<QProgressBar>(rig.dialog, "progressBar")->value(), 100);
 
-    // A later failed load leaves Connect enabled with no image.
+    // A later failed load leaves no image, and nothing to connect or update with.
     answerFileDialog(damagedFile);
     click(rig.dialog, "buttonOpenFile");
     QCOMPARE(rig.dialog->getImageSize(), 0u);
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
+}
+
+void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate_data()
+{
+    QTest::addColumn<QByteArray>("text"); // of the second file; null: no such file
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("checksum fails") << QByteArray("00 05 01 02 03 FA FE")
+                                    << QStringLiteral("CRC Error, the update file is damaged.");
+    QTest::newRow("no hex at all")
+        << QByteArray("Vellichord firmware 2.1\n")
+        << QStringLiteral(
+               "Error, the update file is damaged: line 1 is not pairs of hexadecimal digits.");
+    QTest::newRow("text in the middle")
+        << updateRecordOfSize(30).toHex(' ') + "\n\n#\n" + updateRecordOfSize(12).toHex(' ')
+        << QStringLiteral(
+               "Error, the update file is damaged: line 3 is not pairs of hexadecimal digits.");
+    QTest::newRow("0 bytes") << QByteArray(
+        "") << QStringLiteral("Error, the update file is damaged: it holds no data.");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("Error file not found: ");
+}
+
+void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+
+    UpdaterRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.answerRecords(0x1A);
+    answerFileDialog(goodFile);
+    click(rig.dialog, "buttonOpenFile");
+    click(rig.dialog, "buttonSwitchMode");
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+
+    const QString second = dir.filePath(QStringLiteral("second.hex"));
+    QFile::remove(second);
+    if (!text.isNull())
+        QVERIFY(writeFile(second, text));
+    QVERIFY(!rig.dialog->load_update_binary(second));
+    QVERIFY(rig.messages().last().startsWith(message));
+    QCOMPARE(rig.dialog->getImageSize(), 0u);
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
+
+    // Update run anyway leaves the device alone.
+    const int codes = rig.codesSent();
+    rig.dialog->doUpdate();
+    QCOMPARE(rig.codesSent(), codes);
+    QVERIFY(rig.device->records.isEmpty());
+    QCOMPARE(rig.messages().last(), QStringLiteral("Please open the update file."));
+
+    // A good file brings Connect back; Update follows the next handshake.
+    answerFileDialog(goodFile);
+    click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, false}));
+    click(rig.dialog, "buttonSwitchMode");
+    click(rig.dialog, "pushButton_2");
+    QCOMPARE(rig.device->records.size(), 2);
+}
+
+void TestUpdateDialog::messageBoxShowsTheNewestLine_data()
+{
+    QTest::addColumn<bool>("visible"); // while the lines are added
+
+    QTest::newRow("shown") << true;
+    QTest::newRow("hidden, shown later") << false;
+}
+
+void TestUpdateDialog::messageBoxShowsTheNewestLine()
+{
+    QFETCH(bool, visible);
+
+    UpdaterRig rig;
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog));
+    if (!visible)
+        rig.dialog->hide();
+    auto *box = widget<QTextEdit>(rig.dialog, "textEdit");
+    for (int i = 1; i <= 30; ++i)
+        rig.dialog->appendMessage(QStringLiteral("line %1").arg(i));
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.dialog));
+
+    const QScrollBar *bar = box->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    // The last line lies inside the visible part of the box.
+    QTextCursor last(box->document());
+    last.movePosition(QTextCursor::End);
+    last.movePosition(QTextCursor::PreviousBlock);
+    QCOMPARE(last.block().text(), QStringLiteral("line 30"));
+    QVERIFY(box->viewport()->rect().contains(box->cursorRect(last)));
 }
 
 void TestUpdateDialog::updateAction_data()
 {
     QTest::addColumn<int>("answer"); // to the update code
     QTest::addColumn<bool>("loaded");
+    QTest::addColumn<int>("codes");
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("messages"); // after the opening ones
 
-    QTest::newRow("ready") << 0x3D << true << 2 << QStringList({ready, updating});
+    QTest::newRow("ready") << 0x3D << true << 1 << 2 << QStringList({ready, updating});
     QTest::newRow("must be reset")
-        << 0x15 << true << 0
+        << 0x15 << true << 1 << 0
         << QStringList(
                QStringLiteral("Please disconnect and reconnect the Vellichord then press Update."));
-    QTest::newRow("no image") << 0x3D << false << 0 << QStringList({ready, updating});
+    // Without an image the device is not even asked to get ready.
+    QTest::newRow("no image") << 0x3D << false << 0 << 0
+                              << QStringList(QStringLiteral("Please open the update file."));
 }
 
 void TestUpdateDialog::updateAction()
 {
     QFETCH(int, answer);
     QFETCH(bool, loaded);
+    QFETCH(int, codes);
     QFETCH(int, records);
     QFETCH(QStringList, messages);
 
@@ -237,9 +339,10 @@ void TestUpdateDialog::updateAction()
     TraceCapture traces;
 
     rig.dialog->doUpdate();
+    QCOMPARE(rig.codesSent(), codes);
     QCOMPARE(rig.device->records.size(), records);
     QCOMPARE(rig.messages().mid(before), messages);
-    QVERIFY(traces.contains(QStringLiteral("update complete?")));
+    QCOMPARE(traces.contains(QStringLiteral("update complete?")), loaded);
 }
 
 void TestUpdateDialog::updateAgainAfterTheDeviceWasLost()
@@ -340,6 +443,92 @@ void TestUpdateDialog::windowsCannotBeClosedDuringTheTransfer()
 
     QVERIFY(rig.dialog->close());
     QVERIFY(rig.window.close());
+}
+
+void TestUpdateDialog::queuedInputIsDiscarded_data()
+{
+    QTest::addColumn<bool>("realClock");
+    QTest::addColumn<QString>("input");
+
+    for (const bool realClock : {false, true}) {
+        const char *clock = realClock ? "real clock" : "virtual clock";
+        for (const char *input : {"click on Download", "Space on Download",
+                                  "close request to the window", "close event"})
+            QTest::addRow("%s, %s", clock, input) << realClock << QString::fromLatin1(input);
+    }
+}
+
+// Input queued during the transfer, as the window system queues the user's clicks and keys,
+// is dropped, not carried out afterwards.
+void TestUpdateDialog::queuedInputIsDiscarded()
+{
+    QFETCH(bool, realClock);
+    QFETCH(QString, input);
+
+    UpdaterRig rig;
+    if (realClock)
+        rig.dialog->setPause({});
+    rig.device->statusAnswer = 0x3D;
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    rig.window.show();
+    rig.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    auto *download = widget<QPushButton>(&rig.window, "buttonDownload");
+
+    const auto post = [&] {
+        const QPoint at = download->rect().center();
+        const QPoint global = download->mapToGlobal(at);
+        if (input == QLatin1String("click on Download")) {
+            QCoreApplication::postEvent(download,
+                                        new QMouseEvent(QEvent::MouseButtonPress, at, global,
+                                                        Qt::LeftButton, Qt::LeftButton, {}));
+            QCoreApplication::postEvent(download,
+                                        new QMouseEvent(QEvent::MouseButtonRelease, at, global,
+                                                        Qt::LeftButton, Qt::NoButton, {}));
+        } else if (input == QLatin1String("Space on Download")) {
+            QCoreApplication::postEvent(download,
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}, " "));
+            QCoreApplication::postEvent(download,
+                                        new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}, " "));
+        } else if (input == QLatin1String("close request to the window")) {
+            // What the window manager's close button sends.
+            QCoreApplication::postEvent(rig.window.windowHandle(), new QCloseEvent);
+        } else {
+            QCoreApplication::postEvent(&rig.window, new QCloseEvent);
+        }
+    };
+    const auto patchesSent = [&] {
+        int count = 0;
+        for (const QByteArray &message : rig.device->received)
+            count += message.size() == 348 ? 1 : 0;
+        return count;
+    };
+    TraceCapture traces;
+    const QString closing = QStringLiteral("Closing Main window");
+
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1)
+            post();
+        return quint8(0x1A);
+    };
+    rig.dialog->doUpdate();
+    QCOMPARE(rig.device->records.size(), 2);
+    // Whatever is still queued comes now.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(patchesSent(), 0);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(!traces.contains(closing));
+    QCOMPARE(rig.missedAnswers, 0);
+
+    // The same input once the transfer is over is carried out, so it was not harmless.
+    post();
+    if (input.endsWith(QLatin1String("Download")))
+        QTRY_COMPARE(patchesSent(), 1);
+    else
+        QTRY_VERIFY(traces.contains(closing));
+    if (input == QLatin1String("close request to the window"))
+        QVERIFY(!rig.window.isVisible());
 }
 
 QTEST_MAIN(TestUpdateDialog)

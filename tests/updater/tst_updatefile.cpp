@@ -6,12 +6,35 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 const QString worked = QStringLiteral("00 05 01 02 03 FA FF");
+const QByteArray byteOrderMark("\xEF\xBB\xBF");
+
+QString damagedAt(int line)
+{
+    return QStringLiteral(
+               "Error, the update file is damaged: line %1 is not pairs of hexadecimal digits.")
+        .arg(line);
+}
+const QString noData = QStringLiteral("Error, the update file is damaged: it holds no data.");
+
+QString cannotLoad(const QString &path, const char *reason)
+{
+    return QStringLiteral("Error, could not load the update file: %1 (%2)")
+        .arg(path, QLatin1String(reason));
+}
 
 QStringList messages(const UpdateDialog &dialog)
 {
@@ -50,6 +73,8 @@ class TestUpdateFile : public QObject
 private slots:
     void init();
 
+    void decodeText_data();
+    void decodeText();
     void loadAndCheck_data();
     void loadAndCheck();
     void missingFileDiscardsTheImage();
@@ -57,6 +82,9 @@ private slots:
     void fileLargerThanTheImageIsRefused_data();
     void fileLargerThanTheImageIsRefused();
     void decodingStopsAtTheCapacity();
+    void unusualFilesAreRefused_data();
+    void unusualFilesAreRefused();
+    void fifoIsRefusedWithoutWaiting();
 
 private:
     QString writeUpdateFile(const QByteArray &text, const char *name = "update.txt");
@@ -77,56 +105,121 @@ QString TestUpdateFile::writeUpdateFile(const QByteArray &text, const char *name
     return path;
 }
 
+void TestUpdateFile::decodeText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("bytes"); // as decoded, when the text is sound
+    QTest::addColumn<int>("faultLine");    // 0: sound
+
+    const QByteArray example = QByteArray::fromHex("0005010203FAFF");
+    QTest::newRow("worked example") << worked.toLatin1() << example << 0;
+    QTest::newRow("no spaces") << QByteArray("0005010203FAFF") << example << 0;
+    QTest::newRow("one pair per line, CRLF")
+        << QByteArray("00\r\n05\r\n01\r\n02\r\n03\r\nFA\r\nFF\r\n") << example << 0;
+    QTest::newRow("lower and mixed case") << QByteArray("00 05 01 02 03 fA ff") << example << 0;
+    QTest::newRow("tabs, form feed, vertical tab")
+        << QByteArray("\t0005\v0102\f03FAFF\t") << example << 0;
+    QTest::newRow("byte-order mark") << byteOrderMark + worked.toLatin1() << example << 0;
+    QTest::newRow("empty") << QByteArray() << QByteArray() << 0;
+    QTest::newRow("white space only") << QByteArray(" \n\t\r\n") << QByteArray() << 0;
+    QTest::newRow("byte-order mark only") << byteOrderMark << QByteArray() << 0;
+
+    QTest::newRow("no hex at all") << QByteArray("; firmware") << QByteArray() << 1;
+    QTest::newRow("text in the middle")
+        << QByteArray("00 05\n01 02\nversion 2\n03 FA FF\n") << QByteArray() << 3;
+    QTest::newRow("text at the end")
+        << QByteArray("00 05 01 02 03 FA FF\n\n:end\n") << QByteArray() << 3;
+    QTest::newRow("letter after F") << QByteArray("0005010203FAFFG0") << QByteArray() << 1;
+    QTest::newRow("single digits") << QByteArray("0 5 1 2 3 FA FF") << QByteArray() << 1;
+    QTest::newRow("odd number of digits") << QByteArray("00\n0501\n0203FAF\n") << QByteArray() << 3;
+    QTest::newRow("digit cut off at the end")
+        << QByteArray("0005010203FAFF\n0") << QByteArray() << 2;
+    QTest::newRow("byte-order mark in the middle")
+        << QByteArray("0005\n") + byteOrderMark + "010203FAFF" << QByteArray() << 2;
+    QTest::newRow("UTF-16 byte-order mark")
+        << QByteArray("\xFF\xFE") + worked.toLatin1() << QByteArray() << 1;
+    QTest::newRow("NUL between pairs") << QByteArray("0005 01\0 02", 11) << QByteArray() << 1;
+}
+
+void TestUpdateFile::decodeText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, faultLine);
+
+    // Exactly the room the bytes need, so that a store past it is caught by the sanitizer
+    // build; for a faulty text, room for all it could hold.
+    const unsigned int capacity = unsigned(faultLine == 0 ? bytes.size() : text.size());
+    const auto room = std::make_unique<unsigned char[]>(capacity);
+    unsigned int size = 99;
+    int line = -1;
+    const UpdateDialog::TextFault fault = UpdateDialog::decode_update_text(text, room.get(),
+                                                                           capacity, &size, &line);
+    if (faultLine == 0) {
+        QCOMPARE(fault, UpdateDialog::TextFault::none);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(room.get()), int(size)), bytes);
+    } else {
+        QCOMPARE(fault, UpdateDialog::TextFault::notHexPairs);
+        QCOMPARE(line, faultLine);
+        QCOMPARE(size, 99u);
+    }
+}
+
 void TestUpdateFile::loadAndCheck_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("bytes"); // as decoded
-    QTest::addColumn<bool>("passes");
+    QTest::addColumn<QString>("refusal");  // the last message; empty when the file loads
 
     const QByteArray example = QByteArray::fromHex("0005010203FAFF");
     const QByteArray second = updateRecord("\x10\x20\xF0");
+    const QString crc = QStringLiteral("CRC Error, the update file is damaged.");
 
-    QTest::newRow("worked example") << worked.toLatin1() << example << true;
-    QTest::newRow("no spaces") << QByteArray("0005010203FAFF") << example << true;
-    QTest::newRow("one pair per line")
-        << QByteArray("00\n05\r\n01\n02\n03\nFA\nFF\n") << example << true;
-    QTest::newRow("lower case") << QByteArray("00 05 01 02 03 fa ff") << example << true;
-    QTest::newRow("single digits") << QByteArray("0 5 1 2 3 FA\tFF") << example << true;
-    QTest::newRow("ends at a colon")
-        << QByteArray("00 05 01 02 03 FA FF :10 20") << example << true;
-    QTest::newRow("ends at a letter after F") << QByteArray("0005010203FAFFG0") << example << true;
-    QTest::newRow("two records") << (example + second).toHex(' ') << example + second << true;
+    QTest::newRow("worked example") << worked.toLatin1() << example << QString();
+    QTest::newRow("two records") << (example + second).toHex(' ') << example + second << QString();
     QTest::newRow("empty body") << QByteArray("00 02 00 00") << QByteArray::fromHex("00020000")
-                                << true;
-    QTest::newRow("empty file") << QByteArray() << QByteArray() << true;
-    QTest::newRow("no hex at all") << QByteArray("; firmware") << QByteArray() << true;
+                                << QString();
+    QTest::newRow("byte-order mark")
+        << byteOrderMark + (example + second).toHex('\n') << example + second << QString();
+
+    // Text that is not a whole update never reaches the check.
+    QTest::newRow("empty file") << QByteArray() << QByteArray() << noData;
+    QTest::newRow("spaces only") << QByteArray("  \n\n  ") << QByteArray() << noData;
+    QTest::newRow("no hex at all") << QByteArray("; firmware") << QByteArray() << damagedAt(1);
+    QTest::newRow("text in the middle")
+        << example.toHex(' ') + "\n-- part two --\n" + second.toHex(' ') << QByteArray()
+        << damagedAt(2);
+    QTest::newRow("text at the end")
+        << example.toHex(' ') + '\n' + second.toHex(' ') + "\n:00000001FF\n"
+        << QByteArray() << damagedAt(3);
 
     QTest::newRow("body byte changed")
-        << QByteArray("00 05 01 02 04 FA FF") << QByteArray::fromHex("0005010204FAFF") << false;
+        << QByteArray("00 05 01 02 04 FA FF") << QByteArray::fromHex("0005010204FAFF") << crc;
     QTest::newRow("checksum low byte changed")
-        << QByteArray("00 05 01 02 03 FB FF") << QByteArray::fromHex("0005010203FBFF") << false;
+        << QByteArray("00 05 01 02 03 FB FF") << QByteArray::fromHex("0005010203FBFF") << crc;
     QTest::newRow("checksum high byte changed")
-        << QByteArray("00 05 01 02 03 FA FE") << QByteArray::fromHex("0005010203FAFE") << false;
+        << QByteArray("00 05 01 02 03 FA FE") << QByteArray::fromHex("0005010203FAFE") << crc;
     QByteArray damaged = second;
     damaged[3] = '\x21';
     QTest::newRow("second record damaged")
-        << (example + damaged).toHex(' ') << example + damaged << false;
+        << (example + damaged).toHex(' ') << example + damaged << crc;
     // Records that do not fit in the decoded bytes.
-    QTest::newRow("length 0") << QByteArray("00 00") << QByteArray::fromHex("0000") << false;
-    QTest::newRow("length 1") << QByteArray("00 01 00") << QByteArray::fromHex("000100") << false;
+    QTest::newRow("length 0") << QByteArray("00 00") << QByteArray::fromHex("0000") << crc;
+    QTest::newRow("length 1") << QByteArray("00 01 00") << QByteArray::fromHex("000100") << crc;
     QTest::newRow("length past the end")
-        << QByteArray("00 06 01 02 03 FA FF") << QByteArray::fromHex("0006010203FAFF") << false;
+        << QByteArray("00 06 01 02 03 FA FF") << QByteArray::fromHex("0006010203FAFF") << crc;
     QTest::newRow("huge length") << QByteArray("FF FF 00 00") << QByteArray::fromHex("FFFF0000")
-                                 << false;
+                                 << crc;
     QTest::newRow("lone byte after a record")
-        << QByteArray("0005010203FAFF 00") << QByteArray::fromHex("0005010203FAFF00") << false;
+        << QByteArray("0005010203FAFF 00") << QByteArray::fromHex("0005010203FAFF00") << crc;
 }
 
 void TestUpdateFile::loadAndCheck()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, passes);
+    QFETCH(QString, refusal);
+    const bool passes = refusal.isEmpty();
 
     UpdateDialog dialog(nullptr, nullptr);
     const QString path = writeUpdateFile(text, "firmware.hex");
@@ -137,25 +230,19 @@ void TestUpdateFile::loadAndCheck()
     QStringList expected = {QStringLiteral("Please open the update file."),
                             QStringLiteral("Opened file: ") + path};
     if (!passes)
-        expected << QStringLiteral("CRC Error, the update file is damaged.");
+        expected << refusal;
     QCOMPARE(messages(dialog), expected);
     QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_filename"))->text(),
              QStringLiteral("firmware.hex"));
     QVERIFY(traces.contains(passes ? QStringLiteral("Ready to send file.")
                                    : QStringLiteral("Error reading file.")));
+    if (bytes.isEmpty())
+        return;
 
     // The check on its own, over a buffer of exactly the decoded bytes.
     const auto exact = std::make_unique<unsigned char[]>(size_t(bytes.size()));
     std::memcpy(exact.get(), bytes.constData(), size_t(bytes.size()));
     QCOMPARE(dialog.crc_check(exact.get(), unsigned(bytes.size())), passes);
-
-    // The decoding on its own, from memory, into exactly the room the bytes need.
-    QBuffer buffer(&text);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    const auto room = std::make_unique<unsigned char[]>(size_t(bytes.size()));
-    unsigned int size = 99;
-    QVERIFY(UpdateDialog::decode_update_text(buffer, room.get(), unsigned(bytes.size()), &size));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(room.get()), int(size)), bytes);
 }
 
 void TestUpdateFile::missingFileDiscardsTheImage()
@@ -232,13 +319,105 @@ void TestUpdateFile::decodingStopsAtTheCapacity()
 
     // The same from memory, where nothing is reported.
     const int messageCount = messages(dialog).size();
-    QByteArray text("01 02 03 04 05");
-    QBuffer buffer(&text);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
     size = 99;
-    QVERIFY(!UpdateDialog::decode_update_text(buffer, room.get(), 4, &size));
+    QCOMPARE(UpdateDialog::decode_update_text("01 02 03 04 05", room.get(), 4, &size),
+             UpdateDialog::TextFault::overCapacity);
     QCOMPARE(size, 99u);
     QCOMPARE(messages(dialog).size(), messageCount);
+}
+
+void TestUpdateFile::unusualFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("refusal"); // the last message; empty when the file loads
+
+    QTest::newRow("exactly 1 MiB") << "1 MiB" << QString();
+    QTest::newRow("1 MiB and one byte") << "1 MiB + 1"
+                                        << "larger than 1 MiB";
+    QTest::newRow("200 MB") << "200 MB"
+                            << "larger than 1 MiB";
+    QTest::newRow("directory") << "directory"
+                               << "not a regular file";
+    QTest::newRow("device") << "/dev/zero"
+                            << "not a regular file";
+}
+
+void TestUpdateFile::unusualFilesAreRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, refusal);
+
+    // A good image, padded with line breaks to the size asked for.
+    const QByteArray good = (updateRecordOfSize(300) + updateRecordOfSize(20)).toHex(' ');
+    QString path;
+    if (kind == QLatin1String("1 MiB") || kind == QLatin1String("1 MiB + 1")) {
+        const int size = int(UpdateDialog::maxFileBytes)
+            + (kind.endsWith(QLatin1Char('1')) ? 1 : 0);
+        path = writeUpdateFile(good + QByteArray(size - good.size(), '\n'));
+    } else if (kind == QLatin1String("200 MB")) {
+        // Sparse, so that it costs no disk; the size is all that is looked at.
+        path = dir.filePath(QStringLiteral("huge.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(200 * 1000 * 1000));
+    } else if (kind == QLatin1String("directory")) {
+        path = dir.filePath(QStringLiteral("folder.hex"));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder.hex")));
+    } else {
+        path = kind;
+        if (!QFileInfo::exists(path))
+            QSKIP("this system has no /dev/zero");
+    }
+
+    UpdateDialog dialog(nullptr, nullptr);
+    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1(), "earlier.txt")));
+    QCOMPARE(dialog.load_update_binary(path), refusal.isEmpty());
+    if (refusal.isEmpty()) {
+        QCOMPARE(image(dialog), updateRecordOfSize(300) + updateRecordOfSize(20));
+        QCOMPARE(messages(dialog).last(), QStringLiteral("Opened file: ") + path);
+    } else {
+        QCOMPARE(dialog.getImageSize(), 0u);
+        QCOMPARE(messages(dialog).last(), cannotLoad(path, qPrintable(refusal)));
+    }
+}
+
+void TestUpdateFile::fifoIsRefusedWithoutWaiting()
+{
+#ifdef Q_OS_UNIX
+    const QString path = dir.filePath(QStringLiteral("fifo.hex"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    // Should the load wait in open() for a writer, or read on and on, this writer ends it
+    // after a while, with spaces and then the end of the file, and the test fails.
+    std::atomic<bool> done{false};
+    std::atomic<bool> guardStepped{false};
+    std::thread guard([&] {
+        QDeadlineTimer patience(10000);
+        while (!done && !patience.hasExpired())
+            QThread::msleep(20);
+        while (!done) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                guardStepped = true;
+                const char spaces[] = "    ";
+                for (int i = 0; i < 1000; ++i)
+                    (void)::write(fd, spaces, sizeof spaces - 1);
+                ::close(fd);
+            }
+            QThread::msleep(20);
+        }
+    });
+
+    UpdateDialog dialog(nullptr, nullptr);
+    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1(), "earlier.txt")));
+    const bool loaded = dialog.load_update_binary(path);
+    done = true;
+    guard.join();
+    QVERIFY(!guardStepped);
+    QVERIFY(!loaded);
+    QCOMPARE(dialog.getImageSize(), 0u);
+    QCOMPARE(messages(dialog).last(), cannotLoad(path, "not a regular file"));
+#else
+    QSKIP("FIFOs are a POSIX matter");
+#endif
 }
 
 QTEST_MAIN(TestUpdateFile)

@@ -18,6 +18,8 @@ const QString tooManyFailures = QStringLiteral(
 const QString fileError = QStringLiteral(
     "Error in update file.  Please download the latest update and try again.");
 const QString unknownError = QStringLiteral("Unknown error.  Update probably failed.");
+const QString stoppedAnswering = QStringLiteral(
+    "The Vellichord stopped answering.  Please reconnect it and press Update again.");
 const QString connectionLost = QStringLiteral(
     "Lost the connection to the Vellichord.  Please connect it and press Update again.");
 
@@ -258,8 +260,22 @@ void TestUpdateProtocol::transfer_data()
         << 34;
     QTest::newRow("damaged every time")
         << one << QList<int>{0x20} << false << 22 << tooManyFailures << 0 << 22 * 12;
+    // A device that stops answering is not blamed on the file.
     QTest::newRow("never answered")
-        << one << QList<int>{0} << false << 22 << tooManyFailures << 0 << 22 * (11 + 5000);
+        << one << QList<int>{0} << false << 22 << stoppedAnswering << 0 << 22 * (11 + 5000);
+    QList<int> damagedThenSilent;
+    for (int i = 0; i < 21; ++i)
+        damagedThenSilent << 0x20;
+    QTest::newRow("damaged, then silent") << one << (damagedThenSilent << 0) << false << 22
+                                          << stoppedAnswering << 0 << 21 * 12 + 11 + 5000;
+    QList<int> silentThenDamaged;
+    for (int i = 0; i < 21; ++i)
+        silentThenDamaged << 0;
+    QTest::newRow("silent, then damaged") << one << (silentThenDamaged << 0x20) << false << 22
+                                          << tooManyFailures << 0 << 21 * (11 + 5000) + 12;
+    QTest::newRow("silent after accepted records")
+        << three << QList<int>{0x1A, 0x1A, 0} << false << 24 << stoppedAnswering << 90
+        << 7 * 11 + 2 + 22 * (11 + 5000);
     QList<int> twentyOneFailures;
     for (int i = 0; i < 21; ++i)
         twentyOneFailures << (i % 2 ? 0x20 : 0);
@@ -307,6 +323,8 @@ void TestUpdateProtocol::transfer()
     QCOMPARE(rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(),
              progress);
     QCOMPARE(traces.contains(unknownError), message == unknownError);
+    QCOMPARE(rig.messages().filter(QStringLiteral("CRC Error")).size(),
+             message == tooManyFailures ? 1 : 0);
     QCOMPARE(rig.elapsedMs, qint64(elapsedMs));
     QCOMPARE(rig.missedAnswers, 0);
 }
