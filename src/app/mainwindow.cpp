@@ -42,6 +42,34 @@ static int registerImages()
 }
 static const int imagesRegistered = registerImages();
 
+namespace {
+
+// Passes wheel turns over editors without focus to the scroll area around them, so that
+// scrolling the pane never changes the value of every selected control on the way.
+class WheelToPane : public QObject
+{
+public:
+    WheelToPane(QAbstractScrollArea *area, QObject *parent)
+        : QObject(parent)
+        , area(area)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget *>(watched)->hasFocus())
+            return false;
+        QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+        return true;
+    }
+
+private:
+    QAbstractScrollArea *area;
+};
+
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent)
     : MainWindow(make_platform_midi(), parent)
 {
@@ -81,6 +109,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     buildEditorList();
     generateCCandNoteLists();
     fitEditorPaneToFont();
+    // A wheel turned over the pane scrolls it; it changes an editor only after a click into it.
+    auto *wheelToPane = new WheelToPane(ui->scrollAreaEditorPane, this);
+    for (QWidget *editor : qAsConst(editorWidgets)) {
+        editor->setFocusPolicy(Qt::StrongFocus);
+        editor->installEventFilter(wheelToPane);
+    }
 
     fillComboBoxes();
     connectSignals();

@@ -109,6 +109,8 @@ private slots:
     void noteOrCCRowNeverSharesTheCCCaption();
     void shownRowsKeepTheirHeightAndScroll_data();
     void shownRowsKeepTheirHeightAndScroll();
+    void wheelOverAnEditorScrollsThePane_data();
+    void wheelOverAnEditorScrollsThePane();
     void captionsFitTheirWidgets_data();
     void captionsFitTheirWidgets();
     void windowKeepsItsSizeWhereEverythingFits();
@@ -300,6 +302,54 @@ void TestLayout::shownRowsKeepTheirHeightAndScroll()
         const QRect inViewport(row->mapTo(viewport, QPoint(0, 0)), row->size());
         QVERIFY2(viewport->rect().contains(inViewport), qPrintable(row->objectName()));
     }
+}
+
+void TestLayout::wheelOverAnEditorScrollsThePane_data()
+{
+    QTest::addColumn<QString>("editor");
+    QTest::newRow("combo box") << "comboBoxChannel";
+    QTest::newRow("spin box") << "spinMax";
+}
+
+void TestLayout::wheelOverAnEditorScrollsThePane()
+{
+    QFETCH(QString, editor);
+
+    openWindow();
+    select(range(0, 63));
+    auto *scroll = window->findChild<QScrollArea *>();
+    QVERIFY(scroll);
+    QScrollBar *bar = scroll->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum() / 2);
+    const int position = bar->value();
+    auto *target = window->findChild<QWidget *>(editor);
+    const auto patch = [this] {
+        return QByteArray(
+            reinterpret_cast<const char *>(window->getMidiController()->getType1Sysex()), 348);
+    };
+    const QByteArray before = patch();
+    const auto turnWheelDown = [target] {
+        const QPointF centre = QRectF(target->rect()).center();
+        QWheelEvent wheel(centre, QPointF(target->mapToGlobal(centre.toPoint())), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
+    };
+
+    // Passing over it: the pane moves, all 64 controls keep their values.
+    turnWheelDown();
+    QCOMPARE(patch(), before);
+    QVERIFY(bar->value() > position);
+    QVERIFY(!target->hasFocus());
+
+    // Clicked into, the editor takes the wheel as a user would expect.
+    QApplication::setActiveWindow(window.get());
+    target->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(target->hasFocus());
+    const int scrolled = bar->value();
+    turnWheelDown();
+    QVERIFY(patch() != before);
+    QCOMPARE(bar->value(), scrolled);
 }
 
 void TestLayout::captionsFitTheirWidgets_data()
