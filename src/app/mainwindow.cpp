@@ -246,8 +246,11 @@ void MainWindow::fitEditorPaneToFont()
           MidiControlModel::modeNames(), MidiControlModel::aftertouchNames(),
           MidiControlModel::colourNames(), MidiControlModel::colourFnNames()})
         items += list;
-    int editorWidth = comboWidthFor(ui->comboBoxCC,
-                                    widestText(ui->comboBoxCC->fontMetrics(), items));
+    // Overlong names in a name file must not push the window off the screen; the list that
+    // drops down still shows them whole.
+    const QFontMetrics metrics = ui->comboBoxCC->fontMetrics();
+    const int textWidth = std::min(widestText(metrics, items), 50 * metrics.averageCharWidth());
+    int editorWidth = comboWidthFor(ui->comboBoxCC, textWidth);
     for (QSpinBox *box :
          {ui->spinMin, ui->spinMax, ui->spinMinX, ui->spinMaxX, ui->spinMinY, ui->spinMaxY}) {
         // A spin box sizes itself for its range and its special-value text.

@@ -29,6 +29,7 @@ private slots:
     void menuTakesTheLastOfTwinsAndPinsLatePositions();
     void namesAreListedAsWritten_data();
     void namesAreListedAsWritten();
+    void overlongNameWidensTheWindowOnlySoFar();
 
 private:
     static QString namesPath()
@@ -239,6 +240,28 @@ void TestCCNameFile::namesAreListedAsWritten()
     type->setCurrentIndex(0);
     QCOMPARE(number->count(), 128);
     QCOMPARE(number->itemText(60), QStringLiteral("C3"));
+}
+
+void TestCCNameFile::overlongNameWidensTheWindowOnlySoFar()
+{
+    QVERIFY(QFile::copy(QStringLiteral(VELLICHORD_CC_NAMES), namesPath()));
+    int shippedWidth = 0;
+    {
+        MainWindow window(noDevice());
+        shippedWidth = window.width();
+    }
+
+    QFile::remove(namesPath());
+    QStringList names = {QString(300, QLatin1Char('W'))};
+    for (int number = 1; number < 128; ++number)
+        names << QString::number(number);
+    QVERIFY(writeFile(namesPath(), names.join(QLatin1Char('\n')).toUtf8()));
+    MainWindow window(noDevice());
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"))->itemText(0),
+             names.first());
+    const int averageChar = window.fontMetrics().averageCharWidth();
+    QVERIFY2(window.width() < shippedWidth + 30 * averageChar,
+             qPrintable(QStringLiteral("%1 against %2").arg(window.width()).arg(shippedWidth)));
 }
 
 QTEST_MAIN(TestCCNameFile)
