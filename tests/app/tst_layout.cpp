@@ -118,7 +118,8 @@ private slots:
 
 private:
     void setFontScale(double scale);
-    MainWindow &openWindow();
+    // Opens a new main window; false when it never appears.
+    bool openWindow();
     void select(const QList<int> &indices);
     MidiControlModel *model(int index) const
     {
@@ -150,12 +151,11 @@ void TestLayout::setFontScale(double scale)
     QApplication::setFont(font);
 }
 
-MainWindow &TestLayout::openWindow()
+bool TestLayout::openWindow()
 {
     window = std::make_unique<MainWindow>(noDevice());
     window->show();
-    [this] { QVERIFY(QTest::qWaitForWindowExposed(window.get())); }();
-    return *window;
+    return QTest::qWaitForWindowExposed(window.get());
 }
 
 void TestLayout::select(const QList<int> &indices)
@@ -185,7 +185,7 @@ void TestLayout::headingNamesTheSelection()
     QFETCH(QList<int>, selection);
     QFETCH(QString, heading);
 
-    openWindow();
+    QVERIFY(openWindow());
     auto *label = window->findChild<QLabel *>(QStringLiteral("labelSelection"));
     QVERIFY(label);
     select(selection);
@@ -223,7 +223,7 @@ void TestLayout::noteOrCCRowNeverSharesTheCCCaption()
     QFETCH(QList<int>, padTypes);
     QFETCH(QString, caption);
 
-    openWindow();
+    QVERIFY(openWindow());
     int pad = 0;
     for (int index : selection) {
         if (index >= padFirst && pad < padTypes.size())
@@ -268,7 +268,7 @@ void TestLayout::shownRowsKeepTheirHeightAndScroll()
     QFETCH(int, scrolls);
 
     setFontScale(scale);
-    openWindow();
+    QVERIFY(openWindow());
     select(selection);
 
     QList<QWidget *> rows;
@@ -315,7 +315,7 @@ void TestLayout::wheelOverAnEditorScrollsThePane()
 {
     QFETCH(QString, editor);
 
-    openWindow();
+    QVERIFY(openWindow());
     select(range(0, 63));
     auto *scroll = window->findChild<QScrollArea *>();
     QVERIFY(scroll);
@@ -369,7 +369,7 @@ void TestLayout::captionsFitTheirWidgets()
     QFETCH(bool, updater);
 
     setFontScale(scale);
-    openWindow();
+    QVERIFY(openWindow());
     QWidget *top = window.get();
     QTemporaryDir dir;
     if (updater) {
@@ -401,7 +401,7 @@ void TestLayout::windowKeepsItsSizeWhereEverythingFits()
     QFont small = defaultFont;
     small.setPixelSize(7);
     QApplication::setFont(small);
-    openWindow();
+    QVERIFY(openWindow());
     QCOMPARE(window->size(), QSize(911, 570));
     QCOMPARE(window->findChild<QGraphicsView *>()->geometry(), QRect(0, 0, 640, 540));
     QCOMPARE(window->findChild<QWidget *>(QStringLiteral("widgetRightPane"))->x(), 650);
@@ -411,12 +411,12 @@ void TestLayout::windowKeepsItsSizeWhereEverythingFits()
 
 void TestLayout::largerFontWidensTheRightColumnOnly()
 {
-    openWindow();
+    QVERIFY(openWindow());
     const QSize normal = window->size();
     const QPoint origin = window->findChild<QGraphicsView *>()->mapFromScene(QPointF(0, 0));
     window.reset();
     setFontScale(1.5);
-    openWindow();
+    QVERIFY(openWindow());
     const QSize large = window->size();
 
     QVERIFY(large.width() > normal.width());
