@@ -2,6 +2,7 @@
 #include "trace.h"
 
 #include "contextmenu.h"
+#include "controlnames.h"
 #include "controlplacement.h"
 #include "customscene.h"
 #include "debugpixmapitem.h"
@@ -21,7 +22,11 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTextCodec>
 #include <QTimer>
 
@@ -36,6 +41,34 @@ static int registerImages()
     return 0;
 }
 static const int imagesRegistered = registerImages();
+
+namespace {
+
+// Passes wheel turns over editors without focus to the scroll area around them, so that
+// scrolling the pane never changes the value of every selected control on the way.
+class WheelToPane : public QObject
+{
+public:
+    WheelToPane(QAbstractScrollArea *area, QObject *parent)
+        : QObject(parent)
+        , area(area)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget *>(watched)->hasFocus())
+            return false;
+        QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+        return true;
+    }
+
+private:
+    QAbstractScrollArea *area;
+};
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : MainWindow(make_platform_midi(), parent)
@@ -75,17 +108,17 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     buildLabelMap();
     buildEditorList();
     generateCCandNoteLists();
-    for (QWidget *label : qAsConst(labelMap))
-        label->setFixedSize(55, 25);
-    for (QWidget *editor : qAsConst(editorWidgets))
-        editor->setFixedSize(165, 25);
+    fitEditorPaneToFont();
+    // A wheel turned over the pane scrolls it; it changes an editor only after a click into it.
+    auto *wheelToPane = new WheelToPane(ui->scrollAreaEditorPane, this);
+    for (QWidget *editor : qAsConst(editorWidgets)) {
+        editor->setFocusPolicy(Qt::StrongFocus);
+        editor->installEventFilter(wheelToPane);
+    }
 
     fillComboBoxes();
     connectSignals();
     refreshEditorPane();
-
-    ui->layoutEditorPane->setAlignment(Qt::AlignTop);
-    ui->layoutRightPane->setAlignment(Qt::AlignTop);
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
@@ -121,6 +154,9 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             [this] { showStatusMessage(tr("Vellichord disconnected")); });
     connect(deviceWatcher, &DeviceWatcher::looked, this, &MainWindow::showConnectionState);
     deviceWatcher->start();
+
+    // The picture keeps its size; a larger font widens the right column and the window with it.
+    setFixedSize(QSize(911, 570).expandedTo(minimumSizeHint()));
 }
 
 MainWindow::~MainWindow()
@@ -198,7 +234,90 @@ QByteArray readLineHead(QFile &file, bool &cut)
     return head;
 }
 
+int widestText(const QFontMetrics &metrics, const QStringList &texts)
+{
+    int widest = 0;
+    for (const QString &text : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    return widest;
+}
+
+// The width a combo box needs to show a text of textWidth in its edit field. The style draws
+// the text one pixel in from each side of the field.
+int comboWidthFor(QComboBox *box, int textWidth)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.rect = QRect(0, 0, 200, box->sizeHint().height());
+    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                     QStyle::SC_ComboBoxEditField, box);
+    return textWidth + 2 + (option.rect.width() - field.width());
+}
+
 } // namespace
+
+// Sizes come from the font rather than from fixed numbers, so that no caption, item or value
+// is cut off with a larger font. The longest controller name sets the width of the editors.
+void MainWindow::fitEditorPaneToFont()
+{
+    // One column of captions, wide enough for the Note/CC row's other captions as well.
+    QStringList captions = {tr("Note"), tr("CC"), tr("Note/CC")};
+    for (QWidget *label : qAsConst(labelMap))
+        captions << static_cast<QLabel *>(label)->text();
+    const int labelWidth = widestText(ui->labelType->fontMetrics(), captions);
+    for (QWidget *label : qAsConst(labelMap))
+        label->setMinimumWidth(labelWidth);
+
+    QStringList items = ccNames + noteNames;
+    items << multiValueText;
+    for (const QStringList &list :
+         {MidiControlModel::channelNames(), MidiControlModel::typeNames(),
+          MidiControlModel::modeNames(), MidiControlModel::aftertouchNames(),
+          MidiControlModel::colourNames(), MidiControlModel::colourFnNames()})
+        items += list;
+    // Overlong names in a name file must not push the window off the screen; the list that
+    // drops down still shows them whole.
+    const QFontMetrics metrics = ui->comboBoxCC->fontMetrics();
+    const int textWidth = std::min(widestText(metrics, items), 50 * metrics.averageCharWidth());
+    int editorWidth = comboWidthFor(ui->comboBoxCC, textWidth);
+    for (QSpinBox *box :
+         {ui->spinMin, ui->spinMax, ui->spinMinX, ui->spinMaxX, ui->spinMinY, ui->spinMaxY}) {
+        // A spin box sizes itself for its range and its special-value text.
+        const QSignalBlocker blocker(box);
+        const QString special = box->specialValueText();
+        const int minimum = box->minimum();
+        box->setSpecialValueText(multiValueText);
+        box->setMinimum(-1);
+        editorWidth = std::max(editorWidth, box->sizeHint().width());
+        box->setMinimum(minimum);
+        box->setSpecialValueText(special);
+    }
+    for (QWidget *editor : qAsConst(editorWidgets))
+        editor->setMinimumWidth(editorWidth);
+
+    // The pane scrolls up and down only: it is as wide as its widest row and a scroll bar.
+    int rowWidth = 0;
+    for (QWidget *editor : qAsConst(editorWidgets))
+        rowWidth = std::max(rowWidth, editor->parentWidget()->minimumSizeHint().width());
+    QScrollArea *scroll = ui->scrollAreaEditorPane;
+    scroll->setMinimumWidth(rowWidth + scroll->verticalScrollBar()->sizeHint().width()
+                            + 2 * scroll->frameWidth());
+
+    // The heading names up to three controls; it must never widen the window while it runs.
+    QStringList names;
+    QList<int> all;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        names << ControlNames::name(i);
+        all << i;
+    }
+    const QFontMetrics headingMetrics = ui->labelSelection->fontMetrics();
+    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
+        return headingMetrics.horizontalAdvance(a) > headingMetrics.horizontalAdvance(b);
+    });
+    const QString widestHeading = names.mid(0, 3).join(QStringLiteral(", "));
+    ui->labelSelection->setMinimumWidth(
+        widestText(headingMetrics, {widestHeading, ControlNames::describe(all)}));
+}
 
 void MainWindow::generateCCandNoteLists()
 {
@@ -405,6 +524,17 @@ void MainWindow::refreshEditorPane()
 
     switchNoteCCLabels(ui->comboBoxType->currentIndex());
     showNoteOrCCValue();
+
+    // A row without its editor takes no room, so the shown rows stay evenly spaced.
+    for (QWidget *editor : qAsConst(editorWidgets))
+        editor->parentWidget()->setVisible(!editor->isHidden());
+
+    QList<int> indices;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        if (selectedModels.contains(controlModels->at(i)))
+            indices << i;
+    }
+    ui->labelSelection->setText(ControlNames::describe(indices));
 }
 
 namespace {
@@ -625,7 +755,13 @@ void MainWindow::switchNoteCCLabels(int index)
     const bool wasBlocked = box->blockSignals(true);
     const int current = box->currentIndex();
     const bool note = index == 0;
-    ui->labelNoteCC->setText(note ? tr("Note") : tr("CC"));
+    // Beside the controllers' own CC row, or for pads of both types, the row keeps its full
+    // name, so that no two rows read "CC".
+    const bool bothTypes = index != 0 && index != 1;
+    if (bothTypes || !ui->comboBoxCC->isHidden())
+        ui->labelNoteCC->setText(tr("Note/CC"));
+    else
+        ui->labelNoteCC->setText(note ? tr("Note") : tr("CC"));
     box->clear();
     box->addItems(note ? noteNames : ccNames);
     box->setCurrentIndex(current);

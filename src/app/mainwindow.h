@@ -102,6 +102,7 @@ protected:
 private:
     void buildLabelMap();
     void buildEditorList();
+    void fitEditorPaneToFont();
     void generateCCandNoteLists();
     void fillComboBoxes();
     void connectSignals();

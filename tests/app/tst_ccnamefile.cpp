@@ -30,6 +30,7 @@ private slots:
     void namesAreListedAsWritten_data();
     void namesAreListedAsWritten();
     void onlyTheHeadOfAHugeFileIsRead();
+    void overlongNameWidensTheWindowOnlySoFar();
 
 private:
     static QString namesPath()
@@ -327,6 +328,28 @@ void TestCCNameFile::onlyTheHeadOfAHugeFileIsRead()
     QCOMPARE(texts.at(5), QString(63, QLatin1Char('y')) + QChar(0x2026));
     QCOMPARE(texts.at(7), ae.repeated(64));
     QCOMPARE(texts.at(127), QStringLiteral("Name 127"));
+}
+
+void TestCCNameFile::overlongNameWidensTheWindowOnlySoFar()
+{
+    QVERIFY(QFile::copy(QStringLiteral(VELLICHORD_CC_NAMES), namesPath()));
+    int shippedWidth = 0;
+    {
+        MainWindow window(noDevice());
+        shippedWidth = window.width();
+    }
+
+    QFile::remove(namesPath());
+    QStringList names = {QString(300, QLatin1Char('W'))};
+    for (int number = 1; number < 128; ++number)
+        names << QString::number(number);
+    QVERIFY(writeFile(namesPath(), names.join(QLatin1Char('\n')).toUtf8()));
+    MainWindow window(noDevice());
+    QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"))->itemText(0),
+             QString(64, QLatin1Char('W')) + QChar(0x2026));
+    const int averageChar = window.fontMetrics().averageCharWidth();
+    QVERIFY2(window.width() < shippedWidth + 30 * averageChar,
+             qPrintable(QStringLiteral("%1 against %2").arg(window.width()).arg(shippedWidth)));
 }
 
 QTEST_MAIN(TestCCNameFile)

@@ -304,7 +304,8 @@ void TestEditorPane::mixedTypesShowControllerNames()
     window->selectModel(model(pad1));
     window->selectModel(model(pad2));
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
-    QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("CC"));
+    // The numbers are notes for one pad and controllers for the other.
+    QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note/CC"));
     QCOMPARE(combo("comboBoxNoteOrCC")->itemText(7), QStringLiteral("7 Volume"));
 }
 

@@ -137,11 +137,13 @@ void TestMainWindow::windowHasFixedSize()
 {
     MainWindow window(noDevice());
     window.show();
-    QCOMPARE(window.size(), QSize(911, 570));
-    QCOMPARE(window.minimumSize(), QSize(911, 570));
-    QCOMPARE(window.maximumSize(), QSize(911, 570));
-    window.resize(1200, 800);
-    QCOMPARE(window.size(), QSize(911, 570));
+    // 911 x 570, or larger where the font needs more room; never resizable.
+    const QSize size = QSize(911, 570).expandedTo(window.minimumSizeHint());
+    QCOMPARE(window.size(), size);
+    QCOMPARE(window.minimumSize(), size);
+    QCOMPARE(window.maximumSize(), size);
+    window.resize(size + QSize(300, 200));
+    QCOMPARE(window.size(), size);
     QCOMPARE(window.windowTitle(), QStringLiteral("Tarvel Vellichord Editor"));
 
     // The window's own buttons; the hidden updater dialog has its own.
@@ -210,12 +212,16 @@ void TestMainWindow::editorColumnIsSizedAndOrdered()
 
     auto *pane = widget<QWidget>(window, "widgetRightPane");
     int previousTop = -1;
+    // One column of captions and one of editors, each as wide as its widest member needs.
+    const int labelWidth = widget<QLabel>(window, "labelType")->minimumWidth();
+    const int editorWidth = widget<QWidget>(window, "comboBoxType")->minimumWidth();
+    QVERIFY(labelWidth > 0 && editorWidth > 0);
     for (const auto &[labelName, editorName] : rows) {
         auto *label = widget<QLabel>(window, labelName);
         auto *editor = widget<QWidget>(window, editorName);
-        QCOMPARE(label->size(), QSize(55, 25));
-        QCOMPARE(editor->size(), QSize(165, 25));
-        QCOMPARE(editor->minimumSize(), editor->maximumSize());
+        QCOMPARE(label->minimumWidth(), labelWidth);
+        QCOMPARE(editor->minimumWidth(), editorWidth);
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= labelWidth, labelName);
         // Label and editor share a row; rows run downwards in order.
         QCOMPARE(label->parentWidget(), editor->parentWidget());
         const int top = label->parentWidget()->mapTo(pane, QPoint(0, 0)).y();

@@ -99,31 +99,29 @@ void TestUpdateDialog::newDialogIsHiddenInItsInitialState()
     QCOMPARE(dialog->parentWidget(), &rig.window);
     QCOMPARE(dialog->objectName(), QStringLiteral("UpdateDialog"));
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Tarvel Vellichord Updater"));
-    QCOMPARE(dialog->size(), QSize(400, 300));
+    QCOMPARE(dialog->size(), QSize(400, 300)); // grows on showing where the font needs more
 
     struct Expected
     {
         const char *name;
         const char *className;
-        QRect geometry;
         const char *text;
     };
     const Expected widgets[] = {
-        {"progressBar", "QProgressBar", {20, 140, 351, 23}, nullptr},
-        {"buttonOpenFile", "QPushButton", {300, 20, 71, 23}, "Open File"},
-        {"pushButton_2", "QPushButton", {300, 100, 71, 23}, "Update"},
-        {"label", "QLabel", {20, 70, 81, 16}, "Device Found:"},
-        {"label_3", "QLabel", {20, 20, 81, 16}, "File Loaded:"},
-        {"textEdit", "QTextEdit", {20, 180, 351, 101}, nullptr},
-        {"buttonSwitchMode", "QPushButton", {300, 60, 71, 23}, "Connect"},
-        {"label_device_name", "QLabel", {100, 70, 191, 16}, ""},
-        {"label_filename", "QLabel", {100, 20, 191, 16}, ""},
+        {"progressBar", "QProgressBar", nullptr},
+        {"buttonOpenFile", "QPushButton", "Open File"},
+        {"pushButton_2", "QPushButton", "Update"},
+        {"label", "QLabel", "Device Found:"},
+        {"label_3", "QLabel", "File Loaded:"},
+        {"textEdit", "QTextEdit", nullptr},
+        {"buttonSwitchMode", "QPushButton", "Connect"},
+        {"label_device_name", "QLabel", ""},
+        {"label_filename", "QLabel", ""},
     };
     for (const Expected &expected : widgets) {
         const QWidget *w = widget(dialog, expected.name);
         QCOMPARE(w->parentWidget(), dialog);
         QCOMPARE(w->metaObject()->className(), expected.className);
-        QCOMPARE(w->geometry(), expected.geometry);
         if (expected.text)
             QCOMPARE(w->property("text").toString(), QString::fromUtf8(expected.text));
     }
