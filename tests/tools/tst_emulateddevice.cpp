@@ -1,3 +1,4 @@
+#include "../common/fifo.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../updater/updaterrig.h"
@@ -58,6 +59,8 @@ private slots:
     void malformedReplies_data();
     void malformedReplies();
     void patchFiles();
+    void patchFileMustBeARegularFile_data();
+    void patchFileMustBeARegularFile();
     void updateCodeAnswers();
     void recordsAreJudgedAndCollected();
     void droppedAnswers();
@@ -145,15 +148,71 @@ void TestEmulatedDevice::patchFiles()
     const QString cut = folder.filePath(QStringLiteral("cut.syx"));
     QVERIFY(writeFile(cut, type1Of(EmulatedDevice::defaultPatch()).left(347)));
     QVERIFY(!device.loadPatchFile(cut, &error));
-    QCOMPARE(error, cut + QStringLiteral(" is not a patch file (348 bytes from F0 to F7)"));
+    QCOMPARE(error,
+             QStringLiteral("cannot load the patch file %1: shorter than 348 bytes").arg(cut));
     QVERIFY(!device.loadPatchFile(folder.filePath(QStringLiteral("none.syx")), &error));
-    QVERIFY(error.startsWith(QStringLiteral("cannot open ")));
+    QCOMPARE(error,
+             QStringLiteral("cannot load the patch file %1: cannot be read")
+                 .arg(folder.filePath(QStringLiteral("none.syx"))));
     const QString request = folder.filePath(QStringLiteral("request.syx"));
     QByteArray requestKind = type1Of(EmulatedDevice::defaultPatch());
     requestKind[6] = 0x62;
     QVERIFY(writeFile(request, requestKind));
     QVERIFY(!device.loadPatchFile(request, &error));
+    QCOMPARE(error, QStringLiteral("cannot load the patch file %1: not a patch file").arg(request));
     QCOMPARE(device.patchMessage(), before);
+}
+
+void TestEmulatedDevice::patchFileMustBeARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("error"); // after the folder's name; empty when it loads
+
+    QTest::newRow("FIFO") << "fifo"
+                          << "patch.syx"
+                          << "/patch.syx: not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "patch.syx"
+                            << "/patch.syx: not a regular file";
+    QTest::newRow("patch followed by 3 GiB") << "oversized"
+                                             << "patch.syx"
+                                             << "";
+    QTest::newRow("control characters in the name") << "missing"
+                                                    << "\x1b]0;x\x07"
+                                                    << "/\\x1b]0;x\\x07: cannot be read";
+}
+
+void TestEmulatedDevice::patchFileMustBeARegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(QString, error);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(name);
+    const QByteArray own = SimulatedDevice::ownPatch();
+    std::unique_ptr<GuardedFifo> fifo;
+    if (kind == QLatin1String("fifo")) {
+        fifo = std::make_unique<GuardedFifo>(path);
+        QVERIFY(fifo->isCreated());
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else if (kind == QLatin1String("oversized")) {
+        QVERIFY(writeFile(path, type1Of(own)));
+        QFile file(path);
+        QVERIFY(file.resize(qint64(3) << 30)); // sparse
+    }
+
+    EmulatedDevice device;
+    QString told;
+    QCOMPARE(device.loadPatchFile(path, &told), error.isEmpty());
+    if (error.isEmpty()) {
+        QCOMPARE(device.patchMessage(), own);
+    } else {
+        QCOMPARE(told, QStringLiteral("cannot load the patch file ") + folder.path() + error);
+        QCOMPARE(device.patchMessage(), EmulatedDevice::defaultPatch());
+    }
 }
 
 void TestEmulatedDevice::updateCodeAnswers()
@@ -255,6 +314,13 @@ void TestEmulatedDevice::describesTheTraffic_data()
     named[9] = 7;
     QByteArray percent = named;
     percent.replace(11, 16, QByteArray("50%3 %1").leftJustified(16, '\0'));
+    QByteArray escape = named;
+    escape.replace(11, 16,
+                   QByteArray("\x1b]0;x\x07\x1b[2J\x9b"
+                              "1m\\")
+                       .leftJustified(16, '\0'));
+    QTest::newRow("control characters in the name")
+        << escape << "Type 1 patch \"\\x1b]0;x\\x07\\x1b[2J\\x9b1m\\\\\", preset 7 (348 bytes)";
     QTest::newRow("name with place markers")
         << percent << "Type 1 patch \"50%3 %1\", preset 7 (348 bytes)";
     QTest::newRow("request") << EmulatedDevice::patchRequest() << "patch request (10 bytes)";
