@@ -1,4 +1,3 @@
-#include "../common/fifo.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../updater/updaterrig.h"
@@ -59,8 +58,6 @@ private slots:
     void malformedReplies_data();
     void malformedReplies();
     void patchFiles();
-    void patchFileMustBeARegularFile_data();
-    void patchFileMustBeARegularFile();
     void updateCodeAnswers();
     void recordsAreJudgedAndCollected();
     void droppedAnswers();
@@ -161,58 +158,6 @@ void TestEmulatedDevice::patchFiles()
     QVERIFY(!device.loadPatchFile(request, &error));
     QCOMPARE(error, QStringLiteral("cannot load the patch file %1: not a patch file").arg(request));
     QCOMPARE(device.patchMessage(), before);
-}
-
-void TestEmulatedDevice::patchFileMustBeARegularFile_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("error"); // after the folder's name; empty when it loads
-
-    QTest::newRow("FIFO") << "fifo"
-                          << "patch.syx"
-                          << "/patch.syx: not a regular file";
-    QTest::newRow("folder") << "folder"
-                            << "patch.syx"
-                            << "/patch.syx: not a regular file";
-    QTest::newRow("patch followed by 3 GiB") << "oversized"
-                                             << "patch.syx"
-                                             << "";
-    QTest::newRow("control characters in the name") << "missing"
-                                                    << "\x1b]0;x\x07"
-                                                    << "/\\x1b]0;x\\x07: cannot be read";
-}
-
-void TestEmulatedDevice::patchFileMustBeARegularFile()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, name);
-    QFETCH(QString, error);
-
-    QTemporaryDir folder;
-    const QString path = folder.filePath(name);
-    const QByteArray own = SimulatedDevice::ownPatch();
-    std::unique_ptr<GuardedFifo> fifo;
-    if (kind == QLatin1String("fifo")) {
-        fifo = std::make_unique<GuardedFifo>(path);
-        QVERIFY(fifo->isCreated());
-    } else if (kind == QLatin1String("folder")) {
-        QVERIFY(QDir().mkdir(path));
-    } else if (kind == QLatin1String("oversized")) {
-        QVERIFY(writeFile(path, type1Of(own)));
-        QFile file(path);
-        QVERIFY(file.resize(qint64(3) << 30)); // sparse
-    }
-
-    EmulatedDevice device;
-    QString told;
-    QCOMPARE(device.loadPatchFile(path, &told), error.isEmpty());
-    if (error.isEmpty()) {
-        QCOMPARE(device.patchMessage(), own);
-    } else {
-        QCOMPARE(told, QStringLiteral("cannot load the patch file ") + folder.path() + error);
-        QCOMPARE(device.patchMessage(), EmulatedDevice::defaultPatch());
-    }
 }
 
 void TestEmulatedDevice::updateCodeAnswers()

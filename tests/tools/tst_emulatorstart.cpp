@@ -92,25 +92,34 @@ void TestEmulatorStart::withoutMidiSystemItSaysSoAndEnds()
 void TestEmulatorStart::patchOptionTakesOnlyRegularPatchFiles_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason"); // empty when the patch is taken
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason"); // after the name as printed; empty when taken
 
     QTest::newRow("FIFO") << "fifo"
-                          << "not a regular file";
+                          << "patch.syx"
+                          << "patch.syx: not a regular file";
     QTest::newRow("folder") << "folder"
-                            << "not a regular file";
+                            << "patch.syx"
+                            << "patch.syx: not a regular file";
     QTest::newRow("348 zero bytes") << "zeros"
-                                    << "not a patch file";
+                                    << "patch.syx"
+                                    << "patch.syx: not a patch file";
     QTest::newRow("patch followed by 3 GiB") << "oversized"
+                                             << "patch.syx"
                                              << "";
+    QTest::newRow("control characters in the name") << "missing"
+                                                    << "\x1b]0;x\x07"
+                                                    << "\\x1b]0;x\\x07: cannot be read";
 }
 
 void TestEmulatorStart::patchOptionTakesOnlyRegularPatchFiles()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, name);
     QFETCH(QString, reason);
 
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("patch.syx"));
+    const QString path = folder.filePath(name);
     std::unique_ptr<GuardedFifo> fifo;
     if (kind == QLatin1String("fifo")) {
         fifo = std::make_unique<GuardedFifo>(path);
@@ -119,7 +128,7 @@ void TestEmulatorStart::patchOptionTakesOnlyRegularPatchFiles()
         QVERIFY(QDir().mkdir(path));
     } else if (kind == QLatin1String("zeros")) {
         QVERIFY(writeFile(path, QByteArray(348, '\0')));
-    } else {
+    } else if (kind == QLatin1String("oversized")) {
         QVERIFY(writeFile(path, EmulatedDevice::defaultPatch()));
         QFile file(path);
         QVERIFY(file.resize(qint64(3) << 30)); // sparse
@@ -135,8 +144,8 @@ void TestEmulatorStart::patchOptionTakesOnlyRegularPatchFiles()
                  qPrintable(run.errors.first()));
     } else {
         QCOMPARE(run.errors.first(),
-                 QStringLiteral("vellichord-emulator: cannot load the patch file %1: %2")
-                     .arg(path, reason));
+                 QStringLiteral("vellichord-emulator: cannot load the patch file %1/%2")
+                     .arg(folder.path(), reason));
     }
 }
 
