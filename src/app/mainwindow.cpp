@@ -614,8 +614,8 @@ void MainWindow::loadSysex()
     if (midiController->loadSysex(fileName, &fault))
         showStatusMessage(tr("Settings File Loaded"));
     else
-        showStatusMessage(tr("Could not load settings file: %1: %2")
-                              .arg(fileName, patch_file_fault_text(fault)));
+        showStatusMessage(
+            tr("Could not load settings file: %1: %2").arg(fileName, patch_file_fault_text(fault)));
 }
 
 void MainWindow::saveSysex()
