@@ -1,12 +1,10 @@
 #include "diagnosticlog.h"
-#include "trace.h"
 
 #include "patchlayout.h"
 #include "sysextext.h"
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QTextStream>
 
 #include <algorithm>
 
@@ -24,25 +22,47 @@ DiagnosticLog &DiagnosticLog::instance()
 void DiagnosticLog::log(const QString &file, const QString &line, const QString &function,
                         const QString &message)
 {
-    // No text mode: the entry's "\n\r\n" ending goes out byte for byte.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        traceFailure();
+    const QByteArray entry = QStringLiteral("In: %1 on line: %2, %3 : %4\n\r\n")
+                                 .arg(printable_text(file), printable_text(line),
+                                      printable_text(function), printable_text(message))
+                                 .toUtf8();
+    if (!makeRoom(entry.size())) {
+        warnFailure();
         return;
     }
-    QTextStream out(&m_file);
-    out.setCodec("UTF-8");
-    out << "In: " << file << " on line: " << line << ", " << function << " : " << message << "\n\r"
-        << Qt::endl;
-    const bool written = out.status() == QTextStream::Ok && m_file.flush();
+    // Unbuffered and in one write, so that a second editor appending at the same time cannot
+    // interleave with the entry. No text mode: "\n\r\n" goes out byte for byte.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        warnFailure();
+        return;
+    }
+    const qint64 before = m_file.size();
+    if (m_file.write(entry) != entry.size()) {
+        // A full disk took part of it: take that back, so the last entry is always whole.
+        m_file.resize(before);
+        m_file.close();
+        warnFailure();
+        return;
+    }
     m_file.close();
-    if (!written)
-        traceFailure();
 }
 
-void DiagnosticLog::traceFailure() const
+bool DiagnosticLog::makeRoom(qint64 entrySize)
+{
+    const QFileInfo info(m_file);
+    if (!info.isFile() || info.size() + entrySize <= maxFileSize)
+        return true;
+    const QString older = m_file.fileName() + QStringLiteral(".1");
+    QFile::remove(older);
+    // Should the rename fail, nothing is written rather than the log growing without end.
+    return QFile::rename(m_file.fileName(), older);
+}
+
+void DiagnosticLog::warnFailure() const
 {
     // The caller goes on as if the entry had been written.
-    qWarning().noquote() << "Couldn't write log file" << QFileInfo(m_file).absoluteFilePath();
+    qWarning().noquote() << "Couldn't write log file"
+                         << printable_text(QFileInfo(m_file).absoluteFilePath());
 }
 
 void DiagnosticLog::logSysex(const QString &file, const QString &line, const QString &function,

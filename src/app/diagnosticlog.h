@@ -3,15 +3,18 @@
 #include <QFile>
 #include <QString>
 
-// Append-only record of the patch messages the editor applies, in "log.txt" of the working
-// directory. Used on the GUI thread only.
+// Record of the messages handed to the patch parser, in "log.txt" of the working directory.
+// It stays bounded: when an entry would take log.txt past maxFileSize, the file becomes
+// "log.txt.1" (replacing an older one) and a new log.txt starts. Used on the GUI thread only.
 class DiagnosticLog
 {
 public:
+    static constexpr qint64 maxFileSize = 1024 * 1024;
+
     static DiagnosticLog &instance();
 
-    // Appends one entry. When it cannot be written, a trace line says so and nothing else
-    // happens.
+    // Appends one entry, written whole or not at all; control characters in the texts are
+    // escaped. When it cannot be written, a warning says so and nothing else happens.
     void log(const QString &file, const QString &line, const QString &function,
              const QString &message);
 
@@ -22,7 +25,9 @@ public:
 
 private:
     DiagnosticLog();
-    void traceFailure() const;
+    // Moves a log.txt that an entry of entrySize bytes would take past the bound out of the way.
+    bool makeRoom(qint64 entrySize);
+    void warnFailure() const;
 
     QFile m_file;
 };

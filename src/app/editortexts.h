@@ -15,3 +15,7 @@ inline const QString menuTitleMode = QStringLiteral("Mode");
 inline const QString menuTitleAftertouch = QStringLiteral("Aftertouch");
 inline const QString menuTitleColour = QStringLiteral("Color");
 inline const QString menuTitleColourFn = QStringLiteral("Color Fn");
+
+// What the patch file dialogs offer; a name saved without a suffix gets patchFileSuffix.
+inline const QString patchFileFilters = QStringLiteral("Patch files (*.syx);;All files (*)");
+inline const QString patchFileSuffix = QStringLiteral("syx");

@@ -816,22 +816,32 @@ void MainWindow::showConnectionState()
 void MainWindow::loadSysex()
 {
     const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), QString(),
-                                                          QString());
+                                                          patchFileFilters);
     if (fileName.isEmpty())
         return;
-    if (midiController->loadSysex(fileName))
+    PatchFileFault fault = PatchFileFault::None;
+    if (midiController->loadSysex(fileName, &fault))
         showStatusMessage(tr("Settings File Loaded"));
     else
-        showStatusMessage(tr("Could not load settings file: ") + fileName);
+        showStatusMessage(
+            tr("Could not load settings file: %1: %2").arg(fileName, patch_file_fault_text(fault)));
 }
 
 void MainWindow::saveSysex()
 {
-    const QString fileName = QFileDialog::getSaveFileName(this, tr("Save File"), QString(),
-                                                          QString());
-    if (fileName.isEmpty())
+    QFileDialog dialog(this, tr("Save File"), QString(), patchFileFilters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds it before asking whether to replace an existing file.
+    dialog.setDefaultSuffix(patchFileSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    if (!midiController->saveSysex(fileName))
+    QString fileName = dialog.selectedFiles().constFirst();
+    // A dialog that left it out (a typed path through a folder with a dot in its name).
+    if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
+        fileName += QLatin1Char('.') + patchFileSuffix;
+    if (midiController->saveSysex(fileName))
+        showStatusMessage(tr("Settings file saved: %1").arg(fileName));
+    else
         showStatusMessage(tr("Could not save settings file: ") + fileName);
 }
 

@@ -8,7 +8,6 @@
 #include "sysextext.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -44,16 +43,6 @@ std::array<unsigned char, PatchLayout::nameLength> nameField(const QString &name
 bool isPatchKind(unsigned char kind)
 {
     return kind == PatchLayout::kindType1 || kind == PatchLayout::kindType2;
-}
-
-// A file holds a patch when its first 348 bytes are framed as a patch message.
-bool isPatchFile(const QByteArray &data)
-{
-    if (data.size() < static_cast<int>(PatchLayout::length))
-        return false;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
-    return bytes[0] == PatchLayout::sysexStart && isPatchKind(bytes[PatchLayout::kindOffset])
-        && bytes[PatchLayout::endOffset] == PatchLayout::sysexEnd;
 }
 
 } // namespace
@@ -100,7 +89,7 @@ const unsigned char *MidiController::getType1Sysex()
     if (models.at(ControlTable::xyPadIndex)->getValue(Channel, &xyChannel))
         msg[ControlTable::xyPadXChannelAddress] = xyChannel;
 
-    qCDebug(lcTrace).noquote() << "getType1Sysex" << presetName;
+    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(presetName);
     msg[PatchLayout::endOffset] = PatchLayout::sysexEnd;
     qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
     return msg;
@@ -128,7 +117,7 @@ bool MidiController::parseType2Message(const QByteArray &message)
     const char *nameBytes = message.constData() + PatchLayout::nameOffset;
     const QString name = QString::fromLatin1(nameBytes,
                                              qstrnlen(nameBytes, PatchLayout::nameLength));
-    qCDebug(lcTrace).noquote() << "parseType2Message name:" << name;
+    qCDebug(lcTrace).noquote() << "parseType2Message name:" << printable_text(name);
     setPresetName(name);
 
     const int number = msg[PatchLayout::presetNoOffset];
@@ -189,22 +178,19 @@ void MidiController::stopMonitor()
     monitor->stop();
 }
 
-bool MidiController::loadSysex(const QString &fileName)
+bool MidiController::loadSysex(const QString &fileName, PatchFileFault *fault)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray data = file.read(PatchLayout::length);
-    file.close();
-
-    if (data.size() < static_cast<int>(PatchLayout::length)) {
+    QByteArray data;
+    const PatchFileFault found = read_patch_file(fileName, &data);
+    if (fault)
+        *fault = found;
+    if (found == PatchFileFault::TooShort)
         qCDebug(lcTrace) << "Only read" << data.size() << "bytes";
+    else if (found != PatchFileFault::None)
+        qCDebug(lcTrace).noquote()
+            << "Could not load" << printable_text(fileName) << "-" << patch_file_fault_text(found);
+    if (found != PatchFileFault::None)
         return false;
-    }
-    if (!isPatchFile(data)) {
-        qCDebug(lcTrace).noquote() << "Not a patch file:" << fileName;
-        return false;
-    }
     // A loaded file never changes the preset number.
     data[PatchLayout::presetNoOffset] = static_cast<char>(presetNo);
     return receivedSysex(data);
@@ -234,7 +220,7 @@ char MidiController::getPresetNo() const
 
 void MidiController::setPresetName(const QString &name)
 {
-    qCDebug(lcTrace).noquote() << "setPresetName" << name;
+    qCDebug(lcTrace).noquote() << "setPresetName" << printable_text(name);
     presetName = name;
 }
 

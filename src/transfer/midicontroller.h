@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controltable.h"
+#include "patchfile.h"
 #include "patchlayout.h"
 
 #include <QByteArray>
@@ -49,8 +50,8 @@ public:
     bool uploadPatch();
 
     // Applies the patch file; the editor's preset number is kept. False when the file cannot be
-    // read or does not hold a patch; nothing changes then.
-    bool loadSysex(const QString &fileName);
+    // read or does not hold a patch; nothing changes then, and fault (when given) says why.
+    bool loadSysex(const QString &fileName, PatchFileFault *fault = nullptr);
 
     // Writes the current patch as a file. The previous file stays whole if writing fails.
     bool saveSysex(const QString &fileName);

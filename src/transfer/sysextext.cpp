@@ -1,5 +1,7 @@
 #include "sysextext.h"
 
+#include <QVector>
+
 #include <algorithm>
 
 QString sysex_hex(const unsigned char *data, int count)
@@ -18,4 +20,24 @@ int sysex_span(const unsigned char *data, int count)
             return i + 1;
     }
     return std::max(count, 0);
+}
+
+QString printable_text(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const uint codePoint : text.toUcs4()) {
+        if (codePoint == '\\') {
+            shown += QLatin1String("\\\\");
+        } else if (QChar::isPrint(codePoint)) {
+            shown += QString::fromUcs4(&codePoint, 1);
+        } else if (codePoint < 0x100) {
+            shown += QStringLiteral("\\x%1").arg(codePoint, 2, 16, QLatin1Char('0'));
+        } else if (codePoint < 0x10000) {
+            shown += QStringLiteral("\\u%1").arg(codePoint, 4, 16, QLatin1Char('0'));
+        } else {
+            shown += QStringLiteral("\\U%1").arg(codePoint, 8, 16, QLatin1Char('0'));
+        }
+    }
+    return shown;
 }

@@ -20,6 +20,11 @@ private slots:
     void sysexIsLoggedUpToFirstF7();
     void unwritableLogIsSilent();
     void failedWriteIsTraced();
+    void logRotatesPastOneMebibyte_data();
+    void logRotatesPastOneMebibyte();
+    void floodKeepsBothFilesBoundedAndWhole();
+    void controlCharactersAreEscaped_data();
+    void controlCharactersAreEscaped();
 
 private:
     static int pieces(const QByteArray &entry);
@@ -148,8 +153,131 @@ void TestDiagnosticLog::failedWriteIsTraced()
         DiagnosticLog::instance().log("f", "3", "g", QString(100, QLatin1Char('x')));
         QCOMPARE(traces.lines(), QStringList{trace});
     }
-    QVERIFY(readFile(QStringLiteral("log.txt")).startsWith(kept));
+    // What did fit is taken back: the last entry is never torn.
+    QCOMPARE(readFile(QStringLiteral("log.txt")), kept);
 #endif
+
+    // A full log that cannot be turned over is not written past its bound.
+    const QByteArray full(int(DiagnosticLog::maxFileSize), 'e');
+    QVERIFY(writeFile(QStringLiteral("log.txt"), full));
+    QVERIFY(QDir().mkdir(QStringLiteral("log.txt.1")));
+    {
+        TraceCapture traces;
+        DiagnosticLog::instance().log("f", "4", "g", "lost");
+        QCOMPARE(traces.lines(), QStringList{trace});
+    }
+    QCOMPARE(readFile(QStringLiteral("log.txt")), full);
+}
+
+void TestDiagnosticLog::logRotatesPastOneMebibyte_data()
+{
+    QTest::addColumn<qint64>("existing"); // bytes in log.txt before the entry
+    QTest::addColumn<bool>("olderFile");  // a log.txt.1 from before is there
+    QTest::addColumn<bool>("rotates");
+
+    const qint64 entry = QByteArray("In: f on line: 1, g : new\n\r\n").size();
+    const qint64 max = DiagnosticLog::maxFileSize;
+    QTest::newRow("no log yet") << qint64(-1) << false << false;
+    QTest::newRow("empty log") << qint64(0) << false << false;
+    QTest::newRow("reaches the bound exactly") << max - entry << false << false;
+    QTest::newRow("one byte past the bound") << max - entry + 1 << false << true;
+    QTest::newRow("one byte past, older file replaced") << max - entry + 1 << true << true;
+    QTest::newRow("at the bound already") << max << true << true;
+    QTest::newRow("far past it, from an unbounded run") << 3 * max << false << true;
+}
+
+void TestDiagnosticLog::logRotatesPastOneMebibyte()
+{
+    QFETCH(qint64, existing);
+    QFETCH(bool, olderFile);
+    QFETCH(bool, rotates);
+
+    const QByteArray earlier = existing < 0 ? QByteArray() : QByteArray(int(existing), 'e');
+    if (existing >= 0)
+        QVERIFY(writeFile(QStringLiteral("log.txt"), earlier));
+    if (olderFile)
+        QVERIFY(writeFile(QStringLiteral("log.txt.1"), "oldest"));
+
+    DiagnosticLog::instance().log("f", "1", "g", "new");
+
+    const QByteArray entry("In: f on line: 1, g : new\n\r\n");
+    if (rotates) {
+        QCOMPARE(readFile(QStringLiteral("log.txt")), entry);
+        QCOMPARE(readFile(QStringLiteral("log.txt.1")), earlier);
+    } else {
+        QCOMPARE(readFile(QStringLiteral("log.txt")), earlier + entry);
+        QCOMPARE(QFileInfo::exists(QStringLiteral("log.txt.1")), olderFile);
+        QVERIFY(QFileInfo(QStringLiteral("log.txt")).size() <= DiagnosticLog::maxFileSize);
+    }
+}
+
+void TestDiagnosticLog::floodKeepsBothFilesBoundedAndWhole()
+{
+    QByteArray patch(348, '\x11');
+    patch[0] = char(0xF0);
+    patch[347] = char(0xF7);
+    // About 2.5 MiB of entries: the log turns over twice.
+    for (int i = 0; i < 1800; ++i) {
+        patch[20] = char(i & 0x7F);
+        DiagnosticLog::instance().logSysex("f", QString::number(i), "g",
+                                           reinterpret_cast<const unsigned char *>(patch.data()),
+                                           patch.size());
+    }
+
+    const QByteArray newest = readFile(QStringLiteral("log.txt"));
+    const QByteArray older = readFile(QStringLiteral("log.txt.1"));
+    QVERIFY(newest.size() <= DiagnosticLog::maxFileSize);
+    QVERIFY(older.size() <= DiagnosticLog::maxFileSize);
+    // The older file was full when it was turned over.
+    QVERIFY(older.size() > DiagnosticLog::maxFileSize - 2 * newest.indexOf("\n\r\n"));
+    // Both hold whole entries only, and the newest file ends with the last one.
+    for (const QByteArray &contents : {older, newest}) {
+        const QList<QByteArray> entries = contents.split('\r');
+        QVERIFY(contents.endsWith("\n\r\n"));
+        for (int i = 0; i < entries.size() - 1; ++i) {
+            const QByteArray entry = i == 0 ? entries[i] : entries[i].mid(1);
+            QVERIFY2(entry.startsWith("In: f on line: ") && entry.endsWith(" f7 \n"),
+                     entry.left(40).constData());
+            QCOMPARE(pieces(entry + "\r\n"), 348);
+        }
+    }
+    QVERIFY(newest.contains("In: f on line: 1799, g : "));
+}
+
+void TestDiagnosticLog::controlCharactersAreEscaped_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("window title sequence")
+        << QStringLiteral("\x1b]0;owned\x07") << QStringLiteral("\\x1b]0;owned\\x07");
+    QTest::newRow("clear screen") << QStringLiteral("A\x1b[2JB") << QStringLiteral("A\\x1b[2JB");
+    QTest::newRow("line breaks and NUL")
+        << QStringLiteral("a\r\nb") + QChar(0) << QStringLiteral("a\\x0d\\x0ab\\x00");
+    QTest::newRow("C1 CSI and DEL") << QString::fromLatin1("x\x9b"
+                                                           "2J\x7f")
+                                    << QStringLiteral("x\\x9b2J\\x7f");
+    QTest::newRow("backslash stays unambiguous")
+        << QStringLiteral("a\\x1b") << QStringLiteral("a\\\\x1b");
+    QTest::newRow("printable Latin-1 and beyond kept")
+        << QStringLiteral("Caf\u00e9 \u00bd Ω") << QStringLiteral("Caf\u00e9 \u00bd Ω");
+    QTest::newRow("right-to-left override")
+        << QStringLiteral("ab\u202Ecd") << QStringLiteral("ab\\u202ecd");
+}
+
+void TestDiagnosticLog::controlCharactersAreEscaped()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, written);
+
+    DiagnosticLog::instance().log(name, "1", name, name);
+    const QByteArray contents = readFile(QStringLiteral("log.txt"));
+    QCOMPARE(QString::fromUtf8(contents),
+             QStringLiteral("In: %1 on line: 1, %1 : %1\n\r\n").arg(written));
+    // Only the entry's own ending is a control character.
+    for (int i = 0; i < contents.size() - 3; ++i)
+        QVERIFY2(quint8(contents[i]) >= 0x20 && contents[i] != 0x7F,
+                 qPrintable(QString::number(i)));
 }
 
 QTEST_GUILESS_MAIN(TestDiagnosticLog)

@@ -100,7 +100,7 @@ private slots:
     void loadAppliesFileAndSaysSo();
     void loadOfNonPatchSaysSo_data();
     void loadOfNonPatchSaysSo();
-    void saveWritesPatchSilently();
+    void saveWritesPatchAndSaysSo();
     void saveFailureSaysSo();
 
     // Faults the user meets
@@ -349,15 +349,17 @@ void TestMainWindow::loadAppliesFileAndSaysSo()
 void TestMainWindow::loadOfNonPatchSaysSo_data()
 {
     QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("reason");
     QByteArray patch = SimulatedDevice().patchMessage();
     patch[6] = 0x61;
-    QTest::newRow("347 bytes of a patch") << patch.left(347);
-    QTest::newRow("348 zero bytes") << QByteArray(348, '\0');
+    QTest::newRow("347 bytes of a patch") << patch.left(347) << "shorter than 348 bytes";
+    QTest::newRow("348 zero bytes") << QByteArray(348, '\0') << "not a patch file";
 }
 
 void TestMainWindow::loadOfNonPatchSaysSo()
 {
     QFETCH(QByteArray, contents);
+    QFETCH(QString, reason);
     const QString path = workDir.filePath(QStringLiteral("bad.syx"));
     QVERIFY(writeFile(path, contents));
 
@@ -366,7 +368,9 @@ void TestMainWindow::loadOfNonPatchSaysSo()
         reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()), 348);
     answerFileDialog(path);
     QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
-    QCOMPARE(statusText(window), QStringLiteral("Could not load settings file: ") + path);
+    QCOMPARE(statusText(window),
+             QStringLiteral("Could not load settings file: ") + path + QStringLiteral(": ")
+                 + reason);
     QCOMPARE(widget<QLineEdit>(window, "lineEditPresetName")->text(),
              QStringLiteral("tarvelvellichord"));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
@@ -374,7 +378,7 @@ void TestMainWindow::loadOfNonPatchSaysSo()
              before);
 }
 
-void TestMainWindow::saveWritesPatchSilently()
+void TestMainWindow::saveWritesPatchAndSaysSo()
 {
     MainWindow window(noDevice());
     window.showStatusMessage(QStringLiteral("before"));
@@ -382,7 +386,7 @@ void TestMainWindow::saveWritesPatchSilently()
 
     answerFileDialog(path);
     QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
-    QCOMPARE(statusText(window), QStringLiteral("before"));
+    QCOMPARE(statusText(window), QStringLiteral("Settings file saved: ") + path);
     QCOMPARE(readFile(path),
              QByteArray(reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
                         348));
@@ -487,7 +491,7 @@ void TestMainWindow::unpluggedDeviceIsReportedAndThePatchKept()
     answerFileDialog(path);
     QTest::mouseClick(widget<QPushButton>(window, "buttonSaveSysex"), Qt::LeftButton);
     QCOMPARE(readFile(path), type1(window));
-    QCOMPARE(statusText(window), QStringLiteral("Upload failed: Vellichord not connected"));
+    QCOMPARE(statusText(window), QStringLiteral("Settings file saved: ") + path);
 }
 
 void TestMainWindow::uploadAnswerThatNeverComesIsReported()
@@ -546,21 +550,28 @@ void TestMainWindow::uploadWaitLeavesOtherTextsAlone()
 void TestMainWindow::patchFileChangedOnDiskBeforeLoad_data()
 {
     QTest::addColumn<QString>("change");
-    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("reason"); // empty when it loads
 
-    QTest::newRow("truncated") << "truncated" << false;
-    QTest::newRow("emptied") << "emptied" << false;
-    QTest::newRow("replaced by other bytes") << "garbage" << false;
-    QTest::newRow("replaced by text") << "text" << false;
-    QTest::newRow("deleted") << "deleted" << false;
-    QTest::newRow("replaced by a folder") << "folder" << false;
-    QTest::newRow("grown longer") << "longer" << true;
+    QTest::newRow("truncated") << "truncated"
+                               << "shorter than 348 bytes";
+    QTest::newRow("emptied") << "emptied"
+                             << "shorter than 348 bytes";
+    QTest::newRow("replaced by other bytes") << "garbage"
+                                             << "not a patch file";
+    QTest::newRow("replaced by text") << "text"
+                                      << "not a patch file";
+    QTest::newRow("deleted") << "deleted"
+                             << "cannot be read";
+    QTest::newRow("replaced by a folder") << "folder"
+                                          << "not a regular file";
+    QTest::newRow("grown longer") << "longer"
+                                  << "";
 }
 
 void TestMainWindow::patchFileChangedOnDiskBeforeLoad()
 {
     QFETCH(QString, change);
-    QFETCH(bool, loads);
+    QFETCH(QString, reason);
 
     MainWindow window(noDevice());
     auto *name = widget<QLineEdit>(window, "lineEditPresetName");
@@ -602,12 +613,14 @@ void TestMainWindow::patchFileChangedOnDiskBeforeLoad()
     });
     QTest::mouseClick(widget<QPushButton>(window, "buttonLoadSysex"), Qt::LeftButton);
 
-    if (loads) {
+    if (reason.isEmpty()) {
         QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
         QCOMPARE(name->text(), QStringLiteral("Saved Set"));
         QCOMPARE(type1(window), saved);
     } else {
-        QCOMPARE(statusText(window), QStringLiteral("Could not load settings file: ") + path);
+        QCOMPARE(statusText(window),
+                 QStringLiteral("Could not load settings file: ") + path + QStringLiteral(": ")
+                     + reason);
         QCOMPARE(name->text(), QStringLiteral("Edited"));
         QCOMPARE(type1(window), edited);
     }

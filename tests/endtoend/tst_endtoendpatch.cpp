@@ -229,10 +229,11 @@ void TestEndToEndPatch::commandLine_data()
                                   << "--crc-error-every wants a whole number";
     QTest::newRow("reply kind") << QStringList{"--patch-reply", "loud"} << 2
                                 << "unknown --patch-reply \"loud\"";
-    QTest::newRow("missing patch")
-        << QStringList{"--patch", missing} << 1 << "cannot open " + missing;
+    QTest::newRow("missing patch") << QStringList{"--patch", missing} << 1
+                                   << "cannot load the patch file " + missing + ": cannot be read";
     QTest::newRow("short patch") << QStringList{"--patch", shortFile} << 1
-                                 << shortFile + " is not a patch file";
+                                 << "cannot load the patch file " + shortFile
+            + ": shorter than 348 bytes";
     QTest::newRow("stray argument") << QStringList{"loud"} << 2 << "unexpected argument";
 }
 

@@ -145,14 +145,18 @@ void TestEmulatedDevice::patchFiles()
     const QString cut = folder.filePath(QStringLiteral("cut.syx"));
     QVERIFY(writeFile(cut, type1Of(EmulatedDevice::defaultPatch()).left(347)));
     QVERIFY(!device.loadPatchFile(cut, &error));
-    QCOMPARE(error, cut + QStringLiteral(" is not a patch file (348 bytes from F0 to F7)"));
+    QCOMPARE(error,
+             QStringLiteral("cannot load the patch file %1: shorter than 348 bytes").arg(cut));
     QVERIFY(!device.loadPatchFile(folder.filePath(QStringLiteral("none.syx")), &error));
-    QVERIFY(error.startsWith(QStringLiteral("cannot open ")));
+    QCOMPARE(error,
+             QStringLiteral("cannot load the patch file %1: cannot be read")
+                 .arg(folder.filePath(QStringLiteral("none.syx"))));
     const QString request = folder.filePath(QStringLiteral("request.syx"));
     QByteArray requestKind = type1Of(EmulatedDevice::defaultPatch());
     requestKind[6] = 0x62;
     QVERIFY(writeFile(request, requestKind));
     QVERIFY(!device.loadPatchFile(request, &error));
+    QCOMPARE(error, QStringLiteral("cannot load the patch file %1: not a patch file").arg(request));
     QCOMPARE(device.patchMessage(), before);
 }
 
@@ -255,6 +259,13 @@ void TestEmulatedDevice::describesTheTraffic_data()
     named[9] = 7;
     QByteArray percent = named;
     percent.replace(11, 16, QByteArray("50%3 %1").leftJustified(16, '\0'));
+    QByteArray escape = named;
+    escape.replace(11, 16,
+                   QByteArray("\x1b]0;x\x07\x1b[2J\x9b"
+                              "1m\\")
+                       .leftJustified(16, '\0'));
+    QTest::newRow("control characters in the name")
+        << escape << "Type 1 patch \"\\x1b]0;x\\x07\\x1b[2J\\x9b1m\\\\\", preset 7 (348 bytes)";
     QTest::newRow("name with place markers")
         << percent << "Type 1 patch \"50%3 %1\", preset 7 (348 bytes)";
     QTest::newRow("request") << EmulatedDevice::patchRequest() << "patch request (10 bytes)";

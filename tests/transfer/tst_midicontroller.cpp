@@ -9,6 +9,7 @@
 #include <QtWidgets>
 
 Q_DECLARE_METATYPE(SimulatedDevice::Reply)
+Q_DECLARE_METATYPE(PatchFileFault)
 
 namespace {
 
@@ -90,6 +91,9 @@ private slots:
     void loadRejectsWhatIsNotAPatch_data();
     void loadRejectsWhatIsNotAPatch();
     void loadUsesFirst348BytesOfLongerFile();
+    void loadOpensOnlyRegularFiles_data();
+    void loadOpensOnlyRegularFiles();
+    void namesAreTracedWithControlCharactersEscaped();
     void saveFailsWithoutTouchingAnything();
     void saveThatFailsPartWayKeepsTheOldFile();
 
@@ -396,6 +400,7 @@ void TestMidiController::loadRejectsWhatIsNotAPatch_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("trace");
+    QTest::addColumn<PatchFileFault>("fault");
 
     const QByteArray patch = deviceMessage(0x61);
     QByteArray noStart = patch;
@@ -405,18 +410,21 @@ void TestMidiController::loadRejectsWhatIsNotAPatch_data()
     QByteArray request = patch;
     request[6] = 0x62;
 
-    QTest::newRow("347 bytes") << patch.left(347) << "Only read 347 bytes";
-    QTest::newRow("empty file") << QByteArray() << "Only read 0 bytes";
-    QTest::newRow("348 zero bytes") << QByteArray(348, '\0') << "";
-    QTest::newRow("no F0") << noStart << "";
-    QTest::newRow("no F7 at 347") << noEnd << "";
-    QTest::newRow("wrong kind") << request << "";
+    const auto tooShort = PatchFileFault::TooShort;
+    const auto notPatch = PatchFileFault::NotPatch;
+    QTest::newRow("347 bytes") << patch.left(347) << "Only read 347 bytes" << tooShort;
+    QTest::newRow("empty file") << QByteArray() << "Only read 0 bytes" << tooShort;
+    QTest::newRow("348 zero bytes") << QByteArray(348, '\0') << "" << notPatch;
+    QTest::newRow("no F0") << noStart << "" << notPatch;
+    QTest::newRow("no F7 at 347") << noEnd << "" << notPatch;
+    QTest::newRow("wrong kind") << request << "" << notPatch;
 }
 
 void TestMidiController::loadRejectsWhatIsNotAPatch()
 {
     QFETCH(QByteArray, contents);
     QFETCH(QString, trace);
+    QFETCH(PatchFileFault, fault);
 
     const QString path = workDir.filePath(QStringLiteral("bad.syx"));
     QVERIFY(writeFile(path, contents));
@@ -425,7 +433,9 @@ void TestMidiController::loadRejectsWhatIsNotAPatch()
     const QByteArray before = type1(controller);
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
     TraceCapture traces;
-    QVERIFY(!controller.loadSysex(path));
+    PatchFileFault found = PatchFileFault::None;
+    QVERIFY(!controller.loadSysex(path, &found));
+    QCOMPARE(found, fault);
     QCOMPARE(updated.count(), 0);
     QCOMPARE(type1(controller), before);
     if (!trace.isEmpty())
@@ -443,6 +453,80 @@ void TestMidiController::loadUsesFirst348BytesOfLongerFile()
     MidiController controller(*window, noDevice());
     QVERIFY(controller.loadSysex(path));
     QCOMPARE(int(valueOf(controller, 0, Max)), 5);
+}
+
+// FIFOs, folders and oversized files go through the dialogs' tests.
+void TestMidiController::loadOpensOnlyRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<PatchFileFault>("fault");
+
+    QTest::newRow("character device") << "device" << PatchFileFault::NotRegularFile;
+    QTest::newRow("empty name") << "empty" << PatchFileFault::CannotRead;
+    QTest::newRow("unreadable") << "unreadable" << PatchFileFault::CannotRead;
+    QTest::newRow("link to a patch") << "link" << PatchFileFault::None;
+}
+
+void TestMidiController::loadOpensOnlyRegularFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(PatchFileFault, fault);
+
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("patch.syx"));
+    QByteArray patch = deviceMessage(0x61);
+    patch.replace(11, 16, QByteArray("From the file").leftJustified(16, '\0'));
+    if (kind == QLatin1String("device")) {
+        path = QStringLiteral("/dev/zero");
+    } else if (kind == QLatin1String("empty")) {
+        path.clear();
+    } else if (kind == QLatin1String("unreadable")) {
+        QVERIFY(writeFile(path, patch));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        if (QFile(path).open(QIODevice::ReadOnly))
+            QSKIP("permissions do not stop this user (root)");
+    } else {
+        QVERIFY(writeFile(folder.filePath(QStringLiteral("target.syx")), patch));
+        QVERIFY(QFile::link(folder.filePath(QStringLiteral("target.syx")), path));
+    }
+
+    MidiController controller(*window, noDevice());
+    const QByteArray before = type1(controller);
+    PatchFileFault found = PatchFileFault::NotPatch;
+    QCOMPARE(controller.loadSysex(path, &found), fault == PatchFileFault::None);
+    QCOMPARE(found, fault);
+    if (fault == PatchFileFault::None) {
+        QCOMPARE(controller.getPresetName(), QStringLiteral("From the file"));
+        patch[9] = 0; // the editor keeps its preset number
+        QCOMPARE(type1(controller), patch);
+    } else {
+        QCOMPARE(type1(controller), before);
+    }
+}
+
+void TestMidiController::namesAreTracedWithControlCharactersEscaped()
+{
+    QByteArray message = deviceMessage();
+    message.replace(11, 16,
+                    QByteArray("\x1b]0;pwn\x07\x1b[2J\x9b"
+                               "1m")
+                        .leftJustified(16, '\0'));
+    MidiController controller(*window, noDevice());
+    TraceCapture traces;
+    QVERIFY(controller.parseType2Message(message));
+    controller.getType1Sysex();
+    const QString shown = QStringLiteral("\\x1b]0;pwn\\x07\\x1b[2J\\x9b1m");
+    QVERIFY(traces.contains(QStringLiteral("parseType2Message name: ") + shown));
+    QVERIFY(traces.contains(QStringLiteral("setPresetName ") + shown));
+    QVERIFY(traces.contains(QStringLiteral("getType1Sysex ") + shown));
+    // The name itself is kept as it came.
+    QCOMPARE(controller.getPresetName(),
+             QString::fromLatin1("\x1b]0;pwn\x07\x1b[2J\x9b"
+                                 "1m"));
+    for (const QString &line : traces.lines()) {
+        for (const QChar c : line)
+            QVERIFY2(c.isPrint(), qPrintable(line.toUtf8().toPercentEncoding(" :")));
+    }
 }
 
 void TestMidiController::saveFailsWithoutTouchingAnything()

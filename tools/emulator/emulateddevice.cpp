@@ -2,9 +2,9 @@
 
 #include "controltable.h"
 #include "parameterid.h"
+#include "patchfile.h"
 #include "patchlayout.h"
-
-#include <QFile>
+#include "sysextext.h"
 
 namespace {
 
@@ -115,10 +115,11 @@ QString EmulatedDevice::describe(const QByteArray &message)
             || kindOf(message) == PatchLayout::kindType2)) {
         const QByteArray field = message.mid(PatchLayout::nameOffset, PatchLayout::nameLength);
         const int end = field.indexOf('\0');
-        // One arg() call: a name may hold "%1" itself.
+        // One arg() call: a name may hold "%1" itself. Printed on a terminal: a name must not
+        // be able to act on it.
         return QStringLiteral("Type %1 patch \"%2\", preset %3")
                    .arg(QString::number(kindOf(message) == PatchLayout::kindType1 ? 1 : 2),
-                        QString::fromLatin1(end < 0 ? field : field.left(end)),
+                        printable_text(QString::fromLatin1(end < 0 ? field : field.left(end))),
                         QString::number(quint8(message[PatchLayout::presetNoOffset])))
             + size;
     }
@@ -153,15 +154,11 @@ QList<QByteArray> EmulatedDevice::receive(const QByteArray &message)
 
 bool EmulatedDevice::loadPatchFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QByteArray bytes = file.read(PatchLayout::length);
-    if (!isPatchMessage(bytes)
-        || (kindOf(bytes) != PatchLayout::kindType1 && kindOf(bytes) != PatchLayout::kindType2)) {
-        *error = QStringLiteral("%1 is not a patch file (348 bytes from F0 to F7)").arg(path);
+    QByteArray bytes;
+    const PatchFileFault fault = read_patch_file(path, &bytes);
+    if (fault != PatchFileFault::None) {
+        *error = QStringLiteral("cannot load the patch file %1: %2")
+                     .arg(printable_text(path), patch_file_fault_text(fault));
         return false;
     }
     bytes[PatchLayout::kindOffset] = char(PatchLayout::kindType2);

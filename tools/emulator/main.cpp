@@ -4,6 +4,7 @@
 #include "emulateddevice.h"
 #include "rtmidiapi.h"
 #include "rtmidiport.h"
+#include "sysextext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,9 +14,12 @@
 
 #include <RtMidi.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <iostream>
 #include <memory>
+#include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -46,9 +50,27 @@ void complain(const QString &line)
     std::fprintf(stderr, "vellichord-emulator: %s\n", qPrintable(line));
 }
 
-void printMidiError(RtMidiError::Type, const std::string &text, void *)
+// While the ports are being opened, the MIDI system's complaints are gathered here and told in
+// one line if opening fails; afterwards each is printed as it comes.
+struct MidiErrors
 {
-    complain(QString::fromStdString(text));
+    std::atomic<bool> gathering{true};
+    bool failed = false;
+    QStringList texts;
+};
+
+void onMidiError(RtMidiError::Type type, const std::string &text, void *errors)
+{
+    auto *midiErrors = static_cast<MidiErrors *>(errors);
+    const QString line = QString::fromStdString(text).trimmed();
+    if (!midiErrors->gathering) {
+        complain(line);
+        return;
+    }
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
+        midiErrors->failed = true;
+    if (!midiErrors->texts.contains(line))
+        midiErrors->texts << line;
 }
 
 // Reads a number of at least 1 from option; 0 when it is not given.
@@ -226,17 +248,32 @@ int main(int argc, char *argv[])
     }
 
     const bool jackOnly = parser.isSet(QStringLiteral("jack"));
+    // libjack's own lines (several per attempt without a server) would bury the one that says
+    // what went wrong; RtMidi's account of it is gathered instead.
+    set_midi_system_quiet(true);
+    MidiErrors midiErrors; // outlives the clients, which may complain as they close
+    // RtMidi prints what goes wrong while a client is made, before it can be told where to.
+    std::ostringstream madeErrors;
+    std::streambuf *const errorOutput = std::cerr.rdbuf(madeErrors.rdbuf());
     std::unique_ptr<RtMidiIn> input = create_midi_client<RtMidiIn>(jackOnly, clientName);
     std::unique_ptr<RtMidiOut> output = create_midi_client<RtMidiOut>(jackOnly, clientName);
+    std::cerr.rdbuf(errorOutput);
+    for (const QString &line : QString::fromStdString(madeErrors.str()).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty() && !midiErrors.texts.contains(line.trimmed()))
+            midiErrors.texts << line.trimmed();
+    }
     if (!input || !output) {
         complain(QStringLiteral("no MIDI system: start a JACK server (for example "
                                 "\"jackd -d dummy\") or load the ALSA sequencer (snd-seq)"));
         return 1;
     }
+    input->setErrorCallback(&onMidiError, &midiErrors);
+    output->setErrorCallback(&onMidiError, &midiErrors);
     if (parser.isSet(QStringLiteral("if-absent"))) {
         const QString found = connectedDevice(*input);
         if (!found.isEmpty()) {
-            say(QStringLiteral("A Vellichord is connected (%1); not emulating one.").arg(found));
+            say(QStringLiteral("A Vellichord is connected (%1); not emulating one.")
+                    .arg(printable_text(found)));
             return 0;
         }
     }
@@ -256,8 +293,6 @@ int main(int argc, char *argv[])
     const QString portName = parser.isSet(QStringLiteral("updater")) ? updaterPortName
                                                                      : normalPortName;
     Emulator emulator(device, *output, parser.isSet(QStringLiteral("hex")));
-    input->setErrorCallback(&printMidiError);
-    output->setErrorCallback(&printMidiError);
     // Receive SysEx; timing and active sensing stay filtered.
     input->ignoreTypes(false, true, true);
     input->setCallback(&Emulator::arrived, &emulator);
@@ -265,14 +300,28 @@ int main(int argc, char *argv[])
         input->openVirtualPort(portName.toStdString());
         output->openVirtualPort(portName.toStdString());
     } catch (const RtMidiError &error) {
-        complain(QStringLiteral("cannot open the MIDI ports: %1").arg(error.what()));
+        midiErrors.failed = true;
+        midiErrors.texts << QString::fromStdString(error.getMessage()).trimmed();
+    }
+    set_midi_system_quiet(false);
+    midiErrors.gathering = false;
+    const QString api = QString::fromStdString(RtMidi::getApiDisplayName(output->getCurrentApi()));
+    if (midiErrors.failed) {
+        // Nothing would ever reach an emulator without ports: say so and end.
+        // The first complaint is the cause; the others follow from it.
+        complain(QStringLiteral("could not open the MIDI ports \"%1\" on %2 (%3). Is the MIDI "
+                                "system running? Start a JACK server (for example \"jackd -d "
+                                "dummy\") or load the ALSA sequencer (snd-seq).")
+                     .arg(portName, api, midiErrors.texts.value(0)));
+        input->cancelCallback();
         return 1;
     }
+    for (const QString &warning : qAsConst(midiErrors.texts))
+        complain(warning);
 
     say(QStringLiteral("holds: ") + EmulatedDevice::describe(device.patchMessage()));
     say(QStringLiteral("Emulating a Vellichord on the MIDI ports \"%1\" (%2). Ctrl-C stops.")
-            .arg(portName,
-                 QString::fromStdString(RtMidi::getApiDisplayName(output->getCurrentApi()))));
+            .arg(portName, api));
     const int result = app.exec();
 
     // Closing the ports first ends the input thread before the emulator goes.

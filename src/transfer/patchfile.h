@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Why a patch file was not taken.
+enum class PatchFileFault {
+    None,
+    CannotRead,     // missing, no permission, or reading failed
+    NotRegularFile, // a folder, a FIFO, a device: opening or reading it could block for ever
+    TooShort,       // fewer than 348 bytes
+    NotPatch,       // 348 bytes that are not framed as a Type 1 or Type 2 message
+};
+
+// Reads the patch of a patch file: its first 348 bytes, framed as a patch message (F0, a patch
+// kind at offset 6, F7 at offset 347); whatever follows them is not read. Only regular files
+// are opened. patch receives what was read, also when it is not a patch.
+PatchFileFault read_patch_file(const QString &path, QByteArray *patch);
+
+// The fault as the user is told it, e.g. "not a patch file"; empty for None.
+QString patch_file_fault_text(PatchFileFault fault);
