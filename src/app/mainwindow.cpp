@@ -2,6 +2,7 @@
 #include "trace.h"
 
 #include "contextmenu.h"
+#include "controllernamefile.h"
 #include "controlnames.h"
 #include "controlplacement.h"
 #include "customscene.h"
@@ -321,13 +322,19 @@ void MainWindow::fitEditorPaneToFont()
 
 void MainWindow::generateCCandNoteLists()
 {
-    const QString path = QCoreApplication::applicationDirPath()
-        + QStringLiteral("/Midi-CC-list.txt");
+    const QString path = findControllerNameFile();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Couldn't find file" << path;
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        // Named by its first place, the one a build folder or a Windows install uses.
+        const QString shown = path.isEmpty()
+            ? QCoreApplication::applicationDirPath() + QLatin1Char('/') + controllerNameFileName
+            : path;
+        qWarning().noquote() << "Couldn't find file" << shown;
+        qWarning().noquote() << "Looked for" << controllerNameFileName << "in"
+                             << controllerNameFolders().join(QStringLiteral(", "));
         return;
     }
+    qCDebug(lcTrace).noquote() << "Reading controller names from" << path;
     // Only the head of each of the first lines is read, so a huge file or a huge line costs no
     // more than a proper one. Lines may end in "\r\n" as well as in "\n".
     QList<QByteArray> heads;
