@@ -11,6 +11,7 @@
 #include <RtMidi.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -29,6 +30,9 @@ constexpr unsigned long jackConnectSettleMs = 100;
 // once while the updater reconnected. Closing the port first and letting that cycle end
 // (one cycle of even a long period, as above) before the client goes keeps clear of it.
 constexpr unsigned long jackCloseSettleMs = 50;
+
+// Largest message buffer of RtMidi's that the input callback lets it keep.
+constexpr std::size_t retainedMessageBound = 64 * 1024;
 
 void traceError(RtMidiError::Type, const std::string &text, void *)
 {
@@ -278,24 +282,20 @@ int RtMidiPort::sendSysex(unsigned char *message, unsigned int count)
     return m_sendFailed.load() ? sendFailed : 0;
 }
 
-void RtMidiPort::inputCallback(double timeStamp, std::vector<unsigned char> *message, void *self)
+void RtMidiPort::inputCallback(double, std::vector<unsigned char> *message, void *self)
 {
-    if (message && !message->empty())
-        static_cast<RtMidiPort *>(self)->received(timeStamp, *message);
-}
-
-void RtMidiPort::received(double timeStamp, const std::vector<unsigned char> &message)
-{
-    // RtMidi hands over a SysEx message whole, however the MIDI system carried it.
-    if (message.front() != 0xF0) {
-        // Packed as the Windows port reports a short message: status in the lowest byte.
-        quint32 packed = 0;
-        for (size_t i = 0; i < message.size() && i < 4; ++i)
-            packed |= quint32(message[i]) << (8 * i);
-        qCDebug(lcMidiTrace) << "data" << packed;
-        qCDebug(lcMidiTrace) << "data" << timeStamp;
+    if (!message || message->empty())
         return;
-    }
-    if (m_pipe.inputRunning())
-        m_pipe.append(message.data(), unsigned(message.size()));
+    // On JACK this runs inside the server's process cycle: it only copies. No trace (a write to
+    // a terminal nobody reads blocks), no allocation, no lock held for more than the copy. The
+    // monitor thread sorts the bytes and traces what is worth it; a message that is not SysEx
+    // is queued like any other, for it to count.
+    auto *port = static_cast<RtMidiPort *>(self);
+    if (port->m_pipe.inputRunning())
+        port->m_pipe.append(message->data(),
+                            unsigned(std::min<std::size_t>(message->size(), UINT_MAX)));
+    // RtMidi reuses this buffer for the next message and never shrinks it: a single giant SysEx
+    // would hold its memory for as long as the port is open. Released here, rarely.
+    if (message->capacity() > retainedMessageBound)
+        std::vector<unsigned char>().swap(*message);
 }

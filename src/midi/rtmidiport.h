@@ -53,7 +53,6 @@ public:
 
 private:
     static void inputCallback(double timeStamp, std::vector<unsigned char> *message, void *self);
-    void received(double timeStamp, const std::vector<unsigned char> &message);
 
     bool openInput(const QString &portName);
     bool openOutput(const QString &portName);
