@@ -12,6 +12,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+
+#if defined(__APPLE__)
+#include <mach/mach.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -74,6 +81,31 @@ QStringList listPorts(RtMidi &client, const char *trace)
         qCDebug(lcMidiTrace).noquote() << trace << names.last();
     }
     return names;
+}
+
+// The process's resident memory in bytes, or 0 where it is not known.
+std::size_t residentBytes()
+{
+#if defined(__linux__)
+    std::FILE *statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    unsigned long size = 0;
+    unsigned long resident = 0;
+    const bool read = std::fscanf(statm, "%lu %lu", &size, &resident) == 2;
+    std::fclose(statm);
+    return read ? std::size_t(resident) * std::size_t(sysconf(_SC_PAGESIZE)) : 0;
+#elif defined(__APPLE__)
+    mach_task_basic_info_data_t info{};
+    mach_msg_type_number_t count = MACH_TASK_BASIC_INFO_COUNT;
+    if (task_info(mach_task_self(), MACH_TASK_BASIC_INFO, reinterpret_cast<task_info_t>(&info),
+                  &count)
+        != KERN_SUCCESS)
+        return 0;
+    return std::size_t(info.resident_size);
+#else
+    return 0;
+#endif
 }
 
 } // namespace
@@ -139,6 +171,8 @@ bool RtMidiPort::openInput(const QString &portName)
         if (in->isPortOpen()) {
             qCDebug(lcMidiTrace) << "Midi input open";
             m_in = std::move(in);
+            m_inputMessagesSeen = m_inputMessages.load(std::memory_order_relaxed);
+            m_memoryAtLastInput = residentBytes();
             return true;
         }
         m_pipe.setInputRunning(false);
@@ -224,7 +258,33 @@ std::string RtMidiPort::connectedName() const
 
 bool RtMidiPort::connectionAlive()
 {
-    return m_out && m_out->isPortOpen() && outputPresent();
+    boundInput();
+    return m_in && m_out && m_out->isPortOpen() && outputPresent();
+}
+
+void RtMidiPort::boundInput()
+{
+    if (!m_in)
+        return;
+    const std::size_t memory = residentBytes();
+    const unsigned int messages = m_inputMessages.load(std::memory_order_relaxed);
+    if (messages != m_inputMessagesSeen || memory < m_memoryAtLastInput) {
+        m_inputMessagesSeen = messages;
+        m_memoryAtLastInput = memory;
+        return;
+    }
+    if (memory - m_memoryAtLastInput <= m_inputGrowthBound)
+        return;
+
+    // Whatever grew meanwhile, an unfinished message in RtMidi's hands is the likely part, and
+    // reopening costs at most a message in flight.
+    qCDebug(lcMidiTrace) << "Input reopened: memory grew by"
+                         << (memory - m_memoryAtLastInput) / 1024 << "KiB while no message ended";
+    m_in.reset();
+    if (!openInput(QString::fromStdString(m_connectedName)))
+        qCDebug(lcMidiTrace).noquote() << "Could not reopen the input" << m_connectedName.c_str();
+    m_inputMessagesSeen = m_inputMessages.load(std::memory_order_relaxed);
+    m_memoryAtLastInput = residentBytes();
 }
 
 QStringList RtMidiPort::destinations(bool *alsa)
@@ -291,6 +351,7 @@ void RtMidiPort::inputCallback(double, std::vector<unsigned char> *message, void
     // monitor thread sorts the bytes and traces what is worth it; a message that is not SysEx
     // is queued like any other, for it to count.
     auto *port = static_cast<RtMidiPort *>(self);
+    port->m_inputMessages.fetch_add(1, std::memory_order_relaxed);
     if (port->m_pipe.inputRunning())
         port->m_pipe.append(message->data(),
                             unsigned(std::min<std::size_t>(message->size(), UINT_MAX)));
