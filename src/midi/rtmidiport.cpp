@@ -283,6 +283,8 @@ void RtMidiPort::boundInput()
     m_in.reset();
     if (!openInput(QString::fromStdString(m_connectedName)))
         qCDebug(lcMidiTrace).noquote() << "Could not reopen the input" << m_connectedName.c_str();
+    else if (m_in->getCurrentApi() == RtMidi::UNIX_JACK)
+        QThread::msleep(jackConnectSettleMs); // so that an answer to the next send is heard
     m_inputMessagesSeen = m_inputMessages.load(std::memory_order_relaxed);
     m_memoryAtLastInput = residentBytes();
 }

@@ -52,7 +52,9 @@ public:
     // limit, before it hands it over; closing the input is the one thing that frees it. An
     // endless SysEx would take all memory otherwise. Looked at by connectionAlive(), which the
     // device watcher calls every second.
-    static constexpr std::size_t defaultInputGrowthBound = 16 * 1024 * 1024;
+    // The bound is wide, so that the editor's own growth (a sanitizer build's above all) seldom
+    // reopens an input that is merely idle; doing so costs at most a message in flight.
+    static constexpr std::size_t defaultInputGrowthBound = 32 * 1024 * 1024;
     void setInputGrowthBound(std::size_t bytes) { m_inputGrowthBound = bytes; }
 
     // Whether the name RtMidi reports for a port stands for portName: the whole name, its
