@@ -435,10 +435,6 @@ void TestRtMidiPort::noteFloodWritesNothingFromTheMidiThread()
             tail = (tail + QByteArray(reinterpret_cast<const char *>(buffer), got)).right(20);
         }
     };
-    int ticks = 0;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    ticker.start(10);
     QElapsedTimer flood;
     flood.start();
     while (flood.elapsed() < 3000) {
@@ -451,7 +447,6 @@ void TestRtMidiPort::noteFloodWritesNothingFromTheMidiThread()
     const QByteArray last = sysex(20, 7);
     device.send(last);
     QTRY_VERIFY((drain(), tail == last));
-    QVERIFY(ticks > 0);
     QCOMPARE(received, sent * 3 + last.size());
     port.disconnect();
 
