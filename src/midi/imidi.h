@@ -4,7 +4,8 @@
 
 // The MIDI port as the rest of the program sees it: one input and one output port that carry
 // the same name. Only SysEx traffic is carried. A backend queues received SysEx bytes in
-// arrival order; the input monitor drains them with read() and reassembles the messages.
+// arrival order; the input monitor drains them with read() and reassembles the messages. A
+// backend that sees the raw byte stream (JACK) queues all of it, and the monitor sorts it.
 class IMidi
 {
 public:
@@ -40,4 +41,9 @@ public:
     // Whether the system offers the device's ports under portName now, so that connect may
     // succeed. Meant to be asked often: it traces nothing and opens nothing.
     virtual bool portPresent(const char *portName) = 0;
+
+    // True once the MIDI system itself was seen to stop under a connection (the JACK server
+    // went away), until a connect succeeds again. Sending fails meanwhile. A backend that
+    // cannot tell says false.
+    virtual bool midiSystemStopped() { return false; }
 };
