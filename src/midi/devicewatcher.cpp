@@ -59,6 +59,7 @@ void DeviceWatcher::look()
             --looksToWait;
         } else if (midi.connect(portName.c_str())) {
             spacing = 1;
+            stopTold = false;
             emit deviceConnected();
         } else {
             // Offered but not openable: perhaps half there yet, perhaps held by another program.
