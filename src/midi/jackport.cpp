@@ -36,7 +36,7 @@ constexpr size_t outRingBytes = 1u << 16;
 constexpr int connectSettleCycles = 3;
 constexpr qint64 connectSettleLimitMs = 200;
 
-// How long sendSysex waits for room in the output ring while the server is slow.
+// How long sendSysex waits for a cycle to take the message while the server is slow.
 constexpr qint64 sendWaitMs = 1000;
 
 // The drops of a flood are summed up in the trace, once a second at most.
@@ -130,6 +130,12 @@ struct JackPort::Connection
     std::atomic<unsigned long long> ringDropped{0};
     // Bytes of the message being sent that are still to go out; the process thread's own.
     size_t outLeft = 0;
+    // Message bytes put into the output ring, and those a cycle has taken out to the server.
+    unsigned long long written = 0;
+    std::atomic<unsigned long long> taken{0};
+    // A message that sendSysex gave up on is not sent late: the callback skips whole messages
+    // that end at or before this count.
+    std::atomic<unsigned long long> givenUp{0};
 
     // The reader thread's own.
     unsigned long long dropsNotTraced = 0;
@@ -205,6 +211,12 @@ int JackPort::Connection::process(jack_nframes_t frames, void *self)
             if (ready < sizeof length + length)
                 break;
             jack_ringbuffer_read_advance(c->outRing, sizeof length);
+            const unsigned long long end = c->taken.load(std::memory_order_relaxed) + length;
+            if (end <= c->givenUp.load(std::memory_order_acquire)) {
+                jack_ringbuffer_read_advance(c->outRing, length);
+                c->taken.store(end, std::memory_order_release);
+                continue;
+            }
             c->outLeft = length;
             if (length == 0)
                 continue;
@@ -220,6 +232,7 @@ int JackPort::Connection::process(jack_nframes_t frames, void *self)
             break;
         jack_ringbuffer_read(c->outRing, reinterpret_cast<char *>(bytes), piece);
         c->outLeft -= piece;
+        c->taken.fetch_add(piece, std::memory_order_release);
         if (c->outLeft != 0)
             break;
     }
@@ -455,18 +468,31 @@ int JackPort::sendSysex(unsigned char *message, unsigned int count)
         return sendFailed;
 
     const uint32_t length = count;
-    QElapsedTimer waited;
-    waited.start();
-    while (jack_ringbuffer_write_space(c.outRing) < sizeof length + length) {
-        if (c.shutdown.load() || waited.elapsed() >= sendWaitMs) {
-            qCDebug(lcMidiTrace) << "MIDI error: the JACK server takes no more output";
-            return sendFailed;
-        }
-        QThread::msleep(1);
+    // Short of room only while a stalled server has not taken earlier messages.
+    if (jack_ringbuffer_write_space(c.outRing) < sizeof length + length) {
+        qCDebug(lcMidiTrace) << "MIDI error: the JACK server takes no output";
+        return sendFailed;
     }
-    // The length goes in first; the callback takes a message only once all of it is there.
     jack_ringbuffer_write(c.outRing, reinterpret_cast<const char *>(&length), sizeof length);
     jack_ringbuffer_write(c.outRing, reinterpret_cast<const char *>(message), length);
+    c.written += length;
+
+    // Sent means that a cycle has passed it to the server: a server that has just stopped
+    // takes nothing, and that is no success. It costs at most a period's wait.
+    QElapsedTimer waited;
+    waited.start();
+    while (c.taken.load(std::memory_order_acquire) < c.written) {
+        if (c.shutdown.load()) {
+            qCDebug(lcMidiTrace) << "MIDI error: the JACK server has stopped";
+            return notConnected;
+        }
+        if (waited.elapsed() >= sendWaitMs) {
+            qCDebug(lcMidiTrace) << "MIDI error: the JACK server takes no output";
+            c.givenUp.store(c.written, std::memory_order_release);
+            return sendFailed;
+        }
+        QThread::usleep(250);
+    }
     return 0;
 }
 

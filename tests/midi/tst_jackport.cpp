@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 #include <optional>
 
@@ -110,6 +111,7 @@ private slots:
     void goneDeviceIsNoLongerAlive();
     void platformPortIsThisOneOnJack();
     void endlessSysexStaysUnderTheBound();
+    void stalledServerTakesNothingAndThatIsAFailure();
     void serverThatStopsAndComesBack();
 
 private:
@@ -204,7 +206,8 @@ void TestJackPort::messagesTravelIntactBothWays_data()
     QTest::newRow("status answer") << QByteArrayList{QByteArray::fromHex("f03df7")};
     QTest::newRow("patch") << QByteArrayList{sysex(348, 9)};
     QTest::newRow("longer than one read") << QByteArrayList{sysex(1023, 5)};
-    QTest::newRow("longer than a cycle holds") << QByteArrayList{sysex(20000, 7)};
+    QTest::newRow("longer than a cycle holds")
+        << QByteArrayList{sysex(int(JackPort::maxSendBytes), 7)};
     QTest::newRow("carried in two pieces")
         << QByteArrayList{QByteArray::fromHex("f0010203"), QByteArray::fromHex("0405f7")};
     QTest::newRow("patch in two events")
@@ -441,6 +444,31 @@ void TestJackPort::endlessSysexStaysUnderTheBound()
     QCOMPARE(port.droppedBytes(), dropped);
 }
 
+void TestJackPort::stalledServerTakesNothingAndThatIsAFailure()
+{
+    JackPeer device("Vellichord");
+    JackPort port;
+    QVERIFY(port.connect("Vellichord"));
+    QProcess find;
+    find.start(QStringLiteral("pgrep"), {"-f", "jackd .*-n " + server.name() + " "});
+    QVERIFY(find.waitForFinished(5000));
+    const qint64 pid = find.readAll().trimmed().toLongLong();
+    QVERIFY(pid > 0);
+
+    // Its cycles stop; a message that no cycle takes is not sent.
+    ::kill(pid_t(pid), SIGSTOP);
+    const int result = send(port, sysex(10, 1));
+    ::kill(pid_t(pid), SIGCONT);
+    QCOMPARE(result, JackPort::sendFailed);
+
+    // Once it runs again, the next message goes, and the one given up on never does.
+    QTRY_VERIFY(port.connectionAlive());
+    QCOMPARE(send(port, sysex(10, 2)), 0);
+    QTRY_COMPARE(device.received(), sysex(10, 2));
+    QTest::qWait(50);
+    QCOMPARE(device.received(), sysex(10, 2));
+}
+
 void TestJackPort::serverThatStopsAndComesBack()
 {
     std::optional<JackPeer> device(std::in_place, "Vellichord");
@@ -455,6 +483,8 @@ void TestJackPort::serverThatStopsAndComesBack()
 
     TraceCapture traces;
     server.stop();
+    // Whether or not libjack has told the port yet, nothing reaches a stopped server.
+    QVERIFY(send(port, sysex(10, 2)) != 0);
     QTRY_VERIFY(port.midiSystemStopped());
     QVERIFY(!port.connectionAlive());
     QCOMPARE(send(port, sysex(10, 2)), JackPort::notConnected);
