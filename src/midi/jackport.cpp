@@ -322,9 +322,10 @@ JackPort::~JackPort()
 
 bool JackPort::connect(const char *portName)
 {
-    // Also closes a client whose server has stopped before a new one is opened (see
-    // portPresent).
+    // Clients whose server may have stopped are closed before a new one is opened (see
+    // portPresent); the port's own client lists the ports from now on.
     disconnect();
+    m_lister.reset();
     const QString name = QString::fromLocal8Bit(portName);
     if (!openInput(name))
         return false;
@@ -334,8 +335,6 @@ bool JackPort::connect(const char *portName)
     }
     m_connectedName = portName;
     m_serverStopped = false;
-    // The port's own client lists the ports from now on.
-    m_lister.reset();
 
     // Callers send at once: the patch request at start-up, the update code in the handshake.
     const unsigned int start = m_connection->cycles.load(std::memory_order_acquire);

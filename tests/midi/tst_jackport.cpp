@@ -496,6 +496,8 @@ void TestJackPort::serverThatStopsAndComesBack()
     port.disconnect();
     // Still stopped: nothing has connected since.
     QVERIFY(port.midiSystemStopped());
+    // Its listing client is of the stopped server too.
+    QVERIFY(!looking.connect("Vellichord"));
     QTRY_VERIFY(!looking.portPresent("Vellichord"));
     // Nothing was connected there, so nothing stopped under it.
     QVERIFY(!looking.midiSystemStopped());
