@@ -153,6 +153,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             [this] { showStatusMessage(tr("Vellichord connected")); });
     connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
             [this] { showStatusMessage(tr("Vellichord disconnected")); });
+    connect(deviceWatcher, &DeviceWatcher::midiSystemStopped, this,
+            [this] { showStatusMessage(tr("MIDI system stopped")); });
     connect(deviceWatcher, &DeviceWatcher::looked, this, &MainWindow::showConnectionState);
     deviceWatcher->start();
 
@@ -814,8 +816,10 @@ void MainWindow::uploadPatch()
 
 void MainWindow::showConnectionState()
 {
-    const std::string name = midiController->getMidi()->connectedName();
-    connectionLabel->setText(name.empty()
+    IMidi *midi = midiController->getMidi();
+    const std::string name = midi->connectedName();
+    // A connection the MIDI system dropped under the updater is not one.
+    connectionLabel->setText(name.empty() || midi->midiSystemStopped()
                                  ? tr("Not connected")
                                  : tr("Connected: %1").arg(QString::fromLocal8Bit(name.c_str())));
 }

@@ -42,4 +42,9 @@ public:
     // Whether the system offers the device's ports under portName now, so that connect may
     // succeed. Meant to be asked often: it traces nothing and opens nothing.
     virtual bool portPresent(const char *portName) = 0;
+
+    // True once the MIDI system itself was seen to stop under a connection (the JACK server
+    // went away), until a connect succeeds again. Sending fails meanwhile. A backend that
+    // cannot tell says false.
+    virtual bool midiSystemStopped() { return false; }
 };
