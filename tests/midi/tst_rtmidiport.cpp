@@ -403,9 +403,10 @@ void TestRtMidiPort::noteFloodWritesNothingFromTheMidiThread()
     RtMidiPort port(RtMidiPort::Api::Jack);
     QVERIFY(port.connect("Vellichord"));
 
-    // 20,000 notes a second for three seconds from a thread of the device's, while the GUI
+    // 20,000 notes a second for twenty seconds from a thread of the device's, while the GUI
     // thread (this one) drains the port as the monitor does and goes on handling its events.
     // A stalled server would leave the device's thread stuck in its send.
+    constexpr qint64 floodMs = 20000;
     const QByteArray note = QByteArray::fromHex("90407f");
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
@@ -413,7 +414,7 @@ void TestRtMidiPort::noteFloodWritesNothingFromTheMidiThread()
     std::thread sender([&] {
         QElapsedTimer flood;
         flood.start();
-        while (!stop && flood.elapsed() < 3000) {
+        while (!stop && flood.elapsed() < floodMs) {
             for (qint64 n = sent; n < flood.elapsed() * 20 && !stop; n = ++sent)
                 device.send(note);
             QThread::msleep(1);
@@ -437,12 +438,12 @@ void TestRtMidiPort::noteFloodWritesNothingFromTheMidiThread()
     };
     QElapsedTimer flood;
     flood.start();
-    while (flood.elapsed() < 3000) {
+    while (flood.elapsed() < floodMs) {
         QCoreApplication::processEvents();
         drain();
         QThread::msleep(1);
     }
-    // The device is done within moments of the three seconds unless the server stalled.
+    // The device is done within moments of the flood's end unless the server stalled.
     QTRY_VERIFY_WITH_TIMEOUT((drain(), done.load()), 5000);
     const QByteArray last = sysex(20, 7);
     device.send(last);
