@@ -56,7 +56,10 @@ MidiController::MidiController(MainWindow &window, std::unique_ptr<IMidi> port)
     // Without a device the editor starts all the same; the port traces what it found.
     midi->connect(portName);
     // The monitor is deleted by the destructor only, after its thread has ended.
-    connect(monitor, &MidiMonitor::receivedSysex, this, &MidiController::receivedSysex);
+    connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
+        if (receivedSysex(sysex))
+            emit patchReceived();
+    });
     monitor->start(QThread::InheritPriority);
     qCDebug(lcTrace) << "Midi monitor thread started.";
 }
@@ -101,6 +104,17 @@ bool MidiController::parseType2Message(const QByteArray &message)
     DiagnosticLog::instance().logSysex(QStringLiteral(__FILE__), QString::number(__LINE__),
                                        QStringLiteral("MidiController::parseType2Message"), msg,
                                        message.size());
+    return applyPatch(message, true);
+}
+
+bool MidiController::restorePatch(const QByteArray &message)
+{
+    return applyPatch(message, false);
+}
+
+bool MidiController::applyPatch(const QByteArray &message, bool notify)
+{
+    const auto *msg = reinterpret_cast<const unsigned char *>(message.constData());
 
     if (message.size() < static_cast<int>(PatchLayout::length)) {
         qCDebug(lcTrace) << "parseType2Message: message of" << message.size()
@@ -131,7 +145,8 @@ bool MidiController::parseType2Message(const QByteArray &message)
             qCDebug(lcTrace) << "control null";
     }
 
-    emit modelUpdated();
+    if (notify)
+        emit modelUpdated();
     return true;
 }
 

@@ -41,6 +41,10 @@ public:
     // for a message shorter than the patch or of another kind.
     bool parseType2Message(const QByteArray &message);
 
+    // Puts a patch message back as the editor's patch, as parseType2Message does, but quietly:
+    // no modelUpdated, so the window keeps its selection (undo and redo).
+    bool restorePatch(const QByteArray &message);
+
     // Sends the current patch to the device, connecting to it first if the port has lost it.
     // False when the port could not send it.
     bool downloadPatch();
@@ -68,6 +72,8 @@ public:
 
 signals:
     void modelUpdated();
+    // A patch from the device has been applied (after modelUpdated).
+    void patchReceived();
 
 public slots:
     void setPresetName(const QString &name);
@@ -82,6 +88,7 @@ private:
     // Opens the device's port again unless the port is connected to a device that is there,
     // under either of its names.
     void reconnectIfLost();
+    bool applyPatch(const QByteArray &message, bool notify);
 
     QString presetName;
     int presetNo = 0;
