@@ -628,7 +628,7 @@ void MainWindow::showAbout()
 #ifdef Q_OS_WIN
                                 QStringLiteral("Windows Multimedia")
 #else
-                                 QStringLiteral("RtMidi")
+                                QStringLiteral("RtMidi")
 #endif
                                     ));
 }
@@ -644,8 +644,14 @@ void MainWindow::recordChange(const QString &text, int burst)
     const QByteArray after = currentPatch();
     if (after == editorPatch)
         return;
-    const QString name = text.isEmpty() ? describePatchChange(*controlModels, editorPatch, after)
-                                        : text;
+    QList<int> selected;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        if (selectedModels.contains(controlModels->at(i)))
+            selected << i;
+    }
+    const QString name = text.isEmpty()
+        ? describePatchChange(*controlModels, editorPatch, after, selected)
+        : text;
     const QByteArray before = editorPatch;
     editorPatch = after;
     undoStack->push(new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); },

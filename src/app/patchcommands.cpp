@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace {
@@ -81,28 +83,35 @@ QList<int> changedControls(const ControlTable &table, const QByteArray &a, const
 }
 
 QString describePatchChange(const ControlTable &table, const QByteArray &before,
-                            const QByteArray &after)
+                            const QByteArray &after, const QList<int> &selected)
 {
-    QList<int> controls;
     QList<unsigned int> ids;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        bool changed = false;
+    const QList<int> changed = changedControls(table, before, after);
+    for (int i : changed) {
         for (const ControlParameter &p : table.at(i)->parameters()) {
-            if (!byteDiffers(before, after, p.address()))
-                continue;
-            changed = true;
-            if (!ids.contains(p.id()))
+            if (byteDiffers(before, after, p.address()) && !ids.contains(p.id()))
                 ids << p.id();
         }
-        if (changed)
-            controls << i;
     }
-    if (controls.isEmpty()) {
+    if (ids.isEmpty()) {
         const QByteArray nameBefore = before.mid(PatchLayout::nameOffset, PatchLayout::nameLength);
         const QByteArray nameAfter = after.mid(PatchLayout::nameOffset, PatchLayout::nameLength);
         return nameBefore != nameAfter
             ? QCoreApplication::translate("PatchCommand", "Rename preset")
             : QString();
+    }
+    // A selected control that had the value already took part in the edit all the same.
+    QList<int> controls = changed;
+    for (int i : selected) {
+        const MidiControlModel *model = table.at(i);
+        if (!model || controls.contains(i))
+            continue;
+        for (unsigned int id : qAsConst(ids)) {
+            if (model->getParameter(static_cast<ParameterId>(id))) {
+                controls << i;
+                break;
+            }
+        }
     }
     std::sort(ids.begin(), ids.end());
     QStringList names;

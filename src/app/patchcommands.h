@@ -40,7 +40,8 @@ private:
 // The indices of the controls whose parameter bytes differ between two patch messages.
 QList<int> changedControls(const ControlTable &table, const QByteArray &a, const QByteArray &b);
 
-// Names a change of control parameters: "Set Channel on 3 controls", "Set Colour of PAD7";
+// Names a change of control parameters made on the selected controls: "Set Channel on 3
+// controls", "Set Colour of PAD7" (every selected control having a changed parameter counts);
 // "Rename preset" when only the name changed, an empty text when nothing did.
 QString describePatchChange(const ControlTable &table, const QByteArray &before,
-                            const QByteArray &after);
+                            const QByteArray &after, const QList<int> &selected);
