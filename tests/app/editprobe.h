@@ -56,8 +56,8 @@ inline QList<int> marked(const MainWindow &window)
 }
 
 // Clicks the button with this text in the next message box that opens; asked (when given)
-// is set once it has.
-inline void answerNextQuestion(const QString &buttonText, bool *asked = nullptr)
+// is set once it has. The timer that waits for it is returned.
+inline QTimer *answerNextQuestion(const QString &buttonText, bool *asked = nullptr)
 {
     auto *timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, buttonText, asked] {
@@ -78,6 +78,7 @@ inline void answerNextQuestion(const QString &buttonText, bool *asked = nullptr)
         box->reject();
     });
     timer->start(10);
+    return timer;
 }
 
 } // namespace editprobe
