@@ -138,6 +138,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
+    updateDialog->setSettings(settings);
 
     // A device pulled out between request and answer never answers. Once the wait is over,
     // "Waiting for upload..." gives way, unless another text already has.

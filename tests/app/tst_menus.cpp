@@ -27,6 +27,23 @@ void loadThroughMenu(MainWindow &window, const QString &path)
     action(window, "actionLoad")->trigger();
 }
 
+// The folder that the file dialog opened by open starts in; the dialog is cancelled.
+QString folderOfNextDialog(const std::function<void()> &open)
+{
+    QString shown;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            timer.stop();
+            shown = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    timer.start(10);
+    open();
+    return shown;
+}
+
 } // namespace
 
 // The menu bar, its shortcuts and the buttons are one set of commands; what the editor remembers
@@ -238,18 +255,24 @@ void TestMenus::modeAndFolderAreRemembered()
     }
     MainWindow window(noDevice());
     QVERIFY(window.isMultiSelect());
-    QString shownFolder;
-    auto *timer = new QTimer(&window);
-    connect(timer, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            shownFolder = dialog->directory().absolutePath();
-            dialog->reject();
-        }
-    });
-    timer->start(10);
-    action(window, "actionLoad")->trigger();
-    QCOMPARE(shownFolder, QDir(folder.path()).absolutePath());
+    QCOMPARE(folderOfNextDialog([&] { action(window, "actionLoad")->trigger(); }),
+             QDir(folder.path()).absolutePath());
+
+    // The updater's Open File has a folder of its own.
+    QTemporaryDir images;
+    const QString image = images.filePath(QStringLiteral("firmware.bin"));
+    QVERIFY(writeFile(image, QByteArray(64, '\x01')));
+    auto *openFile = window.findChild<QPushButton *>(QStringLiteral("buttonOpenFile"));
+    QVERIFY(openFile);
+    answerFileDialog(image);
+    openFile->click();
+    MainWindow later(noDevice());
+    QCOMPARE(folderOfNextDialog([&] {
+                 later.findChild<QPushButton *>(QStringLiteral("buttonOpenFile"))->click();
+             }),
+             QDir(images.path()).absolutePath());
+    QCOMPARE(folderOfNextDialog([&] { action(later, "actionLoad")->trigger(); }),
+             QDir(folder.path()).absolutePath());
 }
 
 void TestMenus::unusableSettingsFileDoesNotStopTheEditor()
