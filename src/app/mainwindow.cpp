@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -560,8 +561,10 @@ void MainWindow::restoreSettings()
 {
     if (settings->status() != QSettings::NoError)
         qWarning().noquote() << "Could not read the settings file" << settings->fileName();
+    // A screen that has gone since would put the window out of sight.
     const QPoint position = settings->value(QStringLiteral("window/position")).toPoint();
-    if (settings->contains(QStringLiteral("window/position")))
+    if (settings->contains(QStringLiteral("window/position"))
+        && QGuiApplication::screenAt(position))
         move(position);
     if (settings->value(QStringLiteral("selection/multi"), false).toBool())
         SelectMulti();

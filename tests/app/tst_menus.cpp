@@ -251,10 +251,12 @@ void TestMenus::modeAndFolderAreRemembered()
         child<QPushButton>(window, QStringLiteral("pushButtonSelectMulti"))->click();
         loadThroughMenu(window, path);
         window.getUndoStack()->undo(); // nothing unsent: closes without asking
+        window.move(40, 30);
         QVERIFY(window.close());
     }
     MainWindow window(noDevice());
     QVERIFY(window.isMultiSelect());
+    QCOMPARE(window.pos(), QPoint(40, 30));
     QCOMPARE(folderOfNextDialog([&] { action(window, "actionLoad")->trigger(); }),
              QDir(folder.path()).absolutePath());
 
