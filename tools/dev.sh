@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds the editor on Debian 12 and starts it or runs the tests, installing whatever Debian
-# packages are missing first.
+# Builds the editor on Debian 12 and starts it, runs the tests or packs it, installing whatever
+# Debian packages are missing first.
 #
 #   tools/dev.sh run [editor args...]   build, then start BUILD_DIR/vellichord-editor; without a
 #                                       Vellichord, start the emulator (and a JACK server
 #                                       when the system has no MIDI) for it to talk to
 #   tools/dev.sh test [ctest args...]   build, then run every test with ctest
+#   tools/dev.sh package                a Release build with Debian's build flags in
+#                                       BUILD_DIR (default "build-package" here), then the
+#                                       Debian package vellichord-editor_*.deb in it
 #
 # Environment: BUILD_DIR (default "build", relative paths are taken from the repository root),
 # CMAKE_ARGS (extra arguments for the CMake configure step, split on spaces).
@@ -24,6 +27,8 @@ if [[ ! -e /dev/snd/seq ]]; then
     RUN_PACKAGES+=(jackd2)
 fi
 TEST_PACKAGES=(jackd2)
+# dpkg-shlibdeps (dpkg-dev) works out the package's dependencies; CPack finds binaries by file.
+PACKAGE_PACKAGES=(dpkg-dev file)
 
 REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -62,7 +67,7 @@ install_packages()
 
 build_dir()
 {
-    local dir=${BUILD_DIR:-build}
+    local dir=${BUILD_DIR:-${1:-build}}
     if [[ $dir != /* ]]; then
         dir=$REPO_ROOT/$dir
     fi
@@ -79,6 +84,24 @@ configure_and_build()
     # Debug by default so that Q_ASSERT stays on; CMAKE_ARGS may override it.
     cmake -S "$REPO_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Debug "${extra[@]}"
     cmake --build "$dir" -j "$(nproc)" "$@"
+}
+
+# Builds the programs in dir as Debian builds its packages (optimised, hardened, stripped by
+# CPack), without tests and benchmarks, and packs them. Prints the package's path last.
+build_package()
+{
+    local dir=$1
+    local extra=()
+    read -r -a extra <<<"${CMAKE_ARGS:-}"
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cmake -S "$REPO_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release \
+        -DVELLICHORD_BUILD_TESTS=OFF -DVELLICHORD_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" "${extra[@]}"
+    cmake --build "$dir" -j "$(nproc)"
+    rm -f "$dir"/vellichord-editor_*.deb
+    (cd "$dir" && cpack -G DEB)
+    ls "$dir"/vellichord-editor_*.deb
 }
 
 started_pids=()
@@ -136,7 +159,7 @@ start_device_if_absent()
 
 usage()
 {
-    sed -n '2,12s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+    sed -n '2,15s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
     exit 2
 }
 
@@ -147,7 +170,11 @@ main()
         shift
     fi
     local dir
-    dir=$(build_dir)
+    if [[ $command == package ]]; then
+        dir=$(build_dir build-package)
+    else
+        dir=$(build_dir)
+    fi
 
     case $command in
     run)
@@ -161,6 +188,10 @@ main()
         configure_and_build "$dir"
         # A build that registers no test is a broken build, not a pass.
         ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$(nproc)" "$@"
+        ;;
+    package)
+        install_packages "${BASE_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+        build_package "$dir"
         ;;
     *)
         usage

@@ -2,6 +2,7 @@
 #include "trace.h"
 
 #include "contextmenu.h"
+#include "controllernamefile.h"
 #include "controlnames.h"
 #include "controlplacement.h"
 #include "customscene.h"
@@ -177,6 +178,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     connect(deviceWatcher, &DeviceWatcher::deviceConnected, this, &MainWindow::deviceAppeared);
     connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
             [this] { showStatusMessage(tr("Vellichord disconnected")); });
+    connect(deviceWatcher, &DeviceWatcher::midiSystemStopped, this,
+            [this] { showStatusMessage(tr("MIDI system stopped")); });
     connect(deviceWatcher, &DeviceWatcher::looked, this, &MainWindow::showConnectionState);
     deviceWatcher->start();
 
@@ -348,13 +351,19 @@ void MainWindow::fitEditorPaneToFont()
 
 void MainWindow::generateCCandNoteLists()
 {
-    const QString path = QCoreApplication::applicationDirPath()
-        + QStringLiteral("/Midi-CC-list.txt");
+    const QString path = findControllerNameFile();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Couldn't find file" << path;
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        // Named by its first place, the one a build folder or a Windows install uses.
+        const QString shown = path.isEmpty()
+            ? QCoreApplication::applicationDirPath() + QLatin1Char('/') + controllerNameFileName
+            : path;
+        qWarning().noquote() << "Couldn't find file" << shown;
+        qWarning().noquote() << "Looked for" << controllerNameFileName << "in"
+                             << controllerNameFolders().join(QStringLiteral(", "));
         return;
     }
+    qCDebug(lcTrace).noquote() << "Reading controller names from" << path;
     // Only the head of each of the first lines is read, so a huge file or a huge line costs no
     // more than a proper one. Lines may end in "\r\n" as well as in "\n".
     QList<QByteArray> heads;
@@ -1085,8 +1094,10 @@ void MainWindow::uploadPatch()
 
 void MainWindow::showConnectionState()
 {
-    const std::string name = midiController->getMidi()->connectedName();
-    connectionLabel->setText(name.empty()
+    IMidi *midi = midiController->getMidi();
+    const std::string name = midi->connectedName();
+    // A connection the MIDI system dropped under the updater is not one.
+    connectionLabel->setText(name.empty() || midi->midiSystemStopped()
                                  ? tr("Not connected")
                                  : tr("Connected: %1").arg(QString::fromLocal8Bit(name.c_str())));
 }

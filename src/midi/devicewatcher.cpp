@@ -32,6 +32,20 @@ void DeviceWatcher::look()
 {
     if (!portInUse || !portInUse()) {
         const std::string connected = midi.connectedName();
+        const bool stopped = midi.midiSystemStopped();
+        if (!stopped) {
+            stopTold = false;
+        } else if (!stopTold) {
+            stopTold = true;
+            qCDebug(lcMidiTrace) << "MIDI system stopped";
+            if (!connected.empty())
+                midi.disconnect();
+            spacing = 1;
+            looksToWait = 0;
+            emit midiSystemStopped();
+            emit looked();
+            return;
+        }
         if (!connected.empty()) {
             if (connected == portName && !midi.connectionAlive()) {
                 qCDebug(lcMidiTrace).noquote() << "Device gone:" << connected.c_str();
@@ -45,6 +59,7 @@ void DeviceWatcher::look()
             --looksToWait;
         } else if (midi.connect(portName.c_str())) {
             spacing = 1;
+            stopTold = false;
             emit deviceConnected();
         } else {
             // Offered but not openable: perhaps half there yet, perhaps held by another program.

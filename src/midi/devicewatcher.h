@@ -12,7 +12,8 @@ class IMidi;
 // has gone, and connects when the device appears while nothing is connected. It only opens
 // and closes the port, never sends: the user may have edits that are not sent yet.
 // Connections under any other name (the updater's) are left alone, and so is the port while
-// its borrower says it is in use.
+// its borrower says it is in use. When the MIDI system itself stops, any connection is dead:
+// it is dropped whatever its name, and the device is found again once the system is back.
 class DeviceWatcher : public QObject
 {
     Q_OBJECT
@@ -39,6 +40,8 @@ public slots:
 signals:
     void deviceConnected();
     void deviceDisconnected();
+    // The MIDI system stopped (the JACK server went away); once for each stop.
+    void midiSystemStopped();
     // After every look, whatever it found.
     void looked();
 
@@ -50,4 +53,6 @@ private:
     // Looks between the last failed connect and the next try, and how many of them are left.
     int spacing = 1;
     int looksToWait = 0;
+    // Whether the stop the port reports was told already.
+    bool stopTold = false;
 };

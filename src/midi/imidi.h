@@ -3,8 +3,9 @@
 #include <string>
 
 // The MIDI port as the rest of the program sees it: one input and one output port that carry
-// the same name. Only SysEx traffic is carried. A backend queues received SysEx bytes in
-// arrival order; the input monitor drains them with read() and reassembles the messages.
+// the same name. Only SysEx traffic is sent. A backend queues the bytes it receives in arrival
+// order, within a bound; the input monitor drains them with read(), reassembles the SysEx
+// messages and ignores the rest.
 class IMidi
 {
 public:
@@ -19,7 +20,8 @@ public:
     virtual void disconnect() = 0;
 
     // Moves up to capacity queued bytes, oldest first, into buffer. Returns their number, 0
-    // when nothing is queued or capacity is 0, or a negative value on an error.
+    // when nothing is queued or capacity is 0, or a negative value on an error, such as bytes
+    // lost before the ones that come next (the queue overflowed).
     virtual int read(unsigned char *buffer, unsigned int capacity) = 0;
 
     // True while received bytes wait to be read. Cheap and lock-free.
@@ -40,4 +42,9 @@ public:
     // Whether the system offers the device's ports under portName now, so that connect may
     // succeed. Meant to be asked often: it traces nothing and opens nothing.
     virtual bool portPresent(const char *portName) = 0;
+
+    // True once the MIDI system itself was seen to stop under a connection (the JACK server
+    // went away), until a connect succeeds again. Sending fails meanwhile. A backend that
+    // cannot tell says false.
+    virtual bool midiSystemStopped() { return false; }
 };

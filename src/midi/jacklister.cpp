@@ -2,6 +2,15 @@
 
 #ifdef VELLICHORD_HAVE_JACK
 #include <jack/jack.h>
+
+namespace {
+
+void noteShutdown(jack_status_t, const char *, void *gone)
+{
+    static_cast<std::atomic<bool> *>(gone)->store(true);
+}
+
+} // namespace
 #endif
 
 JackLister::JackLister(const char *clientName)
@@ -30,10 +39,19 @@ QStringList JackLister::destinations()
 {
     QStringList names;
 #ifdef VELLICHORD_HAVE_JACK
-    if (!client)
+    // Closed before anything is opened again: libjack 1.9 frees the clients of a stopped server
+    // when another is opened, and a later close of one of them crashes.
+    if (client && serverGone.load()) {
+        jack_client_close(client);
+        client = nullptr;
+    }
+    if (!client) {
+        serverGone.store(false);
         client = jack_client_open(clientName.constData(), JackNoStartServer, nullptr);
-    if (!client)
-        return names;
+        if (!client)
+            return names;
+        jack_on_info_shutdown(client, &noteShutdown, &serverGone);
+    }
     const char **ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     for (const char **port = ports; port && *port; ++port)
         names << QString::fromUtf8(*port);

@@ -3,11 +3,14 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <atomic>
+
 typedef struct _jack_client jack_client_t;
 
 // Lists the JACK server's MIDI ports that can be sent to, through a client of its own that is
 // never activated: the server never wakes it, whereas an RtMidi client runs in every cycle.
-// Without a server it lists nothing and tries again at the next call.
+// Without a server it lists nothing and tries again at the next call; a server that stops is
+// left behind, and the next call looks for a new one.
 class JackLister
 {
 public:
@@ -25,4 +28,6 @@ public:
 private:
     QByteArray clientName;
     jack_client_t *client = nullptr;
+    // Set by libjack when the server has gone; the client is dead then.
+    std::atomic<bool> serverGone{false};
 };

@@ -2,6 +2,7 @@
 #include "miditrace.h"
 
 #include "imidi.h"
+#include "midibytepipe.h"
 #include "mididatawait.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,8 @@ namespace {
 
 constexpr unsigned char sysexStart = 0xF0;
 constexpr unsigned char sysexEnd = 0xF7;
+constexpr unsigned char firstStatus = 0x80;
+constexpr unsigned char firstRealTime = 0xF8;
 
 // How long one idle pass waits for input on a port that wakes the monitor when input arrives.
 // It bounds how late stop() takes effect, not how late a message is handed over.
@@ -46,6 +49,7 @@ void MidiMonitor::run()
     while (m_running.load()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (!m_midi->dataAvailable()) {
+            traceCounts();
             if (m_dataWait)
                 m_dataWait->waitForData(idleWaitMs);
             else
@@ -54,7 +58,10 @@ void MidiMonitor::run()
         }
         const int count = m_midi->read(block, sizeof block);
         if (count < 0) {
-            qCDebug(lcMidiTrace) << "Buffer overflow";
+            // The port lost bytes (its queue overflowed) before the ones that come next.
+            if (count != MidiBytePipe::bytesLost)
+                qCDebug(lcMidiTrace) << "Buffer overflow";
+            bytesLost();
             continue;
         }
         for (int i = 0; i < count; ++i)
@@ -65,13 +72,23 @@ void MidiMonitor::run()
 
 void MidiMonitor::readSysex(unsigned char byte)
 {
-    if (byte == sysexStart)
+    if (byte >= firstRealTime) {
+        m_ignored.add();
+        return;
+    }
+    if (byte == sysexStart) {
+        dropUnfinished();
         m_inMessage = true;
+    } else if (byte >= firstStatus && byte != sysexEnd) {
+        dropUnfinished();
+        m_ignored.add();
+        return;
+    }
 
     if (m_fill >= maxMessageLength) {
+        // Whatever follows, up to the next F0, is thrown away as it arrives.
         m_inMessage = false;
-        qCDebug(lcMidiTrace)
-            << "Sysex buffer overflow, sysex terminator not found after 1024 bytes.";
+        m_overlong.add();
         m_fill = 0;
         return;
     }
@@ -95,6 +112,26 @@ void MidiMonitor::readSysex(unsigned char byte)
     // A copy per message: the buffer is reused for the next message while the receiver, on
     // another thread, may still be reading this one.
     emit receivedSysex(QByteArray(reinterpret_cast<const char *>(m_buffer), int(length)));
+}
+
+void MidiMonitor::bytesLost()
+{
+    dropUnfinished();
+}
+
+void MidiMonitor::dropUnfinished()
+{
+    if (m_inMessage)
+        m_unfinished.add();
+    m_inMessage = false;
+    m_fill = 0;
+}
+
+void MidiMonitor::traceCounts()
+{
+    m_ignored.flushDue();
+    m_unfinished.flushDue();
+    m_overlong.flushDue();
 }
 
 void MidiMonitor::stop()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "throttledcount.h"
+
 #include <QByteArray>
 #include <QThread>
 
@@ -11,6 +13,12 @@ class MidiDataWait;
 // The input thread: drains the port's received bytes, reassembles SysEx messages and sorts
 // them. A three-byte message F0 <status> F7 is the device's status answer and is kept for the
 // updater to poll; every other message is announced with receivedSysex.
+//
+// The stream follows MIDI's rules: a real-time byte (F8..FF) belongs to no message and is
+// dropped, also inside a SysEx message; any other status byte but F7 ends an unfinished SysEx
+// message, which is dropped; an F0 starts a new message whatever came before. Messages other
+// than SysEx are counted and ignored. What is dropped or ignored is traced at most once a
+// second for each kind.
 class MidiMonitor : public QThread
 {
     Q_OBJECT
@@ -28,6 +36,10 @@ public:
     // or by a caller that has not started the thread.
     void readSysex(unsigned char byte);
 
+    // Tells the assembler that received bytes were lost before the next one: a message being
+    // assembled cannot be completed. Same thread as readSysex.
+    void bytesLost();
+
     // Ends the polling loop after the current pass. Any thread.
     void stop();
 
@@ -43,6 +55,11 @@ protected:
     void run() override;
 
 private:
+    // Drops the message being assembled, if any.
+    void dropUnfinished();
+    // Traces the counts that are due; for the idle passes, so that a flood's end is traced.
+    void traceCounts();
+
     IMidi *m_midi;
     // The same port, when it can wake the monitor as input arrives.
     MidiDataWait *m_dataWait;
@@ -52,4 +69,11 @@ private:
     QObject *m_owner;
     std::atomic<bool> m_running{true};
     std::atomic<int> m_status{0};
+    ThrottledCount m_ignored{QStringLiteral("ignored %1 non-SysEx messages"),
+                             QStringLiteral("ignored a non-SysEx message")};
+    ThrottledCount m_unfinished{QStringLiteral("dropped %1 unfinished SysEx messages"),
+                                QStringLiteral("dropped an unfinished SysEx message")};
+    ThrottledCount m_overlong{
+        QStringLiteral("Sysex buffer overflow: %1 messages without a terminator after 1024 bytes."),
+        QStringLiteral("Sysex buffer overflow, sysex terminator not found after 1024 bytes.")};
 };

@@ -11,6 +11,14 @@
 #include <RtMidi.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#if defined(__APPLE__)
+#include <mach/mach.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -29,6 +37,9 @@ constexpr unsigned long jackConnectSettleMs = 100;
 // once while the updater reconnected. Closing the port first and letting that cycle end
 // (one cycle of even a long period, as above) before the client goes keeps clear of it.
 constexpr unsigned long jackCloseSettleMs = 50;
+
+// Largest message buffer of RtMidi's that the input callback lets it keep.
+constexpr std::size_t retainedMessageBound = 64 * 1024;
 
 void traceError(RtMidiError::Type, const std::string &text, void *)
 {
@@ -70,6 +81,31 @@ QStringList listPorts(RtMidi &client, const char *trace)
         qCDebug(lcMidiTrace).noquote() << trace << names.last();
     }
     return names;
+}
+
+// The process's resident memory in bytes, or 0 where it is not known.
+std::size_t residentBytes()
+{
+#if defined(__linux__)
+    std::FILE *statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    unsigned long size = 0;
+    unsigned long resident = 0;
+    const bool read = std::fscanf(statm, "%lu %lu", &size, &resident) == 2;
+    std::fclose(statm);
+    return read ? std::size_t(resident) * std::size_t(sysconf(_SC_PAGESIZE)) : 0;
+#elif defined(__APPLE__)
+    mach_task_basic_info_data_t info{};
+    mach_msg_type_number_t count = MACH_TASK_BASIC_INFO_COUNT;
+    if (task_info(mach_task_self(), MACH_TASK_BASIC_INFO, reinterpret_cast<task_info_t>(&info),
+                  &count)
+        != KERN_SUCCESS)
+        return 0;
+    return std::size_t(info.resident_size);
+#else
+    return 0;
+#endif
 }
 
 } // namespace
@@ -135,6 +171,8 @@ bool RtMidiPort::openInput(const QString &portName)
         if (in->isPortOpen()) {
             qCDebug(lcMidiTrace) << "Midi input open";
             m_in = std::move(in);
+            m_inputMessagesSeen = m_inputMessages.load(std::memory_order_relaxed);
+            m_memoryAtLastInput = residentBytes();
             return true;
         }
         m_pipe.setInputRunning(false);
@@ -220,7 +258,35 @@ std::string RtMidiPort::connectedName() const
 
 bool RtMidiPort::connectionAlive()
 {
-    return m_out && m_out->isPortOpen() && outputPresent();
+    boundInput();
+    return m_in && m_out && m_out->isPortOpen() && outputPresent();
+}
+
+void RtMidiPort::boundInput()
+{
+    if (!m_in)
+        return;
+    const std::size_t memory = residentBytes();
+    const unsigned int messages = m_inputMessages.load(std::memory_order_relaxed);
+    if (messages != m_inputMessagesSeen || memory < m_memoryAtLastInput) {
+        m_inputMessagesSeen = messages;
+        m_memoryAtLastInput = memory;
+        return;
+    }
+    if (memory - m_memoryAtLastInput <= m_inputGrowthBound)
+        return;
+
+    // Whatever grew meanwhile, an unfinished message in RtMidi's hands is the likely part, and
+    // reopening costs at most a message in flight.
+    qCDebug(lcMidiTrace) << "Input reopened: memory grew by"
+                         << (memory - m_memoryAtLastInput) / 1024 << "KiB while no message ended";
+    m_in.reset();
+    if (!openInput(QString::fromStdString(m_connectedName)))
+        qCDebug(lcMidiTrace).noquote() << "Could not reopen the input" << m_connectedName.c_str();
+    else if (m_in->getCurrentApi() == RtMidi::UNIX_JACK)
+        QThread::msleep(jackConnectSettleMs); // so that an answer to the next send is heard
+    m_inputMessagesSeen = m_inputMessages.load(std::memory_order_relaxed);
+    m_memoryAtLastInput = residentBytes();
 }
 
 QStringList RtMidiPort::destinations(bool *alsa)
@@ -278,24 +344,21 @@ int RtMidiPort::sendSysex(unsigned char *message, unsigned int count)
     return m_sendFailed.load() ? sendFailed : 0;
 }
 
-void RtMidiPort::inputCallback(double timeStamp, std::vector<unsigned char> *message, void *self)
+void RtMidiPort::inputCallback(double, std::vector<unsigned char> *message, void *self)
 {
-    if (message && !message->empty())
-        static_cast<RtMidiPort *>(self)->received(timeStamp, *message);
-}
-
-void RtMidiPort::received(double timeStamp, const std::vector<unsigned char> &message)
-{
-    // RtMidi hands over a SysEx message whole, however the MIDI system carried it.
-    if (message.front() != 0xF0) {
-        // Packed as the Windows port reports a short message: status in the lowest byte.
-        quint32 packed = 0;
-        for (size_t i = 0; i < message.size() && i < 4; ++i)
-            packed |= quint32(message[i]) << (8 * i);
-        qCDebug(lcMidiTrace) << "data" << packed;
-        qCDebug(lcMidiTrace) << "data" << timeStamp;
+    if (!message || message->empty())
         return;
-    }
-    if (m_pipe.inputRunning())
-        m_pipe.append(message.data(), unsigned(message.size()));
+    // On JACK this runs inside the server's process cycle: it only copies. No trace (a write to
+    // a terminal nobody reads blocks), no allocation, no lock held for more than the copy. The
+    // monitor thread sorts the bytes and traces what is worth it; a message that is not SysEx
+    // is queued like any other, for it to count.
+    auto *port = static_cast<RtMidiPort *>(self);
+    port->m_inputMessages.fetch_add(1, std::memory_order_relaxed);
+    if (port->m_pipe.inputRunning())
+        port->m_pipe.append(message->data(),
+                            unsigned(std::min<std::size_t>(message->size(), UINT_MAX)));
+    // RtMidi reuses this buffer for the next message and never shrinks it: a single giant SysEx
+    // would hold its memory for as long as the port is open. Released here, rarely.
+    if (message->capacity() > retainedMessageBound)
+        std::vector<unsigned char>().swap(*message);
 }

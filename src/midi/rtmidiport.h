@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -46,6 +47,16 @@ public:
     // input ports.
     bool portPresent(const char *portName) override;
 
+    // How far the process's memory may grow while no input message ends before the input is
+    // closed and opened again. RtMidi gathers a SysEx message whole, out of sight and without a
+    // limit, before it hands it over; closing the input is the one thing that frees it. An
+    // endless SysEx would take all memory otherwise. Looked at by connectionAlive(), which the
+    // device watcher calls every second.
+    // The bound is wide, so that the editor's own growth (a sanitizer build's above all) seldom
+    // reopens an input that is merely idle; doing so costs at most a message in flight.
+    static constexpr std::size_t defaultInputGrowthBound = 32 * 1024 * 1024;
+    void setInputGrowthBound(std::size_t bytes) { m_inputGrowthBound = bytes; }
+
     // Whether the name RtMidi reports for a port stands for portName: the whole name, its
     // client part or its port part equals it exactly. ALSA names end in " client:port"
     // numbers, which are not part of the name.
@@ -53,9 +64,10 @@ public:
 
 private:
     static void inputCallback(double timeStamp, std::vector<unsigned char> *message, void *self);
-    void received(double timeStamp, const std::vector<unsigned char> &message);
 
     bool openInput(const QString &portName);
+    // Closes and opens the input again when memory grew past the bound with no message ending.
+    void boundInput();
     bool openOutput(const QString &portName);
     // Whether the port the output was connected to is still offered under its full name.
     bool outputPresent();
@@ -82,6 +94,12 @@ private:
     // Set once that port was found gone. The connection went with it and is not remade for a
     // port that appears later under the same name, so sending fails until the next connect.
     bool m_outputGone = false;
+    std::size_t m_inputGrowthBound = defaultInputGrowthBound;
+    // Messages RtMidi handed over, counted by the input callback.
+    std::atomic<unsigned int> m_inputMessages{0};
+    // The count and the process's resident memory when boundInput() last saw the count move.
+    unsigned int m_inputMessagesSeen = 0;
+    std::size_t m_memoryAtLastInput = 0;
     // Set by RtMidi's error callback while sendSysex runs.
     std::atomic<bool> m_sendFailed{false};
 };

@@ -121,6 +121,14 @@ bool MidiController::applyPatch(const QByteArray &message, bool notify)
                          << "bytes is too short";
         return false;
     }
+    // A longer message is no patch: applied from its first 348 bytes, a byte slipped in
+    // between would shift every value into the next control's fields.
+    if (message.size() > static_cast<int>(PatchLayout::length)
+        || msg[PatchLayout::endOffset] != PatchLayout::sysexEnd) {
+        qCDebug(lcTrace) << "parseType2Message: message of" << message.size()
+                         << "bytes does not end at byte" << PatchLayout::endOffset;
+        return false;
+    }
     if (!isPatchKind(msg[PatchLayout::kindOffset])) {
         qCDebug(lcTrace) << "parseType2Message: not a patch, kind byte"
                          << msg[PatchLayout::kindOffset];

@@ -16,8 +16,9 @@ public:
     JackServer &operator=(const JackServer &) = delete;
     ~JackServer() { stop(); }
 
-    // Starts the server and waits until it takes clients. On failure, error says why.
-    bool start(QString *error)
+    // Starts the server, with cycles of periodFrames at 48 kHz, and waits until it takes
+    // clients. On failure, error says why.
+    bool start(QString *error, int periodFrames = 256)
     {
         serverName = QStringLiteral("vellichord-test-%1").arg(QCoreApplication::applicationPid());
         qputenv("JACK_DEFAULT_SERVER", serverName.toUtf8());
@@ -31,9 +32,9 @@ public:
         // -S (synchronous): a cycle waits for every client to finish. Without it a client that
         // a busy machine (a parallel build, the sanitizers) makes late misses the cycle, and
         // the MIDI events of that cycle are lost.
-        server.start(
-            QStringLiteral("jackd"),
-            {"-S", "-n", serverName, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"});
+        server.start(QStringLiteral("jackd"),
+                     {"-S", "-n", serverName, "--no-realtime", "-d", "dummy", "-r", "48000", "-p",
+                      QString::number(periodFrames)});
         if (!server.waitForStarted(10000)) {
             *error = QStringLiteral("cannot start jackd (package jackd2): ") + server.errorString();
             return false;

@@ -9,6 +9,11 @@
 class PipeMidi : public IMidi
 {
 public:
+    explicit PipeMidi(unsigned int capacity = MidiBytePipe::defaultCapacity)
+        : bytePipe(capacity)
+    {
+    }
+
     bool connect(const char *) override { return true; }
     void disconnect() override {}
     int read(unsigned char *buffer, unsigned int capacity) override
@@ -31,5 +36,6 @@ private:
 class WakingPipeMidi : public PipeMidi, public MidiDataWait
 {
 public:
+    using PipeMidi::PipeMidi;
     bool waitForData(unsigned long msecs) override { return pipe().waitForData(msecs); }
 };

@@ -10,11 +10,11 @@
 //
 // Properties:
 // - the pipe hands out every queued byte once, in order, and never more than asked for;
-// - every announced message (receivedSysex) starts with F0, ends with F7 and holds no other
-//   F7, is at most 1023 bytes long, and is a copy of the stream bytes that end at the byte just
-//   fed;
+// - every announced message (receivedSysex) starts with F0, ends with F7, holds only data bytes
+//   (below 0x80) in between, is at most 1023 bytes long, and is a copy of the stream bytes that
+//   end at the byte just fed, real-time bytes (F8..FF) left out;
 // - a three-byte message F0 s F7 is never announced: it sets the status to s. Only such a
-//   message sets the status, and only an F7 ends a message;
+//   message sets the status, and only an F7 ends a message that is announced;
 // - byte for byte, the monitor announces exactly the messages, and sets exactly the statuses,
 //   that the assembler's documented rules give (Rules below): no message is lost.
 
@@ -37,18 +37,23 @@ MidiMonitor *monitor = nullptr;
 QObject *owner = nullptr;
 
 // The run's state, seen by the receivedSysex connection.
-std::vector<unsigned char> fed; // the bytes fed to the assembler so far
+std::vector<unsigned char> fed;                // the bytes fed to the assembler so far
+std::vector<unsigned char> fedWithoutRealTime; // the same without bytes F8..FF
 int announced = 0;
 QByteArray lastAnnounced;
 
 constexpr unsigned char sysexStart = 0xF0;
 constexpr unsigned char sysexEnd = 0xF7;
+constexpr unsigned char firstStatus = 0x80;
+constexpr unsigned char firstRealTime = 0xF8;
 
-// The assembler's rules as its header and tests state them, to hold the monitor against.
-// Outside a message every byte but F0 is ignored, and F0 starts one. Inside, every byte is
-// kept, F0 too, until an F7 ends the message: one of three bytes is a status, any other is
-// announced. A message that has reached maxMessageLength bytes without its F7 is dropped
-// together with the byte that comes next, and what follows is outside a message again.
+// The assembler's rules as its header and tests state them (MIDI's), to hold the monitor
+// against. A real-time byte (F8..FF) is dropped wherever it comes. An F0 starts a message,
+// dropping one that is unfinished. Any other status byte but F7 ends an unfinished message,
+// which is dropped. Outside a message every other byte is ignored. Inside, data bytes are
+// kept until an F7 ends the message: one of three bytes is a status, any other is announced.
+// A message that has reached maxMessageLength bytes without its F7 is dropped together with
+// the byte that comes next, and what follows is outside a message again.
 class Rules
 {
 public:
@@ -56,13 +61,19 @@ public:
 
     Outcome feed(unsigned char byte)
     {
-        if (!inMessage) {
-            if (byte == sysexStart) {
-                inMessage = true;
-                message.assign(1, byte);
-            }
+        if (byte >= firstRealTime)
+            return nothing;
+        if (byte == sysexStart) {
+            inMessage = true;
+            message.assign(1, byte);
             return nothing;
         }
+        if (byte >= firstStatus && byte != sysexEnd) {
+            inMessage = false;
+            return nothing;
+        }
+        if (!inMessage)
+            return nothing;
         if (message.size() == MidiMonitor::maxMessageLength) {
             inMessage = false;
             return nothing;
@@ -93,10 +104,13 @@ void onMessage(const QByteArray &message)
     FUZZ_CHECK(length != 3);
     FUZZ_CHECK(bytes[0] == sysexStart);
     FUZZ_CHECK(bytes[length - 1] == sysexEnd);
-    FUZZ_CHECK(std::memchr(bytes, sysexEnd, length - 1) == nullptr);
-    // Announced while its last byte is fed: it is the stream's bytes up to that one.
-    FUZZ_CHECK(length <= fed.size());
-    FUZZ_CHECK(std::memcmp(bytes, fed.data() + fed.size() - length, length) == 0);
+    for (std::size_t i = 1; i + 1 < length; ++i)
+        FUZZ_CHECK(bytes[i] < firstStatus);
+    // Announced while its last byte is fed: it is the stream's bytes up to that one, but for
+    // the real-time bytes dropped on the way.
+    const std::vector<unsigned char> &stream = fedWithoutRealTime;
+    FUZZ_CHECK(length <= stream.size());
+    FUZZ_CHECK(std::memcmp(bytes, stream.data() + stream.size() - length, length) == 0);
 }
 
 void feed(const unsigned char *bytes, int count)
@@ -104,6 +118,8 @@ void feed(const unsigned char *bytes, int count)
     for (int i = 0; i < count; ++i) {
         const unsigned char byte = bytes[i];
         fed.push_back(byte);
+        if (byte < firstRealTime)
+            fedWithoutRealTime.push_back(byte);
         // Only an F7 can end a status message; clearing the status before each one shows
         // which byte set it.
         if (byte == sysexEnd)
@@ -117,8 +133,9 @@ void feed(const unsigned char *bytes, int count)
             FUZZ_CHECK(announced == before);
         } else if (status != 0) {
             FUZZ_CHECK(announced == before);
-            const std::size_t n = fed.size();
-            FUZZ_CHECK(n >= 3 && fed[n - 3] == sysexStart && fed[n - 2] == status);
+            const std::vector<unsigned char> &stream = fedWithoutRealTime;
+            const std::size_t n = stream.size();
+            FUZZ_CHECK(n >= 3 && stream[n - 3] == sysexStart && stream[n - 2] == status);
         }
 
         switch (rules.feed(byte)) {
@@ -182,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     monitor = new MidiMonitor(owner, port);
     QObject::connect(monitor, &MidiMonitor::receivedSysex, owner, &onMessage, Qt::DirectConnection);
     fed.clear();
+    fedWithoutRealTime.clear();
     announced = 0;
     rules = Rules();
 

@@ -82,6 +82,10 @@ write("fuzz_sysexinput", "split-reads",
       bytes([4, 0x02, 0x81, 0x7F, 0xFF]) + bytes([0xF0, 0x1A, 0xF7, 0xF0, 1, 2, 3, 0xF7]) + STATUS)
 write("fuzz_sysexinput", "overlong",
       b"\0" + bytes([0xF0]) + bytes([0x11] * 1100) + bytes([0xF7]) + STATUS)
+write("fuzz_sysexinput", "stream-rules",
+      b"\0" + bytes([0xF0, 0x01, 0xF8, 0x02, 0xFE, 0xF7]) + bytes([0xF0, 0x01, 0x90, 0x40, 0x7F, 0x02, 0xF7])
+      + bytes([0xF0, 0x01, 0x02, 0x03]) + STATUS + bytes([0xF0, 0x05, 0xFA, 0x06, 0xF7]))
+write("fuzz_sysexinput", "clock-in-type2", b"\0" + type2()[:200] + bytes([0xF8]) + type2()[200:])
 write("fuzz_sysexinput", "update-frame", b"\0" + bytes([0xF0]) + b"00050102" + bytes([0xF7]))
 
 # fuzz_patch: a patch file, or a message from the device.

@@ -17,6 +17,31 @@ public:
     }
 };
 
+// A device on a MIDI system that can stop under it, as a JACK server does: the port then says
+// so until it connects again.
+class StoppingSystem : public SimulatedDevice
+{
+public:
+    using SimulatedDevice::SimulatedDevice;
+
+    bool connect(const char *portName) override
+    {
+        const bool done = SimulatedDevice::connect(portName);
+        if (done)
+            stopped = false;
+        return done;
+    }
+    bool midiSystemStopped() override { return stopped; }
+
+    void stop()
+    {
+        stopped = true;
+        attached = false;
+    }
+
+    bool stopped = false;
+};
+
 } // namespace
 
 class TestDeviceWatcher : public QObject
@@ -29,6 +54,8 @@ private slots:
     void leavesOtherNamesAlone();
     void leavesThePortAloneWhileItIsInUse();
     void spacesOutConnectsThatFail();
+    void dropsAnyConnectionWhenTheMidiSystemStops_data();
+    void dropsAnyConnectionWhenTheMidiSystemStops();
     void looksEverySecondOnItsOwn();
 };
 
@@ -151,6 +178,55 @@ void TestDeviceWatcher::spacesOutConnectsThatFail()
     const int before = device.connects;
     watcher.look();
     QCOMPARE(device.connects, before + 1);
+}
+
+void TestDeviceWatcher::dropsAnyConnectionWhenTheMidiSystemStops_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("device") << "Vellichord";
+    QTest::newRow("updater") << "Vellichord Updater";
+}
+
+void TestDeviceWatcher::dropsAnyConnectionWhenTheMidiSystemStops()
+{
+    QFETCH(QString, name);
+    StoppingSystem device;
+    device.portNames = QStringList{name};
+    QVERIFY(device.connect(name.toLatin1().constData()));
+    DeviceWatcher watcher(device, "Vellichord", {});
+    QSignalSpy connected(&watcher, &DeviceWatcher::deviceConnected);
+    QSignalSpy disconnected(&watcher, &DeviceWatcher::deviceDisconnected);
+    QSignalSpy stopped(&watcher, &DeviceWatcher::midiSystemStopped);
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+
+    watcher.look();
+    QCOMPARE(stopped.count(), 0);
+
+    // Whatever the name, a connection on a stopped system is dead.
+    device.stop();
+    watcher.look();
+    QCOMPARE(device.connectedName(), std::string());
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(disconnected.count(), 0);
+    QCOMPARE(looked.count(), 2);
+    watcher.look();
+    watcher.look();
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(device.connects, 1);
+
+    // The system and the device in normal mode come back: found at the next look.
+    device.portNames = QStringList{QStringLiteral("Vellichord")};
+    device.attached = true;
+    watcher.look();
+    QCOMPARE(device.connectedName(), std::string("Vellichord"));
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(device.received, QList<QByteArray>());
+
+    // A second stop is told again.
+    device.stop();
+    watcher.look();
+    QCOMPARE(stopped.count(), 2);
+    QCOMPARE(device.connectedName(), std::string());
 }
 
 void TestDeviceWatcher::looksEverySecondOnItsOwn()

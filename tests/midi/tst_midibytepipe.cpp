@@ -1,3 +1,4 @@
+#include "../common/tracecapture.h"
 #include "midibytepipe.h"
 
 #include <QtTest>
@@ -44,6 +45,10 @@ private slots:
     void queueOutlivesInputStopping();
     void concurrentBlocksArriveCompleteAndInOrder();
     void waitEndsWhenBytesArrive();
+    void ringKeepsTheNewestBytesWithinItsBound_data();
+    void ringKeepsTheNewestBytesWithinItsBound();
+    void fullRingDrainsWhole();
+    void dropsAreTracedOnceASecond();
 };
 
 void TestMidiBytePipe::blocksComeOutConcatenatedInOrder()
@@ -175,6 +180,99 @@ void TestMidiBytePipe::waitEndsWhenBytesArrive()
     // With bytes already queued it returns at once.
     QVERIFY(pipe.waitForData(10000));
     QCOMPARE(read(pipe, 10), pattern(4));
+}
+
+void TestMidiBytePipe::ringKeepsTheNewestBytesWithinItsBound_data()
+{
+    // A ring of 8 bytes: first is appended, readFirst bytes read, then second appended.
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<int>("readFirst");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<QByteArray>("queued");
+    QTest::addColumn<int>("dropped");
+
+    const QByteArray a = pattern(8, 10);
+    const QByteArray b = pattern(20, 100);
+    QTest::newRow("exactly full") << a << 0 << QByteArray() << a << 0;
+    QTest::newRow("full in two blocks") << a.left(5) << 0 << a.mid(5) << a << 0;
+    QTest::newRow("one byte over") << a << 0 << b.left(1) << a.mid(1) + b.left(1) << 1;
+    QTest::newRow("block larger than the ring") << a.left(3) << 0 << b << b.right(8) << 15;
+    QTest::newRow("block as large as the ring") << a.left(3) << 0 << b.left(8) << b.left(8) << 3;
+    QTest::newRow("wraps round") << a.left(6) << 5 << b.left(7) << a.mid(5, 1) + b.left(7) << 0;
+    QTest::newRow("wraps round and overflows")
+        << a.left(6) << 5 << b.left(9) << b.left(9).right(8) << 2;
+}
+
+void TestMidiBytePipe::ringKeepsTheNewestBytesWithinItsBound()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(int, readFirst);
+    QFETCH(QByteArray, second);
+    QFETCH(QByteArray, queued);
+    QFETCH(int, dropped);
+
+    MidiBytePipe pipe(8);
+    TraceCapture traces;
+    append(pipe, first);
+    QCOMPARE(read(pipe, unsigned(readFirst)), first.left(readFirst));
+    append(pipe, second);
+    QCOMPARE(pipe.pending(), unsigned(queued.size()));
+
+    // A loss is told once, before the bytes that followed it.
+    if (dropped != 0) {
+        unsigned char buffer[16];
+        QCOMPARE(pipe.read(buffer, sizeof buffer), MidiBytePipe::bytesLost);
+        QCOMPARE(traces.lines(),
+                 QStringList{QStringLiteral("Input queue full: dropped %1 bytes").arg(dropped)});
+    }
+    QCOMPARE(read(pipe, 3), queued.left(3));
+    QCOMPARE(read(pipe, 1024), queued.mid(3));
+    QVERIFY(!pipe.dataAvailable());
+    if (dropped == 0)
+        QCOMPARE(traces.lines(), QStringList());
+
+    // Emptied, the ring takes a full load again without loss.
+    append(pipe, pattern(8, 200));
+    QCOMPARE(read(pipe, 1024), pattern(8, 200));
+}
+
+void TestMidiBytePipe::fullRingDrainsWhole()
+{
+    // Blocks of every size up to 200 fill the ring to the last byte while the reader takes
+    // pieces of 1000 (so that pieces and blocks cross the ring's end at every offset).
+    MidiBytePipe pipe(4096);
+    const QByteArray stream = pattern(300000);
+    QByteArray drained;
+    int sent = 0;
+    int size = 1;
+    while (sent < stream.size()) {
+        while (sent < stream.size() && pipe.pending() + unsigned(size) <= pipe.capacity()) {
+            const int block = qMin(size, stream.size() - sent);
+            append(pipe, stream.mid(sent, block));
+            sent += block;
+            size = size % 200 + 1;
+        }
+        drained += read(pipe, 1000);
+    }
+    drained += read(pipe, 4096);
+    QVERIFY(drained == stream);
+}
+
+void TestMidiBytePipe::dropsAreTracedOnceASecond()
+{
+    // A device that floods a full pipe: one line at once, then the sum once a second, traced
+    // by the reader (here: this thread) when it reads or waits.
+    MidiBytePipe pipe(4);
+    TraceCapture traces;
+    unsigned char buffer[4];
+    for (int i = 0; i < 100; ++i) {
+        append(pipe, pattern(6, i));
+        QCOMPARE(pipe.read(buffer, sizeof buffer), MidiBytePipe::bytesLost);
+        QCOMPARE(read(pipe, 4), pattern(6, i).right(4));
+    }
+    QCOMPARE(traces.lines(), QStringList{"Input queue full: dropped 2 bytes"});
+    QTRY_VERIFY((pipe.waitForData(10), traces.lines().size() == 2));
+    QCOMPARE(traces.lines().last(), QStringLiteral("Input queue full: dropped 198 bytes"));
 }
 
 QTEST_GUILESS_MAIN(TestMidiBytePipe)

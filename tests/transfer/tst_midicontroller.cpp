@@ -82,7 +82,8 @@ private slots:
     void nameIsDecodedAsLatin1();
     void shortMessageChangesNothing_data();
     void shortMessageChangesNothing();
-    void longerMessageIsReadFromItsFirst348Bytes();
+    void messageThatIsNotExactlyAPatchChangesNothing_data();
+    void messageThatIsNotExactlyAPatchChangesNothing();
     void receivedByte55SetsNothing();
     void builtMessageRoundTrips();
 
@@ -327,15 +328,36 @@ void TestMidiController::shortMessageChangesNothing()
     QVERIFY(traces.lines().first().contains(QStringLiteral("too short")));
 }
 
-void TestMidiController::longerMessageIsReadFromItsFirst348Bytes()
+void TestMidiController::messageThatIsNotExactlyAPatchChangesNothing_data()
 {
-    QByteArray message = deviceMessage();
-    message[346] = 42; // P6 Max, the last parameter byte
-    message.append(QByteArray(100, char(0x7F)));
+    QTest::addColumn<QByteArray>("message");
+    QByteArray patch = deviceMessage();
+    patch[346] = 42; // P6 Max, the last parameter byte
+    patch.replace(11, 16, QByteArray("other").leftJustified(16, '\0'));
+    // A clock byte that slipped in before the last parameter byte: F7 lands at 348.
+    QTest::newRow("349 bytes, a byte slipped in")
+        << patch.left(346) + QByteArray(1, char(0xF8)) + patch.mid(346);
+    QTest::newRow("349 bytes, F7 at 347 and 348") << patch + QByteArray(1, char(0xF7));
+    QTest::newRow("448 bytes") << patch + QByteArray(100, char(0x7F));
+    QByteArray noEnd = patch;
+    noEnd[347] = 0x7F;
+    QTest::newRow("348 bytes without F7") << noEnd;
+}
+
+void TestMidiController::messageThatIsNotExactlyAPatchChangesNothing()
+{
+    QFETCH(QByteArray, message);
 
     MidiController controller(*window, noDevice());
-    QVERIFY(controller.parseType2Message(message));
-    QCOMPARE(int(valueOf(controller, 29, Max)), 42);
+    const QByteArray before = type1(controller);
+    QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    TraceCapture traces;
+    QVERIFY(!controller.parseType2Message(message));
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(type1(controller), before);
+    QVERIFY(traces.contains(QStringLiteral("parseType2Message: message of %1 bytes does not end "
+                                           "at byte 347")
+                                .arg(message.size())));
 }
 
 void TestMidiController::receivedByte55SetsNothing()

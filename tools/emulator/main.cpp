@@ -154,6 +154,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vellichord-emulator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELLICHORD_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -163,6 +164,7 @@ int main(int argc, char *argv[])
         "an empty body ends the image. It prints one line per message it receives and sends. "
         "Without options it is a healthy device in normal mode. Ctrl-C stops it."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("updater"),
          QStringLiteral("Present the ports as \"Vellichord Updater\" (update mode) instead of "

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "imidi.h"
+#include "midibytepipe.h"
+#include "mididatawait.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class JackLister;
+
+// The MIDI port on a JACK server, through libjack itself: one client holds the input and the
+// output port. Its process callback only moves raw event bytes through fixed ring buffers; a
+// reader thread of the port's own hands the received bytes on to the byte pipe. Every byte the
+// device sends is queued, not only SysEx: the input monitor sorts the stream. Received bytes
+// held by the port never pass a bound, whatever the device sends; beyond it they are dropped.
+// While nothing is connected the port has no active client, so it costs the server nothing.
+class JackPort : public IMidi, public MidiDataWait
+{
+public:
+    // Error codes of sendSysex besides 0, as the RtMidi port's: notConnected also once the port
+    // connected to, or the whole server, has gone, until the next connect.
+    static constexpr int notConnected = 1;
+    static constexpr int sendFailed = 2;
+
+    // Received bytes that wait in the pipe at most, by default; the ring buffer between the
+    // server and the reader thread holds ringBytes more at most.
+    static constexpr unsigned int defaultBound = 1u << 20;
+    static constexpr unsigned int ringBytes = 1u << 18;
+    // Largest message sendSysex takes.
+    static constexpr unsigned int maxSendBytes = 32768;
+
+    explicit JackPort(unsigned int bound = defaultBound);
+    ~JackPort() override;
+    JackPort(const JackPort &) = delete;
+    JackPort &operator=(const JackPort &) = delete;
+
+    bool connect(const char *portName) override;
+    void disconnect() override;
+    int read(unsigned char *buffer, unsigned int capacity) override;
+    bool dataAvailable() override;
+    int sendSysex(unsigned char *message, unsigned int count) override;
+    bool waitForData(unsigned long msecs) override;
+    std::string connectedName() const override;
+    bool connectionAlive() override;
+    bool portPresent(const char *portName) override;
+    bool midiSystemStopped() override;
+
+    // Received bytes held now and not read yet.
+    unsigned int bufferedBytes() const;
+    // Received bytes dropped so far because the bound was reached.
+    unsigned long long droppedBytes() const;
+
+private:
+    struct Connection;
+
+    bool openInput(const QString &portName);
+    bool openOutput(const QString &portName);
+    void closeConnection();
+
+    const unsigned int m_bound;
+    // Declared before the connection, so it outlives the reader thread that appends to it.
+    MidiBytePipe m_pipe;
+    std::unique_ptr<Connection> m_connection;
+    // Lists ports while nothing is connected, through a client that is never activated.
+    std::unique_ptr<JackLister> m_lister;
+    std::string m_connectedName;
+    // The full name of the port the output is connected to.
+    QString m_outputName;
+    // Set when a connection ended because the server went away; cleared by the next connect.
+    bool m_serverStopped = false;
+    std::atomic<unsigned long long> m_dropped{0};
+};
