@@ -14,6 +14,9 @@
 #include "midicontroller.h"
 #include "patchcommands.h"
 #include "platformmidi.h"
+#ifndef Q_OS_WIN
+#include "rtmidiapi.h"
+#endif
 #include "ui_mainwindow.h"
 #include "updatedialog.h"
 
@@ -632,18 +635,27 @@ void MainWindow::selectAll()
         item->setSelected(true);
 }
 
+namespace {
+
+QString midiSystemName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("Windows Multimedia");
+#else
+    const RtMidi::Api api = system_midi_api(false);
+    return api == RtMidi::UNSPECIFIED ? QStringLiteral("the system's own")
+                                      : QString::fromStdString(RtMidi::getApiDisplayName(api));
+#endif
+}
+
+} // namespace
+
 void MainWindow::showAbout()
 {
     QMessageBox::about(this, tr("About"),
                        tr("<b>Tarvel Vellichord Editor</b> %1<br>Qt %2<br>MIDI: %3")
                            .arg(QCoreApplication::applicationVersion(),
-                                QString::fromLatin1(qVersion()),
-#ifdef Q_OS_WIN
-                                QStringLiteral("Windows Multimedia")
-#else
-                                QStringLiteral("RtMidi")
-#endif
-                                    ));
+                                QString::fromLatin1(qVersion()), midiSystemName()));
 }
 
 QByteArray MainWindow::currentPatch()
