@@ -660,8 +660,7 @@ void MainWindow::showAbout()
 
 QByteArray MainWindow::currentPatch()
 {
-    return QByteArray(reinterpret_cast<const char *>(midiController->getType1Sysex()),
-                      int(PatchLayout::length));
+    return midiController->currentPatch();
 }
 
 void MainWindow::recordChange(const QString &text, int burst)

@@ -72,6 +72,19 @@ MidiController::~MidiController()
 
 const unsigned char *MidiController::getType1Sysex()
 {
+    const unsigned char *msg = buildType1();
+    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(presetName);
+    qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
+    return msg;
+}
+
+QByteArray MidiController::currentPatch()
+{
+    return QByteArray(reinterpret_cast<const char *>(buildType1()), int(PatchLayout::length));
+}
+
+const unsigned char *MidiController::buildType1()
+{
     unsigned char *msg = type1Message.data();
     std::copy(std::begin(type1Header), std::end(type1Header), msg);
     msg[PatchLayout::presetNoOffset] = static_cast<unsigned char>(presetNo);
@@ -92,9 +105,7 @@ const unsigned char *MidiController::getType1Sysex()
     if (models.at(ControlTable::xyPadIndex)->getValue(Channel, &xyChannel))
         msg[ControlTable::xyPadXChannelAddress] = xyChannel;
 
-    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(presetName);
     msg[PatchLayout::endOffset] = PatchLayout::sysexEnd;
-    qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
     return msg;
 }
 

@@ -35,6 +35,9 @@ public:
     // Builds the Type 1 message in the controller's own buffer and returns it. The buffer is
     // reused by the next build.
     const unsigned char *getType1Sysex();
+    // The same message as a copy, built without trace lines: the editor compares it after
+    // every edit.
+    QByteArray currentPatch();
 
     // Applies a patch message (Type 2 from the device, or Type 1 from a file) to the name, the
     // preset number and the models, then emits modelUpdated. Returns false, changing nothing,
@@ -88,6 +91,7 @@ private:
     // Opens the device's port again unless the port is connected to a device that is there,
     // under either of its names.
     void reconnectIfLost();
+    const unsigned char *buildType1();
     bool applyPatch(const QByteArray &message, bool notify);
 
     QString presetName;
