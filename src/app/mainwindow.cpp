@@ -565,6 +565,10 @@ void MainWindow::createActions()
         pair.first->setStatusTip(pair.second->statusTip());
         connect(pair.first, &QPushButton::clicked, pair.second, &QAction::trigger);
     }
+    ui->pushButtonSelectSingle->setToolTip(
+        tr("Select Single: a click selects one control, Ctrl-click adds or removes one"));
+    ui->pushButtonSelectMulti->setToolTip(
+        tr("Select Multi: drag a band over the controls to select them"));
     addActions({load, save, quit, undo, redo, all, none, upload, download, update, about});
     rebuildRecentMenu();
 }
