@@ -194,6 +194,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // The name field loses its focus as the widgets go, after this window's own part is gone.
+    disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
     delete deviceWatcher; // it uses the controller's port and the update dialog
     for (MidiControlItem *item : items)
         delete item;
