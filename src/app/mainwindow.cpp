@@ -501,9 +501,9 @@ void MainWindow::createActions()
     };
 
     QMenu *file = menuBar()->addMenu(tr("&File"));
-    QAction *load = makeAction(QStringLiteral("actionLoad"), tr("&Load Settings..."), loadTip,
+    QAction *load = makeAction(QStringLiteral("actionLoad"), tr("&Load Settings\u2026"), loadTip,
                                QKeySequence::Open);
-    QAction *save = makeAction(QStringLiteral("actionSave"), tr("&Save Settings..."), saveTip,
+    QAction *save = makeAction(QStringLiteral("actionSave"), tr("&Save Settings\u2026"), saveTip,
                                QKeySequence::Save);
     connect(load, &QAction::triggered, this, &MainWindow::loadSysex);
     connect(save, &QAction::triggered, this, &MainWindow::saveSysex);
@@ -541,7 +541,7 @@ void MainWindow::createActions()
                                  uploadTip, QKeySequence(Qt::CTRL | Qt::Key_U));
     QAction *download = makeAction(QStringLiteral("actionDownload"), tr("&Download to Vellichord"),
                                    downloadTip, QKeySequence(Qt::CTRL | Qt::Key_D));
-    QAction *update = makeAction(QStringLiteral("actionUpdate"), tr("Update &Firmware..."),
+    QAction *update = makeAction(QStringLiteral("actionUpdate"), tr("Update &Firmware\u2026"),
                                  updateTip, QKeySequence());
     connect(upload, &QAction::triggered, this, &MainWindow::uploadPatch);
     connect(download, &QAction::triggered, this, &MainWindow::downloadPatch);
@@ -1212,8 +1212,8 @@ bool MainWindow::askBeforeClosing()
     box.setObjectName(QStringLiteral("closeQuestion"));
     QPushButton *download = box.addButton(tr("Download and close"), QMessageBox::AcceptRole);
     QPushButton *save = box.addButton(tr("Save to file\u2026"), QMessageBox::ActionRole);
-    QPushButton *discard = box.addButton(QMessageBox::Discard);
-    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(download);
     box.setEscapeButton(cancel);
     box.exec();
