@@ -152,6 +152,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     uploadAnswerTimer->setSingleShot(true);
     uploadAnswerTimer->setInterval(uploadAnswerWaitMs);
     connect(uploadAnswerTimer, &QTimer::timeout, this, [this] {
+        answerAwaited = false;
         if (ui->statusBar->currentMessage() == tr("Waiting for upload..."))
             showStatusMessage(tr("Upload failed: no answer from Vellichord"));
     });
@@ -721,14 +722,16 @@ void MainWindow::deviceAppeared()
         return;
     }
     showStatusMessage(tr("Vellichord connected"));
-    if (midiController->uploadPatch())
+    if (midiController->uploadPatch()) {
+        answerAwaited = true;
         uploadAnswerTimer->start();
+    }
 }
 
 void MainWindow::patchFromDevice()
 {
-    const bool asked = uploadAnswerTimer->isActive();
-    uploadAnswerTimer->stop();
+    const bool asked = answerAwaited;
+    answerAwaited = false;
     devicePatch = editorPatch;
     refreshUnsent();
     if (unsentBeforePatch && !asked)
@@ -1102,6 +1105,7 @@ void MainWindow::uploadPatch()
 {
     if (midiController->uploadPatch()) {
         showStatusMessage(tr("Waiting for upload..."));
+        answerAwaited = true;
         uploadAnswerTimer->start();
     } else {
         showStatusMessage(tr("Upload failed: Vellichord not connected"));

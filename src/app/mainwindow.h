@@ -182,6 +182,7 @@ private:
     QByteArray devicePatch; // the last patch the device is known to hold
     bool loadingFile = false;
     bool unsentBeforePatch = false;
+    bool answerAwaited = false; // a patch request is out and not answered yet
     int renameBurst = 0;
     QLabel *unsentLabel = nullptr;
     QMenu *recentMenu = nullptr;
