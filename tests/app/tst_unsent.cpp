@@ -238,6 +238,13 @@ void TestUnsent::deviceOwnPatchOverUnsentChangesIsOneStep()
     // The device now holds its own patch, so the edits are unsent against it.
     QCOMPARE(marked(*window), (QList<int>{30, 31}));
     QVERIFY(window->hasUnsentChanges());
+
+    // An Upload the user asked for replaces them too, as a step, but needs no warning.
+    press(*window, "buttonUpload");
+    QTRY_COMPARE(statusText(*window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(window->getUndoStack()->undoText(), QStringLiteral("Patch from Vellichord"));
+    QVERIFY(!window->hasUnsentChanges());
+    QCOMPARE(marked(*window), QList<int>());
 }
 
 QTEST_MAIN(TestUnsent)
