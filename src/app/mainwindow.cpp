@@ -12,24 +12,36 @@
 #include "imidi.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "patchcommands.h"
 #include "platformmidi.h"
+#ifndef Q_OS_WIN
+#include "rtmidiapi.h"
+#endif
 #include "ui_mainwindow.h"
 #include "updatedialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTextCodec>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <optional>
@@ -82,6 +94,13 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 {
     ui->setupUi(this);
 
+    // Kept as a file of its own, so that a settings file that cannot be read or written is
+    // just a file the editor does without.
+    settings = new QSettings(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+                                 + QStringLiteral("/vellichord-editor.ini"),
+                             QSettings::IniFormat, this);
+    undoStack = new QUndoStack(this);
+
     midiController = new MidiController(*this, std::move(midi));
     controlModels = midiController->getModels();
     multiSelect = false;
@@ -119,10 +138,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
     fillComboBoxes();
     connectSignals();
+    createActions();
     refreshEditorPane();
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
+    updateDialog->setSettings(settings);
 
     // A device pulled out between request and answer never answers. Once the wait is over,
     // "Waiting for upload..." gives way, unless another text already has.
@@ -131,13 +152,22 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     uploadAnswerTimer->setSingleShot(true);
     uploadAnswerTimer->setInterval(uploadAnswerWaitMs);
     connect(uploadAnswerTimer, &QTimer::timeout, this, [this] {
+        answerAwaited = false;
         if (ui->statusBar->currentMessage() == tr("Waiting for upload..."))
             showStatusMessage(tr("Upload failed: no answer from Vellichord"));
     });
 
+    unsentLabel = new QLabel(this);
+    unsentLabel->setObjectName(QStringLiteral("labelUnsent"));
+    ui->statusBar->addPermanentWidget(unsentLabel);
     connectionLabel = new QLabel(this);
     connectionLabel->setObjectName(QStringLiteral("labelConnection"));
     ui->statusBar->addPermanentWidget(connectionLabel);
+
+    // Until the device says otherwise, it is taken to hold the patch the editor starts with.
+    editorPatch = devicePatch = currentPatch();
+    connect(midiController, &MidiController::patchReceived, this, &MainWindow::patchFromDevice);
+    refreshUnsent();
 
     qCDebug(lcTrace) << "Upload patch";
     uploadPatch();
@@ -149,8 +179,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         *midiController->getMidi(), MidiController::portName,
         [this] { return updateDialog->isBusy(); }, this);
     deviceWatcher->setObjectName(QStringLiteral("deviceWatcher"));
-    connect(deviceWatcher, &DeviceWatcher::deviceConnected, this,
-            [this] { showStatusMessage(tr("Vellichord connected")); });
+    connect(deviceWatcher, &DeviceWatcher::deviceConnected, this, &MainWindow::deviceAppeared);
     connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
             [this] { showStatusMessage(tr("Vellichord disconnected")); });
     connect(deviceWatcher, &DeviceWatcher::midiSystemStopped, this,
@@ -159,11 +188,15 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     deviceWatcher->start();
 
     // The picture keeps its size; a larger font widens the right column and the window with it.
-    setFixedSize(QSize(911, 570).expandedTo(minimumSizeHint()));
+    // The menu bar sits above the content and adds its height.
+    setFixedSize(QSize(911, 570 + menuBar()->sizeHint().height()).expandedTo(minimumSizeHint()));
+    restoreSettings();
 }
 
 MainWindow::~MainWindow()
 {
+    // The name field loses its focus as the widgets go, after this window's own part is gone.
+    disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
     delete deviceWatcher; // it uses the controller's port and the update dialog
     for (MidiControlItem *item : items)
         delete item;
@@ -437,18 +470,273 @@ void MainWindow::connectSignals()
     connect(ui->comboBoxColour, indexChanged, this, &MainWindow::updateColour);
     connect(ui->comboBoxColourF, indexChanged, this, &MainWindow::updateColourF);
 
-    connect(ui->buttonDownload, &QPushButton::clicked, this, &MainWindow::downloadPatch);
-    connect(ui->buttonUpload, &QPushButton::clicked, this, &MainWindow::uploadPatch);
-    connect(ui->buttonSaveSysex, &QPushButton::clicked, this, &MainWindow::saveSysex);
-    connect(ui->buttonLoadSysex, &QPushButton::clicked, this, &MainWindow::loadSysex);
-    connect(ui->lineEditPresetName, &QLineEdit::textChanged, midiController,
-            &MidiController::setPresetName);
+    // Typing is one undo step per burst: leaving the field ends the burst.
+    connect(ui->lineEditPresetName, &QLineEdit::textChanged, this, [this](const QString &name) {
+        midiController->setPresetName(name);
+        recordChange(tr("Rename preset"), renameBurst);
+    });
+    connect(ui->lineEditPresetName, &QLineEdit::editingFinished, this, [this] { ++renameBurst; });
     connect(midiController, &MidiController::modelUpdated, this, &MainWindow::refreshView);
     connect(ui->pushButtonSelectMulti, &QPushButton::clicked, this, &MainWindow::SelectMulti);
     connect(ui->pushButtonSelectSingle, &QPushButton::clicked, this, &MainWindow::SelectSingle);
     // After updateType: the names follow the type the models already hold.
     connect(ui->comboBoxType, indexChanged, this, &MainWindow::switchNoteCCLabels);
-    connect(ui->buttonUpdate, &QPushButton::clicked, this, &MainWindow::performUpdate);
+}
+
+void MainWindow::createActions()
+{
+    const QString uploadTip = tr("Upload: get the patch from the Vellichord into the editor");
+    const QString downloadTip = tr("Download: send the editor's patch to the Vellichord");
+    const QString loadTip = tr("Load Settings: read a patch file into the editor");
+    const QString saveTip = tr("Save Settings: write the editor's patch to a file");
+    const QString updateTip = tr("Update: install new firmware on the Vellichord");
+
+    auto makeAction = [this](const QString &name, const QString &text, const QString &tip,
+                             const QKeySequence &keys) {
+        auto *action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setToolTip(tip);
+        action->setStatusTip(tip);
+        action->setShortcut(keys);
+        return action;
+    };
+
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    QAction *load = makeAction(QStringLiteral("actionLoad"), tr("&Load Settings\u2026"), loadTip,
+                               QKeySequence::Open);
+    QAction *save = makeAction(QStringLiteral("actionSave"), tr("&Save Settings\u2026"), saveTip,
+                               QKeySequence::Save);
+    connect(load, &QAction::triggered, this, &MainWindow::loadSysex);
+    connect(save, &QAction::triggered, this, &MainWindow::saveSysex);
+    file->addAction(load);
+    file->addAction(save);
+    recentMenu = file->addMenu(tr("&Recent Files"));
+    recentMenu->setObjectName(QStringLiteral("menuRecentFiles"));
+    file->addSeparator();
+    QAction *quit = makeAction(QStringLiteral("actionQuit"), tr("&Quit"), tr("Close the editor"),
+                               QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    file->addAction(quit);
+
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    QAction *undo = undoStack->createUndoAction(this, tr("&Undo"));
+    undo->setObjectName(QStringLiteral("actionUndo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = undoStack->createRedoAction(this, tr("&Redo"));
+    redo->setObjectName(QStringLiteral("actionRedo"));
+    redo->setShortcut(QKeySequence::Redo);
+    edit->addAction(undo);
+    edit->addAction(redo);
+    edit->addSeparator();
+    QAction *all = makeAction(QStringLiteral("actionSelectAll"), tr("Select &All"),
+                              tr("Select every control"), QKeySequence::SelectAll);
+    QAction *none = makeAction(QStringLiteral("actionSelectNone"), tr("Select &None"),
+                               tr("Clear the selection"), QKeySequence(Qt::Key_Escape));
+    connect(all, &QAction::triggered, this, &MainWindow::selectAll);
+    connect(none, &QAction::triggered, this, &MainWindow::deselectAllItems);
+    edit->addAction(all);
+    edit->addAction(none);
+
+    QMenu *device = menuBar()->addMenu(tr("&Device"));
+    QAction *upload = makeAction(QStringLiteral("actionUpload"), tr("&Upload from Vellichord"),
+                                 uploadTip, QKeySequence(Qt::CTRL | Qt::Key_U));
+    QAction *download = makeAction(QStringLiteral("actionDownload"), tr("&Download to Vellichord"),
+                                   downloadTip, QKeySequence(Qt::CTRL | Qt::Key_D));
+    QAction *update = makeAction(QStringLiteral("actionUpdate"), tr("Update &Firmware\u2026"),
+                                 updateTip, QKeySequence());
+    connect(upload, &QAction::triggered, this, &MainWindow::uploadPatch);
+    connect(download, &QAction::triggered, this, &MainWindow::downloadPatch);
+    connect(update, &QAction::triggered, this, &MainWindow::performUpdate);
+    device->addAction(upload);
+    device->addAction(download);
+    device->addAction(update);
+
+    QMenu *help = menuBar()->addMenu(tr("&Help"));
+    QAction *about = makeAction(QStringLiteral("actionAbout"), tr("&About"),
+                                tr("Program and library versions"), QKeySequence());
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+    help->addAction(about);
+
+    // The buttons are the same commands.
+    const QList<QPair<QPushButton *, QAction *>> buttons = {{ui->buttonUpload, upload},
+                                                            {ui->buttonDownload, download},
+                                                            {ui->buttonLoadSysex, load},
+                                                            {ui->buttonSaveSysex, save},
+                                                            {ui->buttonUpdate, update}};
+    for (const auto &pair : buttons) {
+        pair.first->setToolTip(pair.second->toolTip());
+        pair.first->setStatusTip(pair.second->statusTip());
+        connect(pair.first, &QPushButton::clicked, pair.second, &QAction::trigger);
+    }
+    ui->pushButtonSelectSingle->setToolTip(
+        tr("Select Single: a click selects one control, Ctrl-click adds or removes one"));
+    ui->pushButtonSelectMulti->setToolTip(
+        tr("Select Multi: drag a band over the controls to select them"));
+    addActions({load, save, quit, undo, redo, all, none, upload, download, update, about});
+    rebuildRecentMenu();
+}
+
+void MainWindow::restoreSettings()
+{
+    if (settings->status() != QSettings::NoError)
+        qWarning().noquote() << "Could not read the settings file" << settings->fileName();
+    // A screen that has gone since would put the window out of sight.
+    const QPoint position = settings->value(QStringLiteral("window/position")).toPoint();
+    if (settings->contains(QStringLiteral("window/position"))
+        && QGuiApplication::screenAt(position))
+        move(position);
+    if (settings->value(QStringLiteral("selection/multi"), false).toBool())
+        SelectMulti();
+}
+
+QStringList MainWindow::recentFiles() const
+{
+    return settings->value(QStringLiteral("files/recent")).toStringList();
+}
+
+QString MainWindow::lastFolder() const
+{
+    return settings->value(QStringLiteral("files/lastFolder")).toString();
+}
+
+void MainWindow::rememberFile(const QString &fileName)
+{
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    QStringList files = recentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    settings->setValue(QStringLiteral("files/recent"), QStringList(files.mid(0, recentFilesKept)));
+    settings->setValue(QStringLiteral("files/lastFolder"), QFileInfo(path).absolutePath());
+    settings->sync();
+    rebuildRecentMenu();
+}
+
+void MainWindow::rebuildRecentMenu()
+{
+    recentMenu->clear();
+    const QStringList files = recentFiles();
+    for (const QString &file : files) {
+        QAction *action = recentMenu->addAction(QDir::toNativeSeparators(file));
+        connect(action, &QAction::triggered, this, [this, file] { openRecentFile(file); });
+    }
+    recentMenu->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::openRecentFile(const QString &fileName)
+{
+    if (!QFileInfo::exists(fileName)) {
+        showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
+        QStringList files = recentFiles();
+        files.removeAll(fileName);
+        settings->setValue(QStringLiteral("files/recent"), files);
+        settings->sync();
+        rebuildRecentMenu();
+        return;
+    }
+    loadFile(fileName);
+}
+
+void MainWindow::selectAll()
+{
+    for (MidiControlItem *item : items)
+        item->setSelected(true);
+}
+
+namespace {
+
+QString midiSystemName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("Windows Multimedia");
+#else
+    const RtMidi::Api api = system_midi_api(false);
+    return api == RtMidi::UNSPECIFIED ? QStringLiteral("the system's own")
+                                      : QString::fromStdString(RtMidi::getApiDisplayName(api));
+#endif
+}
+
+} // namespace
+
+void MainWindow::showAbout()
+{
+    QMessageBox::about(this, tr("About"),
+                       tr("<b>Tarvel Vellichord Editor</b> %1<br>Qt %2<br>MIDI: %3")
+                           .arg(QCoreApplication::applicationVersion(),
+                                QString::fromLatin1(qVersion()), midiSystemName()));
+}
+
+QByteArray MainWindow::currentPatch()
+{
+    return midiController->currentPatch();
+}
+
+void MainWindow::recordChange(const QString &text, int burst)
+{
+    const QByteArray after = currentPatch();
+    if (after == editorPatch)
+        return;
+    QList<int> selected;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        if (selectedModels.contains(controlModels->at(i)))
+            selected << i;
+    }
+    const QString name = text.isEmpty()
+        ? describePatchChange(*controlModels, editorPatch, after, selected)
+        : text;
+    const QByteArray before = editorPatch;
+    editorPatch = after;
+    undoStack->push(new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); },
+                                     before, after, name, burst));
+    refreshUnsent();
+}
+
+void MainWindow::restorePatch(const QByteArray &patch)
+{
+    midiController->restorePatch(patch);
+    editorPatch = patch;
+    {
+        const QSignalBlocker blocker(ui->lineEditPresetName);
+        ui->lineEditPresetName->setText(midiController->getPresetName());
+    }
+    // A burst of typing that follows starts a step of its own.
+    ++renameBurst;
+    refreshEditorPane();
+    refreshUnsent();
+}
+
+void MainWindow::refreshUnsent()
+{
+    const QList<int> changed = changedControls(*controlModels, editorPatch, devicePatch);
+    for (int i = 0; i < ControlTable::count; ++i)
+        items[i]->setUnsent(changed.contains(i));
+    const bool unsent = hasUnsentChanges();
+    unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
+    setWindowModified(unsent);
+}
+
+void MainWindow::deviceAppeared()
+{
+    if (hasUnsentChanges()) {
+        // Either direction may be what the user wants; neither overwrites without being asked.
+        showStatusMessage(tr("Vellichord connected: Upload gets its patch, Download sends yours"));
+        return;
+    }
+    showStatusMessage(tr("Vellichord connected"));
+    if (midiController->uploadPatch()) {
+        answerAwaited = true;
+        uploadAnswerTimer->start();
+    }
+}
+
+void MainWindow::patchFromDevice()
+{
+    const bool asked = answerAwaited;
+    answerAwaited = false;
+    devicePatch = editorPatch;
+    refreshUnsent();
+    if (unsentBeforePatch && !asked)
+        showStatusMessage(
+            tr("Patch from Vellichord replaced your unsent changes (Undo brings them back)"));
 }
 
 void MainWindow::showStatusMessage(const QString &text)
@@ -493,6 +781,7 @@ void MainWindow::deselectAllItems()
 void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
 {
     contextMenu->showMenu(*model, position);
+    recordChange();
     // The pane shows what the choice has set.
     refreshEditorPane();
 }
@@ -646,6 +935,7 @@ void MainWindow::updateItems(QList<MidiControlModel *> &models, unsigned int id,
     const auto byte = static_cast<unsigned char>(std::clamp(value, 0, 255));
     for (MidiControlModel *model : qAsConst(models))
         model->updateParameter(id, byte);
+    recordChange();
 }
 
 void MainWindow::updateRange(QSpinBox *box, unsigned int id, int value)
@@ -781,8 +1071,14 @@ void MainWindow::refreshView()
 {
     qCDebug(lcTrace) << "RefreshView";
     deselectAllItems();
-    // Hands the controller's own name back to it through textChanged; harmless.
-    ui->lineEditPresetName->setText(midiController->getPresetName());
+    {
+        const QSignalBlocker blocker(ui->lineEditPresetName);
+        ui->lineEditPresetName->setText(midiController->getPresetName());
+    }
+    // A new patch replaces the editor's at once, but as one step that Undo takes back.
+    unsentBeforePatch = hasUnsentChanges();
+    ++renameBurst;
+    recordChange(loadingFile ? tr("Load patch file") : tr("Patch from Vellichord"));
 }
 
 void MainWindow::performUpdate()
@@ -796,9 +1092,11 @@ void MainWindow::performUpdate()
 
 void MainWindow::downloadPatch()
 {
-    if (midiController->downloadPatch())
+    if (midiController->downloadPatch()) {
+        devicePatch = currentPatch();
+        refreshUnsent();
         showStatusMessage(tr("Patch downloaded"));
-    else
+    } else
         showStatusMessage(tr("Download failed: Vellichord not connected"));
     showConnectionState();
 }
@@ -807,6 +1105,7 @@ void MainWindow::uploadPatch()
 {
     if (midiController->uploadPatch()) {
         showStatusMessage(tr("Waiting for upload..."));
+        answerAwaited = true;
         uploadAnswerTimer->start();
     } else {
         showStatusMessage(tr("Upload failed: Vellichord not connected"));
@@ -826,34 +1125,53 @@ void MainWindow::showConnectionState()
 
 void MainWindow::loadSysex()
 {
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), QString(),
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), lastFolder(),
                                                           patchFileFilters);
     if (fileName.isEmpty())
         return;
+    loadFile(fileName);
+}
+
+bool MainWindow::loadFile(const QString &fileName)
+{
     PatchFileFault fault = PatchFileFault::None;
-    if (midiController->loadSysex(fileName, &fault))
+    loadingFile = true;
+    const bool loaded = midiController->loadSysex(fileName, &fault);
+    loadingFile = false;
+    if (loaded) {
         showStatusMessage(tr("Settings File Loaded"));
-    else
+        rememberFile(fileName);
+    } else {
         showStatusMessage(
             tr("Could not load settings file: %1: %2").arg(fileName, patch_file_fault_text(fault)));
+    }
+    return loaded;
 }
 
 void MainWindow::saveSysex()
 {
-    QFileDialog dialog(this, tr("Save File"), QString(), patchFileFilters);
+    saveToFile();
+}
+
+bool MainWindow::saveToFile()
+{
+    QFileDialog dialog(this, tr("Save File"), lastFolder(), patchFileFilters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The dialog adds it before asking whether to replace an existing file.
     dialog.setDefaultSuffix(patchFileSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+        return false;
     QString fileName = dialog.selectedFiles().constFirst();
     // A dialog that left it out (a typed path through a folder with a dot in its name).
     if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
         fileName += QLatin1Char('.') + patchFileSuffix;
-    if (midiController->saveSysex(fileName))
-        showStatusMessage(tr("Settings file saved: %1").arg(fileName));
-    else
+    if (!midiController->saveSysex(fileName)) {
         showStatusMessage(tr("Could not save settings file: ") + fileName);
+        return false;
+    }
+    showStatusMessage(tr("Settings file saved: %1").arg(fileName));
+    rememberFile(fileName);
+    return true;
 }
 
 void MainWindow::SelectSingle()
@@ -875,12 +1193,40 @@ void MainWindow::SelectMulti()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Stopping the input monitor now would cut a firmware transfer short.
-    if (updateDialog->isBusy()) {
+    if (updateDialog->isBusy() || (hasUnsentChanges() && !askBeforeClosing())) {
         event->ignore();
         return;
     }
+    settings->setValue(QStringLiteral("window/position"), pos());
+    settings->setValue(QStringLiteral("selection/multi"), multiSelect);
+    settings->sync();
+    if (settings->status() != QSettings::NoError)
+        qWarning().noquote() << "Could not write the settings file" << settings->fileName();
     qCDebug(lcTrace) << "Closing Main window";
     deviceWatcher->stop();
     midiController->stopMonitor();
     QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::askBeforeClosing()
+{
+    QMessageBox box(QMessageBox::Warning, tr("Unsent changes"),
+                    tr("The Vellichord does not have your changes yet."), QMessageBox::NoButton,
+                    this);
+    box.setObjectName(QStringLiteral("closeQuestion"));
+    QPushButton *download = box.addButton(tr("Download and close"), QMessageBox::AcceptRole);
+    QPushButton *save = box.addButton(tr("Save to file\u2026"), QMessageBox::ActionRole);
+    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(download);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == download) {
+        // Says why when it fails; the window then stays.
+        downloadPatch();
+        return !hasUnsentChanges();
+    }
+    if (box.clickedButton() == save)
+        return saveToFile();
+    return box.clickedButton() == discard;
 }

@@ -3,6 +3,7 @@
 #include "eventfilter.h"
 #include "selectionparameters.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
@@ -20,10 +21,14 @@ class IMidi;
 class MidiControlItem;
 class MidiControlModel;
 class MidiController;
+class QAction;
 class QComboBox;
 class QLabel;
+class QMenu;
+class QSettings;
 class QSpinBox;
 class QTimer;
+class QUndoStack;
 class UpdateDialog;
 
 namespace Ui {
@@ -67,6 +72,19 @@ public:
     // selection; returns when the menu has closed.
     void showContextMenu(MidiControlItem *item, MidiControlModel *model, const QPoint &position);
 
+    // Every change of the patch is a step here; undo and redo change only the editor.
+    QUndoStack *getUndoStack() const { return undoStack; }
+    // Puts a whole patch (a Type 1 message) back into the editor, keeping the selection.
+    void restorePatch(const QByteArray &patch);
+    // Whether the editor's patch differs from the last one the device is known to hold.
+    bool hasUnsentChanges() const { return editorPatch != devicePatch; }
+    // The files loaded or saved lately, the latest first.
+    QStringList recentFiles() const;
+    // Where the editor keeps what it remembers between runs.
+    QSettings *getSettings() const { return settings; }
+
+    static constexpr int recentFilesKept = 8;
+
 public slots:
     void updateCh(int index);
     void updateCC(int index);
@@ -93,6 +111,9 @@ public slots:
     void SelectSingle();
     void SelectMulti();
     void switchNoteCCLabels(int index);
+    void selectAll();
+    void openRecentFile(const QString &fileName);
+    void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
     void showConnectionState();
 
@@ -106,6 +127,8 @@ private:
     void generateCCandNoteLists();
     void fillComboBoxes();
     void connectSignals();
+    void createActions();
+    void restoreSettings();
     void placeItems();
 
     void refreshEditorPane();
@@ -117,6 +140,21 @@ private:
     void updateRange(QSpinBox *box, unsigned int id, int value);
     void updateFromList(QComboBox *box, unsigned int id, int index);
     void showNoteOrCCValue();
+
+    QByteArray currentPatch();
+    // Makes the change the models already hold one undo step; text empty names it by what
+    // changed. Steps of the same burst (>= 0) merge.
+    void recordChange(const QString &text = QString(), int burst = -1);
+    // Marks, status field and title after the editor's or the device's patch changed.
+    void refreshUnsent();
+    void deviceAppeared();
+    void patchFromDevice();
+    bool askBeforeClosing();
+    bool loadFile(const QString &fileName);
+    bool saveToFile();
+    void rememberFile(const QString &fileName);
+    void rebuildRecentMenu();
+    QString lastFolder() const;
 
     Ui::MainWindow *ui = nullptr;
     MidiController *midiController = nullptr;
@@ -138,4 +176,15 @@ private:
     QList<QWidget *> editorWidgets;
     QStringList ccNames;   // controller names, line k of the name file names controller k
     QStringList noteNames; // C-2 .. G8, entry n names note n
+
+    QUndoStack *undoStack = nullptr;
+    QByteArray editorPatch; // the models' patch as of the last step
+    QByteArray devicePatch; // the last patch the device is known to hold
+    bool loadingFile = false;
+    bool unsentBeforePatch = false;
+    bool answerAwaited = false; // a patch request is out and not answered yet
+    int renameBurst = 0;
+    QLabel *unsentLabel = nullptr;
+    QMenu *recentMenu = nullptr;
+    QSettings *settings = nullptr;
 };

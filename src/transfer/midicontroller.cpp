@@ -56,7 +56,10 @@ MidiController::MidiController(MainWindow &window, std::unique_ptr<IMidi> port)
     // Without a device the editor starts all the same; the port traces what it found.
     midi->connect(portName);
     // The monitor is deleted by the destructor only, after its thread has ended.
-    connect(monitor, &MidiMonitor::receivedSysex, this, &MidiController::receivedSysex);
+    connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
+        if (receivedSysex(sysex))
+            emit patchReceived();
+    });
     monitor->start(QThread::InheritPriority);
     qCDebug(lcTrace) << "Midi monitor thread started.";
 }
@@ -68,6 +71,19 @@ MidiController::~MidiController()
 }
 
 const unsigned char *MidiController::getType1Sysex()
+{
+    const unsigned char *msg = buildType1();
+    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(presetName);
+    qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
+    return msg;
+}
+
+QByteArray MidiController::currentPatch()
+{
+    return QByteArray(reinterpret_cast<const char *>(buildType1()), int(PatchLayout::length));
+}
+
+const unsigned char *MidiController::buildType1()
 {
     unsigned char *msg = type1Message.data();
     std::copy(std::begin(type1Header), std::end(type1Header), msg);
@@ -89,9 +105,7 @@ const unsigned char *MidiController::getType1Sysex()
     if (models.at(ControlTable::xyPadIndex)->getValue(Channel, &xyChannel))
         msg[ControlTable::xyPadXChannelAddress] = xyChannel;
 
-    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(presetName);
     msg[PatchLayout::endOffset] = PatchLayout::sysexEnd;
-    qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
     return msg;
 }
 
@@ -101,6 +115,17 @@ bool MidiController::parseType2Message(const QByteArray &message)
     DiagnosticLog::instance().logSysex(QStringLiteral(__FILE__), QString::number(__LINE__),
                                        QStringLiteral("MidiController::parseType2Message"), msg,
                                        message.size());
+    return applyPatch(message, true);
+}
+
+bool MidiController::restorePatch(const QByteArray &message)
+{
+    return applyPatch(message, false);
+}
+
+bool MidiController::applyPatch(const QByteArray &message, bool notify)
+{
+    const auto *msg = reinterpret_cast<const unsigned char *>(message.constData());
 
     if (message.size() < static_cast<int>(PatchLayout::length)) {
         qCDebug(lcTrace) << "parseType2Message: message of" << message.size()
@@ -139,7 +164,8 @@ bool MidiController::parseType2Message(const QByteArray &message)
             qCDebug(lcTrace) << "control null";
     }
 
-    emit modelUpdated();
+    if (notify)
+        emit modelUpdated();
     return true;
 }
 

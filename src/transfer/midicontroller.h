@@ -35,11 +35,18 @@ public:
     // Builds the Type 1 message in the controller's own buffer and returns it. The buffer is
     // reused by the next build.
     const unsigned char *getType1Sysex();
+    // The same message as a copy, built without trace lines: the editor compares it after
+    // every edit.
+    QByteArray currentPatch();
 
     // Applies a patch message (Type 2 from the device, or Type 1 from a file) to the name, the
     // preset number and the models, then emits modelUpdated. Returns false, changing nothing,
     // for a message shorter than the patch or of another kind.
     bool parseType2Message(const QByteArray &message);
+
+    // Puts a patch message back as the editor's patch, as parseType2Message does, but quietly:
+    // no modelUpdated, so the window keeps its selection (undo and redo).
+    bool restorePatch(const QByteArray &message);
 
     // Sends the current patch to the device, connecting to it first if the port has lost it.
     // False when the port could not send it.
@@ -68,6 +75,8 @@ public:
 
 signals:
     void modelUpdated();
+    // A patch from the device has been applied (after modelUpdated).
+    void patchReceived();
 
 public slots:
     void setPresetName(const QString &name);
@@ -82,6 +91,8 @@ private:
     // Opens the device's port again unless the port is connected to a device that is there,
     // under either of its names.
     void reconnectIfLost();
+    const unsigned char *buildType1();
+    bool applyPatch(const QByteArray &message, bool notify);
 
     QString presetName;
     int presetNo = 0;

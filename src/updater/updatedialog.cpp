@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScrollBar>
+#include <QSettings>
 #include <QThread>
 
 #include <algorithm>
@@ -586,10 +587,14 @@ void UpdateDialog::switchToUpdateMode()
 
 void UpdateDialog::openFileDialog()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QString());
+    const QString lastFolderKey = QStringLiteral("updater/lastFolder");
+    const QString folder = settings ? settings->value(lastFolderKey).toString() : QString();
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), folder, QString());
     // A cancelled choice keeps whatever was loaded before.
     if (path.isEmpty())
         return;
+    if (settings)
+        settings->setValue(lastFolderKey, QFileInfo(path).absolutePath());
     load_update_binary(path);
 }
 

@@ -9,6 +9,7 @@
 
 class MidiController;
 class QPushButton;
+class QSettings;
 
 namespace Ui {
 class UpdateDialog;
@@ -40,6 +41,9 @@ public:
     // controller must outlive the dialog's handshakes and transfers.
     UpdateDialog(QWidget *parent, MidiController *controller);
     ~UpdateDialog() override;
+
+    // Where Open File keeps the folder it was last used in; the dialog does without when null.
+    void setSettings(QSettings *store) { settings = store; }
 
     // Adds text as a new line under every message shown since the dialog was created.
     void appendMessage(const QString &text);
@@ -120,4 +124,5 @@ private:
     // Nesting depth of running handshakes and transfers, and the button states to restore.
     int busyDepth = 0;
     std::array<bool, 3> savedEnabled{};
+    QSettings *settings = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
+#include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
 MidiControlItem::MidiControlItem(MainWindow *window, MidiControlModel *model, QGraphicsItem *parent)
@@ -39,6 +40,26 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
         setPen(noPen);
         QGraphicsRectItem::paint(painter, option, widget);
     }
+    if (unsent) {
+        // An orange dot in a white ring in the top right corner: the ring keeps it apart from
+        // the black panel, the orange from the blue of a selection.
+        const qreal radius = 4.0;
+        const QPointF centre = rect().topRight() + QPointF(-radius - 1, radius + 1);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(Qt::white, 1.5));
+        painter->setBrush(QColor(255, 140, 0));
+        painter->drawEllipse(centre, radius, radius);
+        painter->restore();
+    }
+}
+
+void MidiControlItem::setUnsent(bool value)
+{
+    if (value == unsent)
+        return;
+    unsent = value;
+    update();
 }
 
 void MidiControlItem::mousePressEvent(QGraphicsSceneMouseEvent *event)

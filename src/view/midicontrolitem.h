@@ -17,6 +17,10 @@ public:
 
     MidiControlModel *getModel() const { return model; }
 
+    // Marks the control as holding values the device does not have yet.
+    void setUnsent(bool unsent);
+    bool isUnsent() const { return unsent; }
+
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
@@ -32,4 +36,5 @@ private:
     QPen noPen;
     QBrush noBrush;
     QBrush selectedBrush;
+    bool unsent = false;
 };

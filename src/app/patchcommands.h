@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUndoCommand>
+
+#include <functional>
+
+class ControlTable;
+
+// One undo step: the whole patch as a Type 1 message before and after the user's action, so
+// that undo and redo give back the exact bytes whatever the action touched. The change is
+// already made when the step is pushed; only later redos apply it.
+class PatchCommand : public QUndoCommand
+{
+public:
+    using Apply = std::function<void(const QByteArray &)>;
+
+    // Steps of the same burst (>= 0) merge into one; -1 never merges.
+    PatchCommand(Apply apply, QByteArray before, QByteArray after, const QString &text,
+                 int burst = -1);
+
+    void undo() override;
+    void redo() override;
+    int id() const override;
+    bool mergeWith(const QUndoCommand *other) override;
+
+    const QByteArray &patchBefore() const { return before; }
+    const QByteArray &patchAfter() const { return after; }
+
+private:
+    Apply apply;
+    QByteArray before;
+    QByteArray after;
+    int burst;
+    bool applied = true;
+};
+
+// The indices of the controls whose parameter bytes differ between two patch messages.
+QList<int> changedControls(const ControlTable &table, const QByteArray &a, const QByteArray &b);
+
+// Names a change of control parameters made on the selected controls: "Set Channel on 3
+// controls", "Set Colour of PAD7" (every selected control having a changed parameter counts);
+// "Rename preset" when only the name changed, an empty text when nothing did.
+QString describePatchChange(const ControlTable &table, const QByteArray &before,
+                            const QByteArray &after, const QList<int> &selected);

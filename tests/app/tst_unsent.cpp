@@ -1,0 +1,251 @@
+#include "../common/filedialog.h"
+#include "../common/files.h"
+#include "../common/simulateddevice.h"
+#include "editprobe.h"
+
+#include <QUndoStack>
+
+using namespace editprobe;
+
+namespace {
+
+QString unsentField(const MainWindow &window)
+{
+    return child<QLabel>(window, QStringLiteral("labelUnsent"))->text();
+}
+
+// A window whose device has answered at start-up.
+std::unique_ptr<MainWindow> connectedWindow(SimulatedDevice *&device)
+{
+    auto window = std::make_unique<MainWindow>(plug(device));
+    window->show();
+    const bool answered = QTest::qWaitForWindowExposed(window.get()) && QTest::qWaitFor([&] {
+                              return statusText(*window) == QStringLiteral("Patch uploaded.");
+                          });
+    return answered ? std::move(window) : nullptr;
+}
+
+} // namespace
+
+// The editor knows the last patch the device holds and shows, control by control, what it does
+// not have yet; no change goes without the user's say.
+class TestUnsent : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void marksFollowTheBytes_data();
+    void marksFollowTheBytes();
+    void referenceBeforeAnyDeviceIsTheStart();
+    void closeAsksWithUnsentChanges_data();
+    void closeAsksWithUnsentChanges();
+    void closeWithoutChangesAsksNothing();
+    void deviceOwnPatchOverUnsentChangesIsOneStep();
+
+private:
+    QTemporaryDir workDir;
+};
+
+void TestUnsent::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(workDir.isValid());
+    QVERIFY(QDir::setCurrent(workDir.path()));
+}
+
+void TestUnsent::marksFollowTheBytes_data()
+{
+    QTest::addColumn<QList<int>>("controls");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QList<int>>("marks");
+
+    QTest::newRow("two knobs' channel")
+        << QList<int>{16, 17} << "comboBoxChannel" << QList<int>{16, 17};
+    // One channel parameter, written to both axes' bytes.
+    QTest::newRow("X-Y pad's channel") << QList<int>{37} << "comboBoxChannel" << QList<int>{37};
+    QTest::newRow("pads' colour, with a slider that has none")
+        << QList<int>{0, 39, 40, 41} << "comboBoxColour" << QList<int>{39, 40, 41};
+    QTest::newRow("slider's maximum") << QList<int>{5} << "spinMax" << QList<int>{5};
+}
+
+void TestUnsent::marksFollowTheBytes()
+{
+    QFETCH(QList<int>, controls);
+    QFETCH(QString, editor);
+    QFETCH(QList<int>, marks);
+
+    SimulatedDevice *device = nullptr;
+    auto window = connectedWindow(device);
+    QVERIFY(window);
+    QCOMPARE(marked(*window), QList<int>());
+    QCOMPARE(unsentField(*window), QString());
+    QVERIFY(!window->isWindowModified());
+
+    select(*window, controls);
+    QWidget *box = child<QWidget>(*window, editor);
+    auto edit = [box](int step) {
+        if (auto *combo = qobject_cast<QComboBox *>(box))
+            combo->setCurrentIndex((combo->currentIndex() + step) % 2);
+        else
+            static_cast<QSpinBox *>(box)->setValue(static_cast<QSpinBox *>(box)->value() - step);
+    };
+    edit(1);
+    QCOMPARE(marked(*window), marks);
+    QCOMPARE(unsentField(*window), QStringLiteral("Unsent changes"));
+    QVERIFY(window->isWindowModified());
+
+    // The name has no mark of its own, but is unsent all the same.
+    child<QLineEdit>(*window, QStringLiteral("lineEditPresetName"))->setText(QStringLiteral("n"));
+    QCOMPARE(marked(*window), marks);
+
+    press(*window, "buttonDownload");
+    QCOMPARE(device->received.last(), type1(*window));
+    QCOMPARE(marked(*window), QList<int>());
+    QCOMPARE(unsentField(*window), QString());
+    QVERIFY(!window->isWindowModified());
+
+    // Undone to before the Download: the device's patch differs again. Redone: it is the same.
+    window->getUndoStack()->undo();
+    QCOMPARE(marked(*window), QList<int>());
+    QVERIFY(window->isWindowModified());
+    window->getUndoStack()->undo();
+    QCOMPARE(marked(*window), marks);
+    window->getUndoStack()->redo();
+    window->getUndoStack()->redo();
+    QCOMPARE(marked(*window), QList<int>());
+    QVERIFY(!window->isWindowModified());
+
+    // Edited and set back by hand: not a flag but the bytes decide.
+    select(*window, controls);
+    edit(1);
+    QVERIFY(window->isWindowModified());
+    edit(-1);
+    QCOMPARE(marked(*window), QList<int>());
+    QCOMPARE(unsentField(*window), QString());
+    QVERIFY(!window->isWindowModified());
+}
+
+void TestUnsent::referenceBeforeAnyDeviceIsTheStart()
+{
+    MainWindow window(noDevice());
+    QVERIFY(!window.hasUnsentChanges());
+    select(window, {45});
+    child<QComboBox>(window, QStringLiteral("comboBoxColour"))->setCurrentIndex(2);
+    QCOMPARE(marked(window), QList<int>{45});
+    window.getUndoStack()->undo();
+    QCOMPARE(marked(window), QList<int>());
+    QVERIFY(!window.hasUnsentChanges());
+}
+
+void TestUnsent::closeAsksWithUnsentChanges_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("unplugged");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("Download and close")
+        << "Download and close" << false << true << true << false << "Patch downloaded";
+    QTest::newRow("Download and close, device unplugged")
+        << "Download and close" << true << false << false << false
+        << "Download failed: Vellichord not connected";
+    QTest::newRow("Save to file") << QString::fromUtf8("Save to file\u2026") << false << true
+                                  << false << true << "Settings file saved: %1";
+    QTest::newRow("Discard") << "Discard" << false << true << false << false << "";
+    QTest::newRow("Cancel") << "Cancel" << false << false << false << false << "";
+}
+
+void TestUnsent::closeAsksWithUnsentChanges()
+{
+    QFETCH(QString, choice);
+    QFETCH(bool, unplugged);
+    QFETCH(bool, closed);
+    QFETCH(bool, sent);
+    QFETCH(bool, saved);
+    QFETCH(QString, status);
+
+    SimulatedDevice *device = nullptr;
+    auto window = connectedWindow(device);
+    QVERIFY(window);
+    select(*window, {20});
+    child<QComboBox>(*window, QStringLiteral("comboBoxChannel"))->setCurrentIndex(15);
+    const QByteArray edited = type1(*window);
+    const int sentBefore = device->received.size();
+    device->attached = !unplugged;
+    const QString path = workDir.filePath(
+        QStringLiteral("closing-%1.syx").arg(QTest::currentDataTag()).replace(' ', '-'));
+    window->showStatusMessage(QString());
+
+    bool asked = false;
+    answerNextQuestion(choice, &asked);
+    if (saved)
+        answerFileDialog(path);
+    QCOMPARE(window->close(), closed);
+    QVERIFY(asked);
+    QCOMPARE(window->isVisible(), !closed);
+    QCOMPARE(device->received.size(), sentBefore + (sent ? 1 : 0));
+    if (sent)
+        QCOMPARE(device->received.last(), edited);
+    QCOMPARE(QFileInfo::exists(path), saved);
+    if (saved)
+        QCOMPARE(readFile(path), edited);
+    QCOMPARE(statusText(*window), status.contains("%1") ? status.arg(path) : status);
+    // Whatever the choice, the edit is still the editor's.
+    QCOMPARE(type1(*window), edited);
+}
+
+void TestUnsent::closeWithoutChangesAsksNothing()
+{
+    SimulatedDevice *device = nullptr;
+    auto window = connectedWindow(device);
+    QVERIFY(window);
+    bool asked = false;
+    const QPointer<QTimer> answer = answerNextQuestion(QStringLiteral("Cancel"), &asked);
+    QVERIFY(window->close());
+    QVERIFY(!asked);
+    QVERIFY(!window->isVisible());
+    delete answer.data();
+}
+
+void TestUnsent::deviceOwnPatchOverUnsentChangesIsOneStep()
+{
+    SimulatedDevice *device = nullptr;
+    auto window = connectedWindow(device);
+    QVERIFY(window);
+    const QByteArray fromDevice = type1(*window);
+    select(*window, {30, 31});
+    child<QComboBox>(*window, QStringLiteral("comboBoxChannel"))->setCurrentIndex(16);
+    const QByteArray edited = type1(*window);
+    const int steps = window->getUndoStack()->count();
+
+    QByteArray own = SimulatedDevice::ownPatch();
+    own.replace(11, 16, QByteArray("on its own\0\0\0\0\0\0", 16));
+    device->send(own);
+    QTRY_COMPARE(statusText(*window),
+                 QStringLiteral("Patch from Vellichord replaced your unsent changes (Undo "
+                                "brings them back)"));
+    QCOMPARE(window->getUndoStack()->count(), steps + 1);
+    QCOMPARE(window->getUndoStack()->undoText(), QStringLiteral("Patch from Vellichord"));
+    QVERIFY(!window->hasUnsentChanges());
+    const QByteArray replaced = type1(*window);
+    QVERIFY(replaced != fromDevice && replaced != edited);
+
+    window->getUndoStack()->undo();
+    QCOMPARE(type1(*window), edited);
+    // The device now holds its own patch, so the edits are unsent against it.
+    QCOMPARE(marked(*window), (QList<int>{30, 31}));
+    QVERIFY(window->hasUnsentChanges());
+
+    // An Upload the user asked for replaces them too, as a step, but needs no warning.
+    press(*window, "buttonUpload");
+    QTRY_COMPARE(statusText(*window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(window->getUndoStack()->undoText(), QStringLiteral("Patch from Vellichord"));
+    QVERIFY(!window->hasUnsentChanges());
+    QCOMPARE(marked(*window), QList<int>());
+}
+
+QTEST_MAIN(TestUnsent)
+#include "tst_unsent.moc"
