@@ -1053,6 +1053,8 @@ void MainWindow::switchNoteCCLabels(int index)
     QComboBox *box = ui->comboBoxNoteOrCC;
     const bool wasBlocked = box->blockSignals(true);
     const int current = box->currentIndex();
+    // Numbers that differ keep their marker through the change of names.
+    const bool mixed = box->currentText() == multiValueText;
     const bool note = index == 0;
     // Beside the controllers' own CC row, or for pads of both types, the row keeps its full
     // name, so that no two rows read "CC".
@@ -1063,7 +1065,12 @@ void MainWindow::switchNoteCCLabels(int index)
         ui->labelNoteCC->setText(note ? tr("Note") : tr("CC"));
     box->clear();
     box->addItems(note ? noteNames : ccNames);
-    box->setCurrentIndex(current);
+    if (mixed) {
+        box->addItem(multiValueText);
+        box->setCurrentIndex(box->count() - 1);
+    } else {
+        box->setCurrentIndex(current);
+    }
     box->blockSignals(wasBlocked);
 }
 
