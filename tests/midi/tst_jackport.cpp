@@ -12,6 +12,23 @@
 
 namespace {
 
+// Whether every thread of the process is stopped (state T in /proc).
+bool processStopped(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &thread : threads) {
+        QFile stat(tasks.filePath(thread + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        const int end = line.lastIndexOf(')');
+        if (end < 0 || line.mid(end + 2, 1) != "T")
+            return false;
+    }
+    return !threads.isEmpty();
+}
+
 QByteArray sysex(int length, int first = 0)
 {
     QByteArray result(1, char(0xF0));
@@ -457,8 +474,12 @@ void TestJackPort::stalledServerTakesNothingAndThatIsAFailure()
     const qint64 pid = find.readAll().trimmed().toLongLong();
     QVERIFY(pid > 0);
 
-    // Its cycles stop; a message that no cycle takes is not sent.
+    // Its cycles stop; a message that no cycle takes is not sent. The stop reaches the server's
+    // threads a moment after kill() returns, and a cycle already under way still finishes, so
+    // the message goes only once the server is seen stopped and that cycle is over.
     ::kill(pid_t(pid), SIGSTOP);
+    QTRY_VERIFY(processStopped(pid));
+    QTest::qWait(50);
     const int result = send(port, sysex(10, 1));
     ::kill(pid_t(pid), SIGCONT);
     QCOMPARE(result, JackPort::sendFailed);
