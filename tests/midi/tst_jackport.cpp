@@ -1,4 +1,5 @@
 #include "../common/jackserver.h"
+#include "../common/portio.h"
 #include "../common/tracecapture.h"
 #include "jackpeer.h"
 #include "jackport.h"
@@ -29,21 +30,6 @@ bool processStopped(qint64 pid)
     return !threads.isEmpty();
 }
 
-QByteArray sysex(int length, int first = 0)
-{
-    QByteArray result(1, char(0xF0));
-    for (int i = 0; i < length - 2; ++i)
-        result.append(char((first + i) % 0x80));
-    result.append(char(0xF7));
-    return result;
-}
-
-int send(IMidi &port, QByteArray message)
-{
-    return port.sendSysex(reinterpret_cast<unsigned char *>(message.data()),
-                          unsigned(message.size()));
-}
-
 // Every MIDI port on the server whose full name starts with prefix.
 QStringList serverPorts(const QString &prefix)
 {
@@ -64,23 +50,6 @@ QStringList serverPorts(const QString &prefix)
 QStringList editorPorts()
 {
     return serverPorts(QStringLiteral("Vellichord Editor"));
-}
-
-// Reads from the port until count bytes have come or five seconds have passed.
-QByteArray readBytes(IMidi &port, int count)
-{
-    QByteArray result;
-    unsigned char buffer[1024];
-    QElapsedTimer timer;
-    timer.start();
-    while (result.size() < count && timer.elapsed() < 5000) {
-        const int got = port.read(buffer, sizeof buffer);
-        if (got <= 0)
-            QThread::msleep(1);
-        else
-            result.append(reinterpret_cast<const char *>(buffer), got);
-    }
-    return result;
 }
 
 // Reads whatever is queued until nothing more comes for a while.

@@ -1,4 +1,5 @@
 #include "../common/jackserver.h"
+#include "../common/portio.h"
 #include "../common/tracecapture.h"
 #include "platformmidi.h"
 #include "rtmidiport.h"
@@ -19,15 +20,6 @@
 #include <thread>
 
 namespace {
-
-QByteArray sysex(int length, int first = 0)
-{
-    QByteArray result(1, char(0xF0));
-    for (int i = 0; i < length - 2; ++i)
-        result.append(char((first + i) % 0x80));
-    result.append(char(0xF7));
-    return result;
-}
 
 // The device's side of the ports, as another JACK client: an output port the editor reads
 // from and an input port it writes to.
@@ -154,32 +146,9 @@ QStringList allPorts()
 }
 
 // Sends message through port; the result of sendSysex.
-int send(IMidi &port, QByteArray message)
-{
-    return port.sendSysex(reinterpret_cast<unsigned char *>(message.data()),
-                          unsigned(message.size()));
-}
-
 QStringList editorPorts()
 {
     return allPorts().filter(QRegularExpression(QStringLiteral("^Vellichord Editor")));
-}
-
-// Reads from the port until count bytes have come or five seconds have passed.
-QByteArray readBytes(IMidi &port, int count)
-{
-    QByteArray result;
-    unsigned char buffer[1024];
-    QElapsedTimer timer;
-    timer.start();
-    while (result.size() < count && timer.elapsed() < 5000) {
-        const int got = port.read(buffer, sizeof buffer);
-        if (got <= 0)
-            QThread::msleep(1);
-        else
-            result.append(reinterpret_cast<const char *>(buffer), got);
-    }
-    return result;
 }
 
 } // namespace
