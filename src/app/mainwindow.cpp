@@ -757,14 +757,6 @@ void MainWindow::deselectModel(MidiControlModel *model)
     refreshEditorPane();
 }
 
-void MainWindow::reselectItems()
-{
-    for (MidiControlItem *item : items) {
-        if (selectedModels.contains(item->getModel()))
-            item->setSelected(true);
-    }
-}
-
 void MainWindow::deselectAllItems()
 {
     // Each deselected item takes its model out of the selection and refreshes the pane.

@@ -59,7 +59,6 @@ public:
     // editor pane.
     void selectModel(MidiControlModel *model);
     void deselectModel(MidiControlModel *model);
-    void reselectItems();
     void deselectAllItems();
     QList<MidiControlModel *> &getSelectedModels() { return selectedModels; }
 
