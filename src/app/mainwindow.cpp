@@ -101,7 +101,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
                              QSettings::IniFormat, this);
     undoStack = new QUndoStack(this);
 
-    midiController = new MidiController(*this, std::move(midi));
+    midiController = new MidiController(std::move(midi));
+    connect(midiController, &MidiController::statusMessage, this, &MainWindow::showStatusMessage);
     controlModels = midiController->getModels();
     multiSelect = false;
 
@@ -417,10 +418,7 @@ void MainWindow::generateCCandNoteLists()
                    .arg(controllerNameLength)
                    .arg(namesCut);
 
-    static const char *const pitches[] = {"C",  "C#", "D",  "D#", "E",  "F",
-                                          "F#", "G",  "G#", "A",  "A#", "B"};
-    for (int note = 0; note < 128; ++note)
-        noteNames.append(QLatin1String(pitches[note % 12]) + QString::number(note / 12 - 2));
+    noteNames = MidiControlModel::noteNames();
 }
 
 void MainWindow::fillComboBoxes()

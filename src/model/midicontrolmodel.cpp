@@ -90,3 +90,13 @@ QStringList MidiControlModel::colourFnNames()
 {
     return {QStringLiteral("Red"), QStringLiteral("Green")};
 }
+
+QStringList MidiControlModel::noteNames()
+{
+    static const char *const pitches[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                          "F#", "G",  "G#", "A",  "A#", "B"};
+    QStringList names;
+    for (int note = 0; note < 128; ++note)
+        names.append(QLatin1String(pitches[note % 12]) + QString::number(note / 12 - 2));
+    return names;
+}

@@ -36,6 +36,8 @@ public:
     static QStringList aftertouchNames();
     static QStringList colourNames();
     static QStringList colourFnNames();
+    // C-2 .. G8: entry n names MIDI note n (middle C, note 60, is C3).
+    static QStringList noteNames();
 
 private:
     QMap<unsigned int, ControlParameter> m_parameters;

@@ -3,7 +3,6 @@
 
 #include "diagnosticlog.h"
 #include "imidi.h"
-#include "mainwindow.h"
 #include "midimonitor.h"
 #include "sysextext.h"
 
@@ -47,9 +46,9 @@ bool isPatchKind(unsigned char kind)
 
 } // namespace
 
-MidiController::MidiController(MainWindow &window, std::unique_ptr<IMidi> port)
-    : presetName(QStringLiteral("tarvelvellichord"))
-    , window(window)
+MidiController::MidiController(std::unique_ptr<IMidi> port, QObject *parent)
+    : QObject(parent)
+    , presetName(QStringLiteral("tarvelvellichord"))
     , midi(std::move(port))
 {
     monitor = new MidiMonitor(this, midi.get());
@@ -203,7 +202,7 @@ bool MidiController::receivedSysex(const QByteArray &sysex)
     qCDebug(lcTrace).noquote() << sysex_hex(bytes, sysex_span(bytes, shown));
     if (!parseType2Message(sysex))
         return false;
-    window.showStatusMessage(tr("Patch uploaded."));
+    emit statusMessage(tr("Patch uploaded."));
     return true;
 }
 

@@ -12,7 +12,6 @@
 #include <memory>
 
 class IMidi;
-class MainWindow;
 class MidiMonitor;
 
 // The editor's link to the device. Holds the patch (the preset name and number and the 64
@@ -26,9 +25,8 @@ public:
     // The name of the device's MIDI ports in normal mode.
     static constexpr const char *portName = "Vellichord";
 
-    // Takes over the port, connects it to the device and starts the monitor. Status texts go to
-    // window, which must outlive the controller.
-    MidiController(MainWindow &window, std::unique_ptr<IMidi> midi);
+    // Takes over the port, connects it to the device and starts the monitor.
+    explicit MidiController(std::unique_ptr<IMidi> midi, QObject *parent = nullptr);
     // Stops the monitor and waits for its thread before anything else goes.
     ~MidiController() override;
 
@@ -77,6 +75,8 @@ signals:
     void modelUpdated();
     // A patch from the device has been applied (after modelUpdated).
     void patchReceived();
+    // A text for the user about what the controller just did, such as "Patch uploaded.".
+    void statusMessage(const QString &text);
 
 public slots:
     void setPresetName(const QString &name);
@@ -96,7 +96,6 @@ private:
 
     QString presetName;
     int presetNo = 0;
-    MainWindow &window;
     MidiMonitor *monitor = nullptr;
     ControlTable models;
     std::unique_ptr<IMidi> midi;

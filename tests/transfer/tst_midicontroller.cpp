@@ -145,7 +145,7 @@ void TestMidiController::firstMessageCarriesDefaults()
         expected[291 + 4 * knob + 3] = 127;
     expected[347] = char(0xF7);
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QCOMPARE(type1(controller).toHex(' '), expected.toHex(' '));
 }
 
@@ -175,7 +175,7 @@ void TestMidiController::nameIsSentAsSevenBitAscii()
     QFETCH(QString, name);
     QFETCH(QByteArray, field);
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     controller.setPresetName(name);
     const QByteArray message = type1(controller);
     QCOMPARE(message.mid(11, 16), field);
@@ -185,7 +185,7 @@ void TestMidiController::nameIsSentAsSevenBitAscii()
 
 void TestMidiController::presetNumberStaysWithinRange()
 {
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     controller.setPresetNo(7);
     QCOMPARE(int(type1(controller)[9]), 7);
     controller.setPresetNo(20);
@@ -197,7 +197,7 @@ void TestMidiController::presetNumberStaysWithinRange()
 
 void TestMidiController::xyPadChannelGoesToBothAxes()
 {
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     controller.getModels()->at(37)->updateParameter(Channel, 5);
     const QByteArray message = type1(controller);
     QCOMPARE(int(message[55]), 5);
@@ -206,7 +206,7 @@ void TestMidiController::xyPadChannelGoesToBothAxes()
 
 void TestMidiController::buildingTwiceGivesSameBytes()
 {
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     controller.setPresetName(QStringLiteral("abcdefghijklmnop"));
     const QByteArray first = type1(controller);
     controller.setPresetName(QStringLiteral("ab"));
@@ -237,7 +237,7 @@ void TestMidiController::kindByteDecidesWhetherApplied()
     message[68] = 2;  // pad 1 Colour
     message[30] = 99; // S1 Max
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
     TraceCapture traces;
     QCOMPARE(controller.parseType2Message(message), applied);
@@ -261,7 +261,7 @@ void TestMidiController::receivedValuesAreClamped()
     message[63] = 3;          // pad 1 Type, range 0..1
     message[28] = char(0x90); // S1 CC, range 0..127
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QVERIFY(controller.parseType2Message(message));
     QCOMPARE(int(valueOf(controller, 39, Colour)), 2);
     QCOMPARE(int(valueOf(controller, 39, Channel)), 16);
@@ -271,7 +271,7 @@ void TestMidiController::receivedValuesAreClamped()
 
 void TestMidiController::presetNumberAbove19IsIgnored()
 {
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     controller.setPresetNo(6);
     QByteArray message = deviceMessage();
     message[9] = 25;
@@ -286,7 +286,7 @@ void TestMidiController::presetNumberAbove19IsIgnored()
 
 void TestMidiController::nameIsDecodedAsLatin1()
 {
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QByteArray message = deviceMessage();
     message.replace(11, 16, QByteArray("Caf\xe9").leftJustified(16, '\0'));
     QVERIFY(controller.parseType2Message(message));
@@ -317,7 +317,7 @@ void TestMidiController::shortMessageChangesNothing()
     // A heap copy of exactly the short length: reading past it is caught by ASan.
     const QByteArray message = full.left(length);
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     const QByteArray before = type1(controller);
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
     TraceCapture traces;
@@ -348,7 +348,7 @@ void TestMidiController::messageThatIsNotExactlyAPatchChangesNothing()
 {
     QFETCH(QByteArray, message);
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     const QByteArray before = type1(controller);
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
     TraceCapture traces;
@@ -366,7 +366,7 @@ void TestMidiController::receivedByte55SetsNothing()
     message[55] = 9;
     message[59] = 3;
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QVERIFY(controller.parseType2Message(message));
     QCOMPARE(int(valueOf(controller, 37, Channel)), 3);
     for (int i = 0; i < ControlTable::count; ++i) {
@@ -378,7 +378,7 @@ void TestMidiController::receivedByte55SetsNothing()
 
 void TestMidiController::builtMessageRoundTrips()
 {
-    MidiController source(*window, noDevice());
+    MidiController source(noDevice());
     source.setPresetName(QStringLiteral("Round Trip"));
     source.setPresetNo(11);
     ControlTable *models = source.getModels();
@@ -388,7 +388,7 @@ void TestMidiController::builtMessageRoundTrips()
     }
     const QByteArray sent = type1(source);
 
-    MidiController target(*window, noDevice());
+    MidiController target(noDevice());
     QVERIFY(target.parseType2Message(sent));
     QCOMPARE(target.getPresetName(), QStringLiteral("Round Trip"));
     QCOMPARE(type1(target), sent);
@@ -396,7 +396,7 @@ void TestMidiController::builtMessageRoundTrips()
 
 void TestMidiController::saveThenLoadRestoresPatchButKeepsPresetNumber()
 {
-    MidiController source(*window, noDevice());
+    MidiController source(noDevice());
     source.setPresetName(QStringLiteral("Saved"));
     source.setPresetNo(3);
     source.getModels()->at(45)->updateParameter(NoteOrCC, 64);
@@ -406,7 +406,7 @@ void TestMidiController::saveThenLoadRestoresPatchButKeepsPresetNumber()
 
     QCOMPARE(readFile(path), type1(source));
 
-    MidiController target(*window, noDevice());
+    MidiController target(noDevice());
     target.setPresetNo(7);
     QSignalSpy updated(&target, &MidiController::modelUpdated);
     QVERIFY(target.loadSysex(path));
@@ -451,7 +451,7 @@ void TestMidiController::loadRejectsWhatIsNotAPatch()
     const QString path = workDir.filePath(QStringLiteral("bad.syx"));
     QVERIFY(writeFile(path, contents));
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     const QByteArray before = type1(controller);
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
     TraceCapture traces;
@@ -472,7 +472,7 @@ void TestMidiController::loadUsesFirst348BytesOfLongerFile()
     const QString path = workDir.filePath(QStringLiteral("long.syx"));
     QVERIFY(writeFile(path, contents));
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QVERIFY(controller.loadSysex(path));
     QCOMPARE(int(valueOf(controller, 0, Max)), 5);
 }
@@ -512,7 +512,7 @@ void TestMidiController::loadOpensOnlyRegularFiles()
         QVERIFY(QFile::link(folder.filePath(QStringLiteral("target.syx")), path));
     }
 
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     const QByteArray before = type1(controller);
     PatchFileFault found = PatchFileFault::NotPatch;
     QCOMPARE(controller.loadSysex(path, &found), fault == PatchFileFault::None);
@@ -533,7 +533,7 @@ void TestMidiController::namesAreTracedWithControlCharactersEscaped()
                     QByteArray("\x1b]0;pwn\x07\x1b[2J\x9b"
                                "1m")
                         .leftJustified(16, '\0'));
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     TraceCapture traces;
     QVERIFY(controller.parseType2Message(message));
     controller.getType1Sysex();
@@ -553,7 +553,7 @@ void TestMidiController::namesAreTracedWithControlCharactersEscaped()
 
 void TestMidiController::saveFailsWithoutTouchingAnything()
 {
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     QVERIFY(!controller.saveSysex(QString()));
     QVERIFY(!controller.saveSysex(workDir.filePath(QStringLiteral("missing/dir/patch.syx"))));
     QVERIFY(!controller.loadSysex(QString()));
@@ -575,7 +575,7 @@ void TestMidiController::saveThatFailsPartWayKeepsTheOldFile()
     const QString folder = workDir.filePath(QStringLiteral("part-way"));
     QVERIFY(QDir().mkpath(folder));
     const QString path = folder + QStringLiteral("/patch.syx");
-    MidiController controller(*window, noDevice());
+    MidiController controller(noDevice());
     controller.setPresetName(QStringLiteral("old"));
     QVERIFY(controller.saveSysex(path));
     const QByteArray old = readFile(path);
