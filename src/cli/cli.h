@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+class QCommandLineParser;
+
+// The command-line program: one command per run, each with its own options and help.
+namespace Cli {
+
+// What the program returns; listed in its help and in the README.
+enum ExitCode : int {
+    Done = 0,
+    // The device answered wrongly, a transfer failed, or (diff) the patches differ.
+    Failed = 1,
+    // A wrong argument or option, or an input file that is not what the command needs.
+    BadUsage = 2,
+    // The device is not there.
+    NoDevice = 3,
+};
+
+// Output for people, and diagnostics.
+QTextStream &out();
+QTextStream &err();
+
+// Parses arguments (the first being "vellichord <command>") with the options every command
+// has (--help, --verbose) and, for a command that talks to the device, --port and --timeout.
+// On a parse error, prints one line to err() and returns false with *exitCode = BadUsage; on
+// --help, prints the command's help and returns false with *exitCode = Done.
+bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCode,
+           bool talksToDevice = false);
+// The values of --port (default "Vellichord") and --timeout in milliseconds (default 3000).
+QString portName(const QCommandLineParser &parser);
+int timeoutMs(const QCommandLineParser &parser);
+
+// The commands. Each takes the whole command line from "vellichord <command>" on and returns
+// an ExitCode.
+int ports(const QStringList &arguments);
+int get(const QStringList &arguments);
+int send(const QStringList &arguments);
+int update(const QStringList &arguments);
+int show(const QStringList &arguments);
+int set(const QStringList &arguments);
+int diff(const QStringList &arguments);
+
+} // namespace Cli

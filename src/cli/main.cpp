@@ -1,0 +1,155 @@
+#include "cli.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <cstdio>
+
+namespace {
+
+struct Command
+{
+    const char *name;
+    const char *usage;
+    int (*run)(const QStringList &arguments);
+};
+
+const Command commands[] = {
+    {"ports", "ports                       list the MIDI ports, marking the Vellichord's",
+     Cli::ports},
+    {"get", "get [-o FILE]               fetch the device's patch", Cli::get},
+    {"send", "send FILE                   send a patch file to the device", Cli::send},
+    {"show", "show [--json] FILE          print a patch file", Cli::show},
+    {"set", "set FILE CONTROL PARAM=VALUE...  change parameters in a patch file", Cli::set},
+    {"diff", "diff A B                    compare two patch files", Cli::diff},
+    {"update", "update FIRMWARE             update the device's firmware", Cli::update},
+};
+
+QString programHelp()
+{
+    QString text = QStringLiteral("Usage: vellichord COMMAND [OPTIONS] [ARGUMENTS]\n"
+                                  "Fetch, send, show, edit and compare patches of the Tarvel "
+                                  "Vellichord and update its firmware.\n\nCommands:\n");
+    for (const Command &command : commands)
+        text += QStringLiteral("  %1\n").arg(QLatin1String(command.usage));
+    text += QStringLiteral(
+        "\n'vellichord COMMAND --help' describes a command and its options.\n\n"
+        "Options:\n"
+        "  -h, --help     this help\n"
+        "  -v, --version  the program's version\n\n"
+        "Exit codes:\n"
+        "  0  done\n"
+        "  1  failed: the device answered wrongly, a transfer failed, the files differ (diff)\n"
+        "  2  bad usage or a bad input file\n"
+        "  3  no device\n");
+    return text;
+}
+
+} // namespace
+
+namespace Cli {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCode,
+           bool talksToDevice)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Print trace lines: MIDI messages and steps."));
+    parser.addOption(help);
+    parser.addOption(verbose);
+    if (talksToDevice) {
+        parser.addOption({QStringLiteral("port"),
+                          QStringLiteral("The device's MIDI port name (default \"Vellichord\")."),
+                          QStringLiteral("NAME"), QStringLiteral("Vellichord")});
+        parser.addOption({QStringLiteral("timeout"),
+                          QStringLiteral("How long to wait for the device's answer, in "
+                                         "milliseconds (default 3000)."),
+                          QStringLiteral("MS"), QStringLiteral("3000")});
+    }
+    if (!parser.parse(arguments)) {
+        err() << arguments.value(0) << ": " << parser.errorText() << Qt::endl;
+        *exitCode = BadUsage;
+        return false;
+    }
+    if (parser.isSet(help)) {
+        out() << parser.helpText().replace(QCoreApplication::applicationFilePath(),
+                                           arguments.value(0))
+              << Qt::flush;
+        *exitCode = Done;
+        return false;
+    }
+    if (parser.isSet(verbose))
+        QLoggingCategory::setFilterRules(QStringLiteral("vellichord.debug=true"));
+    if (talksToDevice) {
+        bool ok = false;
+        const int timeout = parser.value(QStringLiteral("timeout")).toInt(&ok);
+        if (!ok || timeout <= 0) {
+            err() << arguments.value(0) << ": --timeout must be a positive number of "
+                  << "milliseconds, not \"" << parser.value(QStringLiteral("timeout")) << "\""
+                  << Qt::endl;
+            *exitCode = BadUsage;
+            return false;
+        }
+        if (parser.value(QStringLiteral("port")).isEmpty()) {
+            err() << arguments.value(0) << ": --port needs a port name" << Qt::endl;
+            *exitCode = BadUsage;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString portName(const QCommandLineParser &parser)
+{
+    return parser.value(QStringLiteral("port"));
+}
+
+int timeoutMs(const QCommandLineParser &parser)
+{
+    return parser.value(QStringLiteral("timeout")).toInt();
+}
+
+} // namespace Cli
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vellichord"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELLICHORD_VERSION));
+
+    QStringList arguments = QCoreApplication::arguments();
+    const QString first = arguments.value(1);
+    if (first == QLatin1String("-v") || first == QLatin1String("--version")) {
+        Cli::out() << "vellichord " << VELLICHORD_VERSION << Qt::endl;
+        return Cli::Done;
+    }
+    if (first.isEmpty() || first == QLatin1String("-h") || first == QLatin1String("--help")) {
+        (first.isEmpty() ? Cli::err() : Cli::out()) << programHelp() << Qt::flush;
+        return first.isEmpty() ? Cli::BadUsage : Cli::Done;
+    }
+    for (const Command &command : commands) {
+        if (first == QLatin1String(command.name)) {
+            arguments.removeFirst();
+            arguments[0] = QStringLiteral("vellichord ") + first;
+            return command.run(arguments);
+        }
+    }
+    Cli::err() << "vellichord: no command \"" << first
+               << "\"; 'vellichord --help' lists the commands" << Qt::endl;
+    return Cli::BadUsage;
+}
