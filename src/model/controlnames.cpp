@@ -1,8 +1,10 @@
 #include "controlnames.h"
 
 #include "controltable.h"
+#include "parametertext.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -43,6 +45,38 @@ QString name(int index)
 int indexOf(const QString &name)
 {
     return names().indexOf(name.trimmed().toUpper());
+}
+
+int parse(const QString &text, QString *error)
+{
+    const int named = indexOf(text);
+    if (named >= 0)
+        return named;
+    QString why;
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    const QString given = text.trimmed();
+    if (digits.match(given).hasMatch()) {
+        bool ok = false;
+        const int index = given.toInt(&ok);
+        if (ok && index < ControlTable::count)
+            return index;
+        why = QStringLiteral("no control %1 (indices run 0..%2)")
+                  .arg(given)
+                  .arg(ControlTable::count - 1);
+    } else {
+        why = QStringLiteral("no control \"%1\"").arg(text);
+        const QString suggestion = ParameterText::nearest(given, names());
+        if (!suggestion.isEmpty())
+            why += QStringLiteral("; did you mean \"%1\"?").arg(suggestion);
+    }
+    if (error)
+        *error = why;
+    return -1;
+}
+
+QStringList all()
+{
+    return names();
 }
 
 QString describe(QList<int> indices, int listedUpTo)

@@ -7,48 +7,20 @@
 #include "sysextext.h"
 
 #include <QDebug>
-#include <QSaveFile>
 
 #include <algorithm>
 
 namespace {
-
-// Offsets 0..8 of every Type 1 message; the preset number and a zero byte follow.
-constexpr unsigned char type1Header[] = {PatchLayout::sysexStart, 0x00, 0x00, 0x00, 0x00, 0x7F,
-                                         PatchLayout::kindType1,  0x02, 0x51};
-static_assert(sizeof(type1Header) == PatchLayout::presetNoOffset);
 
 // Asks the device to answer with its patch as a Type 2 message.
 constexpr unsigned char patchRequest[] = {
     PatchLayout::sysexStart, 0x00, 0x00, 0x00, 0x00, 0x7F, PatchLayout::kindRequest, 0x00, 0x00,
     PatchLayout::sysexEnd};
 
-// Every name byte must be a SysEx data byte (below 0x80): anything but printable ASCII is sent
-// as '?'. The name ends at its first NUL.
-std::array<unsigned char, PatchLayout::nameLength> nameField(const QString &name)
-{
-    std::array<unsigned char, PatchLayout::nameLength> field{};
-    std::size_t n = 0;
-    for (const uint codePoint : name.toUcs4()) {
-        if (codePoint == 0 || n == field.size())
-            break;
-        field[n++] = (codePoint >= 0x20 && codePoint <= 0x7E)
-            ? static_cast<unsigned char>(codePoint)
-            : '?';
-    }
-    return field;
-}
-
-bool isPatchKind(unsigned char kind)
-{
-    return kind == PatchLayout::kindType1 || kind == PatchLayout::kindType2;
-}
-
 } // namespace
 
 MidiController::MidiController(std::unique_ptr<IMidi> port, QObject *parent)
     : QObject(parent)
-    , presetName(QStringLiteral("tarvelvellichord"))
     , midi(std::move(port))
 {
     monitor = new MidiMonitor(this, midi.get());
@@ -72,7 +44,7 @@ MidiController::~MidiController()
 const unsigned char *MidiController::getType1Sysex()
 {
     const unsigned char *msg = buildType1();
-    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(presetName);
+    qCDebug(lcTrace).noquote() << "getType1Sysex" << printable_text(patch.name());
     qCDebug(lcTrace).noquote() << sysex_hex(msg, PatchLayout::length);
     return msg;
 }
@@ -84,28 +56,8 @@ QByteArray MidiController::currentPatch()
 
 const unsigned char *MidiController::buildType1()
 {
-    unsigned char *msg = type1Message.data();
-    std::copy(std::begin(type1Header), std::end(type1Header), msg);
-    msg[PatchLayout::presetNoOffset] = static_cast<unsigned char>(presetNo);
-    msg[PatchLayout::presetNoOffset + 1] = 0x00;
-
-    const auto name = nameField(presetName);
-    std::copy(name.begin(), name.end(), msg + PatchLayout::nameOffset);
-
-    for (int i = 0; i < ControlTable::count; ++i) {
-        if (const MidiControlModel *model = models.at(i))
-            model->writeType1Sysex(msg);
-        else
-            qCDebug(lcTrace) << "control null";
-    }
-
-    // Both axes of the X-Y pad send on the channel the user chose.
-    unsigned char xyChannel = 0;
-    if (models.at(ControlTable::xyPadIndex)->getValue(Channel, &xyChannel))
-        msg[ControlTable::xyPadXChannelAddress] = xyChannel;
-
-    msg[PatchLayout::endOffset] = PatchLayout::sysexEnd;
-    return msg;
+    patch.writeType1(type1Message.data());
+    return type1Message.data();
 }
 
 bool MidiController::parseType2Message(const QByteArray &message)
@@ -124,45 +76,8 @@ bool MidiController::restorePatch(const QByteArray &message)
 
 bool MidiController::applyPatch(const QByteArray &message, bool notify)
 {
-    const auto *msg = reinterpret_cast<const unsigned char *>(message.constData());
-
-    if (message.size() < static_cast<int>(PatchLayout::length)) {
-        qCDebug(lcTrace) << "parseType2Message: message of" << message.size()
-                         << "bytes is too short";
+    if (!patch.apply(message))
         return false;
-    }
-    // A longer message is no patch: applied from its first 348 bytes, a byte slipped in
-    // between would shift every value into the next control's fields.
-    if (message.size() > static_cast<int>(PatchLayout::length)
-        || msg[PatchLayout::endOffset] != PatchLayout::sysexEnd) {
-        qCDebug(lcTrace) << "parseType2Message: message of" << message.size()
-                         << "bytes does not end at byte" << PatchLayout::endOffset;
-        return false;
-    }
-    if (!isPatchKind(msg[PatchLayout::kindOffset])) {
-        qCDebug(lcTrace) << "parseType2Message: not a patch, kind byte"
-                         << msg[PatchLayout::kindOffset];
-        return false;
-    }
-
-    // Byte for byte as Latin-1, so that a saved name loads back exactly as it was.
-    const char *nameBytes = message.constData() + PatchLayout::nameOffset;
-    const QString name = QString::fromLatin1(nameBytes,
-                                             qstrnlen(nameBytes, PatchLayout::nameLength));
-    qCDebug(lcTrace).noquote() << "parseType2Message name:" << printable_text(name);
-    setPresetName(name);
-
-    const int number = msg[PatchLayout::presetNoOffset];
-    qCDebug(lcTrace) << "parseType2Message presetNo:" << number;
-    setPresetNo(number);
-
-    for (int i = 0; i < ControlTable::count; ++i) {
-        if (MidiControlModel *model = models.at(i))
-            model->updateModel(msg, PatchLayout::length);
-        else
-            qCDebug(lcTrace) << "control null";
-    }
-
     if (notify)
         emit modelUpdated();
     return true;
@@ -225,7 +140,7 @@ bool MidiController::loadSysex(const QString &fileName, PatchFileFault *fault)
     if (found != PatchFileFault::None)
         return false;
     // A loaded file never changes the preset number.
-    data[PatchLayout::presetNoOffset] = static_cast<char>(presetNo);
+    data[PatchLayout::presetNoOffset] = static_cast<char>(patch.presetNo());
     return receivedSysex(data);
 }
 
@@ -233,32 +148,22 @@ bool MidiController::saveSysex(const QString &fileName)
 {
     if (fileName.isEmpty())
         return false;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const auto *msg = reinterpret_cast<const char *>(getType1Sysex());
-    // The bytes are flushed here: commit() would not notice that its own flush failed (a full
-    // disk) and would put the short file in place of the old one.
-    if (file.write(msg, PatchLayout::length) != static_cast<qint64>(PatchLayout::length)
-        || !file.flush())
-        return false; // QSaveFile discards the partial file and leaves the old one alone
-    return file.commit();
+    return write_patch_file(fileName, QByteArray::fromRawData(msg, int(PatchLayout::length)));
 }
 
 char MidiController::getPresetNo() const
 {
-    qCDebug(lcTrace) << "getPresetNo: " << presetNo;
-    return static_cast<char>(presetNo);
+    qCDebug(lcTrace) << "getPresetNo: " << patch.presetNo();
+    return static_cast<char>(patch.presetNo());
 }
 
 void MidiController::setPresetName(const QString &name)
 {
-    qCDebug(lcTrace).noquote() << "setPresetName" << printable_text(name);
-    presetName = name;
+    patch.setName(name);
 }
 
 void MidiController::setPresetNo(int number)
 {
-    if (number >= 0 && number <= PatchLayout::highestPresetNo)
-        presetNo = number;
+    patch.setPresetNo(number);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controltable.h"
+#include "patch.h"
 #include "patchfile.h"
 #include "patchlayout.h"
 
@@ -61,9 +61,10 @@ public:
     // Writes the current patch as a file. The previous file stays whole if writing fails.
     bool saveSysex(const QString &fileName);
 
-    QString getPresetName() const { return presetName; }
+    QString getPresetName() const { return patch.name(); }
     char getPresetNo() const;
-    ControlTable *getModels() { return &models; }
+    ControlTable *getModels() { return &patch.controls(); }
+    const Patch &getPatch() const { return patch; }
     // The port and the monitor, lent to the firmware updater; both live as long as the controller.
     MidiMonitor *getMonitor() const { return monitor; }
     IMidi *getMidi() const { return midi.get(); }
@@ -94,10 +95,8 @@ private:
     const unsigned char *buildType1();
     bool applyPatch(const QByteArray &message, bool notify);
 
-    QString presetName;
-    int presetNo = 0;
+    Patch patch;
     MidiMonitor *monitor = nullptr;
-    ControlTable models;
     std::unique_ptr<IMidi> midi;
     std::array<unsigned char, PatchLayout::length> type1Message{};
 };

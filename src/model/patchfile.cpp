@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 
@@ -59,4 +60,18 @@ QString patch_file_fault_text(PatchFileFault fault)
         return QCoreApplication::translate("PatchFile", "not a patch file");
     }
     return QString();
+}
+
+bool write_patch_file(const QString &path, const QByteArray &patch)
+{
+    if (path.isEmpty() || patch.size() != static_cast<int>(PatchLayout::length))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // The bytes are flushed here: commit() would not notice that its own flush failed (a full
+    // disk) and would put the short file in place of the old one.
+    if (file.write(patch) != patch.size() || !file.flush())
+        return false; // QSaveFile discards the partial file and leaves the old one alone
+    return file.commit();
 }

@@ -19,3 +19,8 @@ PatchFileFault read_patch_file(const QString &path, QByteArray *patch);
 
 // The fault as the user is told it, e.g. "not a patch file"; empty for None.
 QString patch_file_fault_text(PatchFileFault fault);
+
+// Writes a patch file atomically: the file is replaced only once all 348 bytes are on disk, and
+// the previous file stays whole if writing fails. False when patch is not 348 bytes or writing
+// failed.
+bool write_patch_file(const QString &path, const QByteArray &patch);

@@ -1,0 +1,240 @@
+#include "parametertext.h"
+
+#include "controlparameter.h"
+#include "midicontrolmodel.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// The value names of a parameter whose values are named, by value; empty for numbers.
+QStringList valueNames(unsigned int id)
+{
+    switch (id) {
+    case Type:
+        return MidiControlModel::typeNames();
+    case Toggle:
+        return MidiControlModel::modeNames();
+    case Aftertouch:
+        return MidiControlModel::aftertouchNames();
+    case Colour:
+        return MidiControlModel::colourNames();
+    case ColourF:
+        return MidiControlModel::colourFnNames();
+    default:
+        return {};
+    }
+}
+
+// Channel values 0..15 are channels 1..16; 16 sends on the device's global channel.
+constexpr int globalChannel = 16;
+
+QString globalName()
+{
+    return MidiControlModel::channelNames().value(globalChannel);
+}
+
+int editDistance(const QString &a, const QString &b)
+{
+    std::vector<int> row(std::size_t(b.size()) + 1);
+    for (std::size_t j = 0; j < row.size(); ++j)
+        row[j] = int(j);
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[std::size_t(j)];
+            const int substitution = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
+            row[std::size_t(j)] = std::min({above + 1, row[std::size_t(j) - 1] + 1, substitution});
+            diagonal = above;
+        }
+    }
+    return row.back();
+}
+
+// A decimal number without sign; false for anything else. Long numbers read as too big.
+bool readNumber(const QString &text, unsigned int *number)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (!digits.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    *number = text.size() > 9 ? 0xFFFFFFFFu : text.toUInt(&ok);
+    return true;
+}
+
+QString rangeText(unsigned int low, unsigned int high)
+{
+    return QStringLiteral("%1..%2").arg(low).arg(high);
+}
+
+QString refuseOutOfRange(const ControlParameter &p)
+{
+    return QStringLiteral("out of range (allowed: %1)").arg(ParameterText::allowed(p));
+}
+
+} // namespace
+
+namespace ParameterText {
+
+QString name(unsigned int id)
+{
+    return names().value(int(id));
+}
+
+QStringList names()
+{
+    return {QStringLiteral("channel"),  QStringLiteral("cc"),         QStringLiteral("ccx"),
+            QStringLiteral("ccy"),      QStringLiteral("min"),        QStringLiteral("minx"),
+            QStringLiteral("miny"),     QStringLiteral("max"),        QStringLiteral("maxx"),
+            QStringLiteral("maxy"),     QStringLiteral("type"),       QStringLiteral("toggle"),
+            QStringLiteral("noteorcc"), QStringLiteral("aftertouch"), QStringLiteral("colour"),
+            QStringLiteral("colourf")};
+}
+
+bool parseParameter(const QString &text, const MidiControlModel &model, const QString &controlName,
+                    ParameterId *id, QString *error)
+{
+    QStringList own;
+    for (const ControlParameter &p : model.parameters())
+        own << name(p.id());
+    const int found = names().indexOf(text.trimmed().toLower());
+    if (found >= 0 && own.contains(name(unsigned(found)))) {
+        *id = ParameterId(found);
+        return true;
+    }
+    const QString suggestion = nearest(text, own);
+    if (!suggestion.isEmpty())
+        *error = QStringLiteral("%1 has no parameter \"%2\"; did you mean \"%3\"?")
+                     .arg(controlName, text, suggestion);
+    else
+        *error = QStringLiteral("%1 has no parameter \"%2\"; it has %3")
+                     .arg(controlName, text, own.join(QStringLiteral(", ")));
+    return false;
+}
+
+QString valueText(const MidiControlModel &model, ParameterId id)
+{
+    const ControlParameter *p = model.getParameter(id);
+    if (!p)
+        return QString();
+    unsigned char type = 0;
+    const bool isNote = model.getValue(Type, &type) && type == 0;
+    return valueText(*p, p->value(), isNote);
+}
+
+QString valueText(const ControlParameter &p, unsigned char value, bool isNote)
+{
+    if (p.id() == Channel)
+        return value == globalChannel ? globalName() : QString::number(value + 1);
+    if (p.id() == NoteOrCC && isNote)
+        return MidiControlModel::noteNames().value(value, QString::number(value));
+    return valueNames(p.id()).value(value, QString::number(value));
+}
+
+QString allowed(const ControlParameter &p)
+{
+    if (p.id() == Channel) {
+        const int highest = std::min<int>(p.max(), globalChannel - 1);
+        QString text = rangeText(p.min() + 1u, unsigned(highest) + 1u);
+        return p.max() >= globalChannel ? text + QStringLiteral(" or ") + globalName() : text;
+    }
+    const QString numbers = rangeText(p.min(), p.max());
+    if (p.id() == NoteOrCC) {
+        const QStringList notes = MidiControlModel::noteNames();
+        return numbers + QStringLiteral(" or ") + notes.value(p.min()) + QStringLiteral("..")
+            + notes.value(p.max());
+    }
+    const QStringList named = valueNames(p.id()).mid(p.min(), p.max() - p.min() + 1);
+    if (named.isEmpty())
+        return numbers;
+    return named.join(QStringLiteral(", ")) + QStringLiteral(" or ") + numbers;
+}
+
+bool parseValue(const ControlParameter &p, const QString &text, unsigned char *value,
+                QString *error)
+{
+    const QString given = text.trimmed();
+    const auto take = [&](unsigned int v) {
+        if (v < p.min() || v > p.max()) {
+            *error = refuseOutOfRange(p);
+            return false;
+        }
+        *value = static_cast<unsigned char>(v);
+        return true;
+    };
+
+    unsigned int number = 0;
+    QStringList candidates;
+    if (p.id() == Channel) {
+        static const QRegularExpression chName(QStringLiteral("^ch\\s*([0-9]+)$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch ch = chName.match(given);
+        if (readNumber(ch.hasMatch() ? ch.captured(1) : given, &number)) {
+            // Channel numbers count from 1 and never reach the global value.
+            if (number < 1 || number > globalChannel) {
+                *error = refuseOutOfRange(p);
+                return false;
+            }
+            return take(number - 1);
+        }
+        if (given.compare(globalName(), Qt::CaseInsensitive) == 0)
+            return take(globalChannel);
+        candidates = MidiControlModel::channelNames();
+    } else {
+        if (readNumber(given, &number))
+            return take(number);
+        if (p.id() == NoteOrCC) {
+            const QStringList notes = MidiControlModel::noteNames();
+            for (int note = 0; note < notes.size(); ++note) {
+                if (notes[note].compare(given, Qt::CaseInsensitive) == 0)
+                    return take(unsigned(note));
+            }
+            // Well formed but past either end of the note names.
+            static const QRegularExpression noteLike(QStringLiteral("^([CDFGA]#?|[EB])-?[0-9]+$"),
+                                                     QRegularExpression::CaseInsensitiveOption);
+            if (noteLike.match(given).hasMatch()) {
+                *error = refuseOutOfRange(p);
+                return false;
+            }
+            candidates = notes;
+        } else {
+            const QStringList named = valueNames(p.id());
+            for (unsigned int v = 0; v < unsigned(named.size()); ++v) {
+                if (named[int(v)].compare(given, Qt::CaseInsensitive) == 0)
+                    return take(v);
+            }
+            candidates = named.mid(p.min(), p.max() - p.min() + 1);
+        }
+    }
+
+    *error = QStringLiteral("no such value (allowed: %1)").arg(allowed(p));
+    const QString suggestion = nearest(given, candidates);
+    if (!suggestion.isEmpty())
+        *error += QStringLiteral("; did you mean \"%1\"?").arg(suggestion);
+    return false;
+}
+
+QString nearest(const QString &word, const QStringList &candidates)
+{
+    const QString folded = word.trimmed().toLower();
+    QString best;
+    int bestDistance = 0;
+    for (const QString &candidate : candidates) {
+        const int distance = editDistance(folded, candidate.toLower());
+        if (best.isEmpty() || distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    // Near enough: a slip of a key or two, but not more than half of what was typed.
+    const int allowedDistance = std::max(2, int(folded.size()) / 3);
+    if (best.isEmpty() || bestDistance > allowedDistance || bestDistance * 2 > folded.size())
+        return QString();
+    return best;
+}
+
+} // namespace ParameterText

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "controltable.h"
+#include "patchfile.h"
+
+#include <QByteArray>
+#include <QString>
+
+// A patch without a device: the preset name and number and the 64 control models, with the
+// patch message they make and the patch message they are taken from.
+class Patch
+{
+public:
+    // The name of a patch that no message has been applied to.
+    static constexpr const char *defaultName = "tarvelvellichord";
+
+    QString name() const { return presetName; }
+    void setName(const QString &name);
+    int presetNo() const { return number; }
+    // A number outside 0..19 is ignored.
+    void setPresetNo(int presetNo);
+
+    ControlTable &controls() { return table; }
+    const ControlTable &controls() const { return table; }
+
+    // Writes the Type 1 message into message, which holds PatchLayout::length bytes. A name
+    // byte that is not printable ASCII goes out as '?'; the name ends at its first NUL.
+    void writeType1(unsigned char *message) const;
+    QByteArray toType1() const;
+
+    // Takes the name, the preset number and every parameter (clamped to its range) from a
+    // patch message, Type 2 from the device or Type 1 from a file. Returns false, changing
+    // nothing, for a message that is not exactly a patch of either kind.
+    bool apply(const QByteArray &message);
+
+    // Reads a patch file and applies it, preset number included. Nothing changes unless the
+    // result is PatchFileFault::None.
+    PatchFileFault load(const QString &path);
+    // Writes the Type 1 message as a patch file, atomically.
+    bool save(const QString &path) const;
+
+private:
+    QString presetName = QLatin1String(defaultName);
+    int number = 0;
+    ControlTable table;
+};
