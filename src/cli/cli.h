@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+class Patch;
 class QCommandLineParser;
 
 // The command-line program: one command per run, each with its own options and help.
@@ -32,6 +33,9 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCo
 // The values of --port (default "Vellichord") and --timeout in milliseconds (default 3000).
 QString portName(const QCommandLineParser &parser);
 int timeoutMs(const QCommandLineParser &parser);
+
+// Prints a patch as "vellichord show" does: as text, or with json as one JSON object.
+void printPatch(const Patch &patch, bool json);
 
 // The commands. Each takes the whole command line from "vellichord <command>" on and returns
 // an ExitCode.

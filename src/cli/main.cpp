@@ -87,9 +87,14 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCo
         return false;
     }
     if (parser.isSet(help)) {
-        out() << parser.helpText().replace(QCoreApplication::applicationFilePath(),
-                                           arguments.value(0))
-              << Qt::flush;
+        // The usage line names the program as it was started; it is run as one command.
+        const QString started = QStringLiteral("Usage: ") + QCoreApplication::arguments().value(0)
+            + QLatin1Char(' ');
+        QString text = parser.helpText();
+        if (text.startsWith(started))
+            text.replace(0, started.size(),
+                         QStringLiteral("Usage: ") + arguments.value(0) + QLatin1Char(' '));
+        out() << text << Qt::flush;
         *exitCode = Done;
         return false;
     }
