@@ -53,12 +53,12 @@ int parse(const QString &text, QString *error)
     if (named >= 0)
         return named;
     QString why;
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    static const QRegularExpression digits(QStringLiteral("^-?[0-9]+$"));
     const QString given = text.trimmed();
     if (digits.match(given).hasMatch()) {
         bool ok = false;
         const int index = given.toInt(&ok);
-        if (ok && index < ControlTable::count)
+        if (ok && index >= 0 && index < ControlTable::count)
             return index;
         why = QStringLiteral("no control %1 (indices run 0..%2)")
                   .arg(given)

@@ -55,14 +55,15 @@ int editDistance(const QString &a, const QString &b)
     return row.back();
 }
 
-// A decimal number without sign; false for anything else. Long numbers read as too big.
+// A decimal number; false for anything else. Negative and long numbers read as too big, so
+// that they are refused as out of range.
 bool readNumber(const QString &text, unsigned int *number)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    static const QRegularExpression digits(QStringLiteral("^-?[0-9]+$"));
     if (!digits.match(text).hasMatch())
         return false;
-    bool ok = false;
-    *number = text.size() > 9 ? 0xFFFFFFFFu : text.toUInt(&ok);
+    const bool tooBig = text.startsWith(QLatin1Char('-')) || text.size() > 9;
+    *number = tooBig ? 0xFFFFFFFFu : text.toUInt();
     return true;
 }
 
@@ -223,11 +224,17 @@ QString nearest(const QString &word, const QStringList &candidates)
     const QString folded = word.trimmed().toLower();
     QString best;
     int bestDistance = 0;
+    bool bestSharesFirst = false;
     for (const QString &candidate : candidates) {
-        const int distance = editDistance(folded, candidate.toLower());
-        if (best.isEmpty() || distance < bestDistance) {
+        const QString other = candidate.toLower();
+        const int distance = editDistance(folded, other);
+        // Among equally near names, one that starts alike is likelier meant ("E#3": E3, not C#3).
+        const bool sharesFirst = !folded.isEmpty() && other.startsWith(folded.front());
+        if (best.isEmpty() || distance < bestDistance
+            || (distance == bestDistance && sharesFirst && !bestSharesFirst)) {
             best = candidate;
             bestDistance = distance;
+            bestSharesFirst = sharesFirst;
         }
     }
     // Near enough: a slip of a key or two, but not more than half of what was typed.

@@ -1,0 +1,293 @@
+#include "../common/files.h"
+#include "patch.h"
+#include "patchlayout.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(PatchFileFault)
+
+namespace {
+
+// Sets every parameter of every control to a value of its own, spread over its range.
+void fillDistinct(Patch &patch, int seed)
+{
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : patch.controls().at(i)->parameters()) {
+            const int span = p.max() - p.min() + 1;
+            const int value = p.min() + (int(p.address()) * 7 + seed) % span;
+            patch.controls().at(i)->updateParameter(p.id(), uchar(value));
+        }
+    }
+}
+
+QByteArray deviceMessage(const Patch &from)
+{
+    QByteArray message = from.toType1();
+    message[PatchLayout::kindOffset] = char(PatchLayout::kindType2);
+    return message;
+}
+
+} // namespace
+
+class TestPatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void newPatchMessage();
+    void everyParameterTravelsAtItsAddress_data();
+    void everyParameterTravelsAtItsAddress();
+    void valuesOutOfRangeAreClamped();
+    void xyPadSendsOneChannelOnBothAxes();
+    void namesAreCutAndKeptToPrintableAscii_data();
+    void namesAreCutAndKeptToPrintableAscii();
+    void presetNumberOutOfRangeIsIgnored();
+    void whatIsNoPatchChangesNothing_data();
+    void whatIsNoPatchChangesNothing();
+    void savedFileLoadsBackWithItsPresetNumber();
+    void badFilesChangeNothing_data();
+    void badFilesChangeNothing();
+    void saveThatFailsPartWayKeepsTheOldFile();
+
+private:
+    QTemporaryDir workDir;
+};
+
+void TestPatch::initTestCase()
+{
+    QVERIFY(workDir.isValid());
+}
+
+void TestPatch::newPatchMessage()
+{
+    const Patch patch;
+    const QByteArray message = patch.toType1();
+    QCOMPARE(message.size(), 348);
+    QCOMPARE(message.left(11), QByteArray::fromHex("F0000000007F6102510000"));
+    QCOMPARE(message.mid(11, 16), QByteArray("tarvelvellichord"));
+    QCOMPARE(uchar(message.back()), uchar(0xF7));
+    // Every parameter's initial value at its address; maximums start at the top.
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : patch.controls().at(i)->parameters())
+            QCOMPARE(uchar(message[int(p.address())]), p.id() >= Max && p.id() <= MaxY ? 127 : 0);
+    }
+}
+
+void TestPatch::everyParameterTravelsAtItsAddress_data()
+{
+    QTest::addColumn<int>("seed");
+    for (const int seed : {0, 1, 5, 63})
+        QTest::addRow("seed %d", seed) << seed;
+}
+
+void TestPatch::everyParameterTravelsAtItsAddress()
+{
+    QFETCH(int, seed);
+    Patch from;
+    fillDistinct(from, seed);
+    from.setName(QStringLiteral("travel"));
+    from.setPresetNo(7);
+
+    Patch to;
+    QVERIFY(to.apply(deviceMessage(from)));
+    QCOMPARE(to.toType1(), from.toType1());
+    QCOMPARE(to.name(), QStringLiteral("travel"));
+    QCOMPARE(to.presetNo(), 7);
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : from.controls().at(i)->parameters())
+            QCOMPARE(to.controls().at(i)->getParameter(ParameterId(p.id()))->value(), p.value());
+    }
+}
+
+void TestPatch::valuesOutOfRangeAreClamped()
+{
+    QByteArray message = Patch().toType1();
+    for (int offset = PatchLayout::nameOffset + PatchLayout::nameLength;
+         offset < int(PatchLayout::endOffset); ++offset)
+        message[offset] = char(0x7F);
+    Patch patch;
+    QVERIFY(patch.apply(message));
+    unsigned char value = 0;
+    QVERIFY(patch.controls().at(39)->getValue(Colour, &value));
+    QCOMPARE(value, 2);
+    QVERIFY(patch.controls().at(0)->getValue(Channel, &value));
+    QCOMPARE(value, 16);
+    QVERIFY(patch.controls().at(6)->getValue(ColourF, &value));
+    QCOMPARE(value, 1);
+    QVERIFY(patch.controls().at(0)->getValue(CC, &value));
+    QCOMPARE(value, 127);
+}
+
+void TestPatch::xyPadSendsOneChannelOnBothAxes()
+{
+    Patch patch;
+    patch.controls().at(ControlTable::xyPadIndex)->updateParameter(Channel, 9);
+    const QByteArray message = patch.toType1();
+    QCOMPARE(int(message[int(ControlTable::xyPadXChannelAddress)]), 9);
+    QCOMPARE(int(message[59]), 9);
+}
+
+void TestPatch::namesAreCutAndKeptToPrintableAscii_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("field");
+
+    QTest::newRow("short") << "ab" << QByteArray("ab").leftJustified(16, '\0');
+    QTest::newRow("exactly 16") << "abcdefghijklmnop" << QByteArray("abcdefghijklmnop");
+    QTest::newRow("longer is cut") << "abcdefghijklmnopq" << QByteArray("abcdefghijklmnop");
+    QTest::newRow("not ASCII") << QString::fromUtf8("Gr\xc3\xbc\xc3\x9f\tx")
+                               << QByteArray("Gr???x").leftJustified(16, '\0');
+    QTest::newRow("ends at NUL") << QString::fromLatin1("ab\0cd", 5)
+                                 << QByteArray("ab").leftJustified(16, '\0');
+    QTest::newRow("empty") << "" << QByteArray(16, '\0');
+}
+
+void TestPatch::namesAreCutAndKeptToPrintableAscii()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, field);
+    Patch patch;
+    patch.setName(name);
+    QCOMPARE(patch.toType1().mid(int(PatchLayout::nameOffset), 16), field);
+}
+
+void TestPatch::presetNumberOutOfRangeIsIgnored()
+{
+    Patch patch;
+    patch.setPresetNo(19);
+    QCOMPARE(patch.presetNo(), 19);
+    for (const int number : {20, -1, 127}) {
+        patch.setPresetNo(number);
+        QCOMPARE(patch.presetNo(), 19);
+    }
+    Patch from;
+    QByteArray message = from.toType1();
+    message[PatchLayout::presetNoOffset] = char(20);
+    QVERIFY(patch.apply(message));
+    QCOMPARE(patch.presetNo(), 19);
+    QCOMPARE(patch.name(), from.name());
+}
+
+void TestPatch::whatIsNoPatchChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("message");
+
+    Patch other;
+    fillDistinct(other, 3);
+    other.setName(QStringLiteral("other"));
+    const QByteArray good = deviceMessage(other);
+
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("one byte short") << good.left(347);
+    QTest::newRow("one byte over") << good + char(0xF7);
+    QByteArray noEnd = good;
+    noEnd[347] = 0x00;
+    QTest::newRow("no F7 at the end") << noEnd;
+    for (const int kind : {int(PatchLayout::kindRequest), 0x60, 0x00}) {
+        QByteArray wrongKind = good;
+        wrongKind[PatchLayout::kindOffset] = char(kind);
+        QTest::addRow("kind %02x", kind) << wrongKind;
+    }
+}
+
+void TestPatch::whatIsNoPatchChangesNothing()
+{
+    QFETCH(QByteArray, message);
+    Patch patch;
+    fillDistinct(patch, 11);
+    patch.setPresetNo(4);
+    const QByteArray before = patch.toType1();
+    QVERIFY(!patch.apply(message));
+    QCOMPARE(patch.toType1(), before);
+}
+
+void TestPatch::savedFileLoadsBackWithItsPresetNumber()
+{
+    const QString path = workDir.filePath(QStringLiteral("round.syx"));
+    Patch from;
+    fillDistinct(from, 2);
+    from.setName(QStringLiteral("round"));
+    from.setPresetNo(12);
+    QVERIFY(from.save(path));
+    QCOMPARE(readFile(path), from.toType1());
+
+    Patch to;
+    QCOMPARE(to.load(path), PatchFileFault::None);
+    QCOMPARE(to.toType1(), from.toType1());
+    QCOMPARE(to.presetNo(), 12);
+
+    // A file that the device's answer was saved as loads the same.
+    QVERIFY(writeFile(path, deviceMessage(from)));
+    Patch fromDevice;
+    QCOMPARE(fromDevice.load(path), PatchFileFault::None);
+    QCOMPARE(fromDevice.toType1(), from.toType1());
+}
+
+void TestPatch::badFilesChangeNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<PatchFileFault>("fault");
+
+    const QByteArray good = Patch().toType1();
+    QTest::newRow("missing") << "missing.syx" << QByteArray() << PatchFileFault::CannotRead;
+    QTest::newRow("folder") << "folder" << QByteArray() << PatchFileFault::NotRegularFile;
+    QTest::newRow("short") << "short.syx" << good.left(347) << PatchFileFault::TooShort;
+    QTest::newRow("empty") << "empty.syx" << QByteArray() << PatchFileFault::TooShort;
+    QTest::newRow("text") << "text.syx" << QByteArray(348, 'a') << PatchFileFault::NotPatch;
+    QByteArray request = good;
+    request[PatchLayout::kindOffset] = char(PatchLayout::kindRequest);
+    QTest::newRow("request") << "request.syx" << request << PatchFileFault::NotPatch;
+}
+
+void TestPatch::badFilesChangeNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, contents);
+    QFETCH(PatchFileFault, fault);
+    const QString path = workDir.filePath(name);
+    if (name == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else if (name != QLatin1String("missing.syx"))
+        QVERIFY(writeFile(path, contents));
+
+    Patch patch;
+    fillDistinct(patch, 5);
+    patch.setPresetNo(3);
+    const QByteArray before = patch.toType1();
+    QCOMPARE(patch.load(path), fault);
+    QCOMPARE(patch.toType1(), before);
+    QVERIFY(!patch_file_fault_text(fault).isEmpty());
+}
+
+void TestPatch::saveThatFailsPartWayKeepsTheOldFile()
+{
+#ifdef Q_OS_UNIX
+    const QString folder = workDir.filePath(QStringLiteral("part-way"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/patch.syx");
+    Patch patch;
+    patch.setName(QStringLiteral("old"));
+    QVERIFY(patch.save(path));
+    const QByteArray old = readFile(path);
+
+    patch.setName(QStringLiteral("new"));
+    for (const rlim_t room : {rlim_t(0), rlim_t(100), rlim_t(347)}) {
+        FileSizeLimit full(room);
+        QVERIFY(full.isActive());
+        QVERIFY2(!patch.save(path), qPrintable(QString::number(room)));
+    }
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"patch.syx"});
+    QVERIFY(patch.save(path));
+    QCOMPARE(readFile(path), patch.toType1());
+    QVERIFY(!write_patch_file(path, patch.toType1().left(347)));
+    QCOMPARE(readFile(path), patch.toType1());
+#else
+    QSKIP("needs a file size limit");
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestPatch)
+#include "tst_patch.moc"
