@@ -1,0 +1,517 @@
+#include "../common/files.h"
+#include "../common/simulateddevice.h"
+#include "controlnames.h"
+#include "midicontroller.h"
+#include "parametertext.h"
+#include "patch.h"
+
+#include <QtTest>
+
+namespace {
+
+struct Result
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result run(const QStringList &arguments, const QString &program = QStringLiteral(VELLICHORD_CLI),
+           const QString &workingDirectory = QString())
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    Result result;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+// Every parameter of every control at a value of its own, spread over its range.
+void fillDistinct(ControlTable &table, int seed)
+{
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : table.at(i)->parameters()) {
+            const int span = p.max() - p.min() + 1;
+            table.at(i)->updateParameter(p.id(),
+                                         uchar(p.min() + (int(p.address()) * 5 + seed) % span));
+        }
+    }
+}
+
+using Assignment = std::tuple<int, ParameterId, int>; // control, parameter, value
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Assignment>)
+
+class TestCliFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void help_data();
+    void help();
+    void programExitCodes_data();
+    void programExitCodes();
+    void showNamesValuesAsTheEditorPaneDoes_data();
+    void showNamesValuesAsTheEditorPaneDoes();
+    void showPrintsWhatSetTakesBack();
+    void showJson();
+    void setWritesWhatTheEditorWould_data();
+    void setWritesWhatTheEditorWould();
+    void setThatChangesNothingLeavesTheFile();
+    void badSetLeavesTheFileUntouched_data();
+    void badSetLeavesTheFileUntouched();
+    void diff_data();
+    void diff();
+    void badFiles_data();
+    void badFiles();
+
+private:
+    QString path(const QString &name) const { return workDir.filePath(name); }
+    // A patch file with distinct values, saved by the editor's controller.
+    QByteArray savedPatch(const QString &name, int seed = 1);
+
+    QTemporaryDir workDir;
+};
+
+QByteArray TestCliFiles::savedPatch(const QString &name, int seed)
+{
+    MidiController controller(noDevice());
+    fillDistinct(*controller.getModels(), seed);
+    controller.setPresetName(QStringLiteral("distinct %1").arg(seed));
+    controller.setPresetNo(seed % 20);
+    if (!controller.saveSysex(path(name)))
+        return QByteArray();
+    return readFile(path(name));
+}
+
+void TestCliFiles::initTestCase()
+{
+    QVERIFY(workDir.isValid());
+    QVERIFY(QFileInfo(QStringLiteral(VELLICHORD_CLI)).isExecutable());
+}
+
+void TestCliFiles::help_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("relative");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QString>("mentions");
+
+    QTest::newRow("program") << QStringList{"--help"} << false
+                             << "Usage: vellichord COMMAND [OPTIONS] [ARGUMENTS]"
+                             << "Exit codes";
+    QTest::newRow("show") << QStringList{"show", "--help"} << false
+                          << "Usage: vellichord show [options] FILE"
+                          << "--json";
+    QTest::newRow("set") << QStringList{"set", "-h"} << false
+                         << "Usage: vellichord set [options] FILE CONTROL PARAM=VALUE..."
+                         << "noteorcc";
+    QTest::newRow("diff") << QStringList{"diff", "--help"} << false
+                          << "Usage: vellichord diff [options] A B"
+                          << "1 they differ";
+    // Started as ./vellichord: the usage line still names the command.
+    QTest::newRow("show, started by a relative path")
+        << QStringList{"show", "--help"} << true << "Usage: vellichord show [options] FILE"
+        << "Exit codes";
+}
+
+void TestCliFiles::help()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, relative);
+    QFETCH(QString, firstLine);
+    QFETCH(QString, mentions);
+    const QFileInfo program(QStringLiteral(VELLICHORD_CLI));
+    const Result result = relative
+        ? run(arguments, QStringLiteral("./") + program.fileName(), program.absolutePath())
+        : run(arguments);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.out.section(QLatin1Char('\n'), 0, 0), firstLine);
+    QVERIFY2(result.out.contains(mentions), qPrintable(result.out));
+}
+
+void TestCliFiles::programExitCodes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("no command") << QStringList() << 2 << "Usage: vellichord COMMAND";
+    QTest::newRow("unknown command") << QStringList{"shwo"} << 2 << "no command \"shwo\"";
+    QTest::newRow("unknown option")
+        << QStringList{"show", "--jsno", "x.syx"} << 2 << "vellichord show: Unknown option 'jsno'.";
+    QTest::newRow("show without a file") << QStringList{"show"} << 2 << "missing arguments";
+    QTest::newRow("show with two files")
+        << QStringList{"show", "a", "b"} << 2 << "too many arguments";
+    QTest::newRow("diff with one file") << QStringList{"diff", "a"} << 2 << "missing arguments";
+    QTest::newRow("set without a change")
+        << QStringList{"set", "a", "PAD1"} << 2 << "missing arguments";
+}
+
+void TestCliFiles::programExitCodes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    const Result result = run(arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(err), qPrintable(result.err));
+    QCOMPARE(result.out, QString());
+}
+
+void TestCliFiles::showNamesValuesAsTheEditorPaneDoes_data()
+{
+    QTest::addColumn<QList<Assignment>>("assignments");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("slider") << QList<Assignment>{{0, Channel, 15}, {0, CC, 7}, {0, Max, 100}}
+                            << "S1      channel=16 cc=7 min=0 max=100";
+    QTest::newRow("pad playing a note")
+        << QList<Assignment>{{45, NoteOrCC, 60}, {45, Colour, 2}, {45, Aftertouch, 1}}
+        << "PAD7    channel=1 type=Note toggle=Momentary noteorcc=C3 aftertouch=On colour=Blue";
+    QTest::newRow("pad sending a controller")
+        << QList<Assignment>{{63, Type, 1}, {63, NoteOrCC, 127}, {63, Channel, 16}}
+        << "PAD25   channel=Global type=CC toggle=Momentary noteorcc=127 aftertouch=Off "
+           "colour=Red";
+    QTest::newRow("function button")
+        << QList<Assignment>{{15, Toggle, 1}, {15, ColourF, 1}, {15, NoteOrCC, 127}}
+        << "F10     channel=1 type=Note toggle=Toggle noteorcc=G8 colourf=Green";
+    QTest::newRow("X-Y pad") << QList<Assignment>{{37, CCX, 1}, {37, MaxY, 0}}
+                             << "XY      channel=1 ccx=1 ccy=0 minx=0 miny=0 maxx=127 maxy=0";
+    QTest::newRow("navigation button") << QList<Assignment>{}
+                                       << "RECORD  channel=1 type=Note toggle=Momentary "
+                                          "noteorcc=C-2";
+}
+
+void TestCliFiles::showNamesValuesAsTheEditorPaneDoes()
+{
+    QFETCH(QList<Assignment>, assignments);
+    QFETCH(QString, line);
+    Patch patch;
+    patch.setName(QStringLiteral("Live\tset"));
+    patch.setPresetNo(19);
+    for (const auto &[control, id, value] : assignments)
+        patch.controls().at(control)->updateParameter(id, uchar(value));
+    QVERIFY(patch.save(path(QStringLiteral("show.syx"))));
+
+    const Result result = run({QStringLiteral("show"), path(QStringLiteral("show.syx"))});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, QString());
+    const QStringList lines = result.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2 + 64 + 1);
+    // The name as sent, the tab written out so that it cannot act on the terminal.
+    QCOMPARE(lines[0], QStringLiteral(R"(name: "Live?set")"));
+    QCOMPARE(lines[1], QStringLiteral("preset: 19"));
+    QVERIFY2(lines.contains(line), qPrintable(result.out));
+    for (int i = 0; i < 64; ++i)
+        QVERIFY(lines[2 + i].startsWith(ControlNames::name(i) + QLatin1Char(' ')));
+}
+
+// Each control's line of show, given to set on a new patch, makes the same patch again.
+void TestCliFiles::showPrintsWhatSetTakesBack()
+{
+    const QByteArray original = savedPatch(QStringLiteral("original.syx"), 3);
+    const Result shown = run({QStringLiteral("show"), path(QStringLiteral("original.syx"))});
+    QCOMPARE(shown.exitCode, 0);
+
+    Patch fresh;
+    fresh.setName(QStringLiteral("distinct 3"));
+    fresh.setPresetNo(3);
+    const QString copy = path(QStringLiteral("copy.syx"));
+    QVERIFY(fresh.save(copy));
+    const QStringList lines = shown.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    QCOMPARE(lines.size(), 64);
+    for (const QString &line : lines) {
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const Result set = run(QStringList{QStringLiteral("set"), copy} + fields);
+        QVERIFY2(set.exitCode == 0, qPrintable(line + QLatin1Char('\n') + set.err));
+    }
+    QCOMPARE(readFile(copy).toHex(' '), original.toHex(' '));
+}
+
+void TestCliFiles::showJson()
+{
+    Patch patch;
+    patch.setName(QStringLiteral("json"));
+    patch.setPresetNo(5);
+    patch.controls().at(45)->updateParameter(NoteOrCC, 61);
+    patch.controls().at(0)->updateParameter(Channel, 16);
+    QVERIFY(patch.save(path(QStringLiteral("json.syx"))));
+
+    const Result result = run(
+        {QStringLiteral("show"), QStringLiteral("--json"), path(QStringLiteral("json.syx"))});
+    QCOMPARE(result.exitCode, 0);
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(result.out.toUtf8(), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(root.value("name").toString(), QStringLiteral("json"));
+    QCOMPARE(root.value("preset").toInt(), 5);
+    const QJsonArray controls = root.value("controls").toArray();
+    QCOMPARE(controls.size(), 64);
+    const QJsonObject pad7 = controls[45].toObject();
+    QCOMPARE(pad7.value("control").toString(), QStringLiteral("PAD7"));
+    QCOMPARE(pad7.value("index").toInt(), 45);
+    QCOMPARE(pad7.value("parameters").toObject().value("noteorcc").toString(),
+             QStringLiteral("C#3"));
+    QCOMPARE(pad7.value("values").toObject().value("noteorcc").toInt(), 61);
+    QCOMPARE(pad7.value("parameters").toObject().keys(),
+             (QStringList{"aftertouch", "channel", "colour", "noteorcc", "toggle", "type"}));
+    const QJsonObject s1 = controls[0].toObject();
+    QCOMPARE(s1.value("parameters").toObject().value("channel").toString(),
+             QStringLiteral("Global"));
+    QCOMPARE(s1.value("values").toObject().value("channel").toInt(), 16);
+}
+
+void TestCliFiles::setWritesWhatTheEditorWould_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<Assignment>>("edits");
+
+    QTest::newRow("channel as Ch 16")
+        << QStringList{"PAD7", "channel=Ch 16"} << QList<Assignment>{{45, Channel, 15}};
+    QTest::newRow("lower case, two at once")
+        << QStringList{"pad7", "type=cc", "noteorcc=127"}
+        << QList<Assignment>{{45, Type, 1}, {45, NoteOrCC, 127}};
+    QTest::newRow("by index, edge 0")
+        << QStringList{"0", "max=0", "min=0"} << QList<Assignment>{{0, Max, 0}, {0, Min, 0}};
+    QTest::newRow("last index, note G8")
+        << QStringList{"63", "noteorcc=G8"} << QList<Assignment>{{63, NoteOrCC, 127}};
+    QTest::newRow("note C-2") << QStringList{"PAD1", "noteorcc=c-2"}
+                              << QList<Assignment>{{39, NoteOrCC, 0}};
+    QTest::newRow("X-Y pad, both channel bytes")
+        << QStringList{"XY", "channel=Global", "ccx=5", "maxy=127"}
+        << QList<Assignment>{{37, Channel, 16}, {37, CCX, 5}, {37, MaxY, 127}};
+    QTest::newRow("function button") << QStringList{"F10", "colourf=Green", "toggle=Toggle"}
+                                     << QList<Assignment>{{15, ColourF, 1}, {15, Toggle, 1}};
+    QTest::newRow("pad colour and aftertouch")
+        << QStringList{"PAD3", "aftertouch=On", "colour=Blue"}
+        << QList<Assignment>{{41, Aftertouch, 1}, {41, Colour, 2}};
+    QTest::newRow("later assignment wins")
+        << QStringList{"RECORD", "type=Note", "type=CC"} << QList<Assignment>{{32, Type, 1}};
+    QTest::newRow("crossfader to 127") << QStringList{"xfader", "cc=127", "max=127"}
+                                       << QList<Assignment>{{38, CC, 127}, {38, Max, 127}};
+}
+
+void TestCliFiles::setWritesWhatTheEditorWould()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<Assignment>, edits);
+    const QString file = path(QStringLiteral("set.syx"));
+
+    // The same edits through the editor's models, then its Type 1 build.
+    MidiController editor(noDevice());
+    QVERIFY(!savedPatch(QStringLiteral("set.syx"), 7).isEmpty());
+    QVERIFY(editor.loadSysex(file));
+    editor.setPresetNo(7);
+    const QByteArray before(reinterpret_cast<const char *>(editor.getType1Sysex()), 348);
+    QCOMPARE(readFile(file), before);
+    for (const auto &[control, id, value] : edits) {
+        MidiControlModel *model = editor.getModels()->at(control);
+        model->updateParameter(id, uchar(value));
+    }
+    const QByteArray expected(reinterpret_cast<const char *>(editor.getType1Sysex()), 348);
+    QVERIFY(expected != before);
+
+    const Result result = run(QStringList{QStringLiteral("set"), file} + arguments);
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readFile(file).toHex(' '), expected.toHex(' '));
+    // One line per parameter whose value changed, naming the control as printed.
+    const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    const QString control = ControlNames::name(std::get<0>(edits.first()));
+    for (const QString &line : lines)
+        QVERIFY2(line.startsWith(control + QLatin1Char(' '))
+                     && line.contains(QLatin1String(" -> ")),
+                 qPrintable(line));
+}
+
+void TestCliFiles::setThatChangesNothingLeavesTheFile()
+{
+    const QString file = path(QStringLiteral("same.syx"));
+    Patch patch;
+    patch.controls().at(45)->updateParameter(NoteOrCC, 60);
+    QVERIFY(patch.save(file));
+    const QDateTime modified = QFileInfo(file).lastModified();
+    QTest::qSleep(20); // a rewrite would show in the time stamp
+    const Result result = run({QStringLiteral("set"), file, QStringLiteral("PAD7"),
+                               QStringLiteral("noteorcc=C3"), QStringLiteral("channel=1")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QStringLiteral("PAD7: nothing changed\n"));
+    QCOMPARE(QFileInfo(file).lastModified(), modified);
+}
+
+void TestCliFiles::badSetLeavesTheFileUntouched_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("unknown control")
+        << QStringList{"PADD7", "channel=2"}
+        << R"(vellichord set: no control "PADD7"; did you mean "PAD7"?)";
+    QTest::newRow("index past the end")
+        << QStringList{"64", "channel=2"} << "vellichord set: no control 64 (indices run 0..63)";
+    QTest::newRow("unknown parameter")
+        << QStringList{"PAD7", "chanel=2"}
+        << R"(vellichord set: PAD7 has no parameter "chanel"; did you mean "channel"?)";
+    QTest::newRow("parameter of another kind")
+        << QStringList{"S1", "colour=Red"}
+        << R"(vellichord set: S1 has no parameter "colour"; it has channel, cc, min, max)";
+    QTest::newRow("channel 17") << QStringList{"S1", "channel=17"}
+                                << "vellichord set: S1 channel=17: out of range (allowed: 1..16 "
+                                   "or Global)";
+    QTest::newRow("max 128") << QStringList{"S1", "max=128"}
+                             << "vellichord set: S1 max=128: out of range (allowed: 0..127)";
+    QTest::newRow("note past G8") << QStringList{"PAD1", "noteorcc=A8"}
+                                  << "vellichord set: PAD1 noteorcc=A8: out of range (allowed: "
+                                     "0..127 or C-2..G8)";
+    QTest::newRow("unknown value")
+        << QStringList{"PAD1", "type=Nte"}
+        << R"(vellichord set: PAD1 type=Nte: no such value (allowed: Note, CC or 0..1); did you mean "Note"?)";
+    QTest::newRow("bad after good") << QStringList{"PAD1", "channel=3", "colour=Purple"}
+                                    << "vellichord set: PAD1 colour=Purple: no such value "
+                                       "(allowed: Red, Green, Blue or 0..2)";
+    QTest::newRow("no equals sign")
+        << QStringList{"PAD1", "channel", "3"} << R"(vellichord set: "channel" is not PARAM=VALUE)";
+    QTest::newRow("empty value") << QStringList{"PAD1", "channel="}
+                                 << "vellichord set: PAD1 channel=: no such value (allowed: "
+                                    "1..16 or Global)";
+}
+
+void TestCliFiles::badSetLeavesTheFileUntouched()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+    const QString file = path(QStringLiteral("untouched.syx"));
+    const QByteArray before = savedPatch(QStringLiteral("untouched.syx"), 9);
+    QVERIFY(!before.isEmpty());
+    const QDateTime modified = QFileInfo(file).lastModified();
+    QTest::qSleep(20); // a rewrite would show in the time stamp
+
+    const Result result = run(QStringList{QStringLiteral("set"), file} + arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, err + QLatin1Char('\n'));
+    QCOMPARE(result.out, QString());
+    QCOMPARE(readFile(file), before);
+    QCOMPARE(QFileInfo(file).lastModified(), modified);
+    QCOMPARE(QDir(workDir.path()).entryList({QStringLiteral("untouched*")}, QDir::Files),
+             QStringList{"untouched.syx"});
+}
+
+void TestCliFiles::diff_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("presetNo");
+    QTest::addColumn<QList<Assignment>>("edits");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+
+    QTest::newRow("equal") << "patch" << 2 << QList<Assignment>{} << 0 << "";
+    QTest::newRow("name") << "other" << 2 << QList<Assignment>{} << 1
+                          << "name: \"patch\" -> \"other\"\n";
+    QTest::newRow("preset number")
+        << "patch" << 19 << QList<Assignment>{} << 1 << "preset: 2 -> 19\n";
+    QTest::newRow("a note") << "patch" << 2 << QList<Assignment>{{45, NoteOrCC, 62}} << 1
+                            << "PAD7 noteorcc: C3 -> D3\n";
+    QTest::newRow("type and the number's name with it")
+        << "patch" << 2 << QList<Assignment>{{45, Type, 1}, {45, NoteOrCC, 61}} << 1
+        << "PAD7 type: Note -> CC\nPAD7 noteorcc: C3 -> 61\n";
+    QTest::newRow("everything, in control order")
+        << "x" << 0 << QList<Assignment>{{63, Colour, 1}, {0, Channel, 16}, {37, MaxY, 0}} << 1
+        << "name: \"patch\" -> \"x\"\npreset: 2 -> 0\nS1 channel: 1 -> Global\n"
+           "XY maxy: 127 -> 0\nPAD25 colour: Red -> Green\n";
+}
+
+void TestCliFiles::diff()
+{
+    QFETCH(QString, name);
+    QFETCH(int, presetNo);
+    QFETCH(QList<Assignment>, edits);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    Patch a;
+    a.setName(QStringLiteral("patch"));
+    a.setPresetNo(2);
+    a.controls().at(45)->updateParameter(NoteOrCC, 60);
+    QVERIFY(a.save(path(QStringLiteral("a.syx"))));
+    Patch b;
+    QVERIFY(b.apply(a.toType1()));
+    b.setName(name);
+    b.setPresetNo(presetNo);
+    for (const auto &[control, id, value] : edits)
+        b.controls().at(control)->updateParameter(id, uchar(value));
+    QVERIFY(b.save(path(QStringLiteral("b.syx"))));
+
+    const Result result = run(
+        {QStringLiteral("diff"), path(QStringLiteral("a.syx")), path(QStringLiteral("b.syx"))});
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.exitCode, exitCode);
+}
+
+void TestCliFiles::badFiles_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("why");
+
+    const QByteArray good = Patch().toType1();
+    QByteArray request = good;
+    request[6] = 0x62;
+    for (const char *command : {"show", "set", "diff A", "diff B"}) {
+        QTest::addRow("%s, missing", command)
+            << command << "missing.syx" << QByteArray() << "no such file";
+        QTest::addRow("%s, folder", command)
+            << command << "folder" << QByteArray() << "not a regular file";
+        QTest::addRow("%s, short", command)
+            << command << "short.syx" << good.left(347) << "shorter than 348 bytes";
+        QTest::addRow("%s, request", command)
+            << command << "request.syx" << request << "not a patch file";
+    }
+}
+
+void TestCliFiles::badFiles()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, why);
+    const QString bad = path(file);
+    if (file == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(bad));
+    else if (file != QLatin1String("missing.syx"))
+        QVERIFY(writeFile(bad, contents));
+    const QString good = path(QStringLiteral("good.syx"));
+    QVERIFY(Patch().save(good));
+
+    QStringList arguments;
+    if (command == QLatin1String("show"))
+        arguments = QStringList{command, bad};
+    else if (command == QLatin1String("set"))
+        arguments = QStringList{command, bad, QStringLiteral("PAD1"), QStringLiteral("channel=2")};
+    else if (command == QLatin1String("diff A"))
+        arguments = QStringList{QStringLiteral("diff"), bad, good};
+    else
+        arguments = QStringList{QStringLiteral("diff"), good, bad};
+
+    const Result result = run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, QStringLiteral("vellichord %1: %2: %3\n").arg(arguments[0], bad, why));
+    QCOMPARE(result.out, QString());
+    if (!contents.isEmpty())
+        QCOMPARE(readFile(bad), contents);
+    QVERIFY(QFileInfo(bad).exists() == (file != QLatin1String("missing.syx")));
+}
+
+QTEST_GUILESS_MAIN(TestCliFiles)
+#include "tst_clifiles.moc"
