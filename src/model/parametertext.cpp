@@ -10,23 +10,36 @@
 
 namespace {
 
-// The value names of a parameter whose values are named, by value; empty for numbers.
-QStringList valueNames(unsigned int id)
+// The value names of a parameter whose values are named, by value; empty for numbers. Built
+// once: show names every value of every control.
+const QStringList &valueNames(unsigned int id)
 {
+    static const QStringList none;
+    static const QStringList type = MidiControlModel::typeNames();
+    static const QStringList mode = MidiControlModel::modeNames();
+    static const QStringList aftertouch = MidiControlModel::aftertouchNames();
+    static const QStringList colour = MidiControlModel::colourNames();
+    static const QStringList colourFn = MidiControlModel::colourFnNames();
     switch (id) {
     case Type:
-        return MidiControlModel::typeNames();
+        return type;
     case Toggle:
-        return MidiControlModel::modeNames();
+        return mode;
     case Aftertouch:
-        return MidiControlModel::aftertouchNames();
+        return aftertouch;
     case Colour:
-        return MidiControlModel::colourNames();
+        return colour;
     case ColourF:
-        return MidiControlModel::colourFnNames();
+        return colourFn;
     default:
-        return {};
+        return none;
     }
+}
+
+const QStringList &noteNames()
+{
+    static const QStringList names = MidiControlModel::noteNames();
+    return names;
 }
 
 // Channel values 0..15 are channels 1..16; 16 sends on the device's global channel.
@@ -34,7 +47,8 @@ constexpr int globalChannel = 16;
 
 QString globalName()
 {
-    return MidiControlModel::channelNames().value(globalChannel);
+    static const QString name = MidiControlModel::channelNames().value(globalChannel);
+    return name;
 }
 
 int editDistance(const QString &a, const QString &b)
@@ -88,12 +102,14 @@ QString name(unsigned int id)
 
 QStringList names()
 {
-    return {QStringLiteral("channel"),  QStringLiteral("cc"),         QStringLiteral("ccx"),
-            QStringLiteral("ccy"),      QStringLiteral("min"),        QStringLiteral("minx"),
-            QStringLiteral("miny"),     QStringLiteral("max"),        QStringLiteral("maxx"),
-            QStringLiteral("maxy"),     QStringLiteral("type"),       QStringLiteral("toggle"),
-            QStringLiteral("noteorcc"), QStringLiteral("aftertouch"), QStringLiteral("colour"),
-            QStringLiteral("colourf")};
+    static const QStringList list = {
+        QStringLiteral("channel"),  QStringLiteral("cc"),         QStringLiteral("ccx"),
+        QStringLiteral("ccy"),      QStringLiteral("min"),        QStringLiteral("minx"),
+        QStringLiteral("miny"),     QStringLiteral("max"),        QStringLiteral("maxx"),
+        QStringLiteral("maxy"),     QStringLiteral("type"),       QStringLiteral("toggle"),
+        QStringLiteral("noteorcc"), QStringLiteral("aftertouch"), QStringLiteral("colour"),
+        QStringLiteral("colourf")};
+    return list;
 }
 
 bool parseParameter(const QString &text, const MidiControlModel &model, const QString &controlName,
@@ -132,7 +148,7 @@ QString valueText(const ControlParameter &p, unsigned char value, bool isNote)
     if (p.id() == Channel)
         return value == globalChannel ? globalName() : QString::number(value + 1);
     if (p.id() == NoteOrCC && isNote)
-        return MidiControlModel::noteNames().value(value, QString::number(value));
+        return noteNames().value(value, QString::number(value));
     return valueNames(p.id()).value(value, QString::number(value));
 }
 
@@ -145,7 +161,7 @@ QString allowed(const ControlParameter &p)
     }
     const QString numbers = rangeText(p.min(), p.max());
     if (p.id() == NoteOrCC) {
-        const QStringList notes = MidiControlModel::noteNames();
+        const QStringList notes = noteNames();
         return numbers + QStringLiteral(" or ") + notes.value(p.min()) + QStringLiteral("..")
             + notes.value(p.max());
     }
@@ -189,7 +205,7 @@ bool parseValue(const ControlParameter &p, const QString &text, unsigned char *v
         if (readNumber(given, &number))
             return take(number);
         if (p.id() == NoteOrCC) {
-            const QStringList notes = MidiControlModel::noteNames();
+            const QStringList notes = noteNames();
             for (int note = 0; note < notes.size(); ++note) {
                 if (notes[note].compare(given, Qt::CaseInsensitive) == 0)
                     return take(unsigned(note));
