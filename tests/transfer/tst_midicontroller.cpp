@@ -92,6 +92,8 @@ private slots:
     void loadRejectsWhatIsNotAPatch_data();
     void loadRejectsWhatIsNotAPatch();
     void loadUsesFirst348BytesOfLongerFile();
+    void fileLoadsAloneAsInTheEditorButForThePresetNumber_data();
+    void fileLoadsAloneAsInTheEditorButForThePresetNumber();
     void loadOpensOnlyRegularFiles_data();
     void loadOpensOnlyRegularFiles();
     void namesAreTracedWithControlCharactersEscaped();
@@ -475,6 +477,42 @@ void TestMidiController::loadUsesFirst348BytesOfLongerFile()
     MidiController controller(noDevice());
     QVERIFY(controller.loadSysex(path));
     QCOMPARE(int(valueOf(controller, 0, Max)), 5);
+}
+
+void TestMidiController::fileLoadsAloneAsInTheEditorButForThePresetNumber_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+
+    QByteArray saved = deviceMessage(0x61);
+    saved[9] = 12;
+    QTest::newRow("saved by the editor") << saved;
+    QByteArray fromDevice = deviceMessage(0x63);
+    fromDevice[9] = 19;
+    for (int offset = 27; offset < 347; offset += 3)
+        fromDevice[offset] = char(0x7F); // clamped alike
+    QTest::newRow("device answer, values out of range") << fromDevice;
+}
+
+// A patch file read without an editor gives the editor's bytes; only the editor keeps its own
+// preset number.
+void TestMidiController::fileLoadsAloneAsInTheEditorButForThePresetNumber()
+{
+    QFETCH(QByteArray, contents);
+    const QString path = workDir.filePath(QStringLiteral("alone.syx"));
+    QVERIFY(writeFile(path, contents));
+
+    MidiController controller(noDevice());
+    controller.setPresetNo(4);
+    QVERIFY(controller.loadSysex(path));
+    Patch alone;
+    QCOMPARE(alone.load(path), PatchFileFault::None);
+
+    QCOMPARE(alone.presetNo(), int(contents[9]));
+    QCOMPARE(int(controller.getPresetNo()), 4);
+    QByteArray expected = type1(controller);
+    expected[9] = contents[9];
+    QCOMPARE(alone.toType1().toHex(' '), expected.toHex(' '));
+    QCOMPARE(controller.getPatch().toType1(), type1(controller));
 }
 
 // FIFOs, folders and oversized files go through the dialogs' tests.
