@@ -66,6 +66,7 @@ private slots:
     void setWritesWhatTheEditorWould_data();
     void setWritesWhatTheEditorWould();
     void setThatChangesNothingLeavesTheFile();
+    void setThatCannotWriteKeepsTheOldFile();
     void badSetLeavesTheFileUntouched_data();
     void badSetLeavesTheFileUntouched();
     void diff_data();
@@ -348,6 +349,34 @@ void TestCliFiles::setThatChangesNothingLeavesTheFile()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("PAD7: nothing changed\n"));
     QCOMPARE(QFileInfo(file).lastModified(), modified);
+}
+
+void TestCliFiles::setThatCannotWriteKeepsTheOldFile()
+{
+#ifdef Q_OS_UNIX
+    const QString file = path(QStringLiteral("full.syx"));
+    const QByteArray before = savedPatch(QStringLiteral("full.syx"), 4);
+    QVERIFY(!before.isEmpty());
+    Result result;
+    {
+        // The program inherits the limit: its write fails part-way, as on a full disk.
+        FileSizeLimit full(100);
+        QVERIFY(full.isActive());
+        result = run({QStringLiteral("set"), file, QStringLiteral("PAD1"),
+                      QStringLiteral("channel=Global")});
+    }
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err,
+             QStringLiteral("vellichord set: %1: cannot be written; the file is "
+                            "unchanged\n")
+                 .arg(file));
+    QCOMPARE(result.out, QString());
+    QCOMPARE(readFile(file), before);
+    QCOMPARE(QDir(workDir.path()).entryList({QStringLiteral("full*")}, QDir::Files),
+             QStringList{"full.syx"});
+#else
+    QSKIP("needs a file size limit");
+#endif
 }
 
 void TestCliFiles::badSetLeavesTheFileUntouched_data()
