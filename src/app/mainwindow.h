@@ -1,6 +1,7 @@
 #pragma once
 
 #include "eventfilter.h"
+#include "selectionhost.h"
 #include "selectionparameters.h"
 
 #include <QByteArray>
@@ -37,7 +38,7 @@ class MainWindow;
 
 // The editor's one window: the device view, the editor pane, the buttons and the status bar.
 // It owns the patch controller and everything else that lives as long as the editor.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public SelectionHost
 {
     Q_OBJECT
 
@@ -57,19 +58,18 @@ public:
 
     // The selection, in order of selection and without duplicates. Each change refreshes the
     // editor pane.
-    void selectModel(MidiControlModel *model);
-    void deselectModel(MidiControlModel *model);
+    void selectModel(MidiControlModel *model) override;
+    void deselectModel(MidiControlModel *model) override;
     void deselectAllItems();
-    QList<MidiControlModel *> &getSelectedModels() { return selectedModels; }
+    QList<MidiControlModel *> &getSelectedModels() override { return selectedModels; }
 
-    bool isMultiSelect() const { return multiSelect; }
+    bool isMultiSelect() const override { return multiSelect; }
     MidiController *getMidiController() const { return midiController; }
     CustomScene *getScene() const { return scene; }
     MidiControlItem *getItem(int index) const { return items.at(index); }
 
-    // Opens the context menu of the control with this model and applies the choice to the
-    // selection; returns when the menu has closed.
-    void showContextMenu(MidiControlItem *item, MidiControlModel *model, const QPoint &position);
+    void showContextMenu(MidiControlItem *item, MidiControlModel *model,
+                         const QPoint &position) override;
 
     // Every change of the patch is a step here; undo and redo change only the editor.
     QUndoStack *getUndoStack() const { return undoStack; }

@@ -2,8 +2,8 @@
 #include "trace.h"
 
 #include "editortexts.h"
-#include "mainwindow.h"
 #include "midicontrolmodel.h"
+#include "selectionhost.h"
 #include "selectionparameters.h"
 
 #include <QDebug>
@@ -48,7 +48,7 @@ void markValue(QMenu &menu, std::optional<unsigned char> value)
 
 } // namespace
 
-ContextMenu::ContextMenu(QStringList ccNames, QStringList noteNames, MainWindow *window)
+ContextMenu::ContextMenu(QStringList ccNames, QStringList noteNames, SelectionHost *window)
     : ccNames(std::move(ccNames))
     , noteNames(std::move(noteNames))
     , window(window)

@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <QStringList>
 
-class MainWindow;
+class SelectionHost;
 class MidiControlModel;
 
 // The right-click menu of a control: one submenu per list-valued parameter the control has.
@@ -13,7 +13,7 @@ class MidiControlModel;
 class ContextMenu
 {
 public:
-    ContextMenu(QStringList ccNames, QStringList noteNames, MainWindow *window);
+    ContextMenu(QStringList ccNames, QStringList noteNames, SelectionHost *window);
 
     // Opens the menu of the clicked control at a global position and applies the choice;
     // returns when the menu has closed.
@@ -42,5 +42,5 @@ private:
     QMenu colourFnMenu;
     QStringList ccNames;
     QStringList noteNames;
-    MainWindow *window;
+    SelectionHost *window;
 };

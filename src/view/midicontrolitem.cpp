@@ -1,7 +1,7 @@
 #include "midicontrolitem.h"
 #include "trace.h"
 
-#include "mainwindow.h"
+#include "selectionhost.h"
 
 #include <QDebug>
 #include <QGraphicsScene>
@@ -10,7 +10,8 @@
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
-MidiControlItem::MidiControlItem(MainWindow *window, MidiControlModel *model, QGraphicsItem *parent)
+MidiControlItem::MidiControlItem(SelectionHost *window, MidiControlModel *model,
+                                 QGraphicsItem *parent)
     : QGraphicsRectItem(parent)
     , window(window)
     , model(model)

@@ -4,7 +4,7 @@
 #include <QGraphicsRectItem>
 #include <QPen>
 
-class MainWindow;
+class SelectionHost;
 class MidiControlModel;
 
 // An invisible, selectable rectangle over one control of the front-panel picture, bound to that
@@ -13,7 +13,8 @@ class MidiControlModel;
 class MidiControlItem : public QGraphicsRectItem
 {
 public:
-    MidiControlItem(MainWindow *window, MidiControlModel *model, QGraphicsItem *parent = nullptr);
+    MidiControlItem(SelectionHost *window, MidiControlModel *model,
+                    QGraphicsItem *parent = nullptr);
 
     MidiControlModel *getModel() const { return model; }
 
@@ -30,7 +31,7 @@ protected:
 private:
     void openContextMenu();
 
-    MainWindow *window;
+    SelectionHost *window;
     MidiControlModel *model;
     QPen selectedPen;
     QPen noPen;

@@ -1,12 +1,10 @@
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
-#include "mainwindow.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 Q_DECLARE_METATYPE(SimulatedDevice::Reply)
 Q_DECLARE_METATYPE(PatchFileFault)
@@ -16,16 +14,6 @@ namespace {
 QByteArray type1(MidiController &controller)
 {
     return QByteArray(reinterpret_cast<const char *>(controller.getType1Sysex()), 348);
-}
-
-QString statusText(const MainWindow &window)
-{
-    return window.findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage();
-}
-
-QPushButton *button(const MainWindow &window, const char *name)
-{
-    return window.findChild<QPushButton *>(QLatin1String(name));
 }
 
 // Lets the monitor hand over everything the device has sent so far: the device's status
@@ -100,21 +88,16 @@ private slots:
     void saveFailsWithoutTouchingAnything();
     void saveThatFailsPartWayKeepsTheOldFile();
 
-    // Talking to the device
-    void startupAppliesTheDevicesPatch();
-    void eachUploadIsAnsweredAndApplied();
+    // Talking to the device, without a window
+    void uploadAnswerIsAppliedAndReported_data();
+    void uploadAnswerIsAppliedAndReported();
     void downloadSendsExactlyTheCurrentModels();
-    void answerThatIsNoPatchChangesNothing_data();
-    void answerThatIsNoPatchChangesNothing();
     void statusAnswersAreKeptForTheUpdater();
-    void savedDevicePatchLoadsIntoAnotherEditor();
-    void windowCanGoWhileAnswersArePending();
+    void controllerCanGoWhileAnswersArePending();
 
 private:
     QTemporaryDir workDir;
     QString previousDir;
-    // Receives the status texts of the controllers the tests make.
-    std::unique_ptr<MainWindow> window;
 };
 
 void TestMidiController::initTestCase()
@@ -122,12 +105,10 @@ void TestMidiController::initTestCase()
     QVERIFY(workDir.isValid());
     previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(workDir.path())); // log.txt goes here
-    window = std::make_unique<MainWindow>(noDevice());
 }
 
 void TestMidiController::cleanupTestCase()
 {
-    window.reset();
     QDir::setCurrent(previousDir);
 }
 
@@ -634,120 +615,87 @@ void TestMidiController::saveThatFailsPartWayKeepsTheOldFile()
 #endif
 }
 
-void TestMidiController::startupAppliesTheDevicesPatch()
+void TestMidiController::uploadAnswerIsAppliedAndReported_data()
 {
-    SimulatedDevice *device = nullptr;
-    TraceCapture traces;
-    MainWindow window(plug(device));
-    MidiController &controller = *window.getMidiController();
-
-    // The request went out during construction; the answer is handled in the event loop.
-    QCOMPARE(statusText(window), QStringLiteral("Ready"));
-    QCOMPARE(device->received, QList<QByteArray>{QByteArray::fromHex("f0000000007f620000f7")});
-    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-
-    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(),
-             QStringLiteral("Simulated Device"));
-    QCOMPARE(int(controller.getPresetNo()), int(SimulatedDevice::presetNo));
-    const ControlTable defaults;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        for (const ControlParameter &p : defaults.at(i)->parameters()) {
-            QVERIFY2(valueOf(controller, i, ParameterId(p.id())) == SimulatedDevice::ownValue(i, p),
-                     qPrintable(QStringLiteral("control %1, parameter %2").arg(i).arg(p.id())));
-        }
-    }
-    QVERIFY(traces.contains(QStringLiteral("Received: ")));
-    QVERIFY(traces.contains(QStringLiteral("Midi monitor thread started.")));
+    QTest::addColumn<SimulatedDevice::Reply>("reply");
+    QTest::addColumn<bool>("applied");
+    QTest::addColumn<QString>("trace");
+    QTest::newRow("patch") << SimulatedDevice::Reply::Patch << true << QString();
+    QTest::newRow("silent") << SimulatedDevice::Reply::Nothing << false << QString();
+    QTest::newRow("truncated") << SimulatedDevice::Reply::Truncated << false
+                               << "parseType2Message: message of 101 bytes is too short";
+    QTest::newRow("other kind") << SimulatedDevice::Reply::OtherKind << false
+                                << "parseType2Message: not a patch, kind byte 98";
+    QTest::newRow("overlong") << SimulatedDevice::Reply::Overlong << false
+                              << "Sysex buffer overflow, sysex terminator not found after 1024 "
+                                 "bytes.";
 }
 
-void TestMidiController::eachUploadIsAnsweredAndApplied()
+void TestMidiController::uploadAnswerIsAppliedAndReported()
 {
+    QFETCH(SimulatedDevice::Reply, reply);
+    QFETCH(bool, applied);
+    QFETCH(QString, trace);
+
+    const QByteArray defaults = type1(*std::make_unique<MidiController>(noDevice()));
+    TraceCapture traces;
     SimulatedDevice *device = nullptr;
-    MainWindow window(plug(device, true, SimulatedDevice::Reply::Nothing));
-    MidiController &controller = *window.getMidiController();
+    MidiController controller(plug(device, true, reply));
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    QSignalSpy received(&controller, &MidiController::patchReceived);
+    QSignalSpy status(&controller, &MidiController::statusMessage);
 
-    device->reply = SimulatedDevice::Reply::Patch;
-    QTest::mouseClick(button(window, "buttonUpload"), Qt::LeftButton);
-    QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
-    QTest::mouseClick(button(window, "buttonUpload"), Qt::LeftButton);
-    QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
-
-    QCOMPARE(device->received.size(), 3); // the start-up request and two more
-    QCOMPARE(device->received.count(QByteArray::fromHex("f0000000007f620000f7")), 3);
-    QTRY_COMPARE(updated.count(), 2);
+    QVERIFY(controller.uploadPatch());
+    QCOMPARE(device->received, QList<QByteArray>{QByteArray::fromHex("f0000000007f620000f7")});
     QVERIFY(drained(controller, *device));
-    QCOMPARE(updated.count(), 2);
-    QCOMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-    QCOMPARE(controller.getPresetName(), QStringLiteral("Simulated Device"));
+
+    QCOMPARE(updated.count(), applied ? 1 : 0);
+    QCOMPARE(received.count(), applied ? 1 : 0);
+    QCOMPARE(status.count(), applied ? 1 : 0);
+    if (applied) {
+        QCOMPARE(status.first().first().toString(), QStringLiteral("Patch uploaded."));
+        QCOMPARE(controller.getPresetName(), QStringLiteral("Simulated Device"));
+        QCOMPARE(int(controller.getPresetNo()), int(SimulatedDevice::presetNo));
+        const ControlTable table;
+        for (int i = 0; i < ControlTable::count; ++i) {
+            for (const ControlParameter &p : table.at(i)->parameters())
+                QVERIFY2(valueOf(controller, i, ParameterId(p.id()))
+                             == SimulatedDevice::ownValue(i, p),
+                         qPrintable(QStringLiteral("control %1, parameter %2").arg(i).arg(p.id())));
+        }
+    } else {
+        QCOMPARE(type1(controller), defaults);
+    }
+    if (!trace.isEmpty())
+        QVERIFY2(traces.contains(trace), qPrintable(traces.lines().join('\n')));
 }
 
 void TestMidiController::downloadSendsExactlyTheCurrentModels()
 {
     SimulatedDevice *device = nullptr;
-    MainWindow window(plug(device));
-    MidiController &controller = *window.getMidiController();
-    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-
+    MidiController controller(plug(device));
+    QSignalSpy status(&controller, &MidiController::statusMessage);
     controller.getModels()->at(45)->updateParameter(NoteOrCC, 61);
-    controller.getModels()->at(3)->updateParameter(Max, 100);
-    window.findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->setText("Encore");
-    QTest::mouseClick(button(window, "buttonDownload"), Qt::LeftButton);
-    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+    controller.setPresetName(QStringLiteral("Encore"));
 
-    QCOMPARE(device->received.size(), 2);
-    const QByteArray sent = device->received.last();
-    QCOMPARE(sent.size(), 348);
-    QCOMPARE(sent, type1(controller));
-    // What the device sent at start-up, as Type 1, with the three edits.
-    QByteArray expected = SimulatedDevice().patchMessage();
-    expected[6] = 0x61;
-    expected.replace(11, 16, QByteArray("Encore").leftJustified(16, '\0'));
-    expected[102] = 61; // pad 7 NoteOrCC
-    expected[42] = 100; // S4 Max
-    QCOMPARE(sent.toHex(' '), expected.toHex(' '));
-}
+    QVERIFY(controller.downloadPatch());
+    QCOMPARE(device->received.size(), 1);
+    QCOMPARE(device->received.last(), type1(controller));
+    QCOMPARE(device->received.last()[102], char(61));
+    // Sending is the caller's to report.
+    QCOMPARE(status.count(), 0);
 
-void TestMidiController::answerThatIsNoPatchChangesNothing_data()
-{
-    QTest::addColumn<SimulatedDevice::Reply>("reply");
-    QTest::addColumn<QString>("trace");
-    QTest::newRow("silent") << SimulatedDevice::Reply::Nothing << QString();
-    QTest::newRow("truncated") << SimulatedDevice::Reply::Truncated
-                               << "parseType2Message: message of 101 bytes is too short";
-    QTest::newRow("other kind") << SimulatedDevice::Reply::OtherKind
-                                << "parseType2Message: not a patch, kind byte 98";
-    QTest::newRow("overlong") << SimulatedDevice::Reply::Overlong
-                              << "Sysex buffer overflow, sysex terminator not found after 1024 "
-                                 "bytes.";
-}
-
-void TestMidiController::answerThatIsNoPatchChangesNothing()
-{
-    QFETCH(SimulatedDevice::Reply, reply);
-    QFETCH(QString, trace);
-
-    const QByteArray defaults = type1(*window->getMidiController());
-    TraceCapture traces;
-    SimulatedDevice *device = nullptr;
-    MainWindow editor(plug(device, true, reply));
-    MidiController &controller = *editor.getMidiController();
-    QSignalSpy updated(&controller, &MidiController::modelUpdated);
-    QVERIFY(drained(controller, *device));
-
-    QCOMPARE(statusText(editor), QStringLiteral("Ready"));
-    QCOMPARE(updated.count(), 0);
-    QCOMPARE(type1(controller), defaults);
-    if (!trace.isEmpty())
-        QVERIFY2(traces.contains(trace), qPrintable(traces.lines().join('\n')));
+    device->attached = false;
+    QVERIFY(!controller.downloadPatch());
+    QCOMPARE(device->received.size(), 1);
 }
 
 void TestMidiController::statusAnswersAreKeptForTheUpdater()
 {
     SimulatedDevice *device = nullptr;
-    MainWindow window(plug(device, true, SimulatedDevice::Reply::Nothing));
-    MidiController &controller = *window.getMidiController();
+    MidiController controller(plug(device, true, SimulatedDevice::Reply::Nothing));
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    QSignalSpy status(&controller, &MidiController::statusMessage);
     TraceCapture traces;
 
     device->statusAnswer = 0x3D;
@@ -757,42 +705,19 @@ void TestMidiController::statusAnswersAreKeptForTheUpdater()
     QTRY_COMPARE(controller.getMonitor()->status(), 0x3D);
     QCoreApplication::processEvents();
     QCOMPARE(updated.count(), 0);
-    QCOMPARE(statusText(window), QStringLiteral("Ready"));
+    QCOMPARE(status.count(), 0);
     QVERIFY(!traces.contains(QStringLiteral("Received: ")));
 }
 
-void TestMidiController::savedDevicePatchLoadsIntoAnotherEditor()
+void TestMidiController::controllerCanGoWhileAnswersArePending()
 {
-    const QString path = workDir.filePath(QStringLiteral("device.syx"));
-    QByteArray saved;
-    {
-        SimulatedDevice *device = nullptr;
-        MainWindow window(plug(device));
-        QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-        QVERIFY(window.getMidiController()->saveSysex(path));
-        saved = readFile(path);
-        QCOMPARE(saved, type1(*window.getMidiController()));
-    }
-
-    MidiController &target = *window->getMidiController();
-    target.setPresetNo(2);
-    QVERIFY(target.loadSysex(path));
-    QCOMPARE(target.getPresetName(), QStringLiteral("Simulated Device"));
-    QCOMPARE(int(target.getPresetNo()), 2);
-    QByteArray expected = saved;
-    expected[9] = 2;
-    QCOMPARE(type1(target).toHex(' '), expected.toHex(' '));
-}
-
-void TestMidiController::windowCanGoWhileAnswersArePending()
-{
-    // Answers still queued, on the port or as posted calls, when the editor goes away must be
-    // dropped with it (the sanitizer build checks that nothing freed is touched).
+    // Answers still queued when the controller goes away are dropped with it (the sanitizer
+    // build checks that nothing freed is touched).
     for (int round = 0; round < 20; ++round) {
         SimulatedDevice *device = nullptr;
         TraceCapture traces;
         {
-            auto window = std::make_unique<MainWindow>(plug(device));
+            MidiController controller(plug(device));
             for (int i = 0; i < round; ++i)
                 device->send(device->patchMessage());
             if (round % 2)
@@ -803,5 +728,5 @@ void TestMidiController::windowCanGoWhileAnswersArePending()
     }
 }
 
-QTEST_MAIN(TestMidiController)
+QTEST_GUILESS_MAIN(TestMidiController)
 #include "tst_midicontroller.moc"

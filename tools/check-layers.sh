@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Checks that no layer includes a header of a layer above it, that the layers below the
+# editor's windows include no QtGui or QtWidgets header, and (given programs) that those
+# programs load neither library.
+#
+#   tools/check-layers.sh [PROGRAM...]
+#
+# Layers, lowest first: src/model and src/midi (side by side), src/transfer, then src/cli and
+# the editor's view/, app/ and updater/ on top.
+set -euo pipefail
+
+SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/../src" && pwd)
+QT_HEADERS=$(pkg-config --variable=includedir Qt5Core)
+status=0
+
+declare -A MAY_USE=(
+    [model]="model"
+    [midi]="midi"
+    [transfer]="transfer model midi"
+    [cli]="cli transfer model midi"
+)
+
+for layer in "${!MAY_USE[@]}"; do
+    for file in "$SRC/$layer"/*.h "$SRC/$layer"/*.cpp; do
+        [[ -e $file ]] || continue
+        while IFS= read -r header; do
+            found=false
+            for folder in ${MAY_USE[$layer]}; do
+                if [[ -e $SRC/$folder/$header ]]; then
+                    found=true
+                fi
+            done
+            if [[ $found == false ]]; then
+                echo "${file#"$SRC"/}: includes \"$header\", which is not in ${MAY_USE[$layer]// /, }" >&2
+                status=1
+            fi
+        done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+        while IFS= read -r header; do
+            module=${header%%/*}
+            name=${header#*/}
+            if [[ $header != */* ]]; then
+                # <QWidget>: a class header, found in the module that has it.
+                module=""
+                for candidate in QtGui QtWidgets; do
+                    if [[ -e $QT_HEADERS/$candidate/$header && ! -e $QT_HEADERS/QtCore/$header ]]; then
+                        module=$candidate
+                    fi
+                done
+                [[ $header == QtGui || $header == QtWidgets ]] && module=$header
+            fi
+            if [[ $module == QtGui || $module == QtWidgets ]]; then
+                echo "${file#"$SRC"/}: includes <$header> from $module, above its layer" >&2
+                status=1
+            fi
+        done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*<\(Qt[^>]*\|Q[A-Z][^>]*\)>.*/\1/p' "$file")
+    done
+done
+
+for program in "$@"; do
+    if ldd "$program" | grep -E 'libQt5(Gui|Widgets)' >&2; then
+        echo "$program: loads QtGui or QtWidgets" >&2
+        status=1
+    fi
+done
+
+if ((status == 0)); then
+    echo "check-layers: every layer includes only itself and the layers below it"
+fi
+exit $status
