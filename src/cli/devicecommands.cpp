@@ -1,27 +1,276 @@
 // ports, get, send and update: commands that talk to the device.
 #include "cli.h"
 
+#include "imidi.h"
+#include "midicontroller.h"
+#include "midimonitor.h"
+#include "patchfile.h"
+#include "patchlayout.h"
+#include "platformmidi.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const char updaterPortName[] = "Vellichord Updater";
+
+// How often get asks within its timeout: a request or its answer lost on the way costs a
+// retry, not the whole wait.
+constexpr int requestAttempts = 3;
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// Says that the port is not there and how to find the right one.
+int noDevice(const QString &command, const QString &port)
+{
+    Cli::err() << command << ": no MIDI port " << quoted(port)
+               << " (is the device connected? 'vellichord ports' lists the ports)" << Qt::endl;
+    return Cli::NoDevice;
+}
+
+// The controller on the platform's port, connected to port; null (after saying why) when
+// the port is not there or cannot be opened.
+std::unique_ptr<MidiController> connectToDevice(const QString &command, const QString &port,
+                                                 int *exitCode)
+{
+    std::unique_ptr<IMidi> midi = make_platform_midi();
+    const QByteArray name = port.toLocal8Bit();
+    if (!midi->portPresent(name.constData())) {
+        *exitCode = noDevice(command, port);
+        return nullptr;
+    }
+    auto controller = std::make_unique<MidiController>(std::move(midi), name);
+    if (controller->getMidi()->connectedName().empty()) {
+        Cli::err() << command << ": cannot open the MIDI port " << quoted(port) << Qt::endl;
+        *exitCode = Cli::Failed;
+        return nullptr;
+    }
+    return controller;
+}
+
+bool noArguments(const QCommandLineParser &parser, const QString &command, int *exitCode)
+{
+    if (parser.positionalArguments().isEmpty())
+        return true;
+    Cli::err() << command << ": unexpected argument " << quoted(parser.positionalArguments().at(0))
+               << "; see '" << command << " --help'" << Qt::endl;
+    *exitCode = Cli::BadUsage;
+    return false;
+}
+
+bool oneArgument(const QCommandLineParser &parser, const QString &command, const char *what,
+                 int *exitCode)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() == 1)
+        return true;
+    if (arguments.isEmpty())
+        Cli::err() << command << ": " << what << " missing; see '" << command << " --help'"
+                   << Qt::endl;
+    else
+        Cli::err() << command << ": unexpected argument " << quoted(arguments.at(1)) << "; see '"
+                   << command << " --help'" << Qt::endl;
+    *exitCode = Cli::BadUsage;
+    return false;
+}
+
+} // namespace
+
 namespace Cli {
 
 int ports(const QStringList &arguments)
 {
-    err() << arguments.value(0) << ": not built yet" << Qt::endl;
-    return Failed;
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists the MIDI inputs and outputs the system offers; the device's own "
+                       "are marked [Vellichord], or [Vellichord Updater] in update mode."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode) || !noArguments(parser, command, &exitCode))
+        return exitCode;
+
+    const std::unique_ptr<IMidi> midi = make_platform_midi();
+    const std::vector<IMidi::ListedPort> listed = midi->listPorts();
+    // The updater's name contains the normal one, so it is tried first.
+    const auto mark = [&](const std::string &name) {
+        if (midi->listedPortMatches(name, updaterPortName))
+            return QStringLiteral("  [%1]").arg(QLatin1String(updaterPortName));
+        if (midi->listedPortMatches(name, MidiController::portName))
+            return QStringLiteral("  [%1]").arg(QLatin1String(MidiController::portName));
+        return QString();
+    };
+    for (const bool input : {true, false}) {
+        out() << (input ? "Inputs:" : "Outputs:") << Qt::endl;
+        bool any = false;
+        for (const IMidi::ListedPort &port : listed) {
+            if (port.input != input)
+                continue;
+            out() << "  " << QString::fromLocal8Bit(port.name.c_str()) << mark(port.name)
+                  << Qt::endl;
+            any = true;
+        }
+        if (!any)
+            out() << "  (none)" << Qt::endl;
+    }
+    return Done;
 }
 
 int get(const QStringList &arguments)
 {
-    return ports(arguments);
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Asks the device for its patch. With -o it is written as a patch file "
+                       "(as the editor's Save Settings writes it); otherwise it is printed."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Write the patch to FILE."),
+                                    QStringLiteral("FILE"));
+    parser.addOption(output);
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode, true) || !noArguments(parser, command, &exitCode))
+        return exitCode;
+    const QString fileName = parser.value(output);
+    if (parser.isSet(output)) {
+        // Found out before the device is asked, so that a typing error costs nothing.
+        const QFileInfo file(fileName);
+        if (fileName.isEmpty() || file.isDir() || !file.absoluteDir().exists()) {
+            err() << command << ": cannot write " << quoted(fileName)
+                  << ": no such folder, or a folder itself" << Qt::endl;
+            return BadUsage;
+        }
+    }
+
+    const QString port = portName(parser);
+    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
+    if (!controller)
+        return exitCode;
+
+    QEventLoop loop;
+    bool received = false;
+    int otherMessages = 0;
+    int otherLength = 0;
+    QObject::connect(controller.get(), &MidiController::patchReceived, &loop, [&] {
+        received = true;
+        loop.quit();
+    });
+    // Whatever else arrives is remembered, so that a wrong answer is told from none.
+    QObject::connect(controller->getMonitor(), &MidiMonitor::receivedSysex, &loop,
+                     [&](const QByteArray &message) {
+                         if (received)
+                             return;
+                         ++otherMessages;
+                         otherLength = message.size();
+                     });
+
+    const int timeout = timeoutMs(parser);
+    int attempts = 0;
+    bool requestFailed = false;
+    QTimer retry;
+    const auto ask = [&] {
+        if (attempts++ == requestAttempts || requestFailed) {
+            loop.quit();
+            return;
+        }
+        if (!controller->uploadPatch()) {
+            err() << command << ": cannot send the patch request to the MIDI port "
+                  << quoted(port) << Qt::endl;
+            requestFailed = true;
+            loop.quit();
+        }
+    };
+    QObject::connect(&retry, &QTimer::timeout, &loop, ask);
+    retry.start(std::max(1, timeout / requestAttempts));
+    ask();
+    if (!requestFailed)
+        loop.exec();
+    retry.stop();
+    controller->stopMonitor();
+    if (requestFailed)
+        return Failed;
+    if (!received) {
+        if (otherMessages > 0)
+            err() << command << ": the device on " << quoted(port)
+                  << " answered with a message that is not a patch (" << otherLength
+                  << " bytes)" << Qt::endl;
+        else
+            err() << command << ": no answer from the device on " << quoted(port) << " within "
+                  << timeout << " ms" << Qt::endl;
+        return Failed;
+    }
+
+    if (parser.isSet(output)) {
+        if (!controller->saveSysex(fileName)) {
+            err() << command << ": cannot write " << quoted(fileName) << Qt::endl;
+            return Failed;
+        }
+        out() << "Wrote the patch " << quoted(controller->getPresetName()) << " to " << fileName
+              << Qt::endl;
+        return Done;
+    }
+    // TODO(lead): print it as 'show' does, with the patch printer of the show command (the
+    // other helper's function in src/model) on controller->currentPatch().
+    out() << QString::fromLatin1(controller->currentPatch().toHex(' ')) << Qt::endl;
+    return Done;
 }
 
 int send(const QStringList &arguments)
 {
-    return ports(arguments);
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends the patch of a patch file to the device, as the editor's Load Settings and "
+        "Download do."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode, true)
+        || !oneArgument(parser, command, "the patch file is", &exitCode))
+        return exitCode;
+    const QString fileName = parser.positionalArguments().at(0);
+    QByteArray patch;
+    // The file is looked at before the device is touched.
+    const PatchFileFault fault = read_patch_file(fileName, &patch);
+    if (fault != PatchFileFault::None) {
+        err() << command << ": " << fileName << ": " << patch_file_fault_text(fault) << Qt::endl;
+        return BadUsage;
+    }
+
+    const QString port = portName(parser);
+    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
+    if (!controller)
+        return exitCode;
+    PatchFileFault loadFault = PatchFileFault::None;
+    if (!controller->loadSysex(fileName, &loadFault)) {
+        // Changed between the look and the load.
+        err() << command << ": " << fileName << ": " << patch_file_fault_text(loadFault)
+              << Qt::endl;
+        return BadUsage;
+    }
+    const bool sent = controller->downloadPatch();
+    controller->stopMonitor();
+    if (!sent) {
+        err() << command << ": cannot send the patch to the MIDI port " << quoted(port)
+              << Qt::endl;
+        return Failed;
+    }
+    out() << "Sent the patch " << quoted(controller->getPresetName()) << " from " << fileName
+          << " to " << quoted(port) << Qt::endl;
+    return Done;
 }
 
 int update(const QStringList &arguments)
 {
-    return ports(arguments);
+    err() << arguments.value(0) << ": not built yet" << Qt::endl;
+    return Failed;
 }
 
 } // namespace Cli

@@ -47,13 +47,20 @@ bool isPatchKind(unsigned char kind)
 } // namespace
 
 MidiController::MidiController(std::unique_ptr<IMidi> port, QObject *parent)
+    : MidiController(std::move(port), QByteArray(portName), parent)
+{
+}
+
+MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &devicePort,
+                               QObject *parent)
     : QObject(parent)
+    , devicePort(devicePort)
     , presetName(QStringLiteral("tarvelvellichord"))
     , midi(std::move(port))
 {
     monitor = new MidiMonitor(this, midi.get());
     // Without a device the editor starts all the same; the port traces what it found.
-    midi->connect(portName);
+    midi->connect(devicePort.constData());
     // The monitor is deleted by the destructor only, after its thread has ended.
     connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
         if (receivedSysex(sysex))
@@ -173,7 +180,7 @@ void MidiController::reconnectIfLost()
     if (midi->connectionAlive())
         return;
     midi->disconnect();
-    midi->connect(portName);
+    midi->connect(devicePort.constData());
 }
 
 bool MidiController::downloadPatch()
