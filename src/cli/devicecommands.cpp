@@ -41,7 +41,7 @@ int noDevice(const QString &command, const QString &port)
 // The controller on the platform's port, connected to port; null (after saying why) when
 // the port is not there or cannot be opened.
 std::unique_ptr<MidiController> connectToDevice(const QString &command, const QString &port,
-                                                 int *exitCode)
+                                                int *exitCode)
 {
     std::unique_ptr<IMidi> midi = make_platform_midi();
     const QByteArray name = port.toLocal8Bit();
@@ -182,8 +182,8 @@ int get(const QStringList &arguments)
             return;
         }
         if (!controller->uploadPatch()) {
-            err() << command << ": cannot send the patch request to the MIDI port "
-                  << quoted(port) << Qt::endl;
+            err() << command << ": cannot send the patch request to the MIDI port " << quoted(port)
+                  << Qt::endl;
             requestFailed = true;
             loop.quit();
         }
@@ -200,8 +200,8 @@ int get(const QStringList &arguments)
     if (!received) {
         if (otherMessages > 0)
             err() << command << ": the device on " << quoted(port)
-                  << " answered with a message that is not a patch (" << otherLength
-                  << " bytes)" << Qt::endl;
+                  << " answered with a message that is not a patch (" << otherLength << " bytes)"
+                  << Qt::endl;
         else
             err() << command << ": no answer from the device on " << quoted(port) << " within "
                   << timeout << " ms" << Qt::endl;
@@ -219,7 +219,9 @@ int get(const QStringList &arguments)
     }
     // TODO(lead): print it as 'show' does, with the patch printer of the show command (the
     // other helper's function in src/model) on controller->currentPatch().
-    out() << QString::fromLatin1(controller->currentPatch().toHex(' ')) << Qt::endl;
+    out() << "Patch " << quoted(controller->getPresetName()) << ", preset "
+          << int(controller->getPresetNo()) << Qt::endl
+          << QString::fromLatin1(controller->currentPatch().toHex(' ')) << Qt::endl;
     return Done;
 }
 
@@ -258,8 +260,7 @@ int send(const QStringList &arguments)
     const bool sent = controller->downloadPatch();
     controller->stopMonitor();
     if (!sent) {
-        err() << command << ": cannot send the patch to the MIDI port " << quoted(port)
-              << Qt::endl;
+        err() << command << ": cannot send the patch to the MIDI port " << quoted(port) << Qt::endl;
         return Failed;
     }
     out() << "Sent the patch " << quoted(controller->getPresetName()) << " from " << fileName
