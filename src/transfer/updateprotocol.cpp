@@ -211,7 +211,7 @@ bool UpdateProtocol::find_dfu()
         // it was.
         if (takeStopRequest()) {
             emit message(tr("Update stopped before any of the update was sent."));
-            qCDebug(lcTrace) << "Handshake stopped on request after" << attempt << "codes";
+            qCDebug(lcTrace) << "Handshake stopped on request; codes sent:" << attempt;
             return false;
         }
         // A port that cannot send has lost the device; asking again cannot help.
@@ -305,8 +305,8 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
         if (takeStopRequest()) {
             emit message(tr("Update stopped. The Vellichord needs a complete update: run the "
                             "update again."));
-            qCDebug(lcTrace) << "Transfer stopped on request after" << progress.records
-                             << "records";
+            qCDebug(lcTrace) << "Transfer stopped on request; records accepted:"
+                             << progress.records;
             return false;
         }
 
@@ -346,6 +346,7 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
             ++progress.records;
             progress.bytes += size;
             offset += size;
+            emit progressChanged(progress);
             break;
         case statusCode:
         case statusLen:

@@ -13,8 +13,10 @@ class IMidi;
 class MidiMonitor;
 
 // How far a transfer has come: the records and bytes the device has accepted, out of those of
-// the image, and the share a progress bar shows. The share counts accepted bytes while records
-// go out and is 100 once the device reports that it has taken the update.
+// the image, and the updater's progress bar. The bar moves as each record goes out, to the share
+// of bytes accepted before it, so it stays short of 100 until the device reports that it has
+// taken the update. Reported as the transfer starts, before each record goes out, after each
+// record accepted and on completion.
 struct UpdateProgress
 {
     unsigned int records = 0;
@@ -95,6 +97,7 @@ signals:
     void fileOpened(const QString &path);
     // The handshake opened the port of this name.
     void deviceConnected(const QString &portName);
+    // See UpdateProgress for when.
     void progressChanged(const UpdateProgress &progress);
     // A handshake or a transfer began (true) or the last one ended (false).
     void busyChanged(bool busy);

@@ -1,3 +1,4 @@
+#include "../common/files.h"
 #include "../common/tracecapture.h"
 #include "updaterig.h"
 
@@ -21,6 +22,22 @@ const QString stoppedAnswering = QStringLiteral(
     "The Vellichord stopped answering.  Please reconnect it and press Update again.");
 const QString connectionLost = QStringLiteral(
     "Lost the connection to the Vellichord.  Please connect it and press Update again.");
+const QString stopped = QStringLiteral(
+    "Update stopped. The Vellichord needs a complete update: run the update again.");
+const QString stoppedEarly = QStringLiteral("Update stopped before any of the update was sent.");
+const QString ready = QStringLiteral("Please press Update to continue.");
+
+// Records of 3, 4 and 1 frames.
+QByteArray threeRecords()
+{
+    return updateRecordOfSize(30) + updateRecordOfSize(40) + updateRecordOfSize(7);
+}
+
+// Open File, Connect and Update as the protocol allows them now.
+QList<bool> actions(const UpdateProtocol &protocol)
+{
+    return {protocol.canOpenFile(), protocol.canConnect(), protocol.canUpdate()};
+}
 
 bool transmit(UpdateRig &rig, const QByteArray &image)
 {
@@ -90,6 +107,21 @@ private slots:
     void transferEndsWhenTheDeviceGoes_data();
     void transferEndsWhenTheDeviceGoes();
     void recordIsCutShortWhenTheDeviceGoes();
+
+    // Progress and the actions' states
+    void progressReportsRecordsAndBytes_data();
+    void progressReportsRecordsAndBytes();
+    void actionsFollowLoadHandshakeAndRuns();
+
+    // Stopping on request
+    void transferStopsBetweenRecords_data();
+    void transferStopsBetweenRecords();
+    void stopRequestedBeforeARunIsIgnored();
+    void updateStopsDuringTheHandshake_data();
+    void updateStopsDuringTheHandshake();
+
+private:
+    QTemporaryDir dir;
 };
 
 void TestUpdateProtocol::statusNames_data()
@@ -448,6 +480,213 @@ void TestUpdateProtocol::recordIsCutShortWhenTheDeviceGoes()
     QCOMPARE(pauses, (QList<unsigned int>{10, 1}));
     QVERIFY(rig.device->records.isEmpty());
     QCOMPARE(rig.shown.last(), connectionLost);
+}
+
+void TestUpdateProtocol::progressReportsRecordsAndBytes_data()
+{
+    QTest::addColumn<QList<int>>("answers"); // to the records in turn; the last one repeats
+    // Each report as records, bytes and percent; the totals are 3 records and 77 bytes.
+    QTest::addColumn<QList<QList<int>>>("reports");
+
+    // The bar lags the count: it moves as the next record goes out.
+    const QList<int> start = {0, 0, 0};
+    QTest::newRow("all accepted") << QList<int>{
+        0x1A} << QList<QList<int>>{start,       start,       {1, 30, 0}, {1, 30, 38},
+                                   {2, 70, 38}, {2, 70, 90}, {3, 77, 90}};
+    QTest::newRow("complete at the second record")
+        << QList<int>{0x1A, 0x77}
+        << QList<QList<int>>{start, start, {1, 30, 0}, {1, 30, 38}, {1, 30, 100}};
+    // A resend reports the same again.
+    QTest::newRow("second record resent")
+        << QList<int>{0x1A, 0x20, 0x1A}
+        << QList<QList<int>>{start,       start,       {1, 30, 0},  {1, 30, 38},
+                             {1, 30, 38}, {2, 70, 38}, {2, 70, 90}, {3, 77, 90}};
+    QTest::newRow("file error") << QList<int>{0x21} << QList<QList<int>>{start, start};
+}
+
+void TestUpdateProtocol::progressReportsRecordsAndBytes()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(QList<QList<int>>, reports);
+
+    UpdateRig rig;
+    int answered = 0;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        return quint8(answers[qMin(answered++, answers.size() - 1)]);
+    };
+    rig.transmit(threeRecords());
+
+    QList<QList<int>> seen;
+    for (const UpdateProgress &step : rig.progress) {
+        QCOMPARE(step.recordsTotal, 3u);
+        QCOMPARE(step.bytesTotal, 77u);
+        seen << QList<int>{int(step.records), int(step.bytes), step.percent};
+    }
+    QCOMPARE(seen, reports);
+}
+
+void TestUpdateProtocol::actionsFollowLoadHandshakeAndRuns()
+{
+    QVERIFY(dir.isValid());
+    const QString good = dir.filePath(QStringLiteral("good.hex"));
+    const QString damaged = dir.filePath(QStringLiteral("damaged.hex"));
+    QVERIFY(writeFile(good, threeRecords().toHex(' ')));
+    QVERIFY(writeFile(damaged, "00 05 01 02 03 FA FE"));
+
+    UpdateRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.answerRecords(0x1A);
+    UpdateProtocol &protocol = *rig.protocol;
+    QSignalSpy busy(&protocol, &UpdateProtocol::busyChanged);
+    QList<QList<bool>> during;
+    QList<bool> busyDuring;
+    rig.clock.beforePause = [&](int) {
+        during << actions(protocol);
+        busyDuring << protocol.isBusy();
+    };
+
+    QCOMPARE(actions(protocol), (QList<bool>{true, false, false}));
+    QVERIFY(!protocol.load_update_binary(damaged));
+    QCOMPARE(actions(protocol), (QList<bool>{true, false, false}));
+    QVERIFY(protocol.load_update_binary(good));
+    QCOMPARE(actions(protocol), (QList<bool>{true, true, false}));
+    QVERIFY(busy.isEmpty());
+
+    QVERIFY(protocol.switchToUpdateMode());
+    QCOMPARE(actions(protocol), (QList<bool>{true, true, true}));
+    QCOMPARE(busy.size(), 2);
+    QCOMPARE(busy.at(0).first().toBool(), true);
+    QCOMPARE(busy.at(1).first().toBool(), false);
+
+    // The handshake and the transfer of one Update share one busy spell.
+    busy.clear();
+    during.clear();
+    QVERIFY(protocol.doUpdate());
+    QCOMPARE(rig.device->records.size(), 3);
+    QCOMPARE(busy.size(), 2);
+    QVERIFY(!during.isEmpty());
+    QCOMPARE(during.count(QList<bool>{false, false, false}), during.size());
+    QVERIFY(!busyDuring.contains(false));
+    QVERIFY(!protocol.isBusy());
+    QCOMPARE(actions(protocol), (QList<bool>{true, true, true}));
+
+    // A refused file takes Connect and Update away again.
+    QVERIFY(!protocol.load_update_binary(damaged));
+    QCOMPARE(protocol.getImageSize(), 0u);
+    QCOMPARE(actions(protocol), (QList<bool>{true, false, false}));
+}
+
+void TestUpdateProtocol::transferStopsBetweenRecords_data()
+{
+    QTest::addColumn<QList<int>>("answers"); // to the records in turn; the last one repeats
+    QTest::addColumn<int>("stopDuring");     // the record sent when the stop is asked for
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("recordsSent");
+    QTest::addColumn<int>("recordsAccepted");
+    QTest::addColumn<QString>("message"); // the last one shown
+
+    const QList<int> accepted = {0x1A};
+    QTest::newRow("during the first record") << accepted << 1 << false << 1 << 1 << stopped;
+    QTest::newRow("during the second record") << accepted << 2 << false << 2 << 2 << stopped;
+    // Nothing is left to stop after the last record.
+    QTest::newRow("during the last record") << accepted << 3 << true << 3 << 3 << updating;
+    // A record that must be sent again is not.
+    QTest::newRow("during a damaged record")
+        << QList<int>{0x1A, 0x20, 0x1A} << 2 << false << 2 << 1 << stopped;
+    // The device's own end comes first.
+    QTest::newRow("during the record that completes it")
+        << QList<int>{0x1A, 0x77} << 2 << true << 2 << 1 << QStringLiteral("Transfer Complete.");
+}
+
+void TestUpdateProtocol::transferStopsBetweenRecords()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(int, stopDuring);
+    QFETCH(bool, result);
+    QFETCH(int, recordsSent);
+    QFETCH(int, recordsAccepted);
+    QFETCH(QString, message);
+
+    UpdateRig rig;
+    int answered = 0;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == stopDuring)
+            rig.protocol->requestStop();
+        return quint8(answers[qMin(answered++, answers.size() - 1)]);
+    };
+    QSignalSpy busy(rig.protocol.get(), &UpdateProtocol::busyChanged);
+    TraceCapture traces;
+
+    QCOMPARE(rig.transmit(threeRecords()), result);
+    QCOMPARE(rig.device->records.size(), recordsSent);
+    QCOMPARE(rig.progress.last().records, unsigned(recordsAccepted));
+    QCOMPARE(rig.shown.last(), message);
+    QCOMPARE(rig.shown.count(stopped), message == stopped ? 1 : 0);
+    QCOMPARE(traces.contains(QStringLiteral("Transfer stopped on request; records accepted: %1")
+                                 .arg(recordsAccepted)),
+             message == stopped);
+    QVERIFY(!rig.protocol->isBusy());
+    QCOMPARE(busy.size(), 2);
+    QCOMPARE(busy.last().first().toBool(), false);
+    QCOMPARE(rig.clock.missedAnswers, 0);
+
+    // The request is used up: the next run goes through.
+    rig.device->records.clear();
+    rig.answerRecords(0x1A);
+    QVERIFY(rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 3);
+}
+
+void TestUpdateProtocol::stopRequestedBeforeARunIsIgnored()
+{
+    UpdateRig rig;
+    rig.answerRecords(0x1A);
+    rig.protocol->requestStop();
+
+    QVERIFY(rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 3);
+    QVERIFY(!rig.shown.contains(stopped));
+}
+
+void TestUpdateProtocol::updateStopsDuringTheHandshake_data()
+{
+    QTest::addColumn<int>("answer"); // to the update code
+    QTest::addColumn<int>("stopAtPause");
+    QTest::addColumn<int>("codes");
+    QTest::addColumn<QStringList>("messages");
+
+    // Not yet in update mode: the device is left as it was.
+    QTest::newRow("device silent") << 0 << 3 << 3 << QStringList{stoppedEarly};
+    // Ready: the device waits for an update, and needs one now.
+    QTest::newRow("device ready") << 0x3D << 1 << 1 << QStringList{ready, updating, stopped};
+}
+
+void TestUpdateProtocol::updateStopsDuringTheHandshake()
+{
+    QFETCH(int, answer);
+    QFETCH(int, stopAtPause);
+    QFETCH(int, codes);
+    QFETCH(QStringList, messages);
+
+    QVERIFY(dir.isValid());
+    const QString good = dir.filePath(QStringLiteral("good.hex"));
+    QVERIFY(writeFile(good, threeRecords().toHex(' ')));
+    UpdateRig rig;
+    QVERIFY(rig.protocol->load_update_binary(good));
+    rig.shown.clear();
+    rig.device->statusAnswer = quint8(answer);
+    rig.answerRecords(0x1A);
+    rig.clock.beforePause = [&](int pause) {
+        if (pause == stopAtPause)
+            rig.protocol->requestStop();
+    };
+
+    QVERIFY(!rig.protocol->doUpdate());
+    QCOMPARE(rig.codesSent(), codes);
+    QVERIFY(rig.device->records.isEmpty());
+    QVERIFY(rig.frames().isEmpty());
+    QCOMPARE(rig.shown, messages);
+    QVERIFY(!rig.protocol->isBusy());
 }
 
 QTEST_GUILESS_MAIN(TestUpdateProtocol)
