@@ -7,6 +7,7 @@
 #include "patchfile.h"
 #include "patchlayout.h"
 #include "platformmidi.h"
+#include "updateprotocol.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -15,11 +16,21 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-const char updaterPortName[] = "Vellichord Updater";
+const char *const updaterPortName = UpdateProtocol::updaterPortName;
 
 // How often get asks within its timeout: a request or its answer lost on the way costs a
 // retry, not the whole wait.
@@ -83,6 +94,129 @@ bool oneArgument(const QCommandLineParser &parser, const QString &command, const
     *exitCode = Cli::BadUsage;
     return false;
 }
+
+bool isTerminal(std::FILE *stream)
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(::fileno(stream)) == 1;
+#else
+    (void)stream;
+    return false;
+#endif
+}
+
+// The transfer's progress: on a terminal one line that is redrawn, with records, bytes and
+// the time left; otherwise (a log, a pipe) one line at each tenth.
+class UpdateProgressView
+{
+public:
+    explicit UpdateProgressView(bool terminal)
+        : terminal(terminal)
+    {
+    }
+
+    void show(const UpdateProgress &progress)
+    {
+        if (progress.bytesTotal == 0)
+            return;
+        if (!clock.isValid() || progress.bytes == 0)
+            clock.start();
+        if (!terminal) {
+            const int tenth = progress.percent / 10;
+            if (tenth <= shownTenth)
+                return;
+            shownTenth = tenth;
+            Cli::out() << progress.percent << "% (" << progress.records << " of "
+                       << progress.recordsTotal << " records, " << progress.bytes << " of "
+                       << progress.bytesTotal << " bytes)" << Qt::endl;
+            return;
+        }
+        constexpr int width = 30;
+        const int filled = progress.percent * width / 100;
+        QString left;
+        if (progress.percent >= 100)
+            left = QStringLiteral("done");
+        else if (progress.bytes > 0)
+            left = QStringLiteral("about %1 s left")
+                       .arg(qint64(clock.elapsed()) * (progress.bytesTotal - progress.bytes)
+                                / progress.bytes / 1000
+                            + 1);
+        Cli::out() << "\r[" << QString(filled, QLatin1Char('#'))
+                   << QString(width - filled, QLatin1Char('-')) << "] "
+                   << QStringLiteral("%1%").arg(progress.percent, 3) << "  " << progress.records
+                   << "/" << progress.recordsTotal << " records  " << progress.bytes << "/"
+                   << progress.bytesTotal << " bytes  " << left << "\x1b[K" << Qt::flush;
+        onLine = true;
+    }
+
+    // Ends the progress line, so that a message gets a line of its own.
+    void interrupt()
+    {
+        if (onLine)
+            Cli::out() << Qt::endl;
+        onLine = false;
+    }
+
+private:
+    const bool terminal;
+    QElapsedTimer clock;
+    int shownTenth = -1;
+    bool onLine = false;
+};
+
+#ifdef Q_OS_UNIX
+// A signal handler may do next to nothing: it writes a byte here, and the event loop, which
+// the transfer keeps running between its steps, reads it.
+int interruptSockets[2] = {-1, -1};
+
+void onInterrupt(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(interruptSockets[0], &byte, 1);
+}
+#endif
+
+// While alive, Ctrl-C (SIGINT) calls stop instead of ending the program.
+class StopOnInterrupt
+{
+public:
+    explicit StopOnInterrupt(std::function<void()> stop)
+    {
+#ifdef Q_OS_UNIX
+        if (interruptSockets[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, interruptSockets) != 0)
+            return;
+        notifier = std::make_unique<QSocketNotifier>(interruptSockets[1], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [stop] {
+            char bytes[16];
+            [[maybe_unused]] const ssize_t read = ::recv(interruptSockets[1], bytes, sizeof bytes,
+                                                         MSG_DONTWAIT);
+            stop();
+        });
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &before);
+#else
+        (void)stop;
+#endif
+    }
+    ~StopOnInterrupt()
+    {
+#ifdef Q_OS_UNIX
+        if (notifier)
+            sigaction(SIGINT, &before, nullptr);
+#endif
+    }
+    StopOnInterrupt(const StopOnInterrupt &) = delete;
+    StopOnInterrupt &operator=(const StopOnInterrupt &) = delete;
+
+private:
+#ifdef Q_OS_UNIX
+    std::unique_ptr<QSocketNotifier> notifier;
+    struct sigaction before = {};
+#endif
+};
 
 } // namespace
 
@@ -270,8 +404,73 @@ int send(const QStringList &arguments)
 
 int update(const QStringList &arguments)
 {
-    err() << arguments.value(0) << ": not built yet" << Qt::endl;
-    return Failed;
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks the update file, then updates the device's firmware with it, as the editor's "
+        "updater does. The device is found as \"Vellichord\" or, in update mode, as "
+        "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
+        "complete update."));
+    parser.addPositionalArgument(QStringLiteral("FIRMWARE"), QStringLiteral("The update file."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode)
+        || !oneArgument(parser, command, "the update file is", &exitCode))
+        return exitCode;
+    const QString fileName = parser.positionalArguments().at(0);
+
+    const std::unique_ptr<IMidi> midi = make_platform_midi();
+    QObject owner;
+    MidiMonitor monitor(&owner, midi.get());
+    UpdateProtocol protocol(*midi, monitor);
+
+    // The file is checked before the device is touched; its lines are shown only once it
+    // passed, and otherwise the last of them says what is wrong.
+    QStringList fileLines;
+    QMetaObject::Connection gather = QObject::connect(
+        &protocol, &UpdateProtocol::message, &owner,
+        [&](const QString &line) { fileLines << line; });
+    const bool loaded = protocol.load_update_binary(fileName);
+    QObject::disconnect(gather);
+    if (!loaded) {
+        err() << command << ": " << fileName << ": "
+              << fileLines.value(fileLines.size() - 1, QStringLiteral("cannot be loaded"))
+              << Qt::endl;
+        return BadUsage;
+    }
+    if (!midi->portPresent(MidiController::portName) && !midi->portPresent(updaterPortName)) {
+        err() << command << ": no MIDI port \"" << MidiController::portName << "\" or \""
+              << updaterPortName << "\" (is the device connected? 'vellichord ports' lists "
+              << "the ports)" << Qt::endl;
+        return NoDevice;
+    }
+    for (const QString &line : qAsConst(fileLines))
+        out() << line << Qt::endl;
+
+    UpdateProgressView progressView(isTerminal(stdout));
+    QString lastLine;
+    QObject::connect(&protocol, &UpdateProtocol::message, &owner, [&](const QString &line) {
+        // The dialog's prompt for its button; here the transfer follows on its own.
+        if (line == UpdateProtocol::tr("Please press Update to continue."))
+            return;
+        progressView.interrupt();
+        out() << line << Qt::endl;
+        lastLine = line;
+    });
+    QObject::connect(&protocol, &UpdateProtocol::progressChanged, &owner,
+                     [&](const UpdateProgress &progress) { progressView.show(progress); });
+    StopOnInterrupt stop([&protocol] { protocol.requestStop(); });
+
+    monitor.start();
+    const bool done = protocol.doUpdate();
+    progressView.interrupt();
+    monitor.stop();
+    monitor.wait();
+    midi->disconnect();
+    if (!done) {
+        err() << command << ": the update failed: " << lastLine << Qt::endl;
+        return Failed;
+    }
+    return Done;
 }
 
 } // namespace Cli

@@ -1,4 +1,5 @@
 #include "../common/jackserver.h"
+#include "../transfer/updaterig.h"
 #include "controltable.h"
 #include "emulateddevice.h"
 #include "emulatorprocess.h"
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -48,6 +50,15 @@ QString describe(const Run &run)
     return QStringLiteral("exit %1\nstdout: %2\nstderr: %3")
         .arg(run.exitCode)
         .arg(run.out, run.err);
+}
+
+// An image of records records of 512 bytes and the empty record that ends it.
+QByteArray firmwareImage(int records)
+{
+    QByteArray image;
+    for (int i = 0; i < records; ++i)
+        image += updateRecordOfSize(512);
+    return image + updateRecord(QByteArray());
 }
 
 // A patch that differs from the factory's in its name, preset number and every control's
@@ -111,6 +122,11 @@ private slots:
     void sendReachesTheDevice();
     void failures_data();
     void failures();
+    void updateTransfersTheImage_data();
+    void updateTransfersTheImage();
+    void updateFailures_data();
+    void updateFailures();
+    void interruptStopsTheUpdateBetweenRecords();
 
 private:
     JackServer server;
@@ -371,6 +387,160 @@ void TestEndToEndCli::failures()
         QCOMPARE(emulator.count(QStringLiteral("received:")), requests);
         QCOMPARE(emulator.stop(), QString());
     }
+}
+
+void TestEndToEndCli::updateTransfersTheImage_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments");
+    QTest::addColumn<int>("records");
+
+    QTest::newRow("normal mode") << QStringList() << 8;
+    QTest::newRow("update mode") << QStringList{"--updater"} << 8;
+    QTest::newRow("a record damaged on the way") << QStringList{"--crc-error-every", "3"} << 8;
+    QTest::newRow("one record") << QStringList() << 1;
+}
+
+void TestEndToEndCli::updateTransfersTheImage()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(int, records);
+
+    const QByteArray image = firmwareImage(records);
+    const QString firmware = folder.filePath(QStringLiteral("firmware.hex"));
+    QVERIFY(writeFile(firmware, image.toHex(' ').toUpper()));
+    const QString received = folder.filePath(QStringLiteral("received.bin"));
+    QFile::remove(received);
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start(emulatorArguments + QStringList{"--write-image", received}, &error),
+             qPrintable(error));
+
+    const Run run = runCli({QStringLiteral("update"), firmware});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QStringLiteral("Opened file: ") + firmware);
+    QVERIFY2(lines.contains(QStringLiteral("Transfer Complete.")), qPrintable(run.out));
+    QVERIFY2(!lines.contains(QStringLiteral("Please press Update to continue.")),
+             qPrintable(run.out));
+    // Not a terminal: a line at each tenth, rising, ending with the whole image.
+    const QStringList progress = lines.filter(QRegularExpression(QStringLiteral("^\\d+% ")));
+    QVERIFY2(!progress.isEmpty(), qPrintable(run.out));
+    int tenth = -1;
+    for (const QString &line : progress) {
+        const int percent = line.section(QLatin1Char('%'), 0, 0).toInt();
+        QVERIFY2(percent / 10 > tenth, qPrintable(run.out));
+        tenth = percent / 10;
+    }
+    QVERIFY2(progress.last().startsWith(
+                 QStringLiteral("100% (%1 of %2 records, ").arg(records).arg(records + 1)),
+             qPrintable(progress.last()));
+    QVERIFY(emulator.waitForLine(QStringLiteral("wrote the image")));
+    QCOMPARE(readFile(received).toHex(' '), image.toHex(' '));
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::updateFailures_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments"); // no emulator when empty
+    QTest::addColumn<QByteArray>("file");               // the update file's text
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // what the one line on stderr ends with
+    QTest::addColumn<bool>("touched");    // whether the device received anything
+
+    const QByteArray healthy = firmwareImage(2).toHex(' ').toUpper();
+    QByteArray badChecksum = firmwareImage(2);
+    badChecksum[10] = char(badChecksum[10] ^ 0x01);
+    const QStringList device{QStringLiteral("--hex")};
+
+    QTest::newRow("not hex") << device << QByteArray(healthy).append(" 0G") << 2
+                             << ": Error, the update file is damaged: line 1 is not pairs of "
+                                "hexadecimal digits."
+                             << false;
+    QTest::newRow("empty file") << device << QByteArray() << 2
+                                << ": Error, the update file is damaged: it holds no data."
+                                << false;
+    QTest::newRow("bad checksum") << device << badChecksum.toHex(' ').toUpper() << 2
+                                  << ": CRC Error, the update file is damaged." << false;
+    QTest::newRow("no device") << QStringList() << healthy << 3
+                               << "(is the device connected? 'vellichord ports' lists the ports)"
+                               << false;
+    QTest::newRow("device not ready")
+        << QStringList{"--not-ready"} << healthy << 1
+        << ": the update failed: Please disconnect and reconnect the Vellichord then press "
+           "Update."
+        << true;
+    QTest::newRow("error in the file, says the device")
+        << QStringList{"--code-error"} << healthy << 1
+        << ": the update failed: Error in update file.  Please download the latest update and "
+           "try again."
+        << true;
+}
+
+void TestEndToEndCli::updateFailures()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(QByteArray, file);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(bool, touched);
+
+    const QString firmware = folder.filePath(QStringLiteral("failing.hex"));
+    QVERIFY(writeFile(firmware, file));
+    EmulatorProcess emulator;
+    QString error;
+    if (!emulatorArguments.isEmpty())
+        QVERIFY2(emulator.start(emulatorArguments, &error), qPrintable(error));
+
+    const Run run = runCli({QStringLiteral("update"), firmware});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1 && lines.first().startsWith(QStringLiteral("vellichord update: "))
+                 && lines.first().endsWith(message),
+             qPrintable(run.err));
+    // A file that fails its check is named; the device never hears of it.
+    if (exitCode == 2)
+        QVERIFY2(lines.first().contains(firmware), qPrintable(run.err));
+    if (!emulatorArguments.isEmpty()) {
+        if (touched)
+            QTRY_VERIFY(emulator.count(QStringLiteral("received:")) > 0);
+        else
+            QCOMPARE(emulator.count(QStringLiteral("received:")), 0);
+        QCOMPARE(emulator.count(QStringLiteral("image complete")), 0);
+        QCOMPARE(emulator.stop(), QString());
+    }
+}
+
+void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords()
+{
+    const int records = 12;
+    const QString firmware = folder.filePath(QStringLiteral("interrupted.hex"));
+    QVERIFY(writeFile(firmware, firmwareImage(records).toHex(' ').toUpper()));
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({}, &error), qPrintable(error));
+
+    QProcess cli;
+    cli.start(QStringLiteral(VELLICHORD_CLI), {QStringLiteral("update"), firmware});
+    QVERIFY(cli.waitForStarted());
+    const auto accepted = [&] { return emulator.count(QStringLiteral("sent: status 0x1A")); };
+    QTRY_VERIFY_WITH_TIMEOUT(accepted() >= 2, 60000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(60000));
+
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+    QCOMPARE(err,
+             QStringLiteral("vellichord update: the update failed: Update stopped. The Vellichord "
+                            "needs a complete update: run the update again.\n"));
+    // Stopped between records: every record sent was whole and accepted, and not all were sent.
+    QVERIFY(emulator.count(QStringLiteral("received: data frame")) > 0);
+    const int acceptedRecords = accepted();
+    QVERIFY2(acceptedRecords < records, qPrintable(QString::number(acceptedRecords)));
+    QCOMPARE(emulator.count(QStringLiteral("sent: status 0x20")), 0);
+    QCOMPARE(emulator.count(QStringLiteral("image complete")), 0);
+    QCOMPARE(emulator.stop(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestEndToEndCli)
