@@ -5,12 +5,13 @@
 //   bench_update [image KiB, default 16] [record bytes, default 256]
 
 #include "../tests/common/simulateddevice.h"
-#include "../tests/updater/updaterrig.h"
-#include "mainwindow.h"
-#include "updatedialog.h"
+#include "../tests/transfer/updaterig.h"
+#include "midicontroller.h"
+#include "midimonitor.h"
+#include "updateprotocol.h"
 
-#include <QApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -43,8 +44,6 @@ QByteArray buildImage(int imageBytes, int recordBytes)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     const int kib = argc > 1 ? std::atoi(argv[1]) : 16;
     const int recordBytes = argc > 2 ? std::atoi(argv[2]) : 256;
     if (kib < 1 || recordBytes < 8 || recordBytes > 65535) {
@@ -52,28 +51,30 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     qSetMessagePattern(QStringLiteral("%{if-critical}%{message}%{endif}")); // quiet traces
 
-    auto owned = std::make_unique<SimulatedDevice>(true, SimulatedDevice::Reply::Nothing);
-    SimulatedDevice *device = owned.get();
-    device->recordAnswer = [](const QByteArray &) { return quint8(0x1A); };
-    MainWindow window(std::move(owned));
-    auto *dialog = window.findChild<UpdateDialog *>();
+    SimulatedDevice device(true, SimulatedDevice::Reply::Nothing);
+    device.recordAnswer = [](const QByteArray &) { return quint8(0x1A); };
+    device.connect(MidiController::portName);
+    QObject owner;
+    MidiMonitor monitor(&owner, &device);
+    monitor.start();
+    UpdateProtocol protocol(device, monitor);
 
     const QByteArray image = buildImage(kib * 1024, recordBytes);
     const auto *bytes = reinterpret_cast<const unsigned char *>(image.constData());
     const Clock::time_point start = Clock::now();
-    const bool sent = dialog->transmitUpdate(bytes, unsigned(image.size()));
+    const bool sent = protocol.transmitUpdate(bytes, unsigned(image.size()));
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
 
     int frames = 0;
-    for (const QByteArray &message : device->received)
+    for (const QByteArray &message : device.received)
         frames += SimulatedDevice::isDataFrame(message) ? 1 : 0;
 
     const double floor = frames * 0.011;
     std::printf("update transfer: %d bytes in %d records of %d bytes, %d frames\n",
-                int(image.size()), int(device->records.size()), recordBytes, frames);
+                int(image.size()), int(device.records.size()), recordBytes, frames);
     std::printf("  %s; wall %.3f s, floor %.3f s (frames x 11 ms): overhead %.2f %% "
                 "(target < 5 %%), %.3f ms per frame\n",
                 sent ? "accepted" : "FAILED", wall, floor, 100.0 * (wall - floor) / floor,

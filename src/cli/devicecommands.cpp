@@ -1,27 +1,476 @@
 // ports, get, send and update: commands that talk to the device.
 #include "cli.h"
 
+#include "imidi.h"
+#include "midicontroller.h"
+#include "midimonitor.h"
+#include "patchfile.h"
+#include "patchlayout.h"
+#include "platformmidi.h"
+#include "updateprotocol.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char *const updaterPortName = UpdateProtocol::updaterPortName;
+
+// How often get asks within its timeout: a request or its answer lost on the way costs a
+// retry, not the whole wait.
+constexpr int requestAttempts = 3;
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// Says that the port is not there and how to find the right one.
+int noDevice(const QString &command, const QString &port)
+{
+    Cli::err() << command << ": no MIDI port " << quoted(port)
+               << " (is the device connected? 'vellichord ports' lists the ports)" << Qt::endl;
+    return Cli::NoDevice;
+}
+
+// The controller on the platform's port, connected to port; null (after saying why) when
+// the port is not there or cannot be opened.
+std::unique_ptr<MidiController> connectToDevice(const QString &command, const QString &port,
+                                                int *exitCode)
+{
+    std::unique_ptr<IMidi> midi = make_platform_midi();
+    const QByteArray name = port.toLocal8Bit();
+    if (!midi->portPresent(name.constData())) {
+        *exitCode = noDevice(command, port);
+        return nullptr;
+    }
+    auto controller = std::make_unique<MidiController>(std::move(midi), name);
+    if (controller->getMidi()->connectedName().empty()) {
+        Cli::err() << command << ": cannot open the MIDI port " << quoted(port) << Qt::endl;
+        *exitCode = Cli::Failed;
+        return nullptr;
+    }
+    return controller;
+}
+
+bool noArguments(const QCommandLineParser &parser, const QString &command, int *exitCode)
+{
+    if (parser.positionalArguments().isEmpty())
+        return true;
+    Cli::err() << command << ": unexpected argument " << quoted(parser.positionalArguments().at(0))
+               << "; see '" << command << " --help'" << Qt::endl;
+    *exitCode = Cli::BadUsage;
+    return false;
+}
+
+bool oneArgument(const QCommandLineParser &parser, const QString &command, const char *what,
+                 int *exitCode)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() == 1)
+        return true;
+    if (arguments.isEmpty())
+        Cli::err() << command << ": " << what << " missing; see '" << command << " --help'"
+                   << Qt::endl;
+    else
+        Cli::err() << command << ": unexpected argument " << quoted(arguments.at(1)) << "; see '"
+                   << command << " --help'" << Qt::endl;
+    *exitCode = Cli::BadUsage;
+    return false;
+}
+
+bool isTerminal(std::FILE *stream)
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(::fileno(stream)) == 1;
+#else
+    (void)stream;
+    return false;
+#endif
+}
+
+// The transfer's progress: on a terminal one line that is redrawn, with records, bytes and
+// the time left; otherwise (a log, a pipe) one line at each tenth.
+class UpdateProgressView
+{
+public:
+    explicit UpdateProgressView(bool terminal)
+        : terminal(terminal)
+    {
+    }
+
+    void show(const UpdateProgress &progress)
+    {
+        if (progress.bytesTotal == 0)
+            return;
+        if (!clock.isValid() || progress.bytes == 0)
+            clock.start();
+        if (!terminal) {
+            const int tenth = progress.percent / 10;
+            if (tenth <= shownTenth)
+                return;
+            shownTenth = tenth;
+            Cli::out() << progress.percent << "% (" << progress.records << " of "
+                       << progress.recordsTotal << " records, " << progress.bytes << " of "
+                       << progress.bytesTotal << " bytes)" << Qt::endl;
+            return;
+        }
+        constexpr int width = 30;
+        const int filled = progress.percent * width / 100;
+        QString left;
+        if (progress.percent >= 100)
+            left = QStringLiteral("done");
+        else if (progress.bytes > 0)
+            left = QStringLiteral("about %1 s left")
+                       .arg(qint64(clock.elapsed()) * (progress.bytesTotal - progress.bytes)
+                                / progress.bytes / 1000
+                            + 1);
+        Cli::out() << "\r[" << QString(filled, QLatin1Char('#'))
+                   << QString(width - filled, QLatin1Char('-')) << "] "
+                   << QStringLiteral("%1%").arg(progress.percent, 3) << "  " << progress.records
+                   << "/" << progress.recordsTotal << " records  " << progress.bytes << "/"
+                   << progress.bytesTotal << " bytes  " << left << "\x1b[K" << Qt::flush;
+        onLine = true;
+    }
+
+    // Ends the progress line, so that a message gets a line of its own.
+    void interrupt()
+    {
+        if (onLine)
+            Cli::out() << Qt::endl;
+        onLine = false;
+    }
+
+private:
+    const bool terminal;
+    QElapsedTimer clock;
+    int shownTenth = -1;
+    bool onLine = false;
+};
+
+#ifdef Q_OS_UNIX
+// A signal handler may do next to nothing: it writes a byte here, and the event loop, which
+// the transfer keeps running between its steps, reads it.
+int interruptSockets[2] = {-1, -1};
+
+void onInterrupt(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(interruptSockets[0], &byte, 1);
+}
+#endif
+
+// While alive, Ctrl-C (SIGINT) calls stop instead of ending the program.
+class StopOnInterrupt
+{
+public:
+    explicit StopOnInterrupt(std::function<void()> stop)
+    {
+#ifdef Q_OS_UNIX
+        if (interruptSockets[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, interruptSockets) != 0)
+            return;
+        notifier = std::make_unique<QSocketNotifier>(interruptSockets[1], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [stop] {
+            char bytes[16];
+            [[maybe_unused]] const ssize_t read = ::recv(interruptSockets[1], bytes, sizeof bytes,
+                                                         MSG_DONTWAIT);
+            stop();
+        });
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &before);
+#else
+        (void)stop;
+#endif
+    }
+    ~StopOnInterrupt()
+    {
+#ifdef Q_OS_UNIX
+        if (notifier)
+            sigaction(SIGINT, &before, nullptr);
+#endif
+    }
+    StopOnInterrupt(const StopOnInterrupt &) = delete;
+    StopOnInterrupt &operator=(const StopOnInterrupt &) = delete;
+
+private:
+#ifdef Q_OS_UNIX
+    std::unique_ptr<QSocketNotifier> notifier;
+    struct sigaction before = {};
+#endif
+};
+
+} // namespace
+
 namespace Cli {
 
 int ports(const QStringList &arguments)
 {
-    err() << arguments.value(0) << ": not built yet" << Qt::endl;
-    return Failed;
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lists the MIDI inputs and outputs the system offers; the device's own "
+                       "are marked [Vellichord], or [Vellichord Updater] in update mode."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode) || !noArguments(parser, command, &exitCode))
+        return exitCode;
+
+    const std::unique_ptr<IMidi> midi = make_platform_midi();
+    const std::vector<IMidi::ListedPort> listed = midi->listPorts();
+    // The updater's name contains the normal one, so it is tried first.
+    const auto mark = [&](const std::string &name) {
+        if (midi->listedPortMatches(name, updaterPortName))
+            return QStringLiteral("  [%1]").arg(QLatin1String(updaterPortName));
+        if (midi->listedPortMatches(name, MidiController::portName))
+            return QStringLiteral("  [%1]").arg(QLatin1String(MidiController::portName));
+        return QString();
+    };
+    for (const bool input : {true, false}) {
+        out() << (input ? "Inputs:" : "Outputs:") << Qt::endl;
+        bool any = false;
+        for (const IMidi::ListedPort &port : listed) {
+            if (port.input != input)
+                continue;
+            out() << "  " << QString::fromLocal8Bit(port.name.c_str()) << mark(port.name)
+                  << Qt::endl;
+            any = true;
+        }
+        if (!any)
+            out() << "  (none)" << Qt::endl;
+    }
+    return Done;
 }
 
 int get(const QStringList &arguments)
 {
-    return ports(arguments);
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Asks the device for its patch. With -o it is written as a patch file "
+                       "(as the editor's Save Settings writes it); otherwise it is printed."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Write the patch to FILE."),
+                                    QStringLiteral("FILE"));
+    parser.addOption(output);
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode, true) || !noArguments(parser, command, &exitCode))
+        return exitCode;
+    const QString fileName = parser.value(output);
+    if (parser.isSet(output)) {
+        // Found out before the device is asked, so that a typing error costs nothing.
+        const QFileInfo file(fileName);
+        if (fileName.isEmpty() || file.isDir() || !file.absoluteDir().exists()) {
+            err() << command << ": cannot write " << quoted(fileName)
+                  << ": no such folder, or a folder itself" << Qt::endl;
+            return BadUsage;
+        }
+    }
+
+    const QString port = portName(parser);
+    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
+    if (!controller)
+        return exitCode;
+
+    QEventLoop loop;
+    bool received = false;
+    int otherMessages = 0;
+    int otherLength = 0;
+    QObject::connect(controller.get(), &MidiController::patchReceived, &loop, [&] {
+        received = true;
+        loop.quit();
+    });
+    // Whatever else arrives is remembered, so that a wrong answer is told from none.
+    QObject::connect(controller->getMonitor(), &MidiMonitor::receivedSysex, &loop,
+                     [&](const QByteArray &message) {
+                         if (received)
+                             return;
+                         ++otherMessages;
+                         otherLength = message.size();
+                     });
+
+    const int timeout = timeoutMs(parser);
+    int attempts = 0;
+    bool requestFailed = false;
+    QTimer retry;
+    const auto ask = [&] {
+        if (attempts++ == requestAttempts || requestFailed) {
+            loop.quit();
+            return;
+        }
+        if (!controller->uploadPatch()) {
+            err() << command << ": cannot send the patch request to the MIDI port " << quoted(port)
+                  << Qt::endl;
+            requestFailed = true;
+            loop.quit();
+        }
+    };
+    QObject::connect(&retry, &QTimer::timeout, &loop, ask);
+    retry.start(std::max(1, timeout / requestAttempts));
+    ask();
+    if (!requestFailed)
+        loop.exec();
+    retry.stop();
+    controller->stopMonitor();
+    if (requestFailed)
+        return Failed;
+    if (!received) {
+        if (otherMessages > 0)
+            err() << command << ": the device on " << quoted(port)
+                  << " answered with a message that is not a patch (" << otherLength << " bytes)"
+                  << Qt::endl;
+        else
+            err() << command << ": no answer from the device on " << quoted(port) << " within "
+                  << timeout << " ms" << Qt::endl;
+        return Failed;
+    }
+
+    if (parser.isSet(output)) {
+        if (!controller->saveSysex(fileName)) {
+            err() << command << ": cannot write " << quoted(fileName) << Qt::endl;
+            return Failed;
+        }
+        out() << "Wrote the patch " << quoted(controller->getPresetName()) << " to " << fileName
+              << Qt::endl;
+        return Done;
+    }
+    // TODO(lead): print it as 'show' does, with the patch printer of the show command (the
+    // other helper's function in src/model) on controller->currentPatch().
+    out() << "Patch " << quoted(controller->getPresetName()) << ", preset "
+          << int(controller->getPresetNo()) << Qt::endl
+          << QString::fromLatin1(controller->currentPatch().toHex(' ')) << Qt::endl;
+    return Done;
 }
 
 int send(const QStringList &arguments)
 {
-    return ports(arguments);
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends the patch of a patch file to the device, as the editor's Load Settings and "
+        "Download do."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode, true)
+        || !oneArgument(parser, command, "the patch file is", &exitCode))
+        return exitCode;
+    const QString fileName = parser.positionalArguments().at(0);
+    QByteArray patch;
+    // The file is looked at before the device is touched.
+    const PatchFileFault fault = read_patch_file(fileName, &patch);
+    if (fault != PatchFileFault::None) {
+        err() << command << ": " << fileName << ": " << patch_file_fault_text(fault) << Qt::endl;
+        return BadUsage;
+    }
+
+    const QString port = portName(parser);
+    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
+    if (!controller)
+        return exitCode;
+    PatchFileFault loadFault = PatchFileFault::None;
+    if (!controller->loadSysex(fileName, &loadFault)) {
+        // Changed between the look and the load.
+        err() << command << ": " << fileName << ": " << patch_file_fault_text(loadFault)
+              << Qt::endl;
+        return BadUsage;
+    }
+    const bool sent = controller->downloadPatch();
+    controller->stopMonitor();
+    if (!sent) {
+        err() << command << ": cannot send the patch to the MIDI port " << quoted(port) << Qt::endl;
+        return Failed;
+    }
+    out() << "Sent the patch " << quoted(controller->getPresetName()) << " from " << fileName
+          << " to " << quoted(port) << Qt::endl;
+    return Done;
 }
 
 int update(const QStringList &arguments)
 {
-    return ports(arguments);
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks the update file, then updates the device's firmware with it, as the editor's "
+        "updater does. The device is found as \"Vellichord\" or, in update mode, as "
+        "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
+        "complete update."));
+    parser.addPositionalArgument(QStringLiteral("FIRMWARE"), QStringLiteral("The update file."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode)
+        || !oneArgument(parser, command, "the update file is", &exitCode))
+        return exitCode;
+    const QString fileName = parser.positionalArguments().at(0);
+
+    const std::unique_ptr<IMidi> midi = make_platform_midi();
+    QObject owner;
+    MidiMonitor monitor(&owner, midi.get());
+    UpdateProtocol protocol(*midi, monitor);
+
+    // The file is checked before the device is touched; its lines are shown only once it
+    // passed, and otherwise the last of them says what is wrong.
+    QStringList fileLines;
+    QMetaObject::Connection gather = QObject::connect(
+        &protocol, &UpdateProtocol::message, &owner,
+        [&](const QString &line) { fileLines << line; });
+    const bool loaded = protocol.load_update_binary(fileName);
+    QObject::disconnect(gather);
+    if (!loaded) {
+        err() << command << ": " << fileName << ": "
+              << fileLines.value(fileLines.size() - 1, QStringLiteral("cannot be loaded"))
+              << Qt::endl;
+        return BadUsage;
+    }
+    if (!midi->portPresent(MidiController::portName) && !midi->portPresent(updaterPortName)) {
+        err() << command << ": no MIDI port \"" << MidiController::portName << "\" or \""
+              << updaterPortName << "\" (is the device connected? 'vellichord ports' lists "
+              << "the ports)" << Qt::endl;
+        return NoDevice;
+    }
+    for (const QString &line : qAsConst(fileLines))
+        out() << line << Qt::endl;
+
+    UpdateProgressView progressView(isTerminal(stdout));
+    QString lastLine;
+    QObject::connect(&protocol, &UpdateProtocol::message, &owner, [&](const QString &line) {
+        // The dialog's prompt for its button; here the transfer follows on its own.
+        if (line == UpdateProtocol::tr("Please press Update to continue."))
+            return;
+        progressView.interrupt();
+        out() << line << Qt::endl;
+        lastLine = line;
+    });
+    QObject::connect(&protocol, &UpdateProtocol::progressChanged, &owner,
+                     [&](const UpdateProgress &progress) { progressView.show(progress); });
+    StopOnInterrupt stop([&protocol] { protocol.requestStop(); });
+
+    monitor.start();
+    const bool done = protocol.doUpdate();
+    progressView.interrupt();
+    monitor.stop();
+    monitor.wait();
+    midi->disconnect();
+    if (!done) {
+        err() << command << ": the update failed: " << lastLine << Qt::endl;
+        return Failed;
+    }
+    return Done;
 }
 
 } // namespace Cli

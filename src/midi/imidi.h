@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The MIDI port as the rest of the program sees it: one input and one output port that carry
 // the same name. Only SysEx traffic is sent. A backend queues the bytes it receives in arrival
@@ -47,4 +48,21 @@ public:
     // went away), until a connect succeeds again. Sending fails meanwhile. A backend that
     // cannot tell says false.
     virtual bool midiSystemStopped() { return false; }
+
+    // A port the system offers, by the name the system reports for it, in the same 8-bit
+    // encoding as connect()'s portName.
+    struct ListedPort
+    {
+        std::string name;
+        // True for a port the program can receive from, false for one it can send to.
+        bool input = false;
+    };
+    // Every MIDI port the system offers now, inputs first. Traces nothing. A backend that
+    // cannot list offers none.
+    virtual std::vector<ListedPort> listPorts() { return {}; }
+    // Whether connect(portName) would take the listed port (of the last listPorts()).
+    virtual bool listedPortMatches(const std::string &listed, const char *portName) const
+    {
+        return listed == portName;
+    }
 };

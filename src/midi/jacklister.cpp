@@ -37,6 +37,24 @@ bool JackLister::available()
 
 QStringList JackLister::destinations()
 {
+#ifdef VELLICHORD_HAVE_JACK
+    return ports(JackPortIsInput);
+#else
+    return {};
+#endif
+}
+
+QStringList JackLister::sources()
+{
+#ifdef VELLICHORD_HAVE_JACK
+    return ports(JackPortIsOutput);
+#else
+    return {};
+#endif
+}
+
+QStringList JackLister::ports(unsigned long flags)
+{
     QStringList names;
 #ifdef VELLICHORD_HAVE_JACK
     // Closed before anything is opened again: libjack 1.9 frees the clients of a stopped server
@@ -52,10 +70,12 @@ QStringList JackLister::destinations()
             return names;
         jack_on_info_shutdown(client, &noteShutdown, &serverGone);
     }
-    const char **ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-    for (const char **port = ports; port && *port; ++port)
+    const char **found = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    for (const char **port = found; port && *port; ++port)
         names << QString::fromUtf8(*port);
-    jack_free(ports);
+    jack_free(found);
+#else
+    (void)flags;
 #endif
     return names;
 }

@@ -7,7 +7,7 @@
 
 typedef struct _jack_client jack_client_t;
 
-// Lists the JACK server's MIDI ports that can be sent to, through a client of its own that is
+// Lists the JACK server's MIDI ports, through a client of its own that is
 // never activated: the server never wakes it, whereas an RtMidi client runs in every cycle.
 // Without a server it lists nothing and tries again at the next call; a server that stops is
 // left behind, and the next call looks for a new one.
@@ -24,8 +24,12 @@ public:
 
     // Full port names ("client:port"), as RtMidi reports them.
     QStringList destinations();
+    // The same for the ports that can be received from.
+    QStringList sources();
 
 private:
+    QStringList ports(unsigned long flags);
+
     QByteArray clientName;
     jack_client_t *client = nullptr;
     // Set by libjack when the server has gone; the client is dead then.

@@ -529,6 +529,35 @@ bool JackPort::portPresent(const char *portName)
                        [&](const QString &reported) { return namesMatch(reported, name); });
 }
 
+std::vector<IMidi::ListedPort> JackPort::listPorts()
+{
+    if (m_connection && m_connection->shutdown.load())
+        return {}; // see portPresent
+    const QuietJack quiet;
+    QStringList sources;
+    QStringList destinations;
+    if (m_connection) {
+        sources = jackPorts(m_connection->client, JackPortIsOutput);
+        destinations = jackPorts(m_connection->client, JackPortIsInput);
+    } else {
+        if (!m_lister)
+            m_lister = std::make_unique<JackLister>(listerName);
+        sources = m_lister->sources();
+        destinations = m_lister->destinations();
+    }
+    std::vector<ListedPort> listed;
+    for (const QString &name : qAsConst(sources))
+        listed.push_back({name.toLocal8Bit().toStdString(), true});
+    for (const QString &name : qAsConst(destinations))
+        listed.push_back({name.toLocal8Bit().toStdString(), false});
+    return listed;
+}
+
+bool JackPort::listedPortMatches(const std::string &listed, const char *portName) const
+{
+    return namesMatch(QString::fromLocal8Bit(listed.c_str()), QString::fromLocal8Bit(portName));
+}
+
 bool JackPort::midiSystemStopped()
 {
     return m_serverStopped || (m_connection && m_connection->shutdown.load());

@@ -49,6 +49,8 @@ public:
     bool connectionAlive() override;
     bool portPresent(const char *portName) override;
     bool midiSystemStopped() override;
+    std::vector<ListedPort> listPorts() override;
+    bool listedPortMatches(const std::string &listed, const char *portName) const override;
 
     // Received bytes held now and not read yet.
     unsigned int bufferedBytes() const;

@@ -72,7 +72,7 @@ private:
 };
 
 // Names of the ports the client offers, in RtMidi's index order; each is traced.
-QStringList listPorts(RtMidi &client, const char *trace)
+QStringList tracedPorts(RtMidi &client, const char *trace)
 {
     QStringList names;
     const unsigned int count = client.getPortCount();
@@ -158,7 +158,7 @@ bool RtMidiPort::openInput(const QString &portName)
         return false;
     in->setErrorCallback(&traceError);
     const bool alsa = in->getCurrentApi() == RtMidi::LINUX_ALSA;
-    const QStringList names = listPorts(*in, "Found input:");
+    const QStringList names = tracedPorts(*in, "Found input:");
 
     // Receive SysEx; timing and active sensing stay filtered.
     in->ignoreTypes(false, true, true);
@@ -188,7 +188,7 @@ bool RtMidiPort::openOutput(const QString &portName)
         return false;
     out->setErrorCallback(&traceSendError, &m_sendFailed);
     const bool alsa = out->getCurrentApi() == RtMidi::LINUX_ALSA;
-    const QStringList names = listPorts(*out, "Found output:");
+    const QStringList names = tracedPorts(*out, "Found output:");
 
     for (int i = 0; i < names.size(); ++i) {
         if (!portNameMatches(names[i], portName, alsa))
@@ -327,6 +327,48 @@ bool RtMidiPort::portPresent(const char *portName)
     return std::any_of(names.begin(), names.end(), [&](const QString &reported) {
         return portNameMatches(reported, name, alsa);
     });
+}
+
+std::vector<IMidi::ListedPort> RtMidiPort::listPorts()
+{
+    const QuietMidiSystem quiet;
+    std::vector<ListedPort> listed;
+    const bool jack = system_midi_api(m_api == Api::Jack) == RtMidi::UNIX_JACK;
+    if (!m_in && jack && JackLister::available()) {
+        if (!m_jackLister)
+            m_jackLister = std::make_unique<JackLister>(jackListerName);
+        m_listedAlsa = false;
+        for (const QString &name : m_jackLister->sources())
+            listed.push_back({name.toLocal8Bit().toStdString(), true});
+        for (const QString &name : m_jackLister->destinations())
+            listed.push_back({name.toLocal8Bit().toStdString(), false});
+        return listed;
+    }
+    // A one-off listing: a client that only lists has no thread on the ALSA sequencer and
+    // CoreMIDI.
+    std::unique_ptr<RtMidiIn> ownInput;
+    RtMidiIn *in = m_in.get();
+    if (!in) {
+        ownInput = create_midi_client<RtMidiIn>(m_api == Api::Jack, clientName);
+        in = ownInput.get();
+    }
+    if (in) {
+        in->setErrorCallback(&ignoreError);
+        m_listedAlsa = in->getCurrentApi() == RtMidi::LINUX_ALSA;
+        for (unsigned int i = 0, count = in->getPortCount(); i < count; ++i)
+            listed.push_back({in->getPortName(i), true});
+    }
+    bool alsa = false;
+    for (const QString &name : destinations(&alsa))
+        listed.push_back({name.toLocal8Bit().toStdString(), false});
+    m_listedAlsa = m_listedAlsa || alsa;
+    return listed;
+}
+
+bool RtMidiPort::listedPortMatches(const std::string &listed, const char *portName) const
+{
+    return portNameMatches(QString::fromLocal8Bit(listed.c_str()), QString::fromLocal8Bit(portName),
+                           m_listedAlsa);
 }
 
 int RtMidiPort::sendSysex(unsigned char *message, unsigned int count)

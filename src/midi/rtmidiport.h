@@ -46,6 +46,9 @@ public:
     // Looks at the ports offered for output, which the device offers together with its
     // input ports.
     bool portPresent(const char *portName) override;
+    std::vector<ListedPort> listPorts() override;
+    // With the MIDI system of the last listPorts().
+    bool listedPortMatches(const std::string &listed, const char *portName) const override;
 
     // How far the process's memory may grow while no input message ends before the input is
     // closed and opened again. RtMidi gathers a SysEx message whole, out of sight and without a
@@ -87,6 +90,8 @@ private:
     std::unique_ptr<JackLister> m_jackLister;
     std::unique_ptr<RtMidiOut> m_lister;
     bool m_listerFailed = false;
+    // Whether listPorts() last listed ALSA names.
+    bool m_listedAlsa = false;
     // The name connect() succeeded with.
     std::string m_connectedName;
     // The full name, as reported, of the port m_out is connected to.

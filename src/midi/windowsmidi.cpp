@@ -230,6 +230,32 @@ bool WindowsMidi::portPresent(const char *portName)
     return devices_present(wide_name(portName).data());
 }
 
+std::vector<IMidi::ListedPort> WindowsMidi::listPorts()
+{
+    // In the system code page, as connect() takes the name.
+    const auto narrow = [](const wchar_t *name) {
+        std::string text(std::wcslen(name) * MB_CUR_MAX + 1, '\0');
+        size_t converted = 0;
+        wcstombs_s(&converted, text.data(), text.size(), name, _TRUNCATE);
+        text.resize(converted > 0 ? converted - 1 : 0);
+        return text;
+    };
+    std::vector<ListedPort> listed;
+    const UINT inputs = midiInGetNumDevs();
+    for (UINT i = 0; i < inputs; ++i) {
+        MIDIINCAPSW caps;
+        if (midiInGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
+            listed.push_back({narrow(caps.szPname), true});
+    }
+    const UINT outputs = midiOutGetNumDevs();
+    for (UINT i = 0; i < outputs; ++i) {
+        MIDIOUTCAPSW caps;
+        if (midiOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
+            listed.push_back({narrow(caps.szPname), false});
+    }
+    return listed;
+}
+
 int WindowsMidi::read(unsigned char *buffer, unsigned int capacity)
 {
     return bytePipe.read(buffer, capacity);

@@ -23,6 +23,7 @@ public:
     std::string connectedName() const override;
     bool connectionAlive() override;
     bool portPresent(const char *portName) override;
+    std::vector<ListedPort> listPorts() override;
 
 private:
     // Whether the constructor's COM initialisation succeeded and has to be balanced.

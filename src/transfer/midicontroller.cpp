@@ -20,12 +20,19 @@ constexpr unsigned char patchRequest[] = {
 } // namespace
 
 MidiController::MidiController(std::unique_ptr<IMidi> port, QObject *parent)
+    : MidiController(std::move(port), QByteArray(portName), parent)
+{
+}
+
+MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &devicePort,
+                               QObject *parent)
     : QObject(parent)
+    , devicePort(devicePort)
     , midi(std::move(port))
 {
     monitor = new MidiMonitor(this, midi.get());
     // Without a device the editor starts all the same; the port traces what it found.
-    midi->connect(portName);
+    midi->connect(devicePort.constData());
     // The monitor is deleted by the destructor only, after its thread has ended.
     connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
         if (receivedSysex(sysex))
@@ -88,7 +95,7 @@ void MidiController::reconnectIfLost()
     if (midi->connectionAlive())
         return;
     midi->disconnect();
-    midi->connect(portName);
+    midi->connect(devicePort.constData());
 }
 
 bool MidiController::downloadPatch()

@@ -27,6 +27,9 @@ public:
 
     // Takes over the port, connects it to the device and starts the monitor.
     explicit MidiController(std::unique_ptr<IMidi> midi, QObject *parent = nullptr);
+    // The same for a device whose ports carry another name than portName.
+    MidiController(std::unique_ptr<IMidi> midi, const QByteArray &devicePort,
+                   QObject *parent = nullptr);
     // Stops the monitor and waits for its thread before anything else goes.
     ~MidiController() override;
 
@@ -95,6 +98,8 @@ private:
     const unsigned char *buildType1();
     bool applyPatch(const QByteArray &message, bool notify);
 
+    // The name the device's ports are connected by.
+    const QByteArray devicePort;
     Patch patch;
     MidiMonitor *monitor = nullptr;
     std::unique_ptr<IMidi> midi;

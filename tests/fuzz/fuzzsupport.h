@@ -1,7 +1,11 @@
 #pragma once
 
+// A harness over code without widgets defines FUZZ_CORE_ONLY first and gets a QCoreApplication.
+#ifndef FUZZ_CORE_ONLY
 #include <QApplication>
+#endif
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
 #include <QMessageLogContext>
@@ -49,7 +53,12 @@ inline void startQt(const char *program)
     static QByteArray name(program);
     static char *arguments[] = {name.data(), nullptr};
     static int count = 1;
-    new QApplication(count, arguments); // lives as long as the process
+    // Lives as long as the process.
+#ifdef FUZZ_CORE_ONLY
+    new QCoreApplication(count, arguments);
+#else
+    new QApplication(count, arguments);
+#endif
 }
 
 // For a harness that changes the working directory while an input runs: unless the fuzzer was

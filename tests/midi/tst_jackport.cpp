@@ -95,6 +95,8 @@ private slots:
     void peerBackUnderItsNameNeedsAConnect();
     void watchingIsQuietAndOpensNothing();
     void goneDeviceIsNoLongerAlive();
+    void listsThePortsAndMarksTheDevices_data();
+    void listsThePortsAndMarksTheDevices();
     void platformPortIsThisOneOnJack();
     void endlessSysexStaysUnderTheBound();
     void stalledServerTakesNothingAndThatIsAFailure();
@@ -508,6 +510,58 @@ void TestJackPort::serverThatStopsAndComesBack()
     QTRY_COMPARE(device->received(), sysex(10, 3));
     device->send(sysex(12, 4));
     QCOMPARE(readBytes(port, 12), sysex(12, 4));
+}
+
+void TestJackPort::listsThePortsAndMarksTheDevices_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("normal");  // the name "Vellichord" stands for its ports
+    QTest::addColumn<bool>("updater"); // the name "Vellichord Updater" does
+
+    for (const bool connected : {false, true}) {
+        const char *state = connected ? ", connected" : "";
+        QTest::addRow("normal mode%s", state) << "Vellichord" << connected << true << false;
+        QTest::addRow("update mode%s", state) << "Vellichord Updater" << connected << false << true;
+        QTest::addRow("another device%s", state) << "Vellichord 2" << connected << false << false;
+    }
+}
+
+void TestJackPort::listsThePortsAndMarksTheDevices()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, connected);
+    QFETCH(bool, normal);
+    QFETCH(bool, updater);
+
+    const QByteArray name = device.toLocal8Bit();
+    const JackPeer peer(name.constData());
+    JackPort port;
+    if (connected)
+        QVERIFY(port.connect(name.constData()));
+    TraceCapture traces;
+    const std::vector<IMidi::ListedPort> listed = port.listPorts();
+    QCOMPARE(traces.lines(), QStringList());
+
+    const std::string source = name.toStdString() + ":midi_out";
+    const std::string destination = name.toStdString() + ":midi_in";
+    int found = 0;
+    bool inputsDone = false;
+    for (const IMidi::ListedPort &entry : listed) {
+        // Inputs come first.
+        QVERIFY(!(inputsDone && entry.input));
+        inputsDone = inputsDone || !entry.input;
+        const bool ours = (entry.input && entry.name == source)
+            || (!entry.input && entry.name == destination);
+        found += ours ? 1 : 0;
+        if (!ours)
+            continue;
+        QCOMPARE(port.listedPortMatches(entry.name, "Vellichord"), normal);
+        QCOMPARE(port.listedPortMatches(entry.name, "Vellichord Updater"), updater);
+        QCOMPARE(port.listedPortMatches(entry.name, name.constData()), true);
+        QCOMPARE(port.listedPortMatches(entry.name, "vellichord"), false);
+    }
+    QCOMPARE(found, 2);
 }
 
 QTEST_GUILESS_MAIN(TestJackPort)

@@ -179,6 +179,8 @@ private slots:
     void platformPortStartsClosed();
     void watchingIsQuietAndOpensNothing();
     void goneDeviceIsNoLongerAlive();
+    void listsThePortsAndMarksTheDevices_data();
+    void listsThePortsAndMarksTheDevices();
 
 private:
     JackServer server;
@@ -625,6 +627,58 @@ void TestRtMidiPort::goneDeviceIsNoLongerAlive()
     QVERIFY(port.connectionAlive());
     QCOMPARE(send(port, sysex(10, 5)), 0);
     QTRY_COMPARE(device->received(), sysex(10, 5));
+}
+
+void TestRtMidiPort::listsThePortsAndMarksTheDevices_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("normal");  // the name "Vellichord" stands for its ports
+    QTest::addColumn<bool>("updater"); // the name "Vellichord Updater" does
+
+    for (const bool connected : {false, true}) {
+        const char *state = connected ? ", connected" : "";
+        QTest::addRow("normal mode%s", state) << "Vellichord" << connected << true << false;
+        QTest::addRow("update mode%s", state) << "Vellichord Updater" << connected << false << true;
+        QTest::addRow("another device%s", state) << "Vellichord 2" << connected << false << false;
+    }
+}
+
+void TestRtMidiPort::listsThePortsAndMarksTheDevices()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, connected);
+    QFETCH(bool, normal);
+    QFETCH(bool, updater);
+
+    const Peer peer(device.toStdString());
+    RtMidiPort port(RtMidiPort::Api::Jack);
+    if (connected)
+        QVERIFY(port.connect(device.toLocal8Bit().constData()));
+    TraceCapture traces;
+    const std::vector<IMidi::ListedPort> listed = port.listPorts();
+    QCOMPARE(traces.lines(), QStringList());
+
+    // The peer's output is the device's input side and the other way round (see Peer).
+    const std::string source = device.toStdString() + ":midi_out";
+    const std::string destination = "Peer:" + device.toStdString();
+    int found = 0;
+    bool inputsDone = false;
+    for (const IMidi::ListedPort &entry : listed) {
+        // Inputs come first.
+        QVERIFY(!(inputsDone && entry.input));
+        inputsDone = inputsDone || !entry.input;
+        const bool ours = (entry.input && entry.name == source)
+            || (!entry.input && entry.name == destination);
+        found += ours ? 1 : 0;
+        if (!ours)
+            continue;
+        QCOMPARE(port.listedPortMatches(entry.name, "Vellichord"), normal);
+        QCOMPARE(port.listedPortMatches(entry.name, "Vellichord Updater"), updater);
+        QCOMPARE(port.listedPortMatches(entry.name, device.toLocal8Bit().constData()), true);
+        QCOMPARE(port.listedPortMatches(entry.name, "vellichord"), false);
+    }
+    QCOMPARE(found, 2);
 }
 
 QTEST_GUILESS_MAIN(TestRtMidiPort)

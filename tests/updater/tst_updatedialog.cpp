@@ -69,6 +69,8 @@ private slots:
     void updateAction_data();
     void updateAction();
     void updateAgainAfterTheDeviceWasLost();
+    void deviceLabelNamesThePortFound_data();
+    void deviceLabelNamesThePortFound();
 
     // While the handshake or the transfer runs
     void windowsKeepPaintingDuringTheTransfer();
@@ -375,6 +377,34 @@ void TestUpdateDialog::updateAgainAfterTheDeviceWasLost()
              QList<QByteArray>({updateRecordOfSize(30), updateRecordOfSize(12)}));
     QCOMPARE(rig.messages().mid(rig.messages().size() - 2), QStringList({ready, updating}));
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
+}
+
+void TestUpdateDialog::deviceLabelNamesThePortFound_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<bool>("attached");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("normal port") << QStringList{QStringLiteral("Vellichord")} << true
+                                 << QStringLiteral("Vellichord");
+    QTest::newRow("updater port") << QStringList{QStringLiteral("Vellichord Updater")} << true
+                                  << QStringLiteral("Tarvel Vellichord Updater");
+    QTest::newRow("no device") << QStringList{QStringLiteral("Vellichord")} << false << QString();
+}
+
+void TestUpdateDialog::deviceLabelNamesThePortFound()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(bool, attached);
+    QFETCH(QString, label);
+
+    UpdaterRig rig(ports, attached);
+    rig.device->statusAnswer = 0x3D;
+    click(rig.dialog, "buttonSwitchMode"); // off: nothing happens
+    QCOMPARE(rig.codesSent(), 0);
+    rig.dialog->switchToUpdateMode();
+    QCOMPARE(widget<QLabel>(rig.dialog, "label_device_name")->text(), label);
+    QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, attached}));
 }
 
 void TestUpdateDialog::windowsKeepPaintingDuringTheTransfer()

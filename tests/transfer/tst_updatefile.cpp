@@ -1,10 +1,9 @@
 #include "../common/files.h"
 #include "../common/tracecapture.h"
-#include "updatedialog.h"
-#include "updaterrig.h"
+#include "updatefile.h"
+#include "updaterig.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 #include <atomic>
 #include <cstring>
@@ -36,17 +35,27 @@ QString cannotLoad(const QString &path, const char *reason)
         .arg(path, QLatin1String(reason));
 }
 
-QStringList messages(const UpdateDialog &dialog)
+// An update file that keeps the lines it reports and the paths it opens.
+class WatchedFile : public UpdateFile
 {
-    return dialog.findChild<QTextEdit *>(QStringLiteral("textEdit"))
-        ->toPlainText()
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+public:
+    WatchedFile()
+    {
+        connect(this, &UpdateFile::message, [this](const QString &text) { shown << text; });
+        connect(this, &UpdateFile::opened, [this](const QString &path) { openedPaths << path; });
+    }
+    QStringList shown;
+    QStringList openedPaths;
+};
+
+QStringList messages(const WatchedFile &file)
+{
+    return file.shown;
 }
 
-QByteArray image(const UpdateDialog &dialog)
+QByteArray image(const UpdateFile &file)
 {
-    return QByteArray(reinterpret_cast<const char *>(dialog.getImage()),
-                      int(dialog.getImageSize()));
+    return QByteArray(reinterpret_cast<const char *>(file.getImage()), int(file.getImageSize()));
 }
 
 // Records with all-zero bodies that fill exactly bytes bytes (at least 4).
@@ -153,13 +162,13 @@ void TestUpdateFile::decodeText()
     const auto room = std::make_unique<unsigned char[]>(capacity);
     unsigned int size = 99;
     int line = -1;
-    const UpdateDialog::TextFault fault = UpdateDialog::decode_update_text(text, room.get(),
-                                                                           capacity, &size, &line);
+    const UpdateFile::TextFault fault = UpdateFile::decode_update_text(text, room.get(), capacity,
+                                                                       &size, &line);
     if (faultLine == 0) {
-        QCOMPARE(fault, UpdateDialog::TextFault::none);
+        QCOMPARE(fault, UpdateFile::TextFault::none);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(room.get()), int(size)), bytes);
     } else {
-        QCOMPARE(fault, UpdateDialog::TextFault::notHexPairs);
+        QCOMPARE(fault, UpdateFile::TextFault::notHexPairs);
         QCOMPARE(line, faultLine);
         QCOMPARE(size, 99u);
     }
@@ -221,19 +230,17 @@ void TestUpdateFile::loadAndCheck()
     QFETCH(QString, refusal);
     const bool passes = refusal.isEmpty();
 
-    UpdateDialog dialog(nullptr, nullptr);
+    WatchedFile file;
     const QString path = writeUpdateFile(text, "firmware.hex");
     TraceCapture traces;
 
-    QCOMPARE(dialog.load_update_binary(path), passes);
-    QCOMPARE(image(dialog), passes ? bytes : QByteArray());
-    QStringList expected = {QStringLiteral("Please open the update file."),
-                            QStringLiteral("Opened file: ") + path};
+    QCOMPARE(file.load(path), passes);
+    QCOMPARE(image(file), passes ? bytes : QByteArray());
+    QStringList expected = {QStringLiteral("Opened file: ") + path};
     if (!passes)
         expected << refusal;
-    QCOMPARE(messages(dialog), expected);
-    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label_filename"))->text(),
-             QStringLiteral("firmware.hex"));
+    QCOMPARE(messages(file), expected);
+    QCOMPARE(file.openedPaths, QStringList{path});
     QVERIFY(traces.contains(passes ? QStringLiteral("Ready to send file.")
                                    : QStringLiteral("Error reading file.")));
     if (bytes.isEmpty())
@@ -242,34 +249,34 @@ void TestUpdateFile::loadAndCheck()
     // The check on its own, over a buffer of exactly the decoded bytes.
     const auto exact = std::make_unique<unsigned char[]>(size_t(bytes.size()));
     std::memcpy(exact.get(), bytes.constData(), size_t(bytes.size()));
-    QCOMPARE(dialog.crc_check(exact.get(), unsigned(bytes.size())), passes);
+    QCOMPARE(file.crc_check(exact.get(), unsigned(bytes.size())), passes);
 }
 
 void TestUpdateFile::missingFileDiscardsTheImage()
 {
-    UpdateDialog dialog(nullptr, nullptr);
-    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1())));
+    WatchedFile file;
+    QVERIFY(file.load(writeUpdateFile(worked.toLatin1())));
     const QString missing = dir.filePath(QStringLiteral("missing.txt"));
     TraceCapture traces;
 
-    QVERIFY(!dialog.load_update_binary(missing));
-    QCOMPARE(dialog.getImageSize(), 0u);
-    QCOMPARE(messages(dialog).last(), QStringLiteral("Error file not found: ") + missing);
+    QVERIFY(!file.load(missing));
+    QCOMPARE(file.getImageSize(), 0u);
+    QCOMPARE(messages(file).last(), QStringLiteral("Error file not found: ") + missing);
     QVERIFY(traces.contains(QStringLiteral("Error reading file.")));
 }
 
 void TestUpdateFile::secondLoadReplacesTheFirst()
 {
-    UpdateDialog dialog(nullptr, nullptr);
+    WatchedFile file;
     const QByteArray longer = updateRecordOfSize(40) + updateRecordOfSize(30);
-    QVERIFY(dialog.load_update_binary(writeUpdateFile(longer.toHex(), "first.txt")));
-    QCOMPARE(image(dialog), longer);
+    QVERIFY(file.load(writeUpdateFile(longer.toHex(), "first.txt")));
+    QCOMPARE(image(file), longer);
 
-    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1(), "second.txt")));
-    QCOMPARE(image(dialog), QByteArray::fromHex("0005010203FAFF"));
+    QVERIFY(file.load(writeUpdateFile(worked.toLatin1(), "second.txt")));
+    QCOMPARE(image(file), QByteArray::fromHex("0005010203FAFF"));
 
-    QVERIFY(!dialog.load_update_binary(writeUpdateFile("00 05 01 02 03 FA FE", "third.txt")));
-    QCOMPARE(dialog.getImageSize(), 0u);
+    QVERIFY(!file.load(writeUpdateFile("00 05 01 02 03 FA FE", "third.txt")));
+    QCOMPARE(file.getImageSize(), 0u);
 }
 
 void TestUpdateFile::fileLargerThanTheImageIsRefused_data()
@@ -277,8 +284,8 @@ void TestUpdateFile::fileLargerThanTheImageIsRefused_data()
     QTest::addColumn<int>("bytes");
     QTest::addColumn<bool>("loads");
 
-    QTest::newRow("exactly the image") << int(UpdateDialog::imageCapacity) << true;
-    QTest::newRow("one byte more") << int(UpdateDialog::imageCapacity) + 1 << false;
+    QTest::newRow("exactly the image") << int(UpdateFile::imageCapacity) << true;
+    QTest::newRow("one byte more") << int(UpdateFile::imageCapacity) + 1 << false;
 }
 
 void TestUpdateFile::fileLargerThanTheImageIsRefused()
@@ -286,44 +293,44 @@ void TestUpdateFile::fileLargerThanTheImageIsRefused()
     QFETCH(int, bytes);
     QFETCH(bool, loads);
 
-    UpdateDialog dialog(nullptr, nullptr);
-    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1(), "small.txt")));
+    WatchedFile file;
+    QVERIFY(file.load(writeUpdateFile(worked.toLatin1(), "small.txt")));
 
     // One byte more is an image that fits followed by one more byte.
-    const QByteArray contents = filledImage(qMin(bytes, int(UpdateDialog::imageCapacity)))
-        + QByteArray(bytes - int(UpdateDialog::imageCapacity) > 0 ? 1 : 0, '\0');
+    const QByteArray contents = filledImage(qMin(bytes, int(UpdateFile::imageCapacity)))
+        + QByteArray(bytes - int(UpdateFile::imageCapacity) > 0 ? 1 : 0, '\0');
     QCOMPARE(contents.size(), bytes);
-    QCOMPARE(dialog.load_update_binary(writeUpdateFile(contents.toHex('\n'))), loads);
-    QCOMPARE(dialog.getImageSize(), loads ? unsigned(bytes) : 0u);
-    QCOMPARE(messages(dialog).last(),
+    QCOMPARE(file.load(writeUpdateFile(contents.toHex('\n'))), loads);
+    QCOMPARE(file.getImageSize(), loads ? unsigned(bytes) : 0u);
+    QCOMPARE(messages(file).last(),
              loads ? QStringLiteral("Opened file: ") + dir.filePath(QStringLiteral("update.txt"))
                    : QStringLiteral("Error, the update file is too large."));
 }
 
 void TestUpdateFile::decodingStopsAtTheCapacity()
 {
-    UpdateDialog dialog(nullptr, nullptr);
+    WatchedFile file;
     const QString path = writeUpdateFile("01 02 03 04 05");
     // Exactly the room given, so that a store past it is caught by the sanitizer build.
     const auto room = std::make_unique<unsigned char[]>(4);
     unsigned int size = 99;
 
-    QVERIFY(!dialog.load_file_into_buffer(path, room.get(), 4, &size));
+    QVERIFY(!file.load_file_into_buffer(path, room.get(), 4, &size));
     QCOMPARE(size, 99u);
-    QCOMPARE(messages(dialog).last(), QStringLiteral("Error, the update file is too large."));
+    QCOMPARE(messages(file).last(), QStringLiteral("Error, the update file is too large."));
 
-    QVERIFY(dialog.load_file_into_buffer(writeUpdateFile("01 02 03 04"), room.get(), 4, &size));
+    QVERIFY(file.load_file_into_buffer(writeUpdateFile("01 02 03 04"), room.get(), 4, &size));
     QCOMPARE(size, 4u);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(room.get()), 4),
              QByteArray::fromHex("01020304"));
 
     // The same from memory, where nothing is reported.
-    const int messageCount = messages(dialog).size();
+    const int messageCount = messages(file).size();
     size = 99;
-    QCOMPARE(UpdateDialog::decode_update_text("01 02 03 04 05", room.get(), 4, &size),
-             UpdateDialog::TextFault::overCapacity);
+    QCOMPARE(UpdateFile::decode_update_text("01 02 03 04 05", room.get(), 4, &size),
+             UpdateFile::TextFault::overCapacity);
     QCOMPARE(size, 99u);
-    QCOMPARE(messages(dialog).size(), messageCount);
+    QCOMPARE(messages(file).size(), messageCount);
 }
 
 void TestUpdateFile::unusualFilesAreRefused_data()
@@ -351,8 +358,7 @@ void TestUpdateFile::unusualFilesAreRefused()
     const QByteArray good = (updateRecordOfSize(300) + updateRecordOfSize(20)).toHex(' ');
     QString path;
     if (kind == QLatin1String("1 MiB") || kind == QLatin1String("1 MiB + 1")) {
-        const int size = int(UpdateDialog::maxFileBytes)
-            + (kind.endsWith(QLatin1Char('1')) ? 1 : 0);
+        const int size = int(UpdateFile::maxFileBytes) + (kind.endsWith(QLatin1Char('1')) ? 1 : 0);
         path = writeUpdateFile(good + QByteArray(size - good.size(), '\n'));
     } else if (kind == QLatin1String("200 MB")) {
         // Sparse, so that it costs no disk; the size is all that is looked at.
@@ -368,15 +374,15 @@ void TestUpdateFile::unusualFilesAreRefused()
             QSKIP("this system has no /dev/zero");
     }
 
-    UpdateDialog dialog(nullptr, nullptr);
-    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1(), "earlier.txt")));
-    QCOMPARE(dialog.load_update_binary(path), refusal.isEmpty());
+    WatchedFile file;
+    QVERIFY(file.load(writeUpdateFile(worked.toLatin1(), "earlier.txt")));
+    QCOMPARE(file.load(path), refusal.isEmpty());
     if (refusal.isEmpty()) {
-        QCOMPARE(image(dialog), updateRecordOfSize(300) + updateRecordOfSize(20));
-        QCOMPARE(messages(dialog).last(), QStringLiteral("Opened file: ") + path);
+        QCOMPARE(image(file), updateRecordOfSize(300) + updateRecordOfSize(20));
+        QCOMPARE(messages(file).last(), QStringLiteral("Opened file: ") + path);
     } else {
-        QCOMPARE(dialog.getImageSize(), 0u);
-        QCOMPARE(messages(dialog).last(), cannotLoad(path, qPrintable(refusal)));
+        QCOMPARE(file.getImageSize(), 0u);
+        QCOMPARE(messages(file).last(), cannotLoad(path, qPrintable(refusal)));
     }
 }
 
@@ -406,19 +412,19 @@ void TestUpdateFile::fifoIsRefusedWithoutWaiting()
         }
     });
 
-    UpdateDialog dialog(nullptr, nullptr);
-    QVERIFY(dialog.load_update_binary(writeUpdateFile(worked.toLatin1(), "earlier.txt")));
-    const bool loaded = dialog.load_update_binary(path);
+    WatchedFile file;
+    QVERIFY(file.load(writeUpdateFile(worked.toLatin1(), "earlier.txt")));
+    const bool loaded = file.load(path);
     done = true;
     guard.join();
     QVERIFY(!guardStepped);
     QVERIFY(!loaded);
-    QCOMPARE(dialog.getImageSize(), 0u);
-    QCOMPARE(messages(dialog).last(), cannotLoad(path, "not a regular file"));
+    QCOMPARE(file.getImageSize(), 0u);
+    QCOMPARE(messages(file).last(), cannotLoad(path, "not a regular file"));
 #else
     QSKIP("FIFOs are a POSIX matter");
 #endif
 }
 
-QTEST_MAIN(TestUpdateFile)
+QTEST_GUILESS_MAIN(TestUpdateFile)
 #include "tst_updatefile.moc"

@@ -1,8 +1,8 @@
+#include "../common/files.h"
 #include "../common/tracecapture.h"
-#include "updaterrig.h"
+#include "updaterig.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 #include <cstring>
 #include <memory>
@@ -22,11 +22,26 @@ const QString stoppedAnswering = QStringLiteral(
     "The Vellichord stopped answering.  Please reconnect it and press Update again.");
 const QString connectionLost = QStringLiteral(
     "Lost the connection to the Vellichord.  Please connect it and press Update again.");
+const QString stopped = QStringLiteral(
+    "Update stopped. The Vellichord needs a complete update: run the update again.");
+const QString stoppedEarly = QStringLiteral("Update stopped before any of the update was sent.");
+const QString ready = QStringLiteral("Please press Update to continue.");
 
-bool transmit(UpdaterRig &rig, const QByteArray &image)
+// Records of 3, 4 and 1 frames.
+QByteArray threeRecords()
 {
-    return rig.dialog->transmitUpdate(reinterpret_cast<const unsigned char *>(image.constData()),
-                                      unsigned(image.size()));
+    return updateRecordOfSize(30) + updateRecordOfSize(40) + updateRecordOfSize(7);
+}
+
+// Open File, Connect and Update as the protocol allows them now.
+QList<bool> actions(const UpdateProtocol &protocol)
+{
+    return {protocol.canOpenFile(), protocol.canConnect(), protocol.canUpdate()};
+}
+
+bool transmit(UpdateRig &rig, const QByteArray &image)
+{
+    return rig.transmit(image);
 }
 
 // Unplugs the simulated device: the port stays open, but nothing can be sent any more.
@@ -92,6 +107,21 @@ private slots:
     void transferEndsWhenTheDeviceGoes_data();
     void transferEndsWhenTheDeviceGoes();
     void recordIsCutShortWhenTheDeviceGoes();
+
+    // Progress and the actions' states
+    void progressReportsRecordsAndBytes_data();
+    void progressReportsRecordsAndBytes();
+    void actionsFollowLoadHandshakeAndRuns();
+
+    // Stopping on request
+    void transferStopsBetweenRecords_data();
+    void transferStopsBetweenRecords();
+    void stopRequestedBeforeARunIsIgnored();
+    void updateStopsDuringTheHandshake_data();
+    void updateStopsDuringTheHandshake();
+
+private:
+    QTemporaryDir dir;
 };
 
 void TestUpdateProtocol::statusNames_data()
@@ -112,7 +142,7 @@ void TestUpdateProtocol::statusNames()
 {
     QFETCH(int, status);
     QFETCH(QString, name);
-    QCOMPARE(UpdateDialog::statusName(status), name);
+    QCOMPARE(UpdateProtocol::statusName(status), name);
 }
 
 void TestUpdateProtocol::recordGoesOutInFramesOfElevenBytes_data()
@@ -131,7 +161,7 @@ void TestUpdateProtocol::recordGoesOutInFramesOfElevenBytes()
     QFETCH(QByteArray, record);
     QFETCH(QList<int>, frameSizes);
 
-    UpdaterRig rig;
+    UpdateRig rig;
     rig.answerRecords(0x1A);
     QVERIFY(transmit(rig, record));
 
@@ -151,8 +181,8 @@ void TestUpdateProtocol::recordGoesOutInFramesOfElevenBytes()
     QList<unsigned int> pauses;
     for (int i = 0; i < frameSizes.size(); ++i)
         pauses << 10 << 1;
-    QCOMPARE(rig.pauses, pauses << 1);
-    QCOMPARE(rig.missedAnswers, 0);
+    QCOMPARE(rig.clock.pauses, pauses << 1);
+    QCOMPARE(rig.clock.missedAnswers, 0);
 }
 
 void TestUpdateProtocol::handshake_data()
@@ -162,7 +192,7 @@ void TestUpdateProtocol::handshake_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("ready");
     QTest::addColumn<int>("codes");
-    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("port"); // the one reported as connected
     QTest::addColumn<QString>("message");
 
     const QStringList normal = {QStringLiteral("Vellichord")};
@@ -176,7 +206,7 @@ void TestUpdateProtocol::handshake_data()
     QTest::newRow("other answers ignored")
         << normal << true << 0x1A << false << 500 << "Vellichord" << noResponse;
     QTest::newRow("only the updater port")
-        << updater << true << 0x3D << true << 1 << "Tarvel Vellichord Updater"
+        << updater << true << 0x3D << true << 1 << "Vellichord Updater"
         << QStringLiteral("Please press Update to continue.");
     QTest::newRow("no port of either name")
         << normal << false << 0x3D << false << 0 << "" << noResponse;
@@ -189,54 +219,63 @@ void TestUpdateProtocol::handshake()
     QFETCH(int, answer);
     QFETCH(bool, ready);
     QFETCH(int, codes);
-    QFETCH(QString, label);
+    QFETCH(QString, port);
     QFETCH(QString, message);
 
-    UpdaterRig rig(ports, attached);
+    UpdateRig rig(ports, attached);
     rig.device->statusAnswer = quint8(answer);
+    QSignalSpy connected(rig.protocol.get(), &UpdateProtocol::deviceConnected);
+    QSignalSpy actions(rig.protocol.get(), &UpdateProtocol::actionsChanged);
     TraceCapture traces;
 
-    QCOMPARE(rig.dialog->find_dfu(), ready);
+    QCOMPARE(rig.protocol->find_dfu(), ready);
     QCOMPARE(rig.codesSent(), codes);
-    QCOMPARE(rig.elapsedMs, 10 * codes); // one pause of 10 ms per code
+    QCOMPARE(rig.clock.elapsedMs, 10 * codes); // one pause of 10 ms per code
     QCOMPARE(rig.device->connected, attached);
-    QCOMPARE(rig.dialog->findChild<QLabel *>(QStringLiteral("label_device_name"))->text(), label);
-    QCOMPARE(rig.messages().last(), message);
+    QCOMPARE(connected.size(), port.isEmpty() ? 0 : 1);
+    if (!port.isEmpty())
+        QCOMPARE(connected.first().first().toString(), port);
+    QCOMPARE(rig.shown.last(), message);
     // Update is enabled once a port of either name is open.
-    QCOMPARE(rig.dialog->findChild<QPushButton *>(QStringLiteral("pushButton_2"))->isEnabled(),
-             attached);
+    QCOMPARE(rig.protocol->canUpdate(), attached);
+    QVERIFY(rig.protocol->canOpenFile());
+    QVERIFY(!rig.protocol->canConnect()); // no file loaded
+    QVERIFY(!actions.isEmpty());
+    QVERIFY(!rig.protocol->isBusy());
     QCOMPARE(traces.contains(QStringLiteral("Couldn't connect to Vellichord, trying Vellichord "
                                             "Updater")),
              !ports.contains(QStringLiteral("Vellichord")) || !attached);
-    QCOMPARE(rig.missedAnswers, 0);
+    QCOMPARE(rig.clock.missedAnswers, 0);
     // A ready or reset answer is cleared once acted on; any other is left as it came.
-    QCOMPARE(rig.window.getMidiController()->getMonitor()->status(),
-             (answer == 0x3D || answer == 0x15 || !attached) ? 0 : answer);
+    QCOMPARE(rig.monitor->status(), (answer == 0x3D || answer == 0x15 || !attached) ? 0 : answer);
 }
 
 void TestUpdateProtocol::handshakeEndsWhenTheCodeCannotBeSent()
 {
     auto owned = std::make_unique<DeadPort>();
     DeadPort *port = owned.get();
-    MainWindow window(std::move(owned));
-    auto *dialog = window.findChild<UpdateDialog *>();
-    QVERIFY(dialog);
+    port->connect("Vellichord");
+    QObject owner;
+    MidiMonitor monitor(&owner, port);
+    monitor.start();
+    UpdateProtocol protocol(*port, monitor);
     QList<unsigned int> pauses;
-    dialog->setPause([&](unsigned int ms) { pauses << ms; });
-    port->attempts.clear(); // the patch request at start-up
+    protocol.setPause([&](unsigned int ms) { pauses << ms; });
+    QStringList shown;
+    connect(&protocol, &UpdateProtocol::message, [&](const QString &text) { shown << text; });
+    QSignalSpy connected(&protocol, &UpdateProtocol::deviceConnected);
     TraceCapture traces;
 
-    QVERIFY(!dialog->find_dfu());
+    QVERIFY(!protocol.find_dfu());
     // One attempt, and no waiting for an answer to it.
     QCOMPARE(port->attempts, QList<QByteArray>{'\xF0' + QByteArray("Qk8vR2x") + '\xF7'});
     QCOMPARE(pauses, QList<unsigned int>());
-    QCOMPARE(dialog->findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText(),
-             QStringLiteral("Please open the update file.\n") + noResponse + '\n');
+    QCOMPARE(shown, QStringList{noResponse});
     QVERIFY(traces.contains(QStringLiteral("Sending the update code failed with error 1")));
     QVERIFY(!traces.contains(QStringLiteral("Vellichord didn't respond.")));
     // The port did open.
-    QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("label_device_name"))->text(),
-             QStringLiteral("Vellichord"));
+    QCOMPARE(connected.size(), 1);
+    QCOMPARE(connected.first().first().toString(), QStringLiteral("Vellichord"));
 }
 
 void TestUpdateProtocol::transfer_data()
@@ -310,7 +349,7 @@ void TestUpdateProtocol::transfer()
     QFETCH(int, progress);
     QFETCH(int, elapsedMs);
 
-    UpdaterRig rig;
+    UpdateRig rig;
     rig.device->recordAnswer = [&](const QByteArray &) {
         const int index = qMin(rig.device->records.size(), answers.size()) - 1;
         return quint8(answers[index]);
@@ -319,35 +358,33 @@ void TestUpdateProtocol::transfer()
 
     QCOMPARE(transmit(rig, image), result);
     QCOMPARE(rig.device->records.size(), recordsSent);
-    QCOMPARE(rig.messages().last(), message);
-    QCOMPARE(rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(),
-             progress);
+    QCOMPARE(rig.shown.last(), message);
+    QCOMPARE(rig.percent(), progress);
     QCOMPARE(traces.contains(unknownError), message == unknownError);
-    QCOMPARE(rig.messages().filter(QStringLiteral("CRC Error")).size(),
+    QCOMPARE(rig.shown.filter(QStringLiteral("CRC Error")).size(),
              message == tooManyFailures ? 1 : 0);
-    QCOMPARE(rig.elapsedMs, qint64(elapsedMs));
-    QCOMPARE(rig.missedAnswers, 0);
+    QCOMPARE(rig.clock.elapsedMs, qint64(elapsedMs));
+    QCOMPARE(rig.clock.missedAnswers, 0);
 }
 
 void TestUpdateProtocol::progressCountsAcknowledgedBytes()
 {
-    UpdaterRig rig;
-    auto *bar = rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    UpdateRig rig;
     QList<int> seen; // the bar while each record goes out
     rig.device->recordAnswer = [&](const QByteArray &) {
-        seen << bar->value();
+        seen << rig.percent();
         return quint8(0x1A);
     };
     const QByteArray image = updateRecordOfSize(200) + updateRecordOfSize(800);
 
     QVERIFY(transmit(rig, image));
     QCOMPARE(seen, (QList<int>{0, 20}));
-    QCOMPARE(bar->value(), 20); // no completion answer: the bar keeps its last value
+    QCOMPARE(rig.percent(), 20); // no completion answer: the bar keeps its last value
 }
 
 void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
 {
-    UpdaterRig rig;
+    UpdateRig rig;
     rig.answerRecords(0x1A);
     const QByteArray whole = QByteArray::fromHex("0005010203FAFF");
     const QByteArray image = whole + QByteArray::fromHex("000601");
@@ -355,18 +392,18 @@ void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
     const auto exact = std::make_unique<unsigned char[]>(size_t(image.size()));
     std::memcpy(exact.get(), image.constData(), size_t(image.size()));
 
-    QVERIFY(!rig.dialog->transmitUpdate(exact.get(), unsigned(image.size())));
+    QVERIFY(!rig.protocol->transmitUpdate(exact.get(), unsigned(image.size())));
     QCOMPARE(rig.device->records, QList<QByteArray>{whole});
     QCOMPARE(rig.frames().size(), 1);
-    QCOMPARE(rig.messages().last(), QStringLiteral("CRC Error, the update file is damaged."));
+    QCOMPARE(rig.shown.last(), QStringLiteral("CRC Error, the update file is damaged."));
 }
 
 void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
 {
     // A second ready answer to the handshake (the editor sent a second code before the first
     // answer came) arrives while the record goes out; the record's own answer comes later.
-    UpdaterRig rig;
-    rig.beforePause = [&rig](int pause) {
+    UpdateRig rig;
+    rig.clock.beforePause = [&rig](int pause) {
         if (pause == 1)
             rig.sendStatusNow(0x3D);
         if (pause == 7) // the first poll after the last of three frames
@@ -376,9 +413,9 @@ void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
 
     QVERIFY(transmit(rig, updateRecordOfSize(30)));
     QCOMPARE(rig.frames().size(), 3);
-    QCOMPARE(rig.missedAnswers, 0);
+    QCOMPARE(rig.clock.missedAnswers, 0);
     QVERIFY(traces.contains(QStringLiteral("Frame sent")));
-    QCOMPARE(rig.messages().last(), updating);
+    QCOMPARE(rig.shown.last(), updating);
 }
 
 void TestUpdateProtocol::transferEndsWhenTheDeviceGoes_data()
@@ -404,7 +441,7 @@ void TestUpdateProtocol::transferEndsWhenTheDeviceGoes()
     QFETCH(int, progress);
     QFETCH(int, elapsedMs);
 
-    UpdaterRig rig;
+    UpdateRig rig;
     rig.device->recordAnswer = [&](const QByteArray &) {
         if (rig.device->records.size() < goneAt)
             return quint8(0x1A);
@@ -419,22 +456,21 @@ void TestUpdateProtocol::transferEndsWhenTheDeviceGoes()
     QCOMPARE(rig.device->records.size(), goneAt);
     QCOMPARE(rig.frames().size(), frames);
     // Nothing was tried after the failed frame: no pause, no poll, no resend.
-    QCOMPARE(rig.elapsedMs, qint64(elapsedMs));
-    QCOMPARE(rig.messages().last(), connectionLost);
-    QCOMPARE(rig.messages().filter(QStringLiteral("CRC Error")), QStringList());
-    QCOMPARE(rig.dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(),
-             progress);
+    QCOMPARE(rig.clock.elapsedMs, qint64(elapsedMs));
+    QCOMPARE(rig.shown.last(), connectionLost);
+    QCOMPARE(rig.shown.filter(QStringLiteral("CRC Error")), QStringList());
+    QCOMPARE(rig.percent(), progress);
     QVERIFY(traces.contains(QStringLiteral("Sending a data frame failed with error 1")));
-    QCOMPARE(rig.missedAnswers, 0);
+    QCOMPARE(rig.clock.missedAnswers, 0);
 }
 
 void TestUpdateProtocol::recordIsCutShortWhenTheDeviceGoes()
 {
-    UpdaterRig rig;
+    UpdateRig rig;
     rig.answerRecords(0x1A);
     // The device goes after the first frame of the first record.
     QList<unsigned int> pauses;
-    rig.dialog->setPause([&](unsigned int ms) {
+    rig.protocol->setPause([&](unsigned int ms) {
         pauses << ms;
         unplug(rig.device);
     });
@@ -443,8 +479,215 @@ void TestUpdateProtocol::recordIsCutShortWhenTheDeviceGoes()
     QCOMPARE(rig.frames().size(), 1);
     QCOMPARE(pauses, (QList<unsigned int>{10, 1}));
     QVERIFY(rig.device->records.isEmpty());
-    QCOMPARE(rig.messages().last(), connectionLost);
+    QCOMPARE(rig.shown.last(), connectionLost);
 }
 
-QTEST_MAIN(TestUpdateProtocol)
+void TestUpdateProtocol::progressReportsRecordsAndBytes_data()
+{
+    QTest::addColumn<QList<int>>("answers"); // to the records in turn; the last one repeats
+    // Each report as records, bytes and percent; the totals are 3 records and 77 bytes.
+    QTest::addColumn<QList<QList<int>>>("reports");
+
+    // The bar lags the count: it moves as the next record goes out.
+    const QList<int> start = {0, 0, 0};
+    QTest::newRow("all accepted") << QList<int>{
+        0x1A} << QList<QList<int>>{start,       start,       {1, 30, 0}, {1, 30, 38},
+                                   {2, 70, 38}, {2, 70, 90}, {3, 77, 90}};
+    QTest::newRow("complete at the second record")
+        << QList<int>{0x1A, 0x77}
+        << QList<QList<int>>{start, start, {1, 30, 0}, {1, 30, 38}, {1, 30, 100}};
+    // A resend reports the same again.
+    QTest::newRow("second record resent")
+        << QList<int>{0x1A, 0x20, 0x1A}
+        << QList<QList<int>>{start,       start,       {1, 30, 0},  {1, 30, 38},
+                             {1, 30, 38}, {2, 70, 38}, {2, 70, 90}, {3, 77, 90}};
+    QTest::newRow("file error") << QList<int>{0x21} << QList<QList<int>>{start, start};
+}
+
+void TestUpdateProtocol::progressReportsRecordsAndBytes()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(QList<QList<int>>, reports);
+
+    UpdateRig rig;
+    int answered = 0;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        return quint8(answers[qMin(answered++, answers.size() - 1)]);
+    };
+    rig.transmit(threeRecords());
+
+    QList<QList<int>> seen;
+    for (const UpdateProgress &step : rig.progress) {
+        QCOMPARE(step.recordsTotal, 3u);
+        QCOMPARE(step.bytesTotal, 77u);
+        seen << QList<int>{int(step.records), int(step.bytes), step.percent};
+    }
+    QCOMPARE(seen, reports);
+}
+
+void TestUpdateProtocol::actionsFollowLoadHandshakeAndRuns()
+{
+    QVERIFY(dir.isValid());
+    const QString good = dir.filePath(QStringLiteral("good.hex"));
+    const QString damaged = dir.filePath(QStringLiteral("damaged.hex"));
+    QVERIFY(writeFile(good, threeRecords().toHex(' ')));
+    QVERIFY(writeFile(damaged, "00 05 01 02 03 FA FE"));
+
+    UpdateRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.answerRecords(0x1A);
+    UpdateProtocol &protocol = *rig.protocol;
+    QSignalSpy busy(&protocol, &UpdateProtocol::busyChanged);
+    QList<QList<bool>> during;
+    QList<bool> busyDuring;
+    rig.clock.beforePause = [&](int) {
+        during << actions(protocol);
+        busyDuring << protocol.isBusy();
+    };
+
+    QCOMPARE(actions(protocol), (QList<bool>{true, false, false}));
+    QVERIFY(!protocol.load_update_binary(damaged));
+    QCOMPARE(actions(protocol), (QList<bool>{true, false, false}));
+    QVERIFY(protocol.load_update_binary(good));
+    QCOMPARE(actions(protocol), (QList<bool>{true, true, false}));
+    QVERIFY(busy.isEmpty());
+
+    QVERIFY(protocol.switchToUpdateMode());
+    QCOMPARE(actions(protocol), (QList<bool>{true, true, true}));
+    QCOMPARE(busy.size(), 2);
+    QCOMPARE(busy.at(0).first().toBool(), true);
+    QCOMPARE(busy.at(1).first().toBool(), false);
+
+    // The handshake and the transfer of one Update share one busy spell.
+    busy.clear();
+    during.clear();
+    QVERIFY(protocol.doUpdate());
+    QCOMPARE(rig.device->records.size(), 3);
+    QCOMPARE(busy.size(), 2);
+    QVERIFY(!during.isEmpty());
+    QCOMPARE(during.count(QList<bool>{false, false, false}), during.size());
+    QVERIFY(!busyDuring.contains(false));
+    QVERIFY(!protocol.isBusy());
+    QCOMPARE(actions(protocol), (QList<bool>{true, true, true}));
+
+    // A refused file takes Connect and Update away again.
+    QVERIFY(!protocol.load_update_binary(damaged));
+    QCOMPARE(protocol.getImageSize(), 0u);
+    QCOMPARE(actions(protocol), (QList<bool>{true, false, false}));
+}
+
+void TestUpdateProtocol::transferStopsBetweenRecords_data()
+{
+    QTest::addColumn<QList<int>>("answers"); // to the records in turn; the last one repeats
+    QTest::addColumn<int>("stopDuring");     // the record sent when the stop is asked for
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("recordsSent");
+    QTest::addColumn<int>("recordsAccepted");
+    QTest::addColumn<QString>("message"); // the last one shown
+
+    const QList<int> accepted = {0x1A};
+    QTest::newRow("during the first record") << accepted << 1 << false << 1 << 1 << stopped;
+    QTest::newRow("during the second record") << accepted << 2 << false << 2 << 2 << stopped;
+    // Nothing is left to stop after the last record.
+    QTest::newRow("during the last record") << accepted << 3 << true << 3 << 3 << updating;
+    // A record that must be sent again is not.
+    QTest::newRow("during a damaged record")
+        << QList<int>{0x1A, 0x20, 0x1A} << 2 << false << 2 << 1 << stopped;
+    // The device's own end comes first.
+    QTest::newRow("during the record that completes it")
+        << QList<int>{0x1A, 0x77} << 2 << true << 2 << 1 << QStringLiteral("Transfer Complete.");
+}
+
+void TestUpdateProtocol::transferStopsBetweenRecords()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(int, stopDuring);
+    QFETCH(bool, result);
+    QFETCH(int, recordsSent);
+    QFETCH(int, recordsAccepted);
+    QFETCH(QString, message);
+
+    UpdateRig rig;
+    int answered = 0;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == stopDuring)
+            rig.protocol->requestStop();
+        return quint8(answers[qMin(answered++, answers.size() - 1)]);
+    };
+    QSignalSpy busy(rig.protocol.get(), &UpdateProtocol::busyChanged);
+    TraceCapture traces;
+
+    QCOMPARE(rig.transmit(threeRecords()), result);
+    QCOMPARE(rig.device->records.size(), recordsSent);
+    QCOMPARE(rig.progress.last().records, unsigned(recordsAccepted));
+    QCOMPARE(rig.shown.last(), message);
+    QCOMPARE(rig.shown.count(stopped), message == stopped ? 1 : 0);
+    QCOMPARE(traces.contains(QStringLiteral("Transfer stopped on request; records accepted: %1")
+                                 .arg(recordsAccepted)),
+             message == stopped);
+    QVERIFY(!rig.protocol->isBusy());
+    QCOMPARE(busy.size(), 2);
+    QCOMPARE(busy.last().first().toBool(), false);
+    QCOMPARE(rig.clock.missedAnswers, 0);
+
+    // The request is used up: the next run goes through.
+    rig.device->records.clear();
+    rig.answerRecords(0x1A);
+    QVERIFY(rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 3);
+}
+
+void TestUpdateProtocol::stopRequestedBeforeARunIsIgnored()
+{
+    UpdateRig rig;
+    rig.answerRecords(0x1A);
+    rig.protocol->requestStop();
+
+    QVERIFY(rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 3);
+    QVERIFY(!rig.shown.contains(stopped));
+}
+
+void TestUpdateProtocol::updateStopsDuringTheHandshake_data()
+{
+    QTest::addColumn<int>("answer"); // to the update code
+    QTest::addColumn<int>("stopAtPause");
+    QTest::addColumn<int>("codes");
+    QTest::addColumn<QStringList>("messages");
+
+    // Not yet in update mode: the device is left as it was.
+    QTest::newRow("device silent") << 0 << 3 << 3 << QStringList{stoppedEarly};
+    // Ready: the device waits for an update, and needs one now.
+    QTest::newRow("device ready") << 0x3D << 1 << 1 << QStringList{ready, updating, stopped};
+}
+
+void TestUpdateProtocol::updateStopsDuringTheHandshake()
+{
+    QFETCH(int, answer);
+    QFETCH(int, stopAtPause);
+    QFETCH(int, codes);
+    QFETCH(QStringList, messages);
+
+    QVERIFY(dir.isValid());
+    const QString good = dir.filePath(QStringLiteral("good.hex"));
+    QVERIFY(writeFile(good, threeRecords().toHex(' ')));
+    UpdateRig rig;
+    QVERIFY(rig.protocol->load_update_binary(good));
+    rig.shown.clear();
+    rig.device->statusAnswer = quint8(answer);
+    rig.answerRecords(0x1A);
+    rig.clock.beforePause = [&](int pause) {
+        if (pause == stopAtPause)
+            rig.protocol->requestStop();
+    };
+
+    QVERIFY(!rig.protocol->doUpdate());
+    QCOMPARE(rig.codesSent(), codes);
+    QVERIFY(rig.device->records.isEmpty());
+    QVERIFY(rig.frames().isEmpty());
+    QCOMPARE(rig.shown, messages);
+    QVERIFY(!rig.protocol->isBusy());
+}
+
+QTEST_GUILESS_MAIN(TestUpdateProtocol)
 #include "tst_updateprotocol.moc"

@@ -1,0 +1,393 @@
+#include "updateprotocol.h"
+#include "trace.h"
+
+#include "imidi.h"
+#include "midicontroller.h"
+#include "midimonitor.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+// Asks the device to get ready for an update: F0, "Qk8vR2x", F7.
+constexpr unsigned char updateCode[] = {0xF0, 'Q', 'k', '8', 'v', 'R', '2', 'x', 0xF7};
+
+constexpr int handshakeAttempts = 500;
+constexpr int answerPolls = 5000;
+// Failed records a transfer tolerates in all; the next failure ends it.
+constexpr unsigned char maxRetries = 20;
+
+// Device status answers.
+enum Status : int {
+    statusReset = 0x15, // to the update code: unplug and plug in the device first
+    statusOk = 0x1A,    // record accepted
+    statusCrc = 0x20,   // record damaged in transit
+    statusCode = 0x21,  // error in the update file
+    statusLen = 0x22,   // error in the update file
+    statusEof = 0x23,
+    statusVerify = 0x24,
+    statusErase = 0x25,
+    statusReady = 0x3D, // to the update code: ready for the transfer
+    statusDone = 0x77,  // the device has taken the update and resets
+};
+
+// Waits ms milliseconds in real time. Meanwhile events are handled: windows go on painting,
+// timers fire, and a stop request can come in. The user's input is taken in too, so that a
+// filter that drops it while a run is busy drops it now: input left queued would be carried
+// out once the run is over, a Download then reaching a device that has just reset.
+void wait_handling_events(unsigned int ms)
+{
+    const QDeadlineTimer deadline(qint64(ms), Qt::PreciseTimer);
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const qint64 left = deadline.remainingTimeNSecs();
+        if (left <= 0)
+            return;
+        QThread::usleep(static_cast<unsigned long>((left + 999) / 1000));
+    }
+}
+
+const int progressType = qRegisterMetaType<UpdateProgress>();
+
+} // namespace
+
+// Held while a handshake or a transfer runs; nested runs share the outermost one. All actions
+// are off meanwhile, so that nothing starts another run from within a pause. Afterwards they
+// get back their states, plus any that the run enabled.
+class UpdateProtocol::Busy
+{
+public:
+    explicit Busy(UpdateProtocol &protocol)
+        : protocol(protocol)
+    {
+        if (protocol.busyDepth++ > 0)
+            return;
+        // A request made while nothing ran is not meant for this run.
+        protocol.stopRequested = false;
+        emit protocol.busyChanged(true);
+        emit protocol.actionsChanged();
+    }
+    ~Busy()
+    {
+        if (protocol.busyDepth > 1) {
+            --protocol.busyDepth;
+            return;
+        }
+        // Input that came during the run and is still queued is delivered now, while whoever
+        // watches busyChanged still drops it; afterwards it would be carried out.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        --protocol.busyDepth;
+        protocol.stopRequested = false;
+        emit protocol.busyChanged(false);
+        emit protocol.actionsChanged();
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    UpdateProtocol &protocol;
+};
+
+UpdateProtocol::UpdateProtocol(IMidi &midi, MidiMonitor &monitor, QObject *parent)
+    : QObject(parent)
+    , midi(midi)
+    , monitor(monitor)
+    , pauseFunction(&wait_handling_events)
+{
+    Q_UNUSED(progressType)
+    connect(&updateFile, &UpdateFile::message, this, &UpdateProtocol::message);
+    connect(&updateFile, &UpdateFile::opened, this, &UpdateProtocol::fileOpened);
+}
+
+void UpdateProtocol::setPause(Pause pause)
+{
+    pauseFunction = pause ? std::move(pause) : Pause(&wait_handling_events);
+}
+
+void UpdateProtocol::pause(unsigned int ms)
+{
+    pauseFunction(ms);
+}
+
+void UpdateProtocol::requestStop()
+{
+    stopRequested = true;
+}
+
+bool UpdateProtocol::takeStopRequest()
+{
+    return stopRequested.exchange(false);
+}
+
+void UpdateProtocol::setConnectEnabled(bool enabled)
+{
+    if (connectEnabled == enabled)
+        return;
+    connectEnabled = enabled;
+    if (busyDepth == 0)
+        emit actionsChanged();
+}
+
+void UpdateProtocol::setUpdateEnabled(bool enabled)
+{
+    if (updateEnabled == enabled)
+        return;
+    updateEnabled = enabled;
+    if (busyDepth == 0)
+        emit actionsChanged();
+}
+
+bool UpdateProtocol::load_update_binary(const QString &path)
+{
+    if (updateFile.load(path)) {
+        setConnectEnabled(true);
+        return true;
+    }
+    // Connect or Update with no image would leave the device waiting in update mode.
+    setConnectEnabled(false);
+    setUpdateEnabled(false);
+    return false;
+}
+
+QString UpdateProtocol::statusName(int status)
+{
+    switch (status) {
+    case statusOk:
+        return QStringLiteral("Err OK");
+    case statusCrc:
+        return QStringLiteral("Err CRC");
+    case statusCode:
+        return QStringLiteral("Err Code");
+    case statusLen:
+        return QStringLiteral("Err Len");
+    case statusEof:
+        return QStringLiteral("Err EOF");
+    case statusVerify:
+        return QStringLiteral("Err Verify");
+    case statusErase:
+        return QStringLiteral("Err Erase");
+    case statusDone:
+        return QStringLiteral("Err Reset");
+    default:
+        return QStringLiteral("No Error");
+    }
+}
+
+bool UpdateProtocol::find_dfu()
+{
+    Busy busy(*this);
+    const QString noResponse = tr(
+        "No response from the Vellichord.  Please connect it and press Connect again.");
+
+    qCDebug(lcTrace) << "Sending update code...";
+    monitor.clearStatus();
+    midi.disconnect();
+    if (midi.connect(MidiController::portName)) {
+        qCDebug(lcTrace) << "Connected to Vellichord";
+        emit deviceConnected(QLatin1String(MidiController::portName));
+        setUpdateEnabled(true);
+    } else {
+        qCDebug(lcTrace) << "Couldn't connect to Vellichord, trying Vellichord Updater";
+        if (!midi.connect(updaterPortName)) {
+            qCDebug(lcTrace) << "Couldn't connect to Vellichord Updater";
+            emit message(noResponse);
+            return false;
+        }
+        emit deviceConnected(QLatin1String(updaterPortName));
+        setUpdateEnabled(true);
+        qCDebug(lcTrace) << "Connected to Vellichord Updater";
+    }
+
+    unsigned char code[sizeof updateCode];
+    std::copy(std::begin(updateCode), std::end(updateCode), code);
+    for (int attempt = 0; attempt < handshakeAttempts; ++attempt) {
+        // Until the device answers ready it is not in update mode: stopping now leaves it as
+        // it was.
+        if (takeStopRequest()) {
+            emit message(tr("Update stopped before any of the update was sent."));
+            qCDebug(lcTrace) << "Handshake stopped on request; codes sent:" << attempt;
+            return false;
+        }
+        // A port that cannot send has lost the device; asking again cannot help.
+        if (const int error = midi.sendSysex(code, sizeof code)) {
+            emit message(noResponse);
+            qCDebug(lcTrace) << "Sending the update code failed with error" << error;
+            return false;
+        }
+        pause(10);
+        const int status = monitor.status();
+        if (status == statusReady) {
+            monitor.clearStatus();
+            emit message(tr("Please press Update to continue."));
+            qCDebug(lcTrace) << "**************** Ready ****************";
+            setUpdateEnabled(true);
+            return true;
+        }
+        if (status == statusReset) {
+            monitor.clearStatus();
+            emit message(tr("Please disconnect and reconnect the Vellichord then press Update."));
+            qCDebug(lcTrace) << "****** Reset Vellichord and switch mode again ********";
+            return false;
+        }
+    }
+    emit message(noResponse);
+    qCDebug(lcTrace) << "Vellichord didn't respond.";
+    return false;
+}
+
+int UpdateProtocol::sendRecord(const unsigned char *record, unsigned int size)
+{
+    static constexpr char hexDigits[] = "0123456789ABCDEF";
+    constexpr unsigned int frameBytes = UpdateFile::frameBytes;
+    unsigned char frame[2 * frameBytes + 2];
+    for (unsigned int start = 0; start < size; start += frameBytes) {
+        const unsigned int count = std::min(frameBytes, size - start);
+        frame[0] = 0xF0;
+        for (unsigned int i = 0; i < count; ++i) {
+            frame[1 + 2 * i] = hexDigits[record[start + i] >> 4];
+            frame[2 + 2 * i] = hexDigits[record[start + i] & 0x0F];
+        }
+        frame[2 * count + 1] = 0xF7;
+        // Only what comes after the last frame can answer the record. A status that came
+        // before is a late answer to something earlier, such as a second update code sent
+        // before the first was answered, and would be taken for this record's answer.
+        if (start + count == size)
+            monitor.clearStatus();
+        if (const int error = midi.sendSysex(frame, 2 * count + 2))
+            return error;
+        pause(10);
+        pause(1);
+    }
+    return 0;
+}
+
+int UpdateProtocol::awaitAnswer()
+{
+    for (int poll = 0; poll < answerPolls; ++poll) {
+        const int status = monitor.status();
+        pause(1);
+        if (status != 0) {
+            monitor.clearStatus();
+            return status;
+        }
+    }
+    return 0;
+}
+
+bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int length)
+{
+    Busy busy(*this);
+    monitor.clearStatus();
+    UpdateProgress progress;
+    progress.recordsTotal = UpdateFile::recordCount(image, length);
+    progress.bytesTotal = length;
+    emit progressChanged(progress);
+    emit message(tr("Updating Vellichord, please don't unplug the device during the transfer."));
+
+    unsigned int offset = 0;
+    unsigned char retries = 0;
+    while (offset < length) {
+        // A loaded image has passed the check; any other is sent only as far as it is whole.
+        const unsigned int size = UpdateFile::recordSize(image, length, offset);
+        if (size == 0) {
+            emit message(tr("CRC Error, the update file is damaged."));
+            qCDebug(lcTrace) << "Error: The record at" << offset
+                             << "does not fit in the update file.";
+            return false;
+        }
+        // Only between records: a record cut short would be answered as damaged.
+        if (takeStopRequest()) {
+            emit message(tr("Update stopped. The Vellichord needs a complete update: run the "
+                            "update again."));
+            qCDebug(lcTrace) << "Transfer stopped on request; records accepted:"
+                             << progress.records;
+            return false;
+        }
+
+        progress.percent = int(quint64(progress.bytes) * 100 / length);
+        emit progressChanged(progress);
+        qCDebug(lcTrace) << "Transferring..." << progress.percent;
+
+        // The device has gone: waiting for its answer and resending would only end, much
+        // later, in a message that blames the file.
+        if (const int error = sendRecord(image + offset, size)) {
+            emit message(tr("Lost the connection to the Vellichord.  Please connect it and "
+                            "press Update again."));
+            qCDebug(lcTrace) << "Sending a data frame failed with error" << error;
+            return false;
+        }
+        const int status = awaitAnswer();
+        qCDebug(lcTrace).noquote() << statusName(status);
+
+        switch (status) {
+        case 0:
+        case statusCrc:
+            if (retries > maxRetries) {
+                // The last try got no answer at all: a device gone silent is no fault of
+                // the file.
+                if (status == 0)
+                    emit message(tr("The Vellichord stopped answering.  Please reconnect it and "
+                                    "press Update again."));
+                else
+                    emit message(tr("CRC Error in update file.  Please download the latest "
+                                    "update and try again."));
+                return false;
+            }
+            ++retries;
+            break;
+        case statusOk:
+            qCDebug(lcTrace) << "Frame sent";
+            ++progress.records;
+            progress.bytes += size;
+            offset += size;
+            emit progressChanged(progress);
+            break;
+        case statusCode:
+        case statusLen:
+            emit message(
+                tr("Error in update file.  Please download the latest update and try again."));
+            qCDebug(lcTrace) << "Error in update file.  Download probably damaged.";
+            return false;
+        case statusDone:
+            qCDebug(lcTrace) << "Reset!  We're done.";
+            emit message(tr("Transfer Complete."));
+            progress.percent = 100;
+            emit progressChanged(progress);
+            return true;
+        default:
+            qCDebug(lcTrace) << "Unknown error.  Update probably failed.";
+            emit message(tr("Unknown error.  Update probably failed."));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool UpdateProtocol::switchToUpdateMode()
+{
+    if (!find_dfu())
+        return false;
+    qCDebug(lcTrace) << "Please restart the Vellichord by reconnecting the USB cable.";
+    return true;
+}
+
+bool UpdateProtocol::doUpdate()
+{
+    // The handshake alone would leave the device waiting in update mode for nothing.
+    if (updateFile.getImageSize() == 0) {
+        emit message(tr("Please open the update file."));
+        qCDebug(lcTrace) << "No update loaded.";
+        return false;
+    }
+    Busy busy(*this);
+    const bool done = find_dfu()
+        && transmitUpdate(updateFile.getImage(), updateFile.getImageSize());
+    qCDebug(lcTrace) << "update complete?";
+    return done;
+}

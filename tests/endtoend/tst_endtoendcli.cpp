@@ -1,0 +1,547 @@
+#include "../common/jackserver.h"
+#include "../transfer/updaterig.h"
+#include "controltable.h"
+#include "emulateddevice.h"
+#include "emulatorprocess.h"
+#include "patchlayout.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// What a run of the vellichord program left behind.
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs in a folder of its own: the program leaves a diagnostic log in the working folder.
+Run runCli(const QStringList &arguments)
+{
+    static QTemporaryDir workingFolder;
+    QProcess process;
+    process.setWorkingDirectory(workingFolder.path());
+    process.start(QStringLiteral(VELLICHORD_CLI), arguments);
+    Run run;
+    // Generous: the timeouts under test are far shorter, and a busy machine is slow.
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        run.err = QStringLiteral("vellichord did not end");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+QString describe(const Run &run)
+{
+    return QStringLiteral("exit %1\nstdout: %2\nstderr: %3")
+        .arg(run.exitCode)
+        .arg(run.out, run.err);
+}
+
+// An image of records records of 512 bytes and the empty record that ends it.
+QByteArray firmwareImage(int records)
+{
+    QByteArray image;
+    for (int i = 0; i < records; ++i)
+        image += updateRecordOfSize(512);
+    return image + updateRecord(QByteArray());
+}
+
+// A patch that differs from the factory's in its name, preset number and every control's
+// channel, as a Type 2 message.
+QByteArray unusualPatch(int presetNo)
+{
+    QByteArray patch = EmulatedDevice::defaultPatch();
+    patch.replace(PatchLayout::nameOffset, PatchLayout::nameLength,
+                  QByteArray("cli test patch\0\0", PatchLayout::nameLength));
+    patch[PatchLayout::presetNoOffset] = char(presetNo);
+    const ControlTable table;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (const ControlParameter &p : table.at(i)->parameters()) {
+            if (p.id() != ParameterId::Channel)
+                continue;
+            const int channel = p.min() + (i + 3) % (p.max() - p.min() + 1);
+            patch[int(p.address())] = char(channel);
+            if (i == ControlTable::xyPadIndex)
+                patch[int(ControlTable::xyPadXChannelAddress)] = char(channel);
+        }
+    }
+    return patch;
+}
+
+// The message as a patch file holds it: a Type 1 message.
+QByteArray asType1(QByteArray patch)
+{
+    patch[PatchLayout::kindOffset] = char(PatchLayout::kindType1);
+    return patch;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The vellichord program against the emulator program over a JACK server's MIDI ports.
+class TestEndToEndCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void portsMarksTheDevice_data();
+    void portsMarksTheDevice();
+    void getWritesTheDevicesPatch_data();
+    void getWritesTheDevicesPatch();
+    void getPrintsThePatch();
+    void getSurvivesADroppedAnswer();
+    void sendReachesTheDevice_data();
+    void sendReachesTheDevice();
+    void failures_data();
+    void failures();
+    void updateTransfersTheImage_data();
+    void updateTransfersTheImage();
+    void updateFailures_data();
+    void updateFailures();
+    void interruptStopsTheUpdateBetweenRecords();
+
+private:
+    JackServer server;
+    QTemporaryDir folder;
+};
+
+void TestEndToEndCli::initTestCase()
+{
+    // The program takes the ALSA sequencer where there is one; the emulator here is on JACK.
+    if (QFileInfo::exists(QStringLiteral("/dev/snd/seq")))
+        QSKIP("the ALSA sequencer is there: vellichord would not use the test's JACK server");
+    QVERIFY(folder.isValid());
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+}
+
+void TestEndToEndCli::portsMarksTheDevice_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments"); // no emulator when empty
+    QTest::addColumn<QString>("mark");
+    QTest::addColumn<int>("marked"); // lines that carry the mark
+
+    QTest::newRow("normal mode") << QStringList{"--hex"} << "[Vellichord]" << 2;
+    QTest::newRow("update mode") << QStringList{"--updater"} << "[Vellichord Updater]" << 2;
+    QTest::newRow("no device") << QStringList() << "[Vellichord" << 0;
+}
+
+void TestEndToEndCli::portsMarksTheDevice()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(QString, mark);
+    QFETCH(int, marked);
+
+    EmulatorProcess emulator;
+    QString error;
+    if (!emulatorArguments.isEmpty())
+        QVERIFY2(emulator.start(emulatorArguments, &error), qPrintable(error));
+
+    const Run run = runCli({QStringLiteral("ports")});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.contains(QStringLiteral("Inputs:"))
+                 && lines.contains(QStringLiteral("Outputs:")),
+             qPrintable(run.out));
+    // One input and one output, in their own parts of the list.
+    const QStringList withMark = lines.filter(mark);
+    QCOMPARE(withMark.size(), marked);
+    if (marked > 0) {
+        const int outputs = lines.indexOf(QStringLiteral("Outputs:"));
+        QVERIFY(lines.indexOf(withMark.first()) < outputs);
+        QVERIFY(lines.lastIndexOf(withMark.last()) > outputs);
+        // The updater's ports are not taken for the normal ones.
+        QVERIFY(!run.out.contains(mark == QLatin1String("[Vellichord]")
+                                      ? QStringLiteral("[Vellichord Updater]")
+                                      : QStringLiteral("[Vellichord]")));
+    }
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+}
+
+void TestEndToEndCli::getWritesTheDevicesPatch_data()
+{
+    QTest::addColumn<QByteArray>("held"); // empty for the factory patch
+
+    QTest::newRow("factory patch") << QByteArray();
+    QTest::newRow("preset 0") << unusualPatch(0);
+    QTest::newRow("preset 7") << unusualPatch(7);
+    QTest::newRow("highest preset") << unusualPatch(PatchLayout::highestPresetNo);
+}
+
+void TestEndToEndCli::getWritesTheDevicesPatch()
+{
+    QFETCH(QByteArray, held);
+
+    QStringList arguments{QStringLiteral("--hex")};
+    if (!held.isEmpty()) {
+        const QString patchFile = folder.filePath(QStringLiteral("held.syx"));
+        QVERIFY(writeFile(patchFile, held));
+        arguments << QStringLiteral("--patch") << patchFile;
+    }
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start(arguments, &error), qPrintable(error));
+    const QString path = folder.filePath(QStringLiteral("got.syx"));
+    QFile::remove(path);
+    const Run run = runCli({QStringLiteral("get"), QStringLiteral("-o"), path});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(run.out.contains(path), qPrintable(run.out));
+    const QByteArray sent = emulator.lastMessage(QStringLiteral("sent: Type 2 patch"));
+    QCOMPARE(sent.toHex(' '), (held.isEmpty() ? EmulatedDevice::defaultPatch() : held).toHex(' '));
+    QCOMPARE(readFile(path).toHex(' '), asType1(sent).toHex(' '));
+    QCOMPARE(emulator.count(QStringLiteral("received: patch request")), 1);
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::getPrintsThePatch()
+{
+    const QString patchFile = folder.filePath(QStringLiteral("printed.syx"));
+    QVERIFY(writeFile(patchFile, unusualPatch(5)));
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--patch"), patchFile}, &error), qPrintable(error));
+
+    const Run run = runCli({QStringLiteral("get")});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(run.out.contains(QStringLiteral("cli test patch")), qPrintable(run.out));
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::getSurvivesADroppedAnswer()
+{
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--drop-every"), QStringLiteral("2")}, &error),
+             qPrintable(error));
+    const QString path = folder.filePath(QStringLiteral("dropped.syx"));
+
+    // The first answer goes out; the second is dropped, so the second run must ask again.
+    for (int i = 0; i < 2; ++i) {
+        QFile::remove(path);
+        const Run run = runCli({QStringLiteral("get"), QStringLiteral("-o"), path});
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(readFile(path).size(), int(PatchLayout::length));
+    }
+    QTRY_COMPARE(emulator.count(QStringLiteral("received: patch request")), 3);
+    QCOMPARE(emulator.count(QStringLiteral("dropped answer")), 1);
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::sendReachesTheDevice_data()
+{
+    QTest::addColumn<QByteArray>("file");
+
+    QTest::newRow("Type 1 file") << asType1(unusualPatch(0));
+    QTest::newRow("Type 2 file") << unusualPatch(0);
+    // The preset number of a file is not sent: the device's stays.
+    QTest::newRow("file of preset 9") << asType1(unusualPatch(9));
+    QTest::newRow("bytes after the patch") << asType1(unusualPatch(0)) + QByteArray(40, '\x55');
+}
+
+void TestEndToEndCli::sendReachesTheDevice()
+{
+    QFETCH(QByteArray, file);
+
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--hex")}, &error), qPrintable(error));
+    const QString path = folder.filePath(QStringLiteral("sent.syx"));
+    QVERIFY(writeFile(path, file));
+
+    const Run run = runCli({QStringLiteral("send"), path});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(run.out.contains(QStringLiteral("Sent")) && run.out.contains(path),
+             qPrintable(run.out));
+    QVERIFY(emulator.waitForLine(QStringLiteral("received: Type 1 patch")));
+    QByteArray expected = asType1(unusualPatch(0)); // the editor's preset number: 0
+    QCOMPARE(emulator.lastMessage(QStringLiteral("received: Type 1 patch")).toHex(' '),
+             expected.toHex(' '));
+    // The emulator holds it now and answers with it.
+    const QString back = folder.filePath(QStringLiteral("back.syx"));
+    QFile::remove(back);
+    const Run get = runCli({QStringLiteral("get"), QStringLiteral("-o"), back});
+    QVERIFY2(get.exitCode == 0, qPrintable(describe(get)));
+    QCOMPARE(readFile(back).toHex(' '), expected.toHex(' '));
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::failures_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments"); // no emulator when empty
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // the start of the one line on stderr
+    QTest::addColumn<int>("requests");    // patch requests the emulator receives
+
+    const QString missingFolder = folder.filePath(QStringLiteral("no such folder/got.syx"));
+    const QString damaged = folder.filePath(QStringLiteral("damaged.syx"));
+    QByteArray damagedPatch = asType1(EmulatedDevice::defaultPatch());
+    damagedPatch[PatchLayout::endOffset] = 0x00;
+    writeFile(damaged, damagedPatch);
+    const QString shortFile = folder.filePath(QStringLiteral("short.syx"));
+    writeFile(shortFile, asType1(EmulatedDevice::defaultPatch()).left(300));
+    const QString missing = folder.filePath(QStringLiteral("missing.syx"));
+    const QString healthy = folder.filePath(QStringLiteral("healthy.syx"));
+    writeFile(healthy, asType1(EmulatedDevice::defaultPatch()));
+    const QStringList device{QStringLiteral("--hex")};
+    const QStringList quickGet{QStringLiteral("get"), QStringLiteral("--timeout"),
+                               QStringLiteral("600")};
+
+    QTest::newRow("silent device") << QStringList{"--silent"} << quickGet << 1
+                                   << "vellichord get: no answer from the device on \"Vellichord\" "
+                                      "within 600 ms"
+                                   << 3;
+    QTest::newRow("short answer")
+        << QStringList{"--patch-reply", "short"} << quickGet << 1
+        << "vellichord get: the device on \"Vellichord\" answered with a message that is not a "
+           "patch (101 bytes)"
+        << 3;
+    QTest::newRow("answer of another kind")
+        << QStringList{"--patch-reply", "other-kind"} << quickGet << 1
+        << "vellichord get: the device on \"Vellichord\" answered with a message that is not a "
+           "patch (348 bytes)"
+        << 3;
+    // Longer than any message may be: it never reaches the program.
+    QTest::newRow("overlong answer") << QStringList{"--patch-reply", "overlong"} << quickGet << 1
+                                     << "vellichord get: no answer from the device" << 3;
+    QTest::newRow("get, no device") << QStringList() << QStringList{"get"} << 3
+                                    << "vellichord get: no MIDI port \"Vellichord\"" << -1;
+    QTest::newRow("send, no device") << QStringList() << QStringList{"send", healthy} << 3
+                                     << "vellichord send: no MIDI port \"Vellichord\"" << -1;
+    QTest::newRow("device in update mode") << QStringList{"--updater"} << QStringList{"get"} << 3
+                                           << "vellichord get: no MIDI port \"Vellichord\"" << 0;
+    QTest::newRow("other port name") << device << QStringList{"get", "--port", "Vellichord 2"} << 3
+                                     << "vellichord get: no MIDI port \"Vellichord 2\"" << 0;
+    QTest::newRow("damaged patch file")
+        << device << QStringList{"send", damaged} << 2 << "vellichord send: " + damaged + ": " << 0;
+    QTest::newRow("short patch file") << device << QStringList{"send", shortFile} << 2
+                                      << "vellichord send: " + shortFile + ": " << 0;
+    QTest::newRow("missing patch file")
+        << device << QStringList{"send", missing} << 2 << "vellichord send: " + missing + ": " << 0;
+    QTest::newRow("send without a file")
+        << device << QStringList{"send"} << 2 << "vellichord send: the patch file is missing" << 0;
+    QTest::newRow("send, two files") << device << QStringList{"send", healthy, healthy} << 2
+                                     << "vellichord send: unexpected argument" << 0;
+    QTest::newRow("get into a missing folder")
+        << device << QStringList{"get", "-o", missingFolder} << 2
+        << "vellichord get: cannot write \"" + missingFolder + "\"" << 0;
+    QTest::newRow("get, no timeout") << device << QStringList{"get", "--timeout", "0"} << 2
+                                     << "vellichord get: --timeout must be a positive number" << 0;
+    QTest::newRow("get, extra argument") << device << QStringList{"get", "now"} << 2
+                                         << "vellichord get: unexpected argument \"now\"" << 0;
+}
+
+void TestEndToEndCli::failures()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(int, requests);
+
+    EmulatorProcess emulator;
+    QString error;
+    if (!emulatorArguments.isEmpty())
+        QVERIFY2(emulator.start(emulatorArguments, &error), qPrintable(error));
+    const QString output = folder.filePath(QStringLiteral("got.syx"));
+    QFile::remove(output);
+
+    const Run run = runCli(arguments);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1 && lines.first().startsWith(message), qPrintable(run.err));
+    QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
+    QVERIFY(!QFileInfo::exists(output));
+    if (requests >= 0) {
+        QTRY_COMPARE(emulator.count(QStringLiteral("received: patch request")), requests);
+        // Nothing else reached the device either.
+        QCOMPARE(emulator.count(QStringLiteral("received:")), requests);
+        QCOMPARE(emulator.stop(), QString());
+    }
+}
+
+void TestEndToEndCli::updateTransfersTheImage_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments");
+    QTest::addColumn<int>("records");
+
+    QTest::newRow("normal mode") << QStringList() << 8;
+    QTest::newRow("update mode") << QStringList{"--updater"} << 8;
+    QTest::newRow("a record damaged on the way") << QStringList{"--crc-error-every", "3"} << 8;
+    QTest::newRow("one record") << QStringList() << 1;
+}
+
+void TestEndToEndCli::updateTransfersTheImage()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(int, records);
+
+    const QByteArray image = firmwareImage(records);
+    const QString firmware = folder.filePath(QStringLiteral("firmware.hex"));
+    QVERIFY(writeFile(firmware, image.toHex(' ').toUpper()));
+    const QString received = folder.filePath(QStringLiteral("received.bin"));
+    QFile::remove(received);
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start(emulatorArguments + QStringList{"--write-image", received}, &error),
+             qPrintable(error));
+
+    const Run run = runCli({QStringLiteral("update"), firmware});
+    QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QStringLiteral("Opened file: ") + firmware);
+    QVERIFY2(lines.contains(QStringLiteral("Transfer Complete.")), qPrintable(run.out));
+    QVERIFY2(!lines.contains(QStringLiteral("Please press Update to continue.")),
+             qPrintable(run.out));
+    // Not a terminal: a line at each tenth, rising, ending with the whole image.
+    const QStringList progress = lines.filter(QRegularExpression(QStringLiteral("^\\d+% ")));
+    QVERIFY2(!progress.isEmpty(), qPrintable(run.out));
+    int tenth = -1;
+    for (const QString &line : progress) {
+        const int percent = line.section(QLatin1Char('%'), 0, 0).toInt();
+        QVERIFY2(percent / 10 > tenth, qPrintable(run.out));
+        tenth = percent / 10;
+    }
+    QVERIFY2(progress.last().startsWith(
+                 QStringLiteral("100% (%1 of %2 records, ").arg(records).arg(records + 1)),
+             qPrintable(progress.last()));
+    QVERIFY(emulator.waitForLine(QStringLiteral("wrote the image")));
+    QCOMPARE(readFile(received).toHex(' '), image.toHex(' '));
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::updateFailures_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments"); // no emulator when empty
+    QTest::addColumn<QByteArray>("file");               // the update file's text
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // what the one line on stderr ends with
+    QTest::addColumn<bool>("touched");    // whether the device received anything
+
+    const QByteArray healthy = firmwareImage(2).toHex(' ').toUpper();
+    QByteArray badChecksum = firmwareImage(2);
+    badChecksum[10] = char(badChecksum[10] ^ 0x01);
+    const QStringList device{QStringLiteral("--hex")};
+
+    QTest::newRow("not hex") << device << QByteArray(healthy).append(" 0G") << 2
+                             << ": Error, the update file is damaged: line 1 is not pairs of "
+                                "hexadecimal digits."
+                             << false;
+    QTest::newRow("empty file") << device << QByteArray() << 2
+                                << ": Error, the update file is damaged: it holds no data."
+                                << false;
+    QTest::newRow("bad checksum") << device << badChecksum.toHex(' ').toUpper() << 2
+                                  << ": CRC Error, the update file is damaged." << false;
+    QTest::newRow("no device") << QStringList() << healthy << 3
+                               << "(is the device connected? 'vellichord ports' lists the ports)"
+                               << false;
+    QTest::newRow("device not ready")
+        << QStringList{"--not-ready"} << healthy << 1
+        << ": the update failed: Please disconnect and reconnect the Vellichord then press "
+           "Update."
+        << true;
+    QTest::newRow("error in the file, says the device")
+        << QStringList{"--code-error"} << healthy << 1
+        << ": the update failed: Error in update file.  Please download the latest update and "
+           "try again."
+        << true;
+}
+
+void TestEndToEndCli::updateFailures()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(QByteArray, file);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(bool, touched);
+
+    const QString firmware = folder.filePath(QStringLiteral("failing.hex"));
+    QVERIFY(writeFile(firmware, file));
+    EmulatorProcess emulator;
+    QString error;
+    if (!emulatorArguments.isEmpty())
+        QVERIFY2(emulator.start(emulatorArguments, &error), qPrintable(error));
+
+    const Run run = runCli({QStringLiteral("update"), firmware});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1 && lines.first().startsWith(QStringLiteral("vellichord update: "))
+                 && lines.first().endsWith(message),
+             qPrintable(run.err));
+    // A file that fails its check is named; the device never hears of it.
+    if (exitCode == 2)
+        QVERIFY2(lines.first().contains(firmware), qPrintable(run.err));
+    if (!emulatorArguments.isEmpty()) {
+        if (touched)
+            QTRY_VERIFY(emulator.count(QStringLiteral("received:")) > 0);
+        else
+            QCOMPARE(emulator.count(QStringLiteral("received:")), 0);
+        QCOMPARE(emulator.count(QStringLiteral("image complete")), 0);
+        QCOMPARE(emulator.stop(), QString());
+    }
+}
+
+void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords()
+{
+    const int records = 12;
+    const QString firmware = folder.filePath(QStringLiteral("interrupted.hex"));
+    QVERIFY(writeFile(firmware, firmwareImage(records).toHex(' ').toUpper()));
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({}, &error), qPrintable(error));
+
+    QProcess cli;
+    cli.start(QStringLiteral(VELLICHORD_CLI), {QStringLiteral("update"), firmware});
+    QVERIFY(cli.waitForStarted());
+    const auto accepted = [&] { return emulator.count(QStringLiteral("sent: status 0x1A")); };
+    QTRY_VERIFY_WITH_TIMEOUT(accepted() >= 2, 60000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(60000));
+
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+    QCOMPARE(err,
+             QStringLiteral("vellichord update: the update failed: Update stopped. The Vellichord "
+                            "needs a complete update: run the update again.\n"));
+    // Stopped between records: every record sent was whole and accepted, and not all were sent.
+    QVERIFY(emulator.count(QStringLiteral("received: data frame")) > 0);
+    const int acceptedRecords = accepted();
+    QVERIFY2(acceptedRecords < records, qPrintable(QString::number(acceptedRecords)));
+    QCOMPARE(emulator.count(QStringLiteral("sent: status 0x20")), 0);
+    QCOMPARE(emulator.count(QStringLiteral("image complete")), 0);
+    QCOMPARE(emulator.stop(), QString());
+}
+
+QTEST_GUILESS_MAIN(TestEndToEndCli)
+#include "tst_endtoendcli.moc"
