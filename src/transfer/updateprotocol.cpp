@@ -52,8 +52,6 @@ void wait_handling_events(unsigned int ms)
     }
 }
 
-const int progressType = qRegisterMetaType<UpdateProgress>();
-
 } // namespace
 
 // Held while a handshake or a transfer runs; nested runs share the outermost one. All actions
@@ -100,7 +98,8 @@ UpdateProtocol::UpdateProtocol(IMidi &midi, MidiMonitor &monitor, QObject *paren
     , monitor(monitor)
     , pauseFunction(&wait_handling_events)
 {
-    Q_UNUSED(progressType)
+    // For queued connections, such as to a window on another thread.
+    qRegisterMetaType<UpdateProgress>();
     connect(&updateFile, &UpdateFile::message, this, &UpdateProtocol::message);
     connect(&updateFile, &UpdateFile::opened, this, &UpdateProtocol::fileOpened);
 }

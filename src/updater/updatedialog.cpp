@@ -75,9 +75,6 @@ UpdateDialog::UpdateDialog(QWidget *parent, MidiController *controller)
 
 UpdateDialog::~UpdateDialog()
 {
-    // A dialog deleted from within a run's pause must not leave its filter behind.
-    if (updater.isBusy())
-        QCoreApplication::instance()->removeEventFilter(this);
     delete ui;
 }
 

@@ -94,6 +94,8 @@ private slots:
     void unusualFilesAreRefused_data();
     void unusualFilesAreRefused();
     void fifoIsRefusedWithoutWaiting();
+    void recordsAreCountedAsFarAsTheyFit_data();
+    void recordsAreCountedAsFarAsTheyFit();
 
 private:
     QString writeUpdateFile(const QByteArray &text, const char *name = "update.txt");
@@ -424,6 +426,35 @@ void TestUpdateFile::fifoIsRefusedWithoutWaiting()
 #else
     QSKIP("FIFOs are a POSIX matter");
 #endif
+}
+
+void TestUpdateFile::recordsAreCountedAsFarAsTheyFit_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<unsigned int>("records");
+
+    const QByteArray example = QByteArray::fromHex("0005010203FAFF");
+    QTest::newRow("empty") << QByteArray() << 0u;
+    QTest::newRow("worked example") << example << 1u;
+    QTest::newRow("three records")
+        << updateRecordOfSize(30) + updateRecordOfSize(40) + example << 3u;
+    QTest::newRow("empty body") << QByteArray::fromHex("00020000") << 1u;
+    // Counting stops at the first record that does not fit.
+    QTest::newRow("lone byte after a record") << example + '\0' << 1u;
+    QTest::newRow("length past the end") << QByteArray::fromHex("0006010203FAFF") << 0u;
+    QTest::newRow("length 1 before a record") << QByteArray::fromHex("0001") + example << 0u;
+    QTest::newRow("second record cut off") << example + example.left(6) << 1u;
+}
+
+void TestUpdateFile::recordsAreCountedAsFarAsTheyFit()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(unsigned int, records);
+
+    // Exactly the image's bytes, so that a read past them is caught by the sanitizer build.
+    const auto exact = std::make_unique<unsigned char[]>(size_t(image.size()));
+    std::memcpy(exact.get(), image.constData(), size_t(image.size()));
+    QCOMPARE(UpdateFile::recordCount(exact.get(), unsigned(image.size())), records);
 }
 
 QTEST_GUILESS_MAIN(TestUpdateFile)

@@ -117,6 +117,7 @@ private slots:
     void transferStopsBetweenRecords_data();
     void transferStopsBetweenRecords();
     void stopRequestedBeforeARunIsIgnored();
+    void realClockTakesAStopFromTheEventLoop();
     void updateStopsDuringTheHandshake_data();
     void updateStopsDuringTheHandshake();
 
@@ -646,6 +647,20 @@ void TestUpdateProtocol::stopRequestedBeforeARunIsIgnored()
     QVERIFY(rig.transmit(threeRecords()));
     QCOMPARE(rig.device->records.size(), 3);
     QVERIFY(!rig.shown.contains(stopped));
+}
+
+// The default pause keeps the event loop running without any window, so that a stop asked for
+// from it (as the command line's Ctrl-C handler does) reaches a running transfer.
+void TestUpdateProtocol::realClockTakesAStopFromTheEventLoop()
+{
+    UpdateRig rig;
+    rig.protocol->setPause({});
+    rig.answerRecords(0x1A);
+    QTimer::singleShot(0, rig.protocol.get(), [&rig] { rig.protocol->requestStop(); });
+
+    QVERIFY(!rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 1);
+    QCOMPARE(rig.shown.last(), stopped);
 }
 
 void TestUpdateProtocol::updateStopsDuringTheHandshake_data()
