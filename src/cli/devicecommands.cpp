@@ -218,6 +218,66 @@ private:
 #endif
 };
 
+// Asks the device for its patch, again at each third of timeout ms, and waits for it; the
+// controller then holds it. Done, or Failed after saying why.
+int fetchPatch(const QString &command, MidiController *controller, const QString &port, int timeout)
+{
+    using Cli::err;
+    QEventLoop loop;
+    bool received = false;
+    int otherMessages = 0;
+    int otherLength = 0;
+    QObject::connect(controller, &MidiController::patchReceived, &loop, [&] {
+        received = true;
+        loop.quit();
+    });
+    // Whatever else arrives is remembered, so that a wrong answer is told from none.
+    QObject::connect(controller->getMonitor(), &MidiMonitor::receivedSysex, &loop,
+                     [&](const QByteArray &message) {
+                         if (received)
+                             return;
+                         ++otherMessages;
+                         otherLength = message.size();
+                     });
+
+    int attempts = 0;
+    bool requestFailed = false;
+    QTimer retry;
+    const auto ask = [&] {
+        if (attempts++ == requestAttempts || requestFailed) {
+            loop.quit();
+            return;
+        }
+        if (!controller->uploadPatch()) {
+            err() << command << ": cannot send the patch request to the MIDI port " << quoted(port)
+                  << Qt::endl;
+            requestFailed = true;
+            loop.quit();
+        }
+    };
+    QObject::connect(&retry, &QTimer::timeout, &loop, ask);
+    retry.start(std::max(1, timeout / requestAttempts));
+    ask();
+    if (!requestFailed)
+        loop.exec();
+    retry.stop();
+    controller->stopMonitor();
+    if (requestFailed)
+        return Cli::Failed;
+    if (!received) {
+        if (otherMessages > 0)
+            err() << command << ": the device on " << quoted(port)
+                  << " answered with a message that is not a patch (" << otherLength << " bytes)"
+                  << Qt::endl;
+        else
+            err() << command << ": no answer from the device on " << quoted(port) << " within "
+                  << timeout << " ms" << Qt::endl;
+        return Cli::Failed;
+    }
+
+    return Cli::Done;
+}
+
 } // namespace
 
 namespace Cli {
@@ -270,6 +330,9 @@ int get(const QStringList &arguments)
                                     QStringLiteral("Write the patch to FILE."),
                                     QStringLiteral("FILE"));
     parser.addOption(output);
+    const QCommandLineOption json(
+        QStringLiteral("json"), QStringLiteral("Print the patch as JSON, as 'show --json' does."));
+    parser.addOption(json);
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode, true) || !noArguments(parser, command, &exitCode))
         return exitCode;
@@ -289,58 +352,9 @@ int get(const QStringList &arguments)
     if (!controller)
         return exitCode;
 
-    QEventLoop loop;
-    bool received = false;
-    int otherMessages = 0;
-    int otherLength = 0;
-    QObject::connect(controller.get(), &MidiController::patchReceived, &loop, [&] {
-        received = true;
-        loop.quit();
-    });
-    // Whatever else arrives is remembered, so that a wrong answer is told from none.
-    QObject::connect(controller->getMonitor(), &MidiMonitor::receivedSysex, &loop,
-                     [&](const QByteArray &message) {
-                         if (received)
-                             return;
-                         ++otherMessages;
-                         otherLength = message.size();
-                     });
-
-    const int timeout = timeoutMs(parser);
-    int attempts = 0;
-    bool requestFailed = false;
-    QTimer retry;
-    const auto ask = [&] {
-        if (attempts++ == requestAttempts || requestFailed) {
-            loop.quit();
-            return;
-        }
-        if (!controller->uploadPatch()) {
-            err() << command << ": cannot send the patch request to the MIDI port " << quoted(port)
-                  << Qt::endl;
-            requestFailed = true;
-            loop.quit();
-        }
-    };
-    QObject::connect(&retry, &QTimer::timeout, &loop, ask);
-    retry.start(std::max(1, timeout / requestAttempts));
-    ask();
-    if (!requestFailed)
-        loop.exec();
-    retry.stop();
-    controller->stopMonitor();
-    if (requestFailed)
-        return Failed;
-    if (!received) {
-        if (otherMessages > 0)
-            err() << command << ": the device on " << quoted(port)
-                  << " answered with a message that is not a patch (" << otherLength << " bytes)"
-                  << Qt::endl;
-        else
-            err() << command << ": no answer from the device on " << quoted(port) << " within "
-                  << timeout << " ms" << Qt::endl;
-        return Failed;
-    }
+    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
+    if (exitCode != Done)
+        return exitCode;
 
     if (parser.isSet(output)) {
         if (!controller->saveSysex(fileName)) {
@@ -351,11 +365,7 @@ int get(const QStringList &arguments)
               << Qt::endl;
         return Done;
     }
-    // TODO(lead): print it as 'show' does, with the patch printer of the show command (the
-    // other helper's function in src/model) on controller->currentPatch().
-    out() << "Patch " << quoted(controller->getPresetName()) << ", preset "
-          << int(controller->getPresetNo()) << Qt::endl
-          << QString::fromLatin1(controller->currentPatch().toHex(' ')) << Qt::endl;
+    printPatch(controller->getPatch(), parser.isSet(json));
     return Done;
 }
 
@@ -384,6 +394,12 @@ int send(const QStringList &arguments)
     const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
     if (!controller)
         return exitCode;
+    // A patch goes into the preset the device is on, as the editor's Download sends it: the
+    // editor learns that preset from the device's own patch at start-up, and a file's preset
+    // number is not used.
+    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
+    if (exitCode != Done)
+        return exitCode;
     PatchFileFault loadFault = PatchFileFault::None;
     if (!controller->loadSysex(fileName, &loadFault)) {
         // Changed between the look and the load.
@@ -398,7 +414,7 @@ int send(const QStringList &arguments)
         return Failed;
     }
     out() << "Sent the patch " << quoted(controller->getPresetName()) << " from " << fileName
-          << " to " << quoted(port) << Qt::endl;
+          << " to " << quoted(port) << ", preset " << int(controller->getPresetNo()) << Qt::endl;
     return Done;
 }
 

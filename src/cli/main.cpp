@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "diagnosticlog.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -136,6 +138,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vellichord"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELLICHORD_VERSION));
+
+    // The editor's record of received patches is the editor's; here --verbose shows them.
+    DiagnosticLog::instance().setEnabled(false);
 
     QStringList arguments = QCoreApplication::arguments();
     const QString first = arguments.value(1);

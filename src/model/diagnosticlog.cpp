@@ -22,6 +22,8 @@ DiagnosticLog &DiagnosticLog::instance()
 void DiagnosticLog::log(const QString &file, const QString &line, const QString &function,
                         const QString &message)
 {
+    if (!m_enabled)
+        return;
     const QByteArray entry = QStringLiteral("In: %1 on line: %2, %3 : %4\n\r\n")
                                  .arg(printable_text(file), printable_text(line),
                                       printable_text(function), printable_text(message))

@@ -13,6 +13,11 @@ public:
 
     static DiagnosticLog &instance();
 
+    // Off, entries are dropped: the command-line program leaves no log.txt in the folder a
+    // script runs it in. On by default.
+    void setEnabled(bool enabled) { m_enabled = enabled; }
+    bool isEnabled() const { return m_enabled; }
+
     // Appends one entry, written whole or not at all; control characters in the texts are
     // escaped. When it cannot be written, a warning says so and nothing else happens.
     void log(const QString &file, const QString &line, const QString &function,
@@ -30,4 +35,5 @@ private:
     void warnFailure() const;
 
     QFile m_file;
+    bool m_enabled = true;
 };

@@ -25,11 +25,17 @@ struct Run
 };
 
 // Runs in a folder of its own: the program leaves a diagnostic log in the working folder.
+// The folder the program runs in.
+QString cliWorkingFolder()
+{
+    static QTemporaryDir folder;
+    return folder.path();
+}
+
 Run runCli(const QStringList &arguments)
 {
-    static QTemporaryDir workingFolder;
     QProcess process;
-    process.setWorkingDirectory(workingFolder.path());
+    process.setWorkingDirectory(cliWorkingFolder());
     process.start(QStringLiteral(VELLICHORD_CLI), arguments);
     Run run;
     // Generous: the timeouts under test are far shorter, and a busy machine is slow.
@@ -60,6 +66,9 @@ QByteArray firmwareImage(int records)
         image += updateRecordOfSize(512);
     return image + updateRecord(QByteArray());
 }
+
+// The preset the device is on in the send tests.
+constexpr int devicePreset = 4;
 
 // A patch that differs from the factory's in its name, preset number and every control's
 // channel, as a Type 2 message.
@@ -233,6 +242,16 @@ void TestEndToEndCli::getPrintsThePatch()
     QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
     QVERIFY2(run.out.contains(QStringLiteral("cli test patch")), qPrintable(run.out));
     QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    // Printed as show prints the same patch from a file, in both forms.
+    const Run shown = runCli({QStringLiteral("show"), patchFile});
+    QVERIFY2(shown.exitCode == 0, qPrintable(describe(shown)));
+    QCOMPARE(run.out, shown.out);
+    const Run json = runCli({QStringLiteral("get"), QStringLiteral("--json")});
+    const Run shownJson = runCli({QStringLiteral("show"), QStringLiteral("--json"), patchFile});
+    QVERIFY2(json.exitCode == 0 && shownJson.exitCode == 0, qPrintable(describe(json)));
+    QCOMPARE(json.out, shownJson.out);
+    // The answers were applied without leaving the editor's log.txt where the program ran.
+    QVERIFY(QDir(cliWorkingFolder()).isEmpty());
     QCOMPARE(emulator.stop(), QString());
 }
 
@@ -262,8 +281,9 @@ void TestEndToEndCli::sendReachesTheDevice_data()
 
     QTest::newRow("Type 1 file") << asType1(unusualPatch(0));
     QTest::newRow("Type 2 file") << unusualPatch(0);
-    // The preset number of a file is not sent: the device's stays.
+    // The preset number of a file is not sent: the patch goes into the device's preset.
     QTest::newRow("file of preset 9") << asType1(unusualPatch(9));
+    QTest::newRow("file of the device's preset") << asType1(unusualPatch(devicePreset));
     QTest::newRow("bytes after the patch") << asType1(unusualPatch(0)) + QByteArray(40, '\x55');
 }
 
@@ -271,9 +291,16 @@ void TestEndToEndCli::sendReachesTheDevice()
 {
     QFETCH(QByteArray, file);
 
+    // The device is on another preset than the editor's default and the files'.
+    QByteArray devicePatch = EmulatedDevice::defaultPatch();
+    devicePatch[PatchLayout::presetNoOffset] = char(devicePreset);
+    const QString devicePatchFile = folder.filePath(QStringLiteral("device.syx"));
+    QVERIFY(writeFile(devicePatchFile, devicePatch));
     EmulatorProcess emulator;
     QString error;
-    QVERIFY2(emulator.start({QStringLiteral("--hex")}, &error), qPrintable(error));
+    QVERIFY2(emulator.start({QStringLiteral("--hex"), QStringLiteral("--patch"), devicePatchFile},
+                            &error),
+             qPrintable(error));
     const QString path = folder.filePath(QStringLiteral("sent.syx"));
     QVERIFY(writeFile(path, file));
 
@@ -282,7 +309,10 @@ void TestEndToEndCli::sendReachesTheDevice()
     QVERIFY2(run.out.contains(QStringLiteral("Sent")) && run.out.contains(path),
              qPrintable(run.out));
     QVERIFY(emulator.waitForLine(QStringLiteral("received: Type 1 patch")));
-    QByteArray expected = asType1(unusualPatch(0)); // the editor's preset number: 0
+    // Asked for the device's patch first, then sent the file's into the device's preset.
+    QCOMPARE(emulator.count(QStringLiteral("received: patch request")), 1);
+    const QByteArray expected = asType1(unusualPatch(devicePreset));
+    QVERIFY2(run.out.contains(QStringLiteral("preset %1").arg(devicePreset)), qPrintable(run.out));
     QCOMPARE(emulator.lastMessage(QStringLiteral("received: Type 1 patch")).toHex(' '),
              expected.toHex(' '));
     // The emulator holds it now and answers with it.

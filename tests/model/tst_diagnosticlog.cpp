@@ -16,6 +16,7 @@ private slots:
     void cleanup();
     void entryHasExactFormat();
     void entriesAccumulate();
+    void disabledLogWritesNothing();
     void sysexIsLoggedUpToFirstF7_data();
     void sysexIsLoggedUpToFirstF7();
     void unwritableLogIsSilent();
@@ -65,6 +66,20 @@ void TestDiagnosticLog::entryHasExactFormat()
     QCOMPARE(readFile(QStringLiteral("log.txt")),
              QByteArray("In: src/transfer/midicontroller.cpp on line: 68, "
                         "MidiController::parseType2Message : hello\n\r\n"));
+}
+
+void TestDiagnosticLog::disabledLogWritesNothing()
+{
+    DiagnosticLog &log = DiagnosticLog::instance();
+    log.setEnabled(false);
+    log.log("f", "1", "g", "dropped");
+    const unsigned char message[] = {0xF0, 0x01, 0xF7};
+    log.logSysex("f", "2", "g", message, 3);
+    QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
+
+    log.setEnabled(true);
+    log.log("f", "3", "g", "kept");
+    QCOMPARE(readFile(QStringLiteral("log.txt")), QByteArray("In: f on line: 3, g : kept\n\r\n"));
 }
 
 void TestDiagnosticLog::entriesAccumulate()
