@@ -375,7 +375,8 @@ int send(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sends the patch of a patch file to the device, as the editor's Load Settings and "
-        "Download do."));
+        "Download do: it asks the device for its patch first and sends the file's into the "
+        "preset the device is on."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode, true)
