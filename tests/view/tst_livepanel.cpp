@@ -198,6 +198,28 @@ void TestLivePanel::displayShowsPresetAndSelectedControl()
     MainWindow window(plug(device));
     QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
     PanelDisplay *display = window.getDisplay();
+    // The picture's screen is blank: what it shows comes from the patch.
+    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
+    const QRect screen = displayScreenRect;
+    const QRgb blank = picture.pixel(screen.center());
+    const auto lightPixels = [&screen](const QImage &image, QPoint offset) {
+        int count = 0;
+        for (int y = screen.top(); y <= screen.bottom(); ++y) {
+            for (int x = screen.left(); x <= screen.right(); ++x)
+                count += qGray(image.pixel(QPoint(x, y) - offset)) > 120 ? 1 : 0;
+        }
+        return count;
+    };
+    for (int y = screen.top(); y <= screen.bottom(); ++y) {
+        for (int x = screen.left(); x <= screen.right(); ++x)
+            QCOMPARE(picture.pixel(x, y), blank);
+    }
+    QImage drawn(screen.size(), QImage::Format_ARGB32);
+    QPainter painter(&drawn);
+    window.getScene()->render(&painter, QRectF(drawn.rect()), QRectF(screen));
+    painter.end();
+    QVERIFY(lightPixels(drawn, screen.topLeft()) > 50);
+
     QCOMPARE(display->presetLine(), QStringLiteral("PRESET 05"));
     QCOMPARE(display->nameLine(), QStringLiteral("Simulated Device"));
     QCOMPARE(display->controlLine(), QString());
