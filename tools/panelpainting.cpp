@@ -192,24 +192,18 @@ void pad(QPainter &p, const QRect &r, int number)
            Qt::AlignRight | Qt::AlignBottom);
 }
 
-// Neither has a control of its own in the editor.
+// Neither has a control of its own in the editor; the screen stays blank here.
 void displayAndJogWheel(QPainter &p)
 {
     const QRectF bezel(468, 32, 139, 58);
     p.setPen(QPen(QColor(0x0e, 0x10, 0x13), 1));
     p.setBrush(QColor(0x10, 0x12, 0x15));
     p.drawRoundedRect(bezel, 4, 4);
-    const QRectF screen = bezel.adjusted(5, 5, -5, -5);
+    // The editor writes the preset and the selected control onto the screen.
+    const QRectF screen(displayScreenRect);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x12, 0x33, 0x38));
     p.drawRect(screen);
-    p.setFont(legendFont(11));
-    p.setPen(QColor(0x7f, 0xe3, 0xe0));
-    p.drawText(screen.adjusted(6, 4, -6, -4), Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("PRESET 01"));
-    p.setFont(legendFont(9, false));
-    p.drawText(screen.adjusted(6, 4, -6, -4), Qt::AlignLeft | Qt::AlignBottom,
-               QStringLiteral("CH 1   CC 74"));
 
     const QPointF centre(537.5, 132.5);
     roundBody(p, centre, 25, QPointF(6, 8), 30, QColor(0x56, 0x5c, 0x66), QColor(0x25, 0x29, 0x2f));

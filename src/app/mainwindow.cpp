@@ -5,6 +5,7 @@
 #include "controllernamefile.h"
 #include "controlnames.h"
 #include "controlplacement.h"
+#include "controlsummary.h"
 #include "customscene.h"
 #include "debugpixmapitem.h"
 #include "devicewatcher.h"
@@ -12,6 +13,9 @@
 #include "imidi.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "numberingdialog.h"
+#include "paneldisplay.h"
+#include "panelnavigation.h"
 #include "patchcommands.h"
 #include "platformmidi.h"
 #ifndef Q_OS_WIN
@@ -28,6 +32,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -44,6 +49,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 // The pictures are compiled into the core library; a static library's resources must be
@@ -79,6 +85,23 @@ protected:
 
 private:
     QAbstractScrollArea *area;
+};
+
+// Hands the events of the object it watches to a function, which tells whether it took them.
+class EventHook : public QObject
+{
+public:
+    EventHook(std::function<bool(QEvent *)> handle, QObject *parent)
+        : QObject(parent)
+        , handle(std::move(handle))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return handle(event); }
+
+private:
+    std::function<bool(QEvent *)> handle;
 };
 
 } // namespace
@@ -119,7 +142,29 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     pixmapItem = new DebugPixmapItem(QPixmap::fromImage(picture));
     scene->addItem(pixmapItem);
     placeItems();
+    display = new PanelDisplay;
+    scene->addItem(display);
     ui->graphicsView->setScene(scene);
+    ui->graphicsView->setFocusPolicy(Qt::StrongFocus);
+    panelHooks << new EventHook([this](QEvent *event) { return panelEvent(event); }, this);
+    ui->graphicsView->installEventFilter(panelHooks.last());
+    // The keyboard goes on from the control last clicked.
+    panelHooks << new EventHook(
+        [this](QEvent *event) {
+            if (event->type() != QEvent::MouseButtonPress)
+                return false;
+            const QPointF at = ui->graphicsView->mapToScene(
+                static_cast<QMouseEvent *>(event)->pos());
+            for (int i = 0; i < ControlTable::count; ++i) {
+                if (QRectF(controlRects.at(i)).contains(at)) {
+                    moveKeyCursor(i);
+                    break;
+                }
+            }
+            return false;
+        },
+        this);
+    ui->graphicsView->viewport()->installEventFilter(panelHooks.last());
 
     // Typed digits reach the model only when the edit is finished; steps reach it at once.
     for (QSpinBox *box :
@@ -140,6 +185,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     fillComboBoxes();
     connectSignals();
     createActions();
+    arrangeTabOrder();
     refreshEditorPane();
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
@@ -198,7 +244,8 @@ MainWindow::~MainWindow()
 {
     // The name field loses its focus as the widgets go, after this window's own part is gone.
     disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
-    delete deviceWatcher; // it uses the controller's port and the update dialog
+    delete deviceWatcher;   // it uses the controller's port and the update dialog
+    qDeleteAll(panelHooks); // the view loses its focus after the items have gone
     for (MidiControlItem *item : items)
         delete item;
     delete scene;
@@ -418,7 +465,7 @@ void MainWindow::generateCCandNoteLists()
                    .arg(controllerNameLength)
                    .arg(namesCut);
 
-    noteNames = MidiControlModel::noteNames();
+    noteNames = ControlSummary::noteEntries();
 }
 
 void MainWindow::fillComboBoxes()
@@ -534,6 +581,12 @@ void MainWindow::createActions()
     connect(none, &QAction::triggered, this, &MainWindow::deselectAllItems);
     edit->addAction(all);
     edit->addAction(none);
+    edit->addSeparator();
+    QAction *number = makeAction(
+        QStringLiteral("actionNumberSelected"), tr("N&umber Selected Controls\u2026"),
+        tr("Give the selected controls consecutive note or CC numbers"), QKeySequence());
+    connect(number, &QAction::triggered, this, &MainWindow::numberSelectedControls);
+    edit->addAction(number);
 
     QMenu *device = menuBar()->addMenu(tr("&Device"));
     QAction *upload = makeAction(QStringLiteral("actionUpload"), tr("&Upload from Vellichord"),
@@ -640,6 +693,129 @@ void MainWindow::selectAll()
         item->setSelected(true);
 }
 
+QList<int> MainWindow::selectedIndices() const
+{
+    QList<int> indices;
+    for (const MidiControlModel *model : selectedModels) {
+        for (int i = 0; i < ControlTable::count; ++i) {
+            if (controlModels->at(i) == model)
+                indices << i;
+        }
+    }
+    return indices;
+}
+
+void MainWindow::numberSelectedControls()
+{
+    const QList<int> selected = selectedIndices();
+    if (selected.isEmpty()) {
+        showStatusMessage(tr("Select the controls to number first"));
+        return;
+    }
+    NumberingDialog dialog(*controlModels, selected, this);
+    dialog.setObjectName(QStringLiteral("numberingDialog"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Numbering::Plan &plan = dialog.plan();
+    for (const Numbering::Assignment &step : plan.assignments)
+        controlModels->at(step.control)
+            ->updateParameter(step.id, static_cast<unsigned char>(step.value));
+    recordChange(tr("Number %n controls", nullptr, int(plan.assignments.size())));
+    refreshEditorPane();
+}
+
+void MainWindow::arrangeTabOrder()
+{
+    // The picture first, with the buttons that choose how it selects; then the name and the
+    // pane that edit the selection, top to bottom; then the device and file commands.
+    QList<QWidget *> chain = {ui->graphicsView, ui->pushButtonSelectSingle,
+                              ui->pushButtonSelectMulti, ui->lineEditPresetName};
+    for (QWidget *editor : ui->widgetEditorPane->findChildren<QWidget *>()) {
+        if (editorWidgets.contains(editor))
+            chain << editor;
+    }
+    chain << ui->buttonUpload << ui->buttonDownload << ui->buttonLoadSysex << ui->buttonSaveSysex
+          << ui->buttonUpdate;
+    for (int i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
+bool MainWindow::panelEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        if (keyCursor < 0) {
+            const QList<int> selected = selectedIndices();
+            keyCursor = selected.isEmpty() ? 39 : selected.first(); // PAD1 or the selection
+        }
+        items[keyCursor]->setKeyboardFocus(true);
+        break;
+    case QEvent::FocusOut:
+        if (keyCursor >= 0)
+            items[keyCursor]->setKeyboardFocus(false);
+        break;
+    case QEvent::KeyPress:
+        return handlePanelKey(static_cast<QKeyEvent *>(event));
+    default:
+        break;
+    }
+    return false;
+}
+
+bool MainWindow::handlePanelKey(const QKeyEvent *event)
+{
+    using PanelNavigation::Direction;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool shift = modifiers == Qt::ShiftModifier;
+    if (modifiers != Qt::NoModifier && !shift)
+        return false;
+    const QMap<int, Direction> directions = {{Qt::Key_Left, Direction::Left},
+                                             {Qt::Key_Right, Direction::Right},
+                                             {Qt::Key_Up, Direction::Up},
+                                             {Qt::Key_Down, Direction::Down}};
+    if (keyCursor < 0)
+        keyCursor = 39;
+    if (directions.contains(event->key())) {
+        const int next = PanelNavigation::nearest(keyCursor, directions.value(event->key()));
+        if (next < 0)
+            return true; // at the edge: stay
+        moveKeyCursor(next);
+        if (!shift)
+            deselectAllItems();
+        items[next]->setSelected(true);
+        return true;
+    }
+    if (shift)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Space:
+        items[keyCursor]->setSelected(!items[keyCursor]->isSelected());
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        // Into the first editor the selection has, in the pane's order.
+        for (QWidget *editor : ui->widgetEditorPane->findChildren<QWidget *>()) {
+            if (editorWidgets.contains(editor) && editor->isVisibleTo(ui->widgetEditorPane)
+                && editor->isEnabled()) {
+                editor->setFocus(Qt::TabFocusReason);
+                return true;
+            }
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void MainWindow::moveKeyCursor(int control)
+{
+    if (keyCursor >= 0)
+        items[keyCursor]->setKeyboardFocus(false);
+    keyCursor = control;
+    items[keyCursor]->setKeyboardFocus(ui->graphicsView->hasFocus());
+}
+
 namespace {
 
 QString midiSystemName()
@@ -704,6 +880,8 @@ void MainWindow::restorePatch(const QByteArray &patch)
 
 void MainWindow::refreshUnsent()
 {
+    // Called after every change of the editor's or the device's patch.
+    refreshPanel();
     const QList<int> changed = changedControls(*controlModels, editorPatch, devicePatch);
     for (int i = 0; i < ControlTable::count; ++i)
         items[i]->setUnsent(changed.contains(i));
@@ -823,6 +1001,33 @@ void MainWindow::refreshEditorPane()
             indices << i;
     }
     ui->labelSelection->setText(ControlNames::describe(indices));
+    refreshDisplay();
+}
+
+void MainWindow::refreshPanel()
+{
+    QList<const MidiControlModel *> models;
+    for (int i = 0; i < ControlTable::count; ++i)
+        models << controlModels->at(i);
+    // Channels are drawn only where they differ from the one most controls use.
+    const int channel = ControlSummary::mostCommonChannel(models);
+    for (int i = 0; i < ControlTable::count; ++i) {
+        const MidiControlModel &model = *controlModels->at(i);
+        items[i]->setLedColour(MidiControlItem::ledColourOf(model));
+        items[i]->setAssignment(ControlSummary::assignment(model, channel));
+        items[i]->setToolTip(ControlSummary::details(i, model, ccNames));
+    }
+    refreshDisplay();
+}
+
+void MainWindow::refreshDisplay()
+{
+    if (!display)
+        return;
+    display->setLines(ControlSummary::displayPreset(midiController->getPresetNo()),
+                      midiController->getPresetName(),
+                      ControlSummary::displayControl(
+                          selectedModels.size() == 1 ? selectedModels.first() : nullptr));
 }
 
 namespace {

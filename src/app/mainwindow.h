@@ -22,8 +22,10 @@ class IMidi;
 class MidiControlItem;
 class MidiControlModel;
 class MidiController;
+class PanelDisplay;
 class QAction;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSettings;
@@ -67,6 +69,9 @@ public:
     MidiController *getMidiController() const { return midiController; }
     CustomScene *getScene() const { return scene; }
     MidiControlItem *getItem(int index) const { return items.at(index); }
+    PanelDisplay *getDisplay() const { return display; }
+    // The control the keyboard's cursor is on in the picture, -1 before the picture had focus.
+    int keyboardCursor() const { return keyCursor; }
 
     void showContextMenu(MidiControlItem *item, MidiControlModel *model,
                          const QPoint &position) override;
@@ -111,6 +116,8 @@ public slots:
     void SelectMulti();
     void switchNoteCCLabels(int index);
     void selectAll();
+    // Asks for a start, step and order and numbers the selected controls, as one undo step.
+    void numberSelectedControls();
     void openRecentFile(const QString &fileName);
     void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
@@ -131,6 +138,15 @@ private:
     void placeItems();
 
     void refreshEditorPane();
+    // What the picture draws from the patch: colours, assignments, tooltips and the display.
+    void refreshPanel();
+    void refreshDisplay();
+    // The picture's focus and keys: arrows, Shift+arrows, Space and Enter. True when taken.
+    bool panelEvent(QEvent *event);
+    bool handlePanelKey(const QKeyEvent *event);
+    void moveKeyCursor(int control);
+    QList<int> selectedIndices() const;
+    void arrangeTabOrder();
     void refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id);
     void refreshComboBox(const QList<unsigned int> &present, QComboBox *box, unsigned int id);
     void resetSpinBox(QSpinBox *box, int minimum, bool shown);
@@ -164,6 +180,9 @@ private:
     std::array<MidiControlItem *, 64> items{};
     QList<MidiControlModel *> selectedModels;
     DebugPixmapItem *pixmapItem = nullptr;
+    PanelDisplay *display = nullptr;
+    int keyCursor = -1;
+    QList<QObject *> panelHooks; // event filters on the view, gone before the items go
     bool multiSelect = false;
     EventFilter eventFilter;
     UpdateDialog *updateDialog = nullptr;

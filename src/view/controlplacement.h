@@ -8,6 +8,9 @@
 inline constexpr int panelWidth = 638;
 inline constexpr int panelHeight = 534;
 
+// The screen of the device's display, which shows the preset and the selected control.
+inline constexpr QRect displayScreenRect{473, 37, 129, 48};
+
 // Where each control lies on the front-panel picture, in picture pixels, by control index.
 // The picture itself is painted from this table too, so no rectangle can drift off its control.
 // clang-format off

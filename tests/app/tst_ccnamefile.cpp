@@ -156,10 +156,10 @@ void TestCCNameFile::shortFileStillShowsTheNoteOfAPad()
     window.selectModel(model(window, 39));
     auto *number = window.findChild<QComboBox *>(QStringLiteral("comboBoxNoteOrCC"));
     QCOMPARE(number->count(), 128);
-    QCOMPARE(number->currentText(), QStringLiteral("C3"));
+    QCOMPARE(number->currentText(), QStringLiteral("60 C3"));
 
     number->setCurrentIndex(62);
-    QCOMPARE(number->currentText(), QStringLiteral("D3"));
+    QCOMPARE(number->currentText(), QStringLiteral("62 D3"));
     unsigned char value = 0;
     QVERIFY(model(window, 39)->getValue(NoteOrCC, &value));
     QCOMPARE(int(value), 62);
@@ -275,7 +275,7 @@ void TestCCNameFile::namesAreListedAsWritten()
     auto *type = window.findChild<QComboBox *>(QStringLiteral("comboBoxType"));
     type->setCurrentIndex(0);
     QCOMPARE(number->count(), 128);
-    QCOMPARE(number->itemText(60), QStringLiteral("C3"));
+    QCOMPARE(number->itemText(60), QStringLiteral("60 C3"));
 }
 
 void TestCCNameFile::onlyTheHeadOfAHugeFileIsRead()

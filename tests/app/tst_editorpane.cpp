@@ -165,10 +165,11 @@ void TestEditorPane::onePadShowsItsSixRows()
     QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note"));
     QComboBox *number = combo("comboBoxNoteOrCC");
     QCOMPARE(number->count(), 128);
-    QCOMPARE(number->itemText(0), QStringLiteral("C-2"));
-    QCOMPARE(number->itemText(13), QStringLiteral("C#-1"));
-    QCOMPARE(number->itemText(127), QStringLiteral("G8"));
-    QCOMPARE(number->currentText(), QStringLiteral("C3"));
+    // Each note entry carries its number first.
+    QCOMPARE(number->itemText(0), QStringLiteral("0 C-2"));
+    QCOMPARE(number->itemText(13), QStringLiteral("13 C#-1"));
+    QCOMPARE(number->itemText(127), QStringLiteral("127 G8"));
+    QCOMPARE(number->currentText(), QStringLiteral("60 C3"));
 
     // Selecting it again changes nothing.
     window->selectModel(model(pad1));
@@ -193,7 +194,7 @@ void TestEditorPane::typeSwitchesTheNumberNames()
     QTest::keyClick(type, Qt::Key_Up);
     QCOMPARE(int(value(pad1, Type)), 0);
     QCOMPARE(caption->text(), QStringLiteral("Note"));
-    QCOMPARE(number->currentText(), QStringLiteral("E3"));
+    QCOMPARE(number->currentText(), QStringLiteral("64 E3"));
 }
 
 void TestEditorPane::padThenKnobShowsTheUnionWithTheKnobsValues()
@@ -254,7 +255,7 @@ void TestEditorPane::mixedSelectionShowsWhatItsControlsHave_data()
         << "7 Volume";
     QTest::newRow("knob first: the pad's note")
         << QList<int>{knobE1, pad1} << QList<Change>{{pad1, NoteOrCC, 60}} << "comboBoxNoteOrCC"
-        << "C3";
+        << "60 C3";
     QTest::newRow("pad, knob, pad: Types differ")
         << QList<int>{pad1, knobE1, pad3} << QList<Change>{{pad1, Type, 0}, {pad3, Type, 1}}
         << "comboBoxType"

@@ -171,8 +171,8 @@ void TestContextMenu::numberSubmenuFollowsTheType()
     clickControl(*window, 39, Qt::RightButton);
     QCOMPARE(title, QStringLiteral("Note"));
     QCOMPARE(entries.size(), 128);
-    QCOMPARE(entries.first(), QStringLiteral("C-2"));
-    QCOMPARE(entries.at(60), QStringLiteral("C3"));
+    QCOMPARE(entries.first(), QStringLiteral("0 C-2"));
+    QCOMPARE(entries.at(60), QStringLiteral("60 C3"));
 }
 
 void TestContextMenu::currentValueIsChecked_data()
@@ -198,7 +198,7 @@ void TestContextMenu::currentValueIsChecked_data()
         << "Blue";
     QTest::newRow("note of a pad")
         << QList<int>{39} << QList<Change>{{39, Type, 0}, {39, NoteOrCC, 60}} << 39 << "Note"
-        << "C3";
+        << "60 C3";
     QTest::newRow("pad's controller and knob's agree")
         << QList<int>{39, 16} << QList<Change>{{39, Type, 1}, {39, NoteOrCC, 74}, {16, CC, 74}}
         << 39 << "CC"
@@ -278,7 +278,7 @@ void TestContextMenu::choiceAppliesToTheSelection_data()
         << "7 Volume" << QList<Change>{{16, CC, 7}};
     QTest::newRow("note name: NoteOrCC only")
         << QList<int>{39, 16, 40} << 39 << "Note"
-        << "C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}};
+        << "60 C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}};
     QTest::newRow("X-Y pad axes") << QList<int>{37} << 37 << "CCY"
                                   << "1 Modulation Wheel" << QList<Change>{{37, CCY, 1}};
     QTest::newRow("Color Fn on buttons only")
@@ -349,7 +349,7 @@ void TestContextMenu::rightClickActsOnTheClickedControl_data()
             << "On" << QList<Change>{{46, Aftertouch, 1}} << QList<int>{46};
         row("pads selected, one's note chosen")
             << multi << QList<int>{39, 40, 16} << 40 << "Note"
-            << "C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}}
+            << "60 C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}}
             << QList<int>{16, 39, 40};
     }
 }

@@ -74,7 +74,7 @@ private slots:
     // Picture and placement
     void pictureLoadsFromTheResources();
     void rectanglesLieOnTheirControlsWithoutOverlap();
-    void selectedItemPaintsTranslucentBlueWithoutDashes();
+    void selectionOutlinesAndKeepsTheLabelReadable();
 
     // Select Single mode
     void clickSelectsOneControlAndBarePictureClears();
@@ -122,7 +122,8 @@ void TestDeviceView::pictureLoadsFromTheResources()
 
     // The picture sits at the origin, under every rectangle, and sets the scene's extent.
     QCOMPARE(another.getScene()->sceneRect(), QRectF(0, 0, panelWidth, panelHeight));
-    QCOMPARE(another.getScene()->items().size(), 65);
+    // The picture, the 64 rectangles and the display.
+    QCOMPARE(another.getScene()->items().size(), 66);
 }
 
 void TestDeviceView::rectanglesLieOnTheirControlsWithoutOverlap()
@@ -151,7 +152,7 @@ void TestDeviceView::rectanglesLieOnTheirControlsWithoutOverlap()
     }
 }
 
-void TestDeviceView::selectedItemPaintsTranslucentBlueWithoutDashes()
+void TestDeviceView::selectionOutlinesAndKeepsTheLabelReadable()
 {
     MidiControlItem *item = window->getItem(39);
     const auto paint = [item](QStyle::State state) {
@@ -166,26 +167,36 @@ void TestDeviceView::selectedItemPaintsTranslucentBlueWithoutDashes()
     };
 
     const QImage selected = paint(QStyle::State_Selected);
+    const QImage unselected = paint(QStyle::State_None);
     const QRect r(10, 10, 56, 56);
-    const QRgb fill = selected.pixel(r.center());
-    QCOMPARE(qRed(fill), 0);
-    QCOMPARE(qGreen(fill), 0);
-    QVERIFY(qAbs(qBlue(fill) - 128) <= 1);
-    QVERIFY(qAbs(qAlpha(fill) - 128) <= 1);
-    // The one-pixel outline is the same colour all round: no dashes.
+    // A light outline, the same colour all round: no dashes, no dark blue.
     const QRgb outline = selected.pixel(r.topLeft());
-    QVERIFY(qAbs(qBlue(outline) - 128) <= 1 && qRed(outline) == 0);
-    QVERIFY(qAlpha(outline) >= 200);
+    QVERIFY(qBlue(outline) > 200 && qRed(outline) < 150);
+    QCOMPARE(qAlpha(outline), 255);
     for (int k = 0; k < 56; ++k) {
         QCOMPARE(selected.pixel(r.left() + k, r.top()), outline);
         QCOMPARE(selected.pixel(r.left(), r.top() + k), outline);
     }
     QCOMPARE(qAlpha(selected.pixel(r.left() - 2, r.top() - 2)), 0);
+    QCOMPARE(qAlpha(unselected.pixel(r.topLeft())), 0);
 
-    const QImage unselected = paint(QStyle::State_None);
-    QImage empty(unselected.size(), unselected.format());
-    empty.fill(Qt::transparent);
-    QCOMPARE(unselected, empty);
+    // The fill lightens what is beneath instead of darkening it.
+    const QRgb lit = selected.pixel(r.center());
+    const QRgb plain = unselected.pixel(r.center());
+    QVERIFY(qRed(lit) + qGreen(lit) + qBlue(lit) > qRed(plain) + qGreen(plain) + qBlue(plain));
+
+    // The assignment's light text (top left of the pad) is drawn over the highlight: every
+    // pixel of it stays light.
+    int textPixels = 0;
+    for (int y = r.top() + 7; y < r.top() + 20; ++y) {
+        for (int x = r.left() + 7; x < r.left() + 30; ++x) {
+            if (qGray(unselected.pixel(x, y)) > 200) {
+                ++textPixels;
+                QVERIFY2(qGray(selected.pixel(x, y)) > 200, qPrintable(QString::number(x)));
+            }
+        }
+    }
+    QVERIFY(textPixels > 10);
 }
 
 void TestDeviceView::clickSelectsOneControlAndBarePictureClears()

@@ -1,0 +1,183 @@
+#include "controlsummary.h"
+
+#include "controlnames.h"
+#include "midicontrolmodel.h"
+
+#include <QMap>
+#include <QRegularExpression>
+
+namespace {
+
+std::optional<int> valueOf(const MidiControlModel &model, ParameterId id)
+{
+    unsigned char value = 0;
+    if (!model.getValue(id, &value))
+        return std::nullopt;
+    return int(value);
+}
+
+QString nameAt(const QStringList &names, std::optional<int> value)
+{
+    return value ? names.value(*value, QString::number(*value)) : QString();
+}
+
+// "CC 74 Brightness": the number always, and the controller's name when the name file has one.
+QString controllerText(int number, const QStringList &ccNames)
+{
+    QString name = ccNames.value(number);
+    const QString prefix = QString::number(number) + QLatin1Char(' ');
+    if (name.startsWith(prefix))
+        name = name.mid(prefix.size());
+    if (name.trimmed().isEmpty() || name == QString::number(number))
+        return QStringLiteral("CC %1").arg(number);
+    return QStringLiteral("CC %1 %2").arg(number).arg(name);
+}
+
+} // namespace
+
+namespace ControlSummary {
+
+QString noteEntry(int note)
+{
+    return QStringLiteral("%1 %2").arg(note).arg(MidiControlModel::noteNames().value(note));
+}
+
+QStringList noteEntries()
+{
+    QStringList entries;
+    for (int note = 0; note < 128; ++note)
+        entries << noteEntry(note);
+    return entries;
+}
+
+std::optional<int> parseNote(const QString &text)
+{
+    const QString typed = text.trimmed();
+    bool isNumber = false;
+    const int number = typed.toInt(&isNumber);
+    if (isNumber)
+        return number >= 0 && number <= 127 ? std::optional<int>(number) : std::nullopt;
+    // A list entry ("60 C3") is taken by its number.
+    static const QRegularExpression entry(QStringLiteral("^(\\d+)\\s+\\S+$"));
+    const QRegularExpressionMatch entryMatch = entry.match(typed);
+    if (entryMatch.hasMatch())
+        return parseNote(entryMatch.captured(1));
+
+    static const QRegularExpression name(QStringLiteral("^([A-Ga-g])([#b]?)(-?\\d+)$"));
+    const QRegularExpressionMatch match = name.match(typed);
+    if (!match.hasMatch())
+        return std::nullopt;
+    static const int steps[] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G
+    int note = steps[match.captured(1).toUpper().at(0).unicode() - 'A'];
+    if (match.captured(2) == QLatin1String("#"))
+        ++note;
+    else if (match.captured(2) == QLatin1String("b"))
+        --note;
+    note += (match.captured(3).toInt() + 2) * 12;
+    return note >= 0 && note <= 127 ? std::optional<int>(note) : std::nullopt;
+}
+
+int mostCommonChannel(const QList<const MidiControlModel *> &models)
+{
+    QMap<int, int> counts;
+    for (const MidiControlModel *model : models) {
+        if (const std::optional<int> channel = valueOf(*model, Channel))
+            ++counts[*channel];
+    }
+    int best = 0;
+    int bestCount = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > bestCount) {
+            best = it.key();
+            bestCount = it.value();
+        }
+    }
+    return best;
+}
+
+QString assignment(const MidiControlModel &model, int commonChannel)
+{
+    QString text;
+    const std::optional<int> type = valueOf(model, Type);
+    const std::optional<int> number = valueOf(model, NoteOrCC);
+    const std::optional<int> cc = valueOf(model, CC);
+    const std::optional<int> ccx = valueOf(model, CCX);
+    const std::optional<int> ccy = valueOf(model, CCY);
+    if (type && number)
+        text = *type == 0 ? MidiControlModel::noteNames().value(*number)
+                          : QStringLiteral("CC %1").arg(*number);
+    else if (cc)
+        text = QStringLiteral("CC %1").arg(*cc);
+    else if (ccx && ccy)
+        text = QStringLiteral("X %1 / Y %2").arg(*ccx).arg(*ccy);
+
+    const std::optional<int> channel = valueOf(model, Channel);
+    if (channel && *channel != commonChannel)
+        text += QLatin1Char('\n') + nameAt(MidiControlModel::channelNames(), channel);
+    return text;
+}
+
+QString details(int index, const MidiControlModel &model, const QStringList &ccNames)
+{
+    QStringList parts;
+    const std::optional<int> type = valueOf(model, Type);
+    if (const std::optional<int> number = valueOf(model, NoteOrCC)) {
+        if (type && *type == 0)
+            parts << QStringLiteral("Note %1 (%2)")
+                         .arg(MidiControlModel::noteNames().value(*number))
+                         .arg(*number);
+        else
+            parts << controllerText(*number, ccNames);
+    }
+    if (const std::optional<int> cc = valueOf(model, CC))
+        parts << controllerText(*cc, ccNames);
+    if (const std::optional<int> ccx = valueOf(model, CCX))
+        parts << QStringLiteral("X ") + controllerText(*ccx, ccNames);
+    if (const std::optional<int> ccy = valueOf(model, CCY))
+        parts << QStringLiteral("Y ") + controllerText(*ccy, ccNames);
+    if (const std::optional<int> channel = valueOf(model, Channel))
+        parts << nameAt(MidiControlModel::channelNames(), channel);
+    if (const std::optional<int> mode = valueOf(model, Toggle))
+        parts << nameAt(MidiControlModel::modeNames(), mode);
+    if (const std::optional<int> colour = valueOf(model, Colour))
+        parts << nameAt(MidiControlModel::colourNames(), colour);
+    if (const std::optional<int> colour = valueOf(model, ColourF))
+        parts << nameAt(MidiControlModel::colourFnNames(), colour);
+    if (const std::optional<int> aftertouch = valueOf(model, Aftertouch))
+        parts << QStringLiteral("Aftertouch ")
+                + nameAt(MidiControlModel::aftertouchNames(), aftertouch);
+    const struct
+    {
+        ParameterId id;
+        const char *caption;
+    } ranges[] = {{Min, "Min"},    {Max, "Max"},    {MinX, "Min X"},
+                  {MaxX, "Max X"}, {MinY, "Min Y"}, {MaxY, "Max Y"}};
+    for (const auto &range : ranges) {
+        if (const std::optional<int> value = valueOf(model, range.id))
+            parts << QStringLiteral("%1 %2").arg(QLatin1String(range.caption)).arg(*value);
+    }
+    return ControlNames::name(index) + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}
+
+QString displayPreset(int presetNumber)
+{
+    return QStringLiteral("PRESET %1").arg(presetNumber, 2, 10, QLatin1Char('0'));
+}
+
+QString displayControl(const MidiControlModel *model)
+{
+    if (!model)
+        return QString();
+    QString text;
+    if (const std::optional<int> channel = valueOf(*model, Channel))
+        text = *channel >= 16 ? QStringLiteral("GLOBAL")
+                              : QStringLiteral("CH %1").arg(*channel + 1);
+    const QString sent = assignment(*model, valueOf(*model, Channel).value_or(0)).toUpper();
+    if (valueOf(*model, Type).value_or(1) == 0)
+        text += QStringLiteral("   NOTE ") + sent;
+    else if (!sent.isEmpty())
+        text += QStringLiteral("   ") + sent;
+    return text;
+}
+
+} // namespace ControlSummary
