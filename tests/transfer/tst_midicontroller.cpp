@@ -1,3 +1,4 @@
+#include "../common/controllerprobe.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
@@ -10,31 +11,6 @@ Q_DECLARE_METATYPE(SimulatedDevice::Reply)
 Q_DECLARE_METATYPE(PatchFileFault)
 
 namespace {
-
-QByteArray type1(MidiController &controller)
-{
-    return QByteArray(reinterpret_cast<const char *>(controller.getType1Sysex()), 348);
-}
-
-// Lets the monitor hand over everything the device has sent so far: the device's status
-// answer comes last and is seen only after all that came before it.
-bool drained(MidiController &controller, SimulatedDevice &device)
-{
-    controller.getMonitor()->clearStatus();
-    device.sendStatus(0x7E);
-    if (!QTest::qWaitFor([&] { return controller.getMonitor()->status() == 0x7E; }))
-        return false;
-    controller.getMonitor()->clearStatus();
-    QCoreApplication::processEvents(); // the queued messages
-    return true;
-}
-
-unsigned char valueOf(MidiController &controller, int index, ParameterId id)
-{
-    unsigned char value = 0xEE;
-    controller.getModels()->at(index)->getValue(id, &value);
-    return value;
-}
 
 // A patch message as the device sends it, with the given kind byte.
 QByteArray deviceMessage(unsigned char kind = 0x63)
