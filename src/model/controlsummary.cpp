@@ -63,18 +63,8 @@ std::optional<int> parseNote(const QString &text)
     if (entryMatch.hasMatch())
         return parseNote(entryMatch.captured(1));
 
-    static const QRegularExpression name(QStringLiteral("^([A-Ga-g])([#b]?)(-?\\d+)$"));
-    const QRegularExpressionMatch match = name.match(typed);
-    if (!match.hasMatch())
-        return std::nullopt;
-    static const int steps[] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G
-    int note = steps[match.captured(1).toUpper().at(0).unicode() - 'A'];
-    if (match.captured(2) == QLatin1String("#"))
-        ++note;
-    else if (match.captured(2) == QLatin1String("b"))
-        --note;
-    note += (match.captured(3).toInt() + 2) * 12;
-    return note >= 0 && note <= 127 ? std::optional<int>(note) : std::nullopt;
+    const std::optional<int> note = MidiControlModel::noteNumber(typed);
+    return note && *note >= 0 && *note <= 127 ? note : std::nullopt;
 }
 
 int mostCommonChannel(const QList<const MidiControlModel *> &models)

@@ -4,6 +4,7 @@
 #include "patchlayout.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 
 void MidiControlModel::addParameter(const ControlParameter &p)
 {
@@ -99,4 +100,25 @@ QStringList MidiControlModel::noteNames()
     for (int note = 0; note < 128; ++note)
         names.append(QLatin1String(pitches[note % 12]) + QString::number(note / 12 - 2));
     return names;
+}
+
+std::optional<int> MidiControlModel::noteNumber(const QString &name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([A-Ga-g])([#b]?)(-?[0-9]{1,2})$"));
+    const QRegularExpressionMatch match = pattern.match(name.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QChar letter = match.captured(1).toUpper().at(0);
+    const QString accidental = match.captured(2);
+    // Only the spellings of the twelve keys: no E#, B#, Cb or Fb.
+    if ((accidental == QLatin1String("#") && (letter == 'E' || letter == 'B'))
+        || (accidental == QLatin1String("b") && (letter == 'C' || letter == 'F')))
+        return std::nullopt;
+    static const int steps[] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G
+    int note = steps[letter.unicode() - 'A'] + (match.captured(3).toInt() + 2) * 12;
+    if (accidental == QLatin1String("#"))
+        ++note;
+    else if (!accidental.isEmpty())
+        --note;
+    return note;
 }

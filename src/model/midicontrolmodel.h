@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QStringList>
 
+#include <optional>
+
 // One physical control: nothing but its parameters, ordered by id. The kind of a control shows
 // only in which parameters the model holds.
 class MidiControlModel
@@ -38,6 +40,10 @@ public:
     static QStringList colourFnNames();
     // C-2 .. G8: entry n names MIDI note n (middle C, note 60, is C3).
     static QStringList noteNames();
+    // The number of a note written by name: C, C# or Db, D, ... B, any letter case, then the
+    // octave (C3 is 60); the number may lie outside 0..127 ("G#8"). Nothing for a text that is
+    // no note name.
+    static std::optional<int> noteNumber(const QString &name);
 
 private:
     QMap<unsigned int, ControlParameter> m_parameters;

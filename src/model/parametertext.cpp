@@ -205,18 +205,15 @@ bool parseValue(const ControlParameter &p, const QString &text, unsigned char *v
         if (readNumber(given, &number))
             return take(number);
         if (p.id() == NoteOrCC) {
+            if (const std::optional<int> note = MidiControlModel::noteNumber(given)) {
+                // Well formed but past either end of the note names ("G#8") is out of range.
+                if (*note < 0 || *note > 127) {
+                    *error = refuseOutOfRange(p);
+                    return false;
+                }
+                return take(unsigned(*note));
+            }
             const QStringList notes = noteNames();
-            for (int note = 0; note < notes.size(); ++note) {
-                if (notes[note].compare(given, Qt::CaseInsensitive) == 0)
-                    return take(unsigned(note));
-            }
-            // Well formed but past either end of the note names.
-            static const QRegularExpression noteLike(QStringLiteral("^([CDFGA]#?|[EB])-?[0-9]+$"),
-                                                     QRegularExpression::CaseInsensitiveOption);
-            if (noteLike.match(given).hasMatch()) {
-                *error = refuseOutOfRange(p);
-                return false;
-            }
             candidates = notes;
         } else {
             const QStringList named = valueNames(p.id());

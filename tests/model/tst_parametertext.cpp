@@ -220,6 +220,9 @@ void TestParameterText::values_data()
     QTest::newRow("note c#3") << f1 << int(NoteOrCC) << "c#3" << 61 << noError;
     QTest::newRow("note B7") << stop << int(NoteOrCC) << "B7" << 119 << noError;
     QTest::newRow("note G8") << pad1 << int(NoteOrCC) << "G8" << 127 << noError;
+    // Flats name the same keys, as the numbering dialog takes them.
+    QTest::newRow("note Db3") << pad1 << int(NoteOrCC) << "Db3" << 61 << noError;
+    QTest::newRow("note bb2") << pad1 << int(NoteOrCC) << "bb2" << 58 << noError;
     QTest::newRow("note 60") << pad1 << int(NoteOrCC) << "60" << 60 << noError;
     QTest::newRow("note G#8") << pad1 << int(NoteOrCC) << "G#8" << -1 << noteRange;
     QTest::newRow("note A8") << pad1 << int(NoteOrCC) << "A8" << -1 << noteRange;
