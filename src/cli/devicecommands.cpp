@@ -288,7 +288,8 @@ int ports(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Lists the MIDI inputs and outputs the system offers; the device's own "
-                       "are marked [Vellichord], or [Vellichord Updater] in update mode."));
+                       "are marked [Vellichord], or [Vellichord Updater] in update mode.\n\n"
+                       "Exit codes: 0 done, 2 bad usage."));
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode) || !noArguments(parser, command, &exitCode))
         return exitCode;
@@ -325,7 +326,9 @@ int get(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Asks the device for its patch. With -o it is written as a patch file "
-                       "(as the editor's Save Settings writes it); otherwise it is printed."));
+                       "(as the editor's Save Settings writes it); otherwise it is printed.\n\n"
+                       "Exit codes: 0 done, 1 the device did not answer with its patch or the file "
+                       "could not be written, 2 bad usage, 3 no device."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Write the patch to FILE."),
                                     QStringLiteral("FILE"));
@@ -376,7 +379,9 @@ int send(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Sends the patch of a patch file to the device, as the editor's Load Settings and "
         "Download do: it asks the device for its patch first and sends the file's into the "
-        "preset the device is on."));
+        "preset the device is on.\n\n"
+        "Exit codes: 0 sent, 1 the device did not answer or the patch could not be sent, 2 bad "
+        "usage or not a patch file, 3 no device."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode, true)
@@ -427,7 +432,9 @@ int update(const QStringList &arguments)
         "Checks the update file, then updates the device's firmware with it, as the editor's "
         "updater does. The device is found as \"Vellichord\" or, in update mode, as "
         "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
-        "complete update."));
+        "complete update.\n\n"
+        "Exit codes: 0 updated, 1 the update failed or was stopped, 2 bad usage or a damaged "
+        "update file, 3 no device."));
     parser.addPositionalArgument(QStringLiteral("FIRMWARE"), QStringLiteral("The update file."));
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode)

@@ -118,6 +118,19 @@ void TestCliFiles::help_data()
     QTest::newRow("diff") << QStringList{"diff", "--help"} << false
                           << "Usage: vellichord diff [options] A B"
                           << "1 they differ";
+    // The commands that talk to the device answer --help without one.
+    QTest::newRow("ports") << QStringList{"ports", "--help"} << false
+                           << "Usage: vellichord ports [options]"
+                           << "Exit codes: 0 done, 2 bad usage.";
+    QTest::newRow("get") << QStringList{"get", "--help"} << false
+                         << "Usage: vellichord get [options]"
+                         << "3 no device";
+    QTest::newRow("send") << QStringList{"send", "--help"} << false
+                          << "Usage: vellichord send [options] FILE"
+                          << "3 no device";
+    QTest::newRow("update") << QStringList{"update", "--help"} << false
+                            << "Usage: vellichord update [options] FIRMWARE"
+                            << "1 the update failed or was stopped";
     // Started as ./vellichord: the usage line still names the command.
     QTest::newRow("show, started by a relative path")
         << QStringList{"show", "--help"} << true << "Usage: vellichord show [options] FILE"
