@@ -121,20 +121,25 @@ public:
             return;
         if (!clock.isValid() || progress.bytes == 0)
             clock.start();
+        // From the bytes accepted, so that the figures on a line agree; complete once the
+        // device says so.
+        const int percent = progress.percent >= 100
+            ? 100
+            : int(qMin<qint64>(99, qint64(progress.bytes) * 100 / progress.bytesTotal));
         if (!terminal) {
-            const int tenth = progress.percent / 10;
+            const int tenth = percent / 10;
             if (tenth <= shownTenth)
                 return;
             shownTenth = tenth;
-            Cli::out() << progress.percent << "% (" << progress.records << " of "
-                       << progress.recordsTotal << " records, " << progress.bytes << " of "
-                       << progress.bytesTotal << " bytes)" << Qt::endl;
+            Cli::out() << percent << "% (" << progress.records << " of " << progress.recordsTotal
+                       << " records, " << progress.bytes << " of " << progress.bytesTotal
+                       << " bytes)" << Qt::endl;
             return;
         }
         constexpr int width = 30;
-        const int filled = progress.percent * width / 100;
+        const int filled = percent * width / 100;
         QString left;
-        if (progress.percent >= 100)
+        if (percent >= 100)
             left = QStringLiteral("done");
         else if (progress.bytes > 0)
             left = QStringLiteral("about %1 s left")
@@ -143,8 +148,8 @@ public:
                             + 1);
         Cli::out() << "\r[" << QString(filled, QLatin1Char('#'))
                    << QString(width - filled, QLatin1Char('-')) << "] "
-                   << QStringLiteral("%1%").arg(progress.percent, 3) << "  " << progress.records
-                   << "/" << progress.recordsTotal << " records  " << progress.bytes << "/"
+                   << QStringLiteral("%1%").arg(percent, 3) << "  " << progress.records << "/"
+                   << progress.recordsTotal << " records  " << progress.bytes << "/"
                    << progress.bytesTotal << " bytes  " << left << "\x1b[K" << Qt::flush;
         onLine = true;
     }

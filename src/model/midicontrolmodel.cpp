@@ -58,47 +58,61 @@ void MidiControlModel::writeType1Sysex(unsigned char *message) const
     }
 }
 
+// The lists are built once: the front panel asks for them for every control after every change.
+
 QStringList MidiControlModel::channelNames()
 {
-    QStringList names;
-    for (int channel = 1; channel <= 16; ++channel)
-        names << QStringLiteral("Ch %1").arg(channel);
-    names << QStringLiteral("Global");
+    static const QStringList names = [] {
+        QStringList list;
+        for (int channel = 1; channel <= 16; ++channel)
+            list << QStringLiteral("Ch %1").arg(channel);
+        list << QStringLiteral("Global");
+        return list;
+    }();
     return names;
 }
 
 QStringList MidiControlModel::typeNames()
 {
-    return {QStringLiteral("Note"), QStringLiteral("CC")};
+    static const QStringList names{QStringLiteral("Note"), QStringLiteral("CC")};
+    return names;
 }
 
 QStringList MidiControlModel::modeNames()
 {
-    return {QStringLiteral("Momentary"), QStringLiteral("Toggle")};
+    static const QStringList names{QStringLiteral("Momentary"), QStringLiteral("Toggle")};
+    return names;
 }
 
 QStringList MidiControlModel::aftertouchNames()
 {
-    return {QStringLiteral("Off"), QStringLiteral("On")};
+    static const QStringList names{QStringLiteral("Off"), QStringLiteral("On")};
+    return names;
 }
 
 QStringList MidiControlModel::colourNames()
 {
-    return {QStringLiteral("Red"), QStringLiteral("Green"), QStringLiteral("Blue")};
+    static const QStringList names{QStringLiteral("Red"), QStringLiteral("Green"),
+                                   QStringLiteral("Blue")};
+    return names;
 }
 
 QStringList MidiControlModel::colourFnNames()
 {
-    return {QStringLiteral("Red"), QStringLiteral("Green")};
+    static const QStringList names{QStringLiteral("Red"), QStringLiteral("Green")};
+    return names;
 }
 
 QStringList MidiControlModel::noteNames()
 {
-    static const char *const pitches[] = {"C",  "C#", "D",  "D#", "E",  "F",
-                                          "F#", "G",  "G#", "A",  "A#", "B"};
-    QStringList names;
-    for (int note = 0; note < 128; ++note)
-        names.append(QLatin1String(pitches[note % 12]) + QString::number(note / 12 - 2));
+    static const QStringList names = [] {
+        static const char *const pitches[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                              "F#", "G",  "G#", "A",  "A#", "B"};
+        QStringList list;
+        for (int note = 0; note < 128; ++note)
+            list.append(QLatin1String(pitches[note % 12]) + QString::number(note / 12 - 2));
+        return list;
+    }();
     return names;
 }
 
