@@ -191,6 +191,16 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
     updateDialog->setSettings(settings);
+    // While the updater runs on its thread, the port is its own: nothing else reaches the
+    // device, and no other dialog opens. The slots refuse too, for a trigger queued before.
+    connect(updateDialog, &UpdateDialog::busyChanged, this, [this](bool busy) {
+        for (const char *name : {"actionLoad", "actionSave", "actionUpload", "actionDownload",
+                                 "actionUpdate", "actionNumberSelected", "actionAbout"})
+            findChild<QAction *>(QLatin1String(name))->setEnabled(!busy);
+        recentMenu->setEnabled(!busy && !recentFiles().isEmpty());
+        if (!busy)
+            showConnectionState();
+    });
 
     // A device pulled out between request and answer never answers. Once the wait is over,
     // "Waiting for upload..." gives way, unless another text already has.
@@ -245,6 +255,7 @@ MainWindow::~MainWindow()
     // The name field loses its focus as the widgets go, after this window's own part is gone.
     disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
     delete deviceWatcher;   // it uses the controller's port and the update dialog
+    delete updateDialog;    // a run still going uses the controller's port
     qDeleteAll(panelHooks); // the view loses its focus after the items have gone
     for (MidiControlItem *item : items)
         delete item;
@@ -252,7 +263,6 @@ MainWindow::~MainWindow()
     delete ui;
     delete midiController;
     delete contextMenu;
-    delete updateDialog;
     qCDebug(lcTrace) << "deleted ui";
 }
 
@@ -618,6 +628,10 @@ void MainWindow::createActions()
         pair.first->setToolTip(pair.second->toolTip());
         pair.first->setStatusTip(pair.second->statusTip());
         connect(pair.first, &QPushButton::clicked, pair.second, &QAction::trigger);
+        connect(pair.second, &QAction::changed, pair.first,
+                [button = pair.first, action = pair.second] {
+                    button->setEnabled(action->isEnabled());
+                });
     }
     ui->pushButtonSelectSingle->setToolTip(
         tr("Select Single: a click selects one control, Ctrl-click adds or removes one"));
@@ -675,6 +689,8 @@ void MainWindow::rebuildRecentMenu()
 
 void MainWindow::openRecentFile(const QString &fileName)
 {
+    if (updateDialog->isBusy())
+        return;
     if (!QFileInfo::exists(fileName)) {
         showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
         QStringList files = recentFiles();
@@ -707,6 +723,8 @@ QList<int> MainWindow::selectedIndices() const
 
 void MainWindow::numberSelectedControls()
 {
+    if (updateDialog->isBusy())
+        return;
     const QList<int> selected = selectedIndices();
     if (selected.isEmpty()) {
         showStatusMessage(tr("Select the controls to number first"));
@@ -833,6 +851,8 @@ QString midiSystemName()
 
 void MainWindow::showAbout()
 {
+    if (updateDialog->isBusy())
+        return;
     QMessageBox::about(this, tr("About"),
                        tr("<b>Tarvel Vellichord Editor</b> %1<br>Qt %2<br>MIDI: %3")
                            .arg(QCoreApplication::applicationVersion(),
@@ -1294,6 +1314,8 @@ void MainWindow::performUpdate()
 
 void MainWindow::downloadPatch()
 {
+    if (updateDialog->isBusy())
+        return;
     if (midiController->downloadPatch()) {
         devicePatch = currentPatch();
         refreshUnsent();
@@ -1305,6 +1327,8 @@ void MainWindow::downloadPatch()
 
 void MainWindow::uploadPatch()
 {
+    if (updateDialog->isBusy())
+        return;
     if (midiController->uploadPatch()) {
         showStatusMessage(tr("Waiting for upload..."));
         answerAwaited = true;
@@ -1317,6 +1341,9 @@ void MainWindow::uploadPatch()
 
 void MainWindow::showConnectionState()
 {
+    // The updater's thread has the port; the state is shown again when it is done.
+    if (updateDialog->isBusy())
+        return;
     IMidi *midi = midiController->getMidi();
     const std::string name = midi->connectedName();
     // A connection the MIDI system dropped under the updater is not one.
@@ -1327,6 +1354,8 @@ void MainWindow::showConnectionState()
 
 void MainWindow::loadSysex()
 {
+    if (updateDialog->isBusy())
+        return;
     const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), lastFolder(),
                                                           patchFileFilters);
     if (fileName.isEmpty())
@@ -1352,6 +1381,8 @@ bool MainWindow::loadFile(const QString &fileName)
 
 void MainWindow::saveSysex()
 {
+    if (updateDialog->isBusy())
+        return;
     saveToFile();
 }
 

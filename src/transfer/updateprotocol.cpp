@@ -77,9 +77,12 @@ public:
             return;
         }
         // Input that came during the run and is still queued is delivered now, while whoever
-        // watches busyChanged still drops it; afterwards it would be carried out.
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        // watches busyChanged still drops it; afterwards it would be carried out. A run on a
+        // thread of its own leaves the event loop to the thread that owns it.
+        if (QThread::currentThread() == protocol.thread()) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
         --protocol.busyDepth;
         protocol.stopRequested = false;
         emit protocol.busyChanged(false);

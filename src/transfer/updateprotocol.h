@@ -33,7 +33,8 @@ Q_DECLARE_METATYPE(UpdateProgress)
 // it. Every step is reported as a line through message(); a window or a terminal shows them.
 //
 // Handshakes and transfers block their caller; they wait only through the pause function,
-// which by default keeps the event loop running.
+// which by default keeps the event loop running. A window runs them on a thread of its own
+// (see UpdateDialog): the busy state and the actions' states may be read from any thread.
 class UpdateProtocol : public QObject
 {
     Q_OBJECT
@@ -80,7 +81,7 @@ public:
     bool canUpdate() const { return busyDepth == 0 && updateEnabled; }
 
     // Replaces the clock of the handshake and the transfer; an empty one restores the default,
-    // which waits in real time and keeps the event loop running meanwhile.
+    // which waits in real time and keeps the event loop running meanwhile. Not while busy.
     void setPause(Pause pause);
 
 public slots:
@@ -123,8 +124,8 @@ private:
     UpdateFile updateFile;
     Pause pauseFunction;
     // Nesting depth of running handshakes and transfers.
-    int busyDepth = 0;
-    bool connectEnabled = false;
-    bool updateEnabled = false;
+    std::atomic<int> busyDepth{0};
+    std::atomic<bool> connectEnabled{false};
+    std::atomic<bool> updateEnabled{false};
     std::atomic<bool> stopRequested{false};
 };

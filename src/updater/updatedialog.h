@@ -4,6 +4,10 @@
 
 #include <QDialog>
 #include <QString>
+#include <QThread>
+
+#include <functional>
+#include <memory>
 
 class MidiController;
 class QSettings;
@@ -14,8 +18,10 @@ class UpdateDialog;
 
 // The firmware updater's window: a form over UpdateProtocol. Open File chooses the update file,
 // Connect runs the handshake and Update the handshake and the transfer; the protocol's lines go
-// to the message box and its progress to the bar. While a run is busy the other windows take
-// no input and cannot be closed.
+// to the message box and its progress to the bar. A run goes on a thread of its own, so that
+// no other dialog, nor anything else on the window's thread, can hold it up; Stop asks it to
+// stop between records. While a run is busy the other windows take no input and cannot be
+// closed, and the updater itself stays open.
 class UpdateDialog : public QDialog
 {
     Q_OBJECT
@@ -26,9 +32,12 @@ public:
     static constexpr unsigned int frameBytes = UpdateFile::frameBytes;
     static constexpr const char *updaterPortName = UpdateProtocol::updaterPortName;
     using Pause = UpdateProtocol::Pause;
+    // A run: what the updater's thread does with the protocol; true when it succeeded.
+    using Run = std::function<bool(UpdateProtocol &)>;
 
     // controller lends its port and monitor; it must not be null and must outlive the dialog.
     UpdateDialog(QWidget *parent, MidiController *controller);
+    // Stops a run that is still going and waits for its thread.
     ~UpdateDialog() override;
 
     UpdateProtocol &protocol() { return updater; }
@@ -40,30 +49,43 @@ public:
     void appendMessage(const QString &text);
 
     bool load_update_binary(const QString &path) { return updater.load_update_binary(path); }
-    bool find_dfu() { return updater.find_dfu(); }
-    bool transmitUpdate(const unsigned char *image, unsigned int length)
-    {
-        return updater.transmitUpdate(image, length);
-    }
-    bool isBusy() const { return updater.isBusy(); }
+    // From the time a run is started until runFinished; the port is the updater's then.
+    bool isBusy() const { return running; }
     const unsigned char *getImage() const { return updater.getImage(); }
     unsigned int getImageSize() const { return updater.getImageSize(); }
-    void setPause(Pause pause) { updater.setPause(std::move(pause)); }
+    // The clock of the runs; an empty one waits in real time. Not while busy.
+    void setPause(Pause pause);
+
+    // Starts run on the updater's thread and returns at once; runFinished follows. False, and
+    // nothing started, while another run is busy.
+    bool start(Run run);
 
 public slots:
     void switchToUpdateMode();
     void openFileDialog();
     void doUpdate();
+    // Asks the run to stop before its next record.
+    void stop();
+
+signals:
+    // A run started (true) or ended (false).
+    void busyChanged(bool busy);
+    // A run ended, with its result; its messages are shown by then.
+    void runFinished(bool done);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showActions();
-    void setBusy(bool busy);
+    void setRunning(bool busy);
+    // Closes the dialog, or says why not while a run is busy.
+    void closeWhenIdle();
 
     Ui::UpdateDialog *ui;
     UpdateProtocol updater;
+    std::unique_ptr<QThread> worker;
+    bool running = false;
     QString messageText;
     QSettings *settings = nullptr;
 };

@@ -34,6 +34,17 @@ void press(const MainWindow &window, const char *button)
     QTest::mouseClick(window.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
 }
 
+// The transfer of image alone, on the updater's thread, waited for.
+bool transmit(UpdaterRig &rig, const QByteArray &image)
+{
+    return finishRun(rig.dialog, [&] {
+        rig.dialog->start([&](UpdateProtocol &protocol) {
+            return protocol.transmitUpdate(
+                reinterpret_cast<const unsigned char *>(image.constData()), unsigned(image.size()));
+        });
+    });
+}
+
 // Makes an edit the device has not got: control 39's channel.
 void editChannel(MainWindow &window, int index)
 {
@@ -179,7 +190,7 @@ void TestDeviceConnection::updaterConnectionIsLeftAlone()
 {
     UpdaterRig rig({QStringLiteral("Vellichord Updater")});
     rig.device->statusAnswer = 0x3D;
-    QVERIFY(rig.dialog->find_dfu());
+    QVERIFY(finishRun(rig.dialog, [&] { rig.dialog->switchToUpdateMode(); }));
     QCOMPARE(rig.device->connectedName(), std::string("Vellichord Updater"));
     QTRY_COMPARE_WITH_TIMEOUT(connectionField(rig.window),
                               QStringLiteral("Connected: Vellichord Updater"), noticeMs);
@@ -213,16 +224,17 @@ void TestDeviceConnection::portIsLeftAloneDuringATransfer()
     rig.beforePause = [&](int pause) {
         if (pause != 3)
             return;
-        rig.device->portNames.clear();
-        const int looks = rig.device->portLooks;
-        watcher->look();
-        looksDuring = rig.device->portLooks - looks;
-        connectedDuring = rig.device->connected;
-        rig.device->portNames = QStringList{QStringLiteral("Vellichord")};
+        onTestThread([&] {
+            rig.device->portNames.clear();
+            const int looks = rig.device->portLooks;
+            watcher->look();
+            looksDuring = rig.device->portLooks - looks;
+            connectedDuring = rig.device->connected;
+            rig.device->portNames = QStringList{QStringLiteral("Vellichord")};
+        });
     };
     const QByteArray image = updateRecordOfSize(40);
-    QVERIFY(rig.dialog->transmitUpdate(reinterpret_cast<const unsigned char *>(image.constData()),
-                                       unsigned(image.size())));
+    QVERIFY(transmit(rig, image));
     QCOMPARE(looksDuring, 0);
     QVERIFY(connectedDuring);
     QCOMPARE(rig.device->records, QList<QByteArray>{image});
@@ -246,15 +258,16 @@ void TestDeviceConnection::mainWindowTakesNoInputDuringATransfer()
     rig.beforePause = [&](int pause) {
         if (pause != 3)
             return;
-        rig.device->portNames.clear();
-        press(rig.window, "buttonDownload");
-        press(rig.window, "buttonUpload");
-        rig.device->portNames = QStringList{QStringLiteral("Vellichord")};
+        onTestThread([&] {
+            rig.device->portNames.clear();
+            press(rig.window, "buttonDownload");
+            press(rig.window, "buttonUpload");
+            rig.device->portNames = QStringList{QStringLiteral("Vellichord")};
+        });
     };
     const QByteArray image = updateRecordOfSize(40);
     const int sentBefore = rig.device->received.size();
-    QVERIFY(rig.dialog->transmitUpdate(reinterpret_cast<const unsigned char *>(image.constData()),
-                                       unsigned(image.size())));
+    QVERIFY(transmit(rig, image));
     for (const QByteArray &message : rig.device->received.mid(sentBefore))
         QVERIFY(SimulatedDevice::isDataFrame(message));
     QCOMPARE(rig.device->connects, connects);

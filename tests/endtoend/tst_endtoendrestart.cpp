@@ -149,7 +149,7 @@ void TestEndToEndRestart::transferWhoseServerVanishes()
         if (value > 0)
             server.stop();
     });
-    dialog->doUpdate();
+    finishRun(dialog, [&] { dialog->doUpdate(); });
 
     const QStringList shown = messages(*dialog);
     QCOMPARE(shown.last(),

@@ -120,7 +120,7 @@ void TestEndToEndUpdate::updateCompletes()
     Editor editor;
     QVERIFY(editor.dialog->load_update_binary(updateFile));
 
-    editor.dialog->doUpdate();
+    finishRun(editor.dialog, [&] { editor.dialog->doUpdate(); });
     QVERIFY2(messages(*editor.dialog).endsWith(QStringLiteral("Transfer Complete.")),
              qPrintable(messages(*editor.dialog).join('\n')));
     QCOMPARE(editor.progress()->value(), 100);
@@ -138,7 +138,7 @@ void TestEndToEndUpdate::deviceNotReady()
     Editor editor;
     QVERIFY(editor.dialog->load_update_binary(updateFile));
 
-    editor.dialog->doUpdate();
+    finishRun(editor.dialog, [&] { editor.dialog->doUpdate(); });
     QCOMPARE(messages(*editor.dialog).last(),
              QStringLiteral("Please disconnect and reconnect the Vellichord then press Update."));
     QCOMPARE(emulator.count(QStringLiteral("received: data frame")), 0);
@@ -152,7 +152,7 @@ void TestEndToEndUpdate::updaterModeIsFound()
     QVERIFY2(emulator.start({QStringLiteral("--updater")}, &error), qPrintable(error));
     Editor editor;
 
-    QVERIFY(editor.dialog->find_dfu());
+    QVERIFY(finishRun(editor.dialog, [&] { editor.dialog->switchToUpdateMode(); }));
     QCOMPARE(editor.dialog->findChild<QLabel *>(QStringLiteral("label_device_name"))->text(),
              QStringLiteral("Tarvel Vellichord Updater"));
     QCOMPARE(messages(*editor.dialog).last(), QStringLiteral("Please press Update to continue."));
@@ -173,7 +173,7 @@ void TestEndToEndUpdate::deviceGoneDuringTransfer()
         if (value > 0 && emulator.process.state() != QProcess::NotRunning)
             emulator.kill();
     });
-    editor.dialog->doUpdate();
+    finishRun(editor.dialog, [&] { editor.dialog->doUpdate(); });
 
     const QStringList shown = messages(*editor.dialog);
     QCOMPARE(shown.last(),

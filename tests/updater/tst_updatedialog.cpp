@@ -29,9 +29,10 @@ QList<bool> buttonStates(const UpdateDialog *dialog)
             widget(dialog, "pushButton_2")->isEnabled()};
 }
 
-void click(const UpdateDialog *dialog, const char *button)
+// Clicks a button of the dialog; when that starts a run, waits for its end.
+void click(UpdateDialog *dialog, const char *button)
 {
-    widget<QPushButton>(dialog, button)->click();
+    finishRun(dialog, [&] { widget<QPushButton>(dialog, button)->click(); });
 }
 
 // Counts the paint events a widget receives.
@@ -119,6 +120,8 @@ void TestUpdateDialog::newDialogIsHiddenInItsInitialState()
         {"buttonSwitchMode", "QPushButton", "Connect"},
         {"label_device_name", "QLabel", ""},
         {"label_filename", "QLabel", ""},
+        {"buttonStop", "QPushButton", "Stop"},
+        {"buttonClose", "QPushButton", "Close"},
     };
     for (const Expected &expected : widgets) {
         const QWidget *w = widget(dialog, expected.name);
@@ -132,6 +135,7 @@ void TestUpdateDialog::newDialogIsHiddenInItsInitialState()
     QVERIFY(widget<QTextEdit>(dialog, "textEdit")->isReadOnly());
     QCOMPARE(widget<QProgressBar>(dialog, "progressBar")->value(), 0);
     QCOMPARE(buttonStates(dialog), (QList<bool>{true, false, false}));
+    QVERIFY(!widget(dialog, "buttonStop")->isEnabled());
     QCOMPARE(dialog->getImageSize(), 0u);
 }
 
@@ -195,11 +199,15 @@ void TestUpdateDialog::buttonsFollowTheUsualCourse()
     // The buttons are disabled while the transfer runs, and the bar follows it.
     QList<QList<bool>> statesDuring;
     rig.device->recordAnswer = [&](const QByteArray &) {
-        statesDuring << buttonStates(rig.dialog);
+        onTestThread([&] {
+            statesDuring << buttonStates(rig.dialog)
+                    + QList<bool>{widget(rig.dialog, "buttonStop")->isEnabled()};
+        });
         return quint8(rig.device->records.size() == 2 ? 0x77 : 0x1A);
     };
     click(rig.dialog, "pushButton_2");
-    QCOMPARE(statesDuring, (QList<QList<bool>>{{false, false, false}, {false, false, false}}));
+    QCOMPARE(statesDuring,
+             (QList<QList<bool>>{{false, false, false, true}, {false, false, false, true}}));
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
     QCOMPARE(rig.messages().mid(rig.messages().size() - 3),
              QStringList({ready, updating, QStringLiteral("Transfer Complete.")}));
@@ -256,7 +264,7 @@ void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate()
 
     // Update run anyway leaves the device alone.
     const int codes = rig.codesSent();
-    rig.dialog->doUpdate();
+    finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
     QCOMPARE(rig.codesSent(), codes);
     QVERIFY(rig.device->records.isEmpty());
     QCOMPARE(rig.messages().last(), QStringLiteral("Please open the update file."));
@@ -338,7 +346,7 @@ void TestUpdateDialog::updateAction()
     const int before = rig.messages().size();
     TraceCapture traces;
 
-    rig.dialog->doUpdate();
+    finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
     QCOMPARE(rig.codesSent(), codes);
     QCOMPARE(rig.device->records.size(), records);
     QCOMPARE(rig.messages().mid(before), messages);
@@ -402,7 +410,7 @@ void TestUpdateDialog::deviceLabelNamesThePortFound()
     rig.device->statusAnswer = 0x3D;
     click(rig.dialog, "buttonSwitchMode"); // off: nothing happens
     QCOMPARE(rig.codesSent(), 0);
-    rig.dialog->switchToUpdateMode();
+    finishRun(rig.dialog, [&] { rig.dialog->switchToUpdateMode(); });
     QCOMPARE(widget<QLabel>(rig.dialog, "label_device_name")->text(), label);
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, attached}));
 }
@@ -425,18 +433,20 @@ void TestUpdateDialog::windowsKeepPaintingDuringTheTransfer()
     int paintsAtSecond = -1;
     bool timerFiredBySecond = false;
     rig.device->recordAnswer = [&](const QByteArray &) {
-        if (rig.device->records.size() == 1) {
-            QTimer::singleShot(0, [&] { timerFired = true; });
-            rig.window.update();
-            paintsAtFirst = windowPaints.paints;
-        } else {
-            paintsAtSecond = windowPaints.paints;
-            timerFiredBySecond = timerFired;
-        }
+        onTestThread([&] {
+            if (rig.device->records.size() == 1) {
+                QTimer::singleShot(0, [&] { timerFired = true; });
+                rig.window.update();
+                paintsAtFirst = windowPaints.paints;
+            } else {
+                paintsAtSecond = windowPaints.paints;
+                timerFiredBySecond = timerFired;
+            }
+        });
         return quint8(0x1A);
     };
 
-    rig.dialog->doUpdate();
+    finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
     QCOMPARE(rig.device->records.size(), 2);
     QVERIFY(timerFiredBySecond);
     QVERIFY2(paintsAtSecond > paintsAtFirst,
@@ -455,21 +465,29 @@ void TestUpdateDialog::windowsCannotBeClosedDuringTheTransfer()
     bool dialogClosed = true;
     rig.device->recordAnswer = [&](const QByteArray &) {
         if (rig.device->records.size() == 1) {
-            windowClosed = rig.window.close();
-            dialogClosed = rig.dialog->close();
+            onTestThread([&] {
+                windowClosed = rig.window.close();
+                dialogClosed = rig.dialog->close();
+                widget<QPushButton>(rig.dialog, "buttonClose")->click();
+            });
         }
         return quint8(0x1A);
     };
 
-    rig.dialog->doUpdate();
+    finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
     QVERIFY(!windowClosed);
     QVERIFY(!dialogClosed);
     // The input monitor went on, so the second record's answer was seen.
     QCOMPARE(rig.device->records.size(), 2);
     QCOMPARE(rig.missedAnswers, 0);
     QVERIFY(rig.window.isVisible() && rig.dialog->isVisible());
+    // The dialog says why, to its close button and to Close alike.
+    QCOMPARE(rig.messages().count(QStringLiteral("Please wait for the update to end, or press "
+                                                 "Stop, before closing the updater.")),
+             2);
 
-    QVERIFY(rig.dialog->close());
+    click(rig.dialog, "buttonClose");
+    QVERIFY(!rig.dialog->isVisible());
     QVERIFY(rig.window.close());
 }
 
@@ -536,10 +554,10 @@ void TestUpdateDialog::queuedInputIsDiscarded()
 
     rig.device->recordAnswer = [&](const QByteArray &) {
         if (rig.device->records.size() == 1)
-            post();
+            onTestThread(post);
         return quint8(0x1A);
     };
-    rig.dialog->doUpdate();
+    finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
     QCOMPARE(rig.device->records.size(), 2);
     // Whatever is still queued comes now.
     QCoreApplication::sendPostedEvents();

@@ -4,7 +4,36 @@
 #include "mainwindow.h"
 #include "updatedialog.h"
 
+#include <QSignalSpy>
 #include <QTextEdit>
+#include <QThread>
+
+// Runs f on the test's thread and waits for it. During a run the simulated device's answers,
+// and with them its callbacks and the clock's, come on the updater's thread.
+template<typename F>
+void onTestThread(F f)
+{
+    if (QThread::currentThread() == QCoreApplication::instance()->thread())
+        f();
+    else
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(f),
+                                  Qt::BlockingQueuedConnection);
+}
+
+// Calls start, which may start a run of the dialog's, and waits until that run is over. The
+// run's result; false when none started.
+inline bool finishRun(UpdateDialog *dialog, const std::function<void()> &start)
+{
+    QSignalSpy finished(dialog, &UpdateDialog::runFinished);
+    start();
+    if (!dialog->isBusy())
+        return false;
+    if (!finished.wait(60000)) {
+        qWarning("the updater's run did not end");
+        return false;
+    }
+    return finished.first().first().toBool();
+}
 
 // A main window with a simulated device behind it, whose updater dialog runs on a virtual
 // clock (see VirtualClock). The device stays silent to the patch request.
