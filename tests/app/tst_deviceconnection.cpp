@@ -1,3 +1,4 @@
+#include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../updater/updaterrig.h"
 #include "devicewatcher.h"
@@ -45,6 +46,26 @@ bool transmit(UpdaterRig &rig, const QByteArray &image)
     });
 }
 
+// Rejects every modal dialog that opens while it is alive, and names each.
+class ModalWatch
+{
+public:
+    ModalWatch()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                opened << QString::fromLatin1(dialog->metaObject()->className());
+                dialog->reject();
+            }
+        });
+        timer.start(10);
+    }
+    QStringList opened;
+
+private:
+    QTimer timer;
+};
+
 // Makes an edit the device has not got: control 39's channel.
 void editChannel(MainWindow &window, int index)
 {
@@ -61,6 +82,7 @@ class TestDeviceConnection : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void deviceAttachedAfterStartIsFound();
     void uploadAndDownloadConnectFirst();
     void withoutDeviceUploadAndDownloadStillFail();
@@ -69,8 +91,20 @@ private slots:
     void updaterConnectionIsLeftAlone();
     void portIsLeftAloneDuringATransfer();
     void mainWindowTakesNoInputDuringATransfer();
+    void deviceAndDialogActionsAreOffDuringATransfer_data();
+    void deviceAndDialogActionsAreOffDuringATransfer();
     void closedWindowStopsWatching();
+
+private:
+    QTemporaryDir workDir;
 };
+
+void TestDeviceConnection::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(workDir.isValid());
+    QVERIFY(QDir::setCurrent(workDir.path()));
+}
 
 void TestDeviceConnection::deviceAttachedAfterStartIsFound()
 {
@@ -276,6 +310,87 @@ void TestDeviceConnection::mainWindowTakesNoInputDuringATransfer()
     press(rig.window, "buttonDownload");
     QCOMPARE(statusText(rig.window), QStringLiteral("Patch downloaded"));
     QCOMPARE(rig.device->received.last(), type1(rig.window));
+}
+
+void TestDeviceConnection::deviceAndDialogActionsAreOffDuringATransfer_data()
+{
+    QTest::addColumn<QString>("actionName"); // "recent": the first recent file
+    QTest::addColumn<bool>("byKey");         // its shortcut pressed; otherwise triggered
+
+    for (const char *name : {"actionLoad", "actionSave", "actionUpload", "actionDownload"})
+        QTest::addRow("%s, shortcut", name) << QString::fromLatin1(name) << true;
+    for (const char *name : {"actionLoad", "actionSave", "actionUpload", "actionDownload",
+                             "actionUpdate", "actionNumberSelected", "actionAbout", "recent"})
+        QTest::addRow("%s, trigger", name) << QString::fromLatin1(name) << false;
+}
+
+// Midway through an update, a device action or one that opens a dialog is pressed or
+// triggered in the main window: it is off, nothing but the update reaches the device, no
+// dialog opens, and the update completes.
+void TestDeviceConnection::deviceAndDialogActionsAreOffDuringATransfer()
+{
+    QFETCH(QString, actionName);
+    QFETCH(bool, byKey);
+
+    QByteArray patchFile = SimulatedDevice::ownPatch();
+    patchFile[6] = 0x61;
+    const QString patchPath = workDir.filePath(QStringLiteral("recent.syx"));
+    QVERIFY(writeFile(patchPath, patchFile));
+    const QString updatePath = workDir.filePath(QStringLiteral("update.hex"));
+    const QList<QByteArray> records = {updateRecordOfSize(64), updateRecordOfSize(30),
+                                       updateRecordOfSize(12)};
+    QVERIFY(writeFile(updatePath, (records[0] + records[1] + records[2]).toHex(' ')));
+    QSettings(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+                  + QStringLiteral("/vellichord-editor.ini"),
+              QSettings::IniFormat)
+        .setValue(QStringLiteral("files/recent"), QStringList{patchPath});
+
+    UpdaterRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.answerRecords(0x1A);
+    QVERIFY(rig.dialog->load_update_binary(updatePath));
+    rig.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.window));
+    rig.window.findChild<QGraphicsView *>(QStringLiteral("graphicsView"))->setFocus();
+    editChannel(rig.window, 3); // selects a control too, for the numbering dialog
+    const QByteArray edited = type1(rig.window);
+    const QString status = statusText(rig.window);
+    auto *recentMenu = rig.window.findChild<QMenu *>(QStringLiteral("menuRecentFiles"));
+    QAction *action = actionName == QLatin1String("recent")
+        ? recentMenu->actions().value(0)
+        : rig.window.findChild<QAction *>(actionName);
+    QVERIFY(action && action->isEnabled());
+    QVERIFY(!byKey || !action->shortcut().isEmpty());
+
+    ModalWatch modals;
+    bool reachableDuring = true;
+    const int sentBefore = rig.device->received.size();
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1) {
+            onTestThread([&] {
+                reachableDuring = action == recentMenu->actions().value(0) ? recentMenu->isEnabled()
+                                                                           : action->isEnabled();
+                if (byKey)
+                    QTest::keySequence(&rig.window, action->shortcut());
+                else
+                    action->trigger();
+            });
+        }
+        return quint8(0x1A);
+    };
+    QVERIFY(finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); }));
+    QCoreApplication::processEvents();
+
+    QVERIFY(!reachableDuring);
+    QCOMPARE(modals.opened, QStringList());
+    QCOMPARE(rig.device->records, records);
+    for (const QByteArray &message : rig.device->received.mid(sentBefore))
+        QVERIFY2(SimulatedDevice::isDataFrame(message) || message == SimulatedDevice::updateCode(),
+                 qPrintable(SimulatedDevice::describe(message)));
+    QCOMPARE(type1(rig.window), edited);
+    QCOMPARE(statusText(rig.window), status);
+    // Afterwards it is back.
+    QVERIFY(actionName == QLatin1String("recent") ? recentMenu->isEnabled() : action->isEnabled());
 }
 
 void TestDeviceConnection::closedWindowStopsWatching()
