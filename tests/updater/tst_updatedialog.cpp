@@ -78,6 +78,9 @@ private slots:
     void windowsCannotBeClosedDuringTheTransfer();
     void queuedInputIsDiscarded_data();
     void queuedInputIsDiscarded();
+    void transferGoesOnUnderAModalDialog();
+    void stopEndsTheRunBetweenSteps_data();
+    void stopEndsTheRunBetweenSteps();
 
 private:
     QString goodFile;
@@ -575,6 +578,104 @@ void TestUpdateDialog::queuedInputIsDiscarded()
         QTRY_VERIFY(traces.contains(closing));
     if (input == QLatin1String("close request to the window"))
         QVERIFY(!rig.window.isVisible());
+}
+
+// A modal dialog opened during the transfer runs an event loop of its own; the transfer goes
+// on meanwhile and completes while the dialog is still open.
+void TestUpdateDialog::transferGoesOnUnderAModalDialog()
+{
+    UpdaterRig rig;
+    rig.dialog->setPause({}); // the real clock
+    rig.device->statusAnswer = 0x3D;
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    rig.window.show();
+    rig.dialog->show();
+
+    bool doneUnderTheDialog = false;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1) {
+            onTestThread([&] {
+                answerFileDialog(goodFile, [&] {
+                    doneUnderTheDialog = QTest::qWaitFor([&] { return !rig.dialog->isBusy(); },
+                                                         5000);
+                });
+                QTimer::singleShot(0, &rig.window, [&] {
+                    QFileDialog::getOpenFileName(&rig.window, QStringLiteral("Open File"));
+                });
+            });
+        }
+        return quint8(rig.device->records.size() == 2 ? 0x77 : 0x1A);
+    };
+    QVERIFY(finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); }));
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(doneUnderTheDialog);
+    QCOMPARE(rig.device->records,
+             QList<QByteArray>({updateRecordOfSize(30), updateRecordOfSize(12)}));
+    QCOMPARE(rig.messages().last(), QStringLiteral("Transfer Complete."));
+}
+
+void TestUpdateDialog::stopEndsTheRunBetweenSteps_data()
+{
+    QTest::addColumn<int>("answer");  // to the update code
+    QTest::addColumn<int>("records"); // accepted when Stop is pressed; -1: in the handshake
+    QTest::addColumn<QString>("message");
+
+    // The command line's words when Ctrl-C stops it.
+    QTest::newRow("handshake") << 0 << -1
+                               << QStringLiteral(
+                                      "Update stopped before any of the update was sent.");
+    QTest::newRow("after the first record")
+        << 0x3D << 1
+        << QStringLiteral(
+               "Update stopped. The Vellichord needs a complete update: run the update again.");
+}
+
+void TestUpdateDialog::stopEndsTheRunBetweenSteps()
+{
+    QFETCH(int, answer);
+    QFETCH(int, records);
+    QFETCH(QString, message);
+
+    UpdaterRig rig;
+    rig.device->statusAnswer = quint8(answer);
+    rig.answerRecords(0x1A);
+    QVERIFY(rig.dialog->load_update_binary(goodFile));
+    rig.dialog->show();
+    auto *stop = widget<QPushButton>(rig.dialog, "buttonStop");
+    QVERIFY(!stop->isEnabled());
+
+    bool enabledDuring = false;
+    const auto press = [&] {
+        onTestThread([&] {
+            enabledDuring = stop->isEnabled();
+            stop->click();
+        });
+    };
+    if (records < 0) {
+        rig.beforePause = [&](int pause) {
+            if (pause == 3)
+                press();
+        };
+    } else {
+        rig.device->recordAnswer = [&](const QByteArray &) {
+            if (rig.device->records.size() == records)
+                press();
+            return quint8(0x1A);
+        };
+    }
+    QVERIFY(!finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); }));
+
+    QVERIFY(enabledDuring);
+    QVERIFY(!stop->isEnabled());
+    QCOMPARE(rig.messages().last(), message);
+    // Only whole records went out: those accepted before Stop.
+    QCOMPARE(rig.device->records.size(), std::max(records, 0));
+    QCOMPARE(rig.frames().size(),
+             records <= 0
+                 ? 0
+                 : (30 + int(UpdateDialog::frameBytes) - 1) / int(UpdateDialog::frameBytes));
+    QCOMPARE(rig.codesSent(), records < 0 ? 3 : 1);
+    QVERIFY(widget(rig.dialog, "pushButton_2")->isEnabled());
 }
 
 QTEST_MAIN(TestUpdateDialog)
