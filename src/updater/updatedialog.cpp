@@ -130,7 +130,8 @@ void UpdateDialog::showActions()
     ui->buttonOpenFile->setEnabled(!running && updater.canOpenFile());
     ui->buttonSwitchMode->setEnabled(!running && updater.canConnect());
     ui->pushButton_2->setEnabled(!running && updater.canUpdate());
-    ui->buttonStop->setEnabled(running);
+    // From when the protocol is busy: a request made before it began would be dropped then.
+    ui->buttonStop->setEnabled(running && updater.isBusy());
 }
 
 // While a run is busy no window can be closed, which would stop the input monitor and cut a
