@@ -81,6 +81,7 @@ public:
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         --protocol.busyDepth;
+        protocol.updateClaim.release();
         protocol.stopRequested = false;
         emit protocol.busyChanged(false);
         emit protocol.actionsChanged();
@@ -181,6 +182,8 @@ QString UpdateProtocol::statusName(int status)
 bool UpdateProtocol::find_dfu()
 {
     Busy busy(*this);
+    if (!claimDevice())
+        return false;
     const QString noResponse = tr(
         "No response from the Vellichord.  Please connect it and press Connect again.");
 
@@ -282,6 +285,8 @@ int UpdateProtocol::awaitAnswer()
 bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int length)
 {
     Busy busy(*this);
+    if (!claimDevice())
+        return false;
     monitor.clearStatus();
     UpdateProgress progress;
     progress.recordsTotal = UpdateFile::recordCount(image, length);
@@ -366,6 +371,15 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
         }
     }
     return true;
+}
+
+bool UpdateProtocol::claimDevice()
+{
+    DeviceClaim::Holder holder;
+    if (updateClaim.take(&holder))
+        return true;
+    emit message(tr("Update refused: %1 is updating the Vellichord's firmware").arg(holder.name()));
+    return false;
 }
 
 bool UpdateProtocol::switchToUpdateMode()
