@@ -80,8 +80,9 @@ public:
         // watches busyChanged still drops it; afterwards it would be carried out.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        --protocol.busyDepth;
+        // Released first: a window that sees the run over must not find it still claimed.
         protocol.updateClaim.release();
+        --protocol.busyDepth;
         protocol.stopRequested = false;
         emit protocol.busyChanged(false);
         emit protocol.actionsChanged();
