@@ -298,13 +298,15 @@ void TestUnsent::patchFromTheDevice()
 
 void TestUnsent::refusedWhileAnotherProgramUpdates_data()
 {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("button"); // empty: the request at start-up
     QTest::addColumn<QString>("action");
 
     QTest::newRow("Download") << "buttonDownload"
                               << "Download";
     QTest::newRow("Upload") << "buttonUpload"
                             << "Upload";
+    QTest::newRow("request at start-up") << ""
+                                         << "Patch request";
 }
 
 void TestUnsent::refusedWhileAnotherProgramUpdates()
@@ -312,25 +314,28 @@ void TestUnsent::refusedWhileAnotherProgramUpdates()
     QFETCH(QString, button);
     QFETCH(QString, action);
 
-    SimulatedDevice *device = nullptr;
-    auto window = connectedWindow(device);
-    QVERIFY(window);
-    select(*window, {30});
-    child<QComboBox>(*window, QStringLiteral("comboBoxChannel"))->setCurrentIndex(3);
-    const int sent = device->received.size();
-
-    // As vellichord update holds it; the window's own updater is idle.
+    // Held as vellichord update holds it; the window's own updater is idle.
     DeviceClaim update(DeviceClaim::Kind::Update);
-    QVERIFY(update.take());
-    press(*window, qPrintable(button));
+    SimulatedDevice *device = nullptr;
+    std::unique_ptr<MainWindow> window;
+    int sent = 0;
+    if (button.isEmpty()) {
+        QVERIFY(update.take());
+        window = std::make_unique<MainWindow>(plug(device));
+    } else {
+        window = connectedWindow(device);
+        QVERIFY(window);
+        sent = device->received.size();
+        QVERIFY(update.take());
+        press(*window, qPrintable(button));
+    }
     QCOMPARE(statusText(*window),
              QStringLiteral("%1 refused: %2 is updating the Vellichord's firmware")
                  .arg(action, QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
     QCOMPARE(device->received.size(), sent);
-    QVERIFY(window->hasUnsentChanges());
 
     update.release();
-    press(*window, qPrintable(button));
+    press(*window, button.isEmpty() ? "buttonUpload" : qPrintable(button));
     QCOMPARE(device->received.size(), sent + 1);
 }
 
