@@ -1,4 +1,5 @@
 #include "closeonsignal.h"
+#include "deviceclaim.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -48,6 +49,10 @@ int main(int argc, char *argv[])
     // program's, not this executable's; named only now so --version names the executable.
     QCoreApplication::setApplicationName(QStringLiteral("vellichord"));
 
+    // Tells the command-line program that the editor is using the device. A second editor
+    // runs all the same.
+    DeviceClaim editorClaim(DeviceClaim::Kind::Editor);
+    editorClaim.take();
     MainWindow window;
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
     // Logging out, kill and Ctrl-C close the window as its close button does.

@@ -8,6 +8,7 @@
 #include "controlsummary.h"
 #include "customscene.h"
 #include "debugpixmapitem.h"
+#include "deviceclaim.h"
 #include "devicewatcher.h"
 #include "editortexts.h"
 #include "imidi.h"
@@ -224,11 +225,16 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     // Until the device says otherwise, it is taken to hold the patch the editor starts with.
     editorPatch = devicePatch = currentPatch();
     connect(midiController, &MidiController::patchReceived, this, &MainWindow::patchFromDevice);
+    // A patch the editor did not ask for never replaces unsent changes.
+    midiController->setPatchHold([this] { return hasUnsentChanges() && !answerAwaited; });
+    connect(midiController, &MidiController::patchHeld, this, &MainWindow::devicePatchChanged);
     refreshUnsent();
 
     qCDebug(lcTrace) << "Upload patch";
-    uploadPatch();
-    showStatusMessage(tr("Ready"));
+    if (!deviceRefused(tr("Patch request"))) {
+        uploadPatch();
+        showStatusMessage(tr("Ready"));
+    }
 
     // The device may come later, go, or come back after a firmware update. The port is left
     // to the updater while it runs a handshake or a transfer.
@@ -608,8 +614,15 @@ void MainWindow::createActions()
     connect(upload, &QAction::triggered, this, &MainWindow::uploadPatch);
     connect(download, &QAction::triggered, this, &MainWindow::downloadPatch);
     connect(update, &QAction::triggered, this, &MainWindow::performUpdate);
+    revertAction = makeAction(
+        QStringLiteral("actionRevert"), tr("&Revert to Device Patch"),
+        tr("Revert to Device Patch: drop the unsent changes and take the patch the Vellichord "
+           "holds, as one step that Undo takes back"),
+        QKeySequence());
+    connect(revertAction, &QAction::triggered, this, &MainWindow::revertToDevicePatch);
     device->addAction(upload);
     device->addAction(download);
+    device->addAction(revertAction);
     device->addAction(update);
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
@@ -908,6 +921,29 @@ void MainWindow::refreshUnsent()
     const bool unsent = hasUnsentChanges();
     unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
     setWindowModified(unsent);
+    revertAction->setEnabled(unsent);
+}
+
+void MainWindow::revertToDevicePatch()
+{
+    if (!hasUnsentChanges())
+        return;
+    const QByteArray before = editorPatch;
+    const QByteArray after = devicePatch;
+    restorePatch(after);
+    undoStack->push(new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); },
+                                     before, after, tr("Revert to Device Patch")));
+}
+
+bool MainWindow::deviceRefused(const QString &action)
+{
+    // The editor's own updater keeps the window off the device by itself.
+    DeviceClaim::Holder holder;
+    if (updateDialog->isBusy() || !DeviceClaim::isHeld(DeviceClaim::Kind::Update, &holder))
+        return false;
+    showStatusMessage(
+        tr("%1 refused: %2 is updating the Vellichord's firmware").arg(action, holder.name()));
+    return true;
 }
 
 void MainWindow::deviceAppeared()
@@ -918,6 +954,8 @@ void MainWindow::deviceAppeared()
         return;
     }
     showStatusMessage(tr("Vellichord connected"));
+    if (deviceRefused(tr("Patch request")))
+        return;
     if (midiController->uploadPatch()) {
         answerAwaited = true;
         uploadAnswerTimer->start();
@@ -926,13 +964,19 @@ void MainWindow::deviceAppeared()
 
 void MainWindow::patchFromDevice()
 {
-    const bool asked = answerAwaited;
     answerAwaited = false;
     devicePatch = editorPatch;
     refreshUnsent();
-    if (unsentBeforePatch && !asked)
-        showStatusMessage(
-            tr("Patch from Vellichord replaced your unsent changes (Undo brings them back)"));
+}
+
+void MainWindow::devicePatchChanged(const QByteArray &patch)
+{
+    devicePatch = patch;
+    refreshUnsent();
+    showStatusMessage(hasUnsentChanges()
+                          ? tr("The Vellichord's patch changed; your unsent changes are kept. "
+                               "Upload takes the device's patch.")
+                          : tr("Patch uploaded."));
 }
 
 void MainWindow::showStatusMessage(const QString &text)
@@ -1298,7 +1342,6 @@ void MainWindow::refreshView()
         ui->lineEditPresetName->setText(midiController->getPresetName());
     }
     // A new patch replaces the editor's at once, but as one step that Undo takes back.
-    unsentBeforePatch = hasUnsentChanges();
     ++renameBurst;
     recordChange(loadingFile ? tr("Load patch file") : tr("Patch from Vellichord"));
 }
@@ -1314,7 +1357,7 @@ void MainWindow::performUpdate()
 
 void MainWindow::downloadPatch()
 {
-    if (updateDialog->isBusy())
+    if (updateDialog->isBusy() || deviceRefused(tr("Download")))
         return;
     if (midiController->downloadPatch()) {
         devicePatch = currentPatch();
@@ -1327,7 +1370,7 @@ void MainWindow::downloadPatch()
 
 void MainWindow::uploadPatch()
 {
-    if (updateDialog->isBusy())
+    if (updateDialog->isBusy() || deviceRefused(tr("Upload")))
         return;
     if (midiController->uploadPatch()) {
         showStatusMessage(tr("Waiting for upload..."));

@@ -118,6 +118,8 @@ public slots:
     void selectAll();
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
+    // Puts the patch the device is known to hold into the editor, as one undo step.
+    void revertToDevicePatch();
     void openRecentFile(const QString &fileName);
     void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
@@ -164,6 +166,12 @@ private:
     void refreshUnsent();
     void deviceAppeared();
     void patchFromDevice();
+    // A patch the device sent while the editor kept its unsent changes: it becomes the
+    // device-known patch.
+    void devicePatchChanged(const QByteArray &patch);
+    // Whether another program is updating the device's firmware; if so, says that action was
+    // refused and returns true.
+    bool deviceRefused(const QString &action);
     bool askBeforeClosing();
     bool loadFile(const QString &fileName);
     bool saveToFile();
@@ -199,10 +207,10 @@ private:
     QByteArray editorPatch; // the models' patch as of the last step
     QByteArray devicePatch; // the last patch the device is known to hold
     bool loadingFile = false;
-    bool unsentBeforePatch = false;
     bool answerAwaited = false; // a patch request is out and not answered yet
     int renameBurst = 0;
     QLabel *unsentLabel = nullptr;
     QMenu *recentMenu = nullptr;
+    QAction *revertAction = nullptr;
     QSettings *settings = nullptr;
 };

@@ -18,6 +18,9 @@ enum ExitCode : int {
     BadUsage = 2,
     // The device is not there.
     NoDevice = 3,
+    // Another program has the device: the editor runs (get, send and update without --force),
+    // or another program is updating the firmware.
+    InUse = 4,
 };
 
 // Output for people, and diagnostics.

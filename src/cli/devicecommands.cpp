@@ -1,6 +1,7 @@
 // ports, get, send and update: commands that talk to the device.
 #include "cli.h"
 
+#include "deviceclaim.h"
 #include "imidi.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
@@ -67,6 +68,39 @@ std::unique_ptr<MidiController> connectToDevice(const QString &command, const QS
         return nullptr;
     }
     return controller;
+}
+
+// --force of get, send and update.
+const QCommandLineOption forceOption(
+    QStringLiteral("force"),
+    QStringLiteral("Use the device even while the Vellichord Editor runs; the editor then does "
+                   "not know what changed on the device. Never during another program's "
+                   "firmware update."));
+
+// The help's last line: the exit codes, the refusal (4) included.
+QString exitCodes(const char *codes)
+{
+    return QStringLiteral("\n\nExit codes: %1, 4 the Vellichord Editor is running (without "
+                          "--force) or another program is updating the firmware.")
+        .arg(QLatin1String(codes));
+}
+
+// Whether command may use the device: no other program is updating the firmware, and the
+// editor is not running unless force. Says why not.
+bool deviceFree(const QString &command, bool force, int *exitCode)
+{
+    DeviceClaim::Holder holder;
+    if (DeviceClaim::isHeld(DeviceClaim::Kind::Update, &holder))
+        Cli::err() << command << ": " << holder.name()
+                   << " is updating the Vellichord's firmware (process " << holder.pid
+                   << "); try again once it has finished" << Qt::endl;
+    else if (!force && DeviceClaim::isHeld(DeviceClaim::Kind::Editor, &holder))
+        Cli::err() << command << ": the Vellichord Editor is running (process " << holder.pid
+                   << "): use it, or pass --force" << Qt::endl;
+    else
+        return true;
+    *exitCode = Cli::InUse;
+    return false;
 }
 
 bool noArguments(const QCommandLineParser &parser, const QString &command, int *exitCode)
@@ -331,9 +365,9 @@ int get(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Asks the device for its patch. With -o it is written as a patch file "
-                       "(as the editor's Save Settings writes it); otherwise it is printed.\n\n"
-                       "Exit codes: 0 done, 1 the device did not answer with its patch or the file "
-                       "could not be written, 2 bad usage, 3 no device."));
+                       "(as the editor's Save Settings writes it); otherwise it is printed.")
+        + exitCodes("0 done, 1 the device did not answer with its patch or the "
+                    "file could not be written, 2 bad usage, 3 no device"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Write the patch to FILE."),
                                     QStringLiteral("FILE"));
@@ -341,6 +375,7 @@ int get(const QStringList &arguments)
     const QCommandLineOption json(
         QStringLiteral("json"), QStringLiteral("Print the patch as JSON, as 'show --json' does."));
     parser.addOption(json);
+    parser.addOption(forceOption);
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode, true) || !noArguments(parser, command, &exitCode))
         return exitCode;
@@ -355,6 +390,8 @@ int get(const QStringList &arguments)
         }
     }
 
+    if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
+        return exitCode;
     const QString port = portName(parser);
     const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
     if (!controller)
@@ -381,13 +418,15 @@ int send(const QStringList &arguments)
 {
     const QString command = arguments.value(0);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sends the patch of a patch file to the device, as the editor's Load Settings and "
-        "Download do: it asks the device for its patch first and sends the file's into the "
-        "preset the device is on.\n\n"
-        "Exit codes: 0 sent, 1 the device did not answer or the patch could not be sent, 2 bad "
-        "usage or not a patch file, 3 no device."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Sends the patch of a patch file to the device, as the editor's Load Settings and "
+            "Download do: it asks the device for its patch first and sends the file's into the "
+            "preset the device is on.")
+        + exitCodes("0 sent, 1 the device did not answer or the patch could not be sent, 2 bad "
+                    "usage or not a patch file, 3 no device"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
+    parser.addOption(forceOption);
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode, true)
         || !oneArgument(parser, command, "the patch file is", &exitCode))
@@ -401,6 +440,8 @@ int send(const QStringList &arguments)
         return BadUsage;
     }
 
+    if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
+        return exitCode;
     const QString port = portName(parser);
     const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
     if (!controller)
@@ -433,14 +474,16 @@ int update(const QStringList &arguments)
 {
     const QString command = arguments.value(0);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Checks the update file, then updates the device's firmware with it, as the editor's "
-        "updater does. The device is found as \"Vellichord\" or, in update mode, as "
-        "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
-        "complete update.\n\n"
-        "Exit codes: 0 updated, 1 the update failed or was stopped, 2 bad usage or a damaged "
-        "update file, 3 no device."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Checks the update file, then updates the device's firmware with it, as the editor's "
+            "updater does. The device is found as \"Vellichord\" or, in update mode, as "
+            "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
+            "complete update.")
+        + exitCodes("0 updated, 1 the update failed or was stopped, 2 bad usage or a damaged "
+                    "update file, 3 no device"));
     parser.addPositionalArgument(QStringLiteral("FIRMWARE"), QStringLiteral("The update file."));
+    parser.addOption(forceOption);
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode)
         || !oneArgument(parser, command, "the update file is", &exitCode))
@@ -466,6 +509,8 @@ int update(const QStringList &arguments)
               << Qt::endl;
         return BadUsage;
     }
+    if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
+        return exitCode;
     if (!midi->portPresent(MidiController::portName) && !midi->portPresent(updaterPortName)) {
         err() << command << ": no MIDI port \"" << MidiController::portName << "\" or \""
               << updaterPortName << "\" (is the device connected? 'vellichord ports' lists "

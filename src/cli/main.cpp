@@ -44,7 +44,9 @@ QString programHelp()
         "  0  done\n"
         "  1  failed: the device answered wrongly, a transfer failed, the files differ (diff)\n"
         "  2  bad usage or a bad input file\n"
-        "  3  no device\n");
+        "  3  no device\n"
+        "  4  the device is in use: the Vellichord Editor runs (get, send and update without\n"
+        "     --force), or another program is updating the firmware\n");
     return text;
 }
 

@@ -35,7 +35,9 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     midi->connect(devicePort.constData());
     // The monitor is deleted by the destructor only, after its thread has ended.
     connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
-        if (receivedSysex(sysex))
+        if (holdPatch && holdPatch())
+            holdBack(sysex);
+        else if (receivedSysex(sysex))
             emit patchReceived();
     });
     monitor->start(QThread::InheritPriority);
@@ -116,12 +118,29 @@ bool MidiController::uploadPatch()
     return true;
 }
 
-bool MidiController::receivedSysex(const QByteArray &sysex)
+void MidiController::traceReceived(const QByteArray &sysex) const
 {
     qCDebug(lcTrace) << "Received: ";
     const auto *bytes = reinterpret_cast<const unsigned char *>(sysex.constData());
     const int shown = std::min(sysex.size(), static_cast<int>(PatchLayout::length));
     qCDebug(lcTrace).noquote() << sysex_hex(bytes, sysex_span(bytes, shown));
+}
+
+void MidiController::holdBack(const QByteArray &sysex)
+{
+    traceReceived(sysex);
+    DiagnosticLog::instance().logSysex(QStringLiteral(__FILE__), QString::number(__LINE__),
+                                       QStringLiteral("MidiController::holdBack"),
+                                       reinterpret_cast<const unsigned char *>(sysex.constData()),
+                                       sysex.size());
+    Patch device;
+    if (device.apply(sysex))
+        emit patchHeld(device.toType1());
+}
+
+bool MidiController::receivedSysex(const QByteArray &sysex)
+{
+    traceReceived(sysex);
     if (!parseType2Message(sysex))
         return false;
     emit statusMessage(tr("Patch uploaded."));

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class IMidi;
@@ -75,10 +76,16 @@ public:
     // Ends the monitor's polling; the thread finishes on its own.
     void stopMonitor();
 
+    // Asked for each patch the device sends: true keeps the controller's patch as it is and
+    // announces the device's through patchHeld instead. Without it every patch is applied.
+    void setPatchHold(std::function<bool()> hold) { holdPatch = std::move(hold); }
+
 signals:
     void modelUpdated();
     // A patch from the device has been applied (after modelUpdated).
     void patchReceived();
+    // A patch from the device that setPatchHold kept out, as a Type 1 message.
+    void patchHeld(const QByteArray &devicePatch);
     // A text for the user about what the controller just did, such as "Patch uploaded.".
     void statusMessage(const QString &text);
 
@@ -97,6 +104,9 @@ private:
     void reconnectIfLost();
     const unsigned char *buildType1();
     bool applyPatch(const QByteArray &message, bool notify);
+    // A message from the device while the hold is on: announced when it is a patch.
+    void holdBack(const QByteArray &sysex);
+    void traceReceived(const QByteArray &sysex) const;
 
     // The name the device's ports are connected by.
     const QByteArray devicePort;
@@ -104,4 +114,5 @@ private:
     MidiMonitor *monitor = nullptr;
     std::unique_ptr<IMidi> midi;
     std::array<unsigned char, PatchLayout::length> type1Message{};
+    std::function<bool()> holdPatch;
 };

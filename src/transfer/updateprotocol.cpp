@@ -83,6 +83,8 @@ public:
             QCoreApplication::sendPostedEvents();
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
+        // Released first: a window that sees the run over must not find it still claimed.
+        protocol.updateClaim.release();
         --protocol.busyDepth;
         protocol.stopRequested = false;
         emit protocol.busyChanged(false);
@@ -184,6 +186,8 @@ QString UpdateProtocol::statusName(int status)
 bool UpdateProtocol::find_dfu()
 {
     Busy busy(*this);
+    if (!claimDevice())
+        return false;
     const QString noResponse = tr(
         "No response from the Vellichord.  Please connect it and press Connect again.");
 
@@ -285,6 +289,8 @@ int UpdateProtocol::awaitAnswer()
 bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int length)
 {
     Busy busy(*this);
+    if (!claimDevice())
+        return false;
     monitor.clearStatus();
     UpdateProgress progress;
     progress.recordsTotal = UpdateFile::recordCount(image, length);
@@ -369,6 +375,15 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
         }
     }
     return true;
+}
+
+bool UpdateProtocol::claimDevice()
+{
+    DeviceClaim::Holder holder;
+    if (updateClaim.take(&holder))
+        return true;
+    emit message(tr("Update refused: %1 is updating the Vellichord's firmware").arg(holder.name()));
+    return false;
 }
 
 bool UpdateProtocol::switchToUpdateMode()

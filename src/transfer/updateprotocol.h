@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deviceclaim.h"
 #include "updatefile.h"
 
 #include <QMetaType>
@@ -118,6 +119,9 @@ private:
     void setUpdateEnabled(bool enabled);
     // Takes a pending stop request; true when there was one.
     bool takeStopRequest();
+    // Takes the update claim for the run, so that no other program sends to the device
+    // meanwhile. False, after saying so, when another program is updating the device.
+    bool claimDevice();
 
     IMidi &midi;
     MidiMonitor &monitor;
@@ -128,4 +132,5 @@ private:
     std::atomic<bool> connectEnabled{false};
     std::atomic<bool> updateEnabled{false};
     std::atomic<bool> stopRequested{false};
+    DeviceClaim updateClaim{DeviceClaim::Kind::Update}; // held while busy
 };

@@ -80,14 +80,17 @@ void TestUndo::mixedSequenceUndoesAndRedoesByteForByte()
     QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
     step(QStringLiteral("Load patch file"));
 
-    // The device sends a patch of its own over the unsent file.
+    // The device sends a patch of its own over the unsent file: it is kept aside until
+    // Revert to Device Patch takes it.
     QByteArray own = SimulatedDevice::ownPatch();
     own[int(window.getMidiController()->getModels()->at(0)->getParameter(Max)->address())] = 3;
     device->send(own);
     QTRY_COMPARE(statusText(window),
-                 QStringLiteral("Patch from Vellichord replaced your unsent changes (Undo "
-                                "brings them back)"));
-    step(QStringLiteral("Patch from Vellichord"));
+                 QStringLiteral("The Vellichord's patch changed; your unsent changes are kept. "
+                                "Upload takes the device's patch."));
+    QCOMPARE(type1(window), states.last());
+    window.findChild<QAction *>(QStringLiteral("actionRevert"))->trigger();
+    step(QStringLiteral("Revert to Device Patch"));
 
     QCOMPARE(stack->count(), states.size());
     for (int i = 0; i < texts.size(); ++i)

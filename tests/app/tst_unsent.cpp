@@ -1,7 +1,9 @@
 #include "../common/filedialog.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
+#include "deviceclaim.h"
 #include "editprobe.h"
+#include "patch.h"
 
 #include <QUndoStack>
 
@@ -41,7 +43,10 @@ private slots:
     void closeAsksWithUnsentChanges_data();
     void closeAsksWithUnsentChanges();
     void closeWithoutChangesAsksNothing();
-    void deviceOwnPatchOverUnsentChangesIsOneStep();
+    void patchFromTheDevice_data();
+    void patchFromTheDevice();
+    void refusedWhileAnotherProgramUpdates_data();
+    void refusedWhileAnotherProgramUpdates();
 
 private:
     QTemporaryDir workDir;
@@ -52,6 +57,8 @@ void TestUnsent::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(workDir.isValid());
     QVERIFY(QDir::setCurrent(workDir.path()));
+    // The device's claims are this test's alone.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(workDir.path()));
 }
 
 void TestUnsent::marksFollowTheBytes_data()
@@ -210,41 +217,126 @@ void TestUnsent::closeWithoutChangesAsksNothing()
     delete answer.data();
 }
 
-void TestUnsent::deviceOwnPatchOverUnsentChangesIsOneStep()
+void TestUnsent::patchFromTheDevice_data()
 {
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<QString>("status");
+
+    const QString changed = QStringLiteral(
+        "The Vellichord's patch changed; your unsent changes are "
+        "kept. Upload takes the device's patch.");
+    QTest::newRow("unasked, over unsent edits") << true << false << true << changed;
+    QTest::newRow("unasked, nothing unsent") << false << false << false << "Patch uploaded.";
+    QTest::newRow("asked by Upload, over unsent edits")
+        << true << true << false << "Patch uploaded.";
+}
+
+// A patch the editor did not ask for never replaces unsent edits: it becomes the patch the
+// device is known to hold, and Revert to Device Patch takes it as one step.
+void TestUnsent::patchFromTheDevice()
+{
+    QFETCH(bool, edited);
+    QFETCH(bool, asked);
+    QFETCH(bool, kept);
+    QFETCH(QString, status);
+
     SimulatedDevice *device = nullptr;
     auto window = connectedWindow(device);
     QVERIFY(window);
-    const QByteArray fromDevice = type1(*window);
-    select(*window, {30, 31});
-    child<QComboBox>(*window, QStringLiteral("comboBoxChannel"))->setCurrentIndex(16);
-    const QByteArray edited = type1(*window);
-    const int steps = window->getUndoStack()->count();
+    if (edited) {
+        select(*window, {30, 31});
+        child<QComboBox>(*window, QStringLiteral("comboBoxChannel"))->setCurrentIndex(16);
+        QCOMPARE(marked(*window), (QList<int>{30, 31}));
+    }
+    const QByteArray before = type1(*window);
+    QUndoStack *stack = window->getUndoStack();
+    const int steps = stack->count();
+    if (asked) {
+        device->reply = SimulatedDevice::Reply::Nothing;
+        press(*window, "buttonUpload");
+        QCOMPARE(statusText(*window), QStringLiteral("Waiting for upload..."));
+    }
 
+    // Another name, and S6's maximum changed on the device.
     QByteArray own = SimulatedDevice::ownPatch();
     own.replace(11, 16, QByteArray("on its own\0\0\0\0\0\0", 16));
+    const int max = int(
+        window->getMidiController()->getModels()->at(5)->getParameter(Max)->address());
+    own[max] = char(3);
+    Patch onDevice;
+    QVERIFY(onDevice.apply(own));
+    window->showStatusMessage(QString());
     device->send(own);
-    QTRY_COMPARE(statusText(*window),
-                 QStringLiteral("Patch from Vellichord replaced your unsent changes (Undo "
-                                "brings them back)"));
-    QCOMPARE(window->getUndoStack()->count(), steps + 1);
-    QCOMPARE(window->getUndoStack()->undoText(), QStringLiteral("Patch from Vellichord"));
-    QVERIFY(!window->hasUnsentChanges());
-    const QByteArray replaced = type1(*window);
-    QVERIFY(replaced != fromDevice && replaced != edited);
+    QTRY_COMPARE(statusText(*window), status);
 
-    window->getUndoStack()->undo();
-    QCOMPARE(type1(*window), edited);
-    // The device now holds its own patch, so the edits are unsent against it.
-    QCOMPARE(marked(*window), (QList<int>{30, 31}));
-    QVERIFY(window->hasUnsentChanges());
+    QCOMPARE(type1(*window), kept ? before : onDevice.toType1());
+    QCOMPARE(stack->count(), kept ? steps : steps + 1);
+    if (!kept)
+        QCOMPARE(stack->undoText(), QStringLiteral("Patch from Vellichord"));
+    QCOMPARE(marked(*window), kept ? (QList<int>{5, 30, 31}) : QList<int>());
+    QCOMPARE(window->hasUnsentChanges(), kept);
 
-    // An Upload the user asked for replaces them too, as a step, but needs no warning.
-    press(*window, "buttonUpload");
-    QTRY_COMPARE(statusText(*window), QStringLiteral("Patch uploaded."));
-    QCOMPARE(window->getUndoStack()->undoText(), QStringLiteral("Patch from Vellichord"));
-    QVERIFY(!window->hasUnsentChanges());
+    auto *revert = window->findChild<QAction *>(QStringLiteral("actionRevert"));
+    QVERIFY(revert);
+    QCOMPARE(revert->isEnabled(), kept);
+    if (!kept)
+        return;
+    revert->trigger();
+    QCOMPARE(type1(*window), onDevice.toType1());
+    QCOMPARE(child<QLineEdit>(*window, QStringLiteral("lineEditPresetName"))->text(),
+             QStringLiteral("on its own"));
     QCOMPARE(marked(*window), QList<int>());
+    QVERIFY(!revert->isEnabled());
+    QCOMPARE(stack->count(), steps + 1);
+    QCOMPARE(stack->undoText(), QStringLiteral("Revert to Device Patch"));
+    stack->undo();
+    QCOMPARE(type1(*window), before);
+    QCOMPARE(marked(*window), (QList<int>{5, 30, 31}));
+}
+
+void TestUnsent::refusedWhileAnotherProgramUpdates_data()
+{
+    QTest::addColumn<QString>("button"); // empty: the request at start-up
+    QTest::addColumn<QString>("action");
+
+    QTest::newRow("Download") << "buttonDownload"
+                              << "Download";
+    QTest::newRow("Upload") << "buttonUpload"
+                            << "Upload";
+    QTest::newRow("request at start-up") << ""
+                                         << "Patch request";
+}
+
+void TestUnsent::refusedWhileAnotherProgramUpdates()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, action);
+
+    // Held as vellichord update holds it; the window's own updater is idle.
+    DeviceClaim update(DeviceClaim::Kind::Update);
+    SimulatedDevice *device = nullptr;
+    std::unique_ptr<MainWindow> window;
+    int sent = 0;
+    if (button.isEmpty()) {
+        QVERIFY(update.take());
+        window = std::make_unique<MainWindow>(plug(device));
+    } else {
+        window = connectedWindow(device);
+        QVERIFY(window);
+        sent = device->received.size();
+        QVERIFY(update.take());
+        press(*window, qPrintable(button));
+    }
+    QCOMPARE(statusText(*window),
+             QStringLiteral("%1 refused: %2 is updating the Vellichord's firmware")
+                 .arg(action, QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
+    QCOMPARE(device->received.size(), sent);
+
+    update.release();
+    press(*window, button.isEmpty() ? "buttonUpload" : qPrintable(button));
+    QCOMPARE(device->received.size(), sent + 1);
 }
 
 QTEST_MAIN(TestUnsent)

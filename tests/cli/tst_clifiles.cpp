@@ -1,6 +1,8 @@
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
+#include "../transfer/updaterig.h"
 #include "controlnames.h"
+#include "deviceclaim.h"
 #include "midicontroller.h"
 #include "parametertext.h"
 #include "patch.h"
@@ -73,6 +75,8 @@ private slots:
     void diff();
     void badFiles_data();
     void badFiles();
+    void deviceCommandsGiveWayToOtherPrograms_data();
+    void deviceCommandsGiveWayToOtherPrograms();
 
 private:
     QString path(const QString &name) const { return workDir.filePath(name); }
@@ -97,6 +101,8 @@ void TestCliFiles::initTestCase()
 {
     QVERIFY(workDir.isValid());
     QVERIFY(QFileInfo(QStringLiteral(VELLICHORD_CLI)).isExecutable());
+    // The device's claims are this test's and its programs' alone.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(workDir.path()));
 }
 
 void TestCliFiles::help_data()
@@ -553,6 +559,72 @@ void TestCliFiles::badFiles()
     if (!contents.isEmpty())
         QCOMPARE(readFile(bad), contents);
     QVERIFY(QFileInfo(bad).exists() == (file != QLatin1String("missing.syx")));
+}
+
+void TestCliFiles::deviceCommandsGiveWayToOtherPrograms_data()
+{
+    QTest::addColumn<QString>("claim"); // held by this test: editor, update or none
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err"); // <pid> and <program> stand for this test
+
+    // A port that is nowhere, so that what gets through finds no device.
+    const QStringList nowhere = {"--port", "Vellichord nowhere", "--timeout", "100"};
+    const QString editor = "vellichord %1: the Vellichord Editor is running (process <pid>): use "
+                           "it, or pass --force\n";
+    const QString update = "vellichord %1: <program> is updating the Vellichord's firmware "
+                           "(process <pid>); try again once it has finished\n";
+    const QString noPort = "vellichord %1: no MIDI port \"Vellichord nowhere\"";
+    QTest::newRow("send, editor running")
+        << "editor" << QStringList{"send", "patch.syx"} + nowhere << 4 << editor.arg("send");
+    QTest::newRow("get, editor running")
+        << "editor" << QStringList{"get"} + nowhere << 4 << editor.arg("get");
+    QTest::newRow("update, editor running")
+        << "editor" << QStringList{"update", "firmware.hex"} << 4 << editor.arg("update");
+    QTest::newRow("send --force, editor running")
+        << "editor" << QStringList{"send", "--force", "patch.syx"} + nowhere << 3
+        << noPort.arg("send");
+    QTest::newRow("get --force, editor running")
+        << "editor" << QStringList{"get", "--force"} + nowhere << 3 << noPort.arg("get");
+    QTest::newRow("send --force, update running")
+        << "update" << QStringList{"send", "--force", "patch.syx"} + nowhere << 4
+        << update.arg("send");
+    QTest::newRow("update --force, update running")
+        << "update" << QStringList{"update", "--force", "firmware.hex"} << 4
+        << update.arg("update");
+    QTest::newRow("send, nothing running")
+        << "none" << QStringList{"send", "patch.syx"} + nowhere << 3 << noPort.arg("send");
+    // A bad file is told before any claim is looked at.
+    QTest::newRow("send of a missing file, editor running")
+        << "editor" << QStringList{"send", "missing.syx"} << 2 << "vellichord send: missing.syx";
+    QTest::newRow("show, update running")
+        << "update" << QStringList{"show", "patch.syx"} << 0 << QString();
+}
+
+void TestCliFiles::deviceCommandsGiveWayToOtherPrograms()
+{
+    QFETCH(QString, claim);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+
+    QVERIFY(!savedPatch(QStringLiteral("patch.syx")).isEmpty());
+    QVERIFY(writeFile(path(QStringLiteral("firmware.hex")),
+                      (updateRecordOfSize(512) + updateRecord(QByteArray())).toHex(' ')));
+    DeviceClaim held(claim == QLatin1String("update") ? DeviceClaim::Kind::Update
+                                                      : DeviceClaim::Kind::Editor);
+    if (claim != QLatin1String("none"))
+        QVERIFY(held.take());
+
+    const Result result = run(arguments, QStringLiteral(VELLICHORD_CLI), workDir.path());
+    const QString expected = QString(err)
+                                 .replace(QLatin1String("<pid>"),
+                                          QString::number(QCoreApplication::applicationPid()))
+                                 .replace(
+                                     QLatin1String("<program>"),
+                                     QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    QVERIFY2(result.exitCode == exitCode && result.err.startsWith(expected),
+             qPrintable(QStringLiteral("exit %1: %2").arg(result.exitCode).arg(result.err)));
 }
 
 QTEST_GUILESS_MAIN(TestCliFiles)

@@ -1,5 +1,6 @@
 #include "../common/files.h"
 #include "../common/tracecapture.h"
+#include "deviceclaim.h"
 #include "updaterig.h"
 
 #include <QtTest>
@@ -120,6 +121,8 @@ private slots:
     void realClockTakesAStopFromTheEventLoop();
     void updateStopsDuringTheHandshake_data();
     void updateStopsDuringTheHandshake();
+    void runsGiveWayToAnotherProgramsUpdate_data();
+    void runsGiveWayToAnotherProgramsUpdate();
 
 private:
     QTemporaryDir dir;
@@ -702,6 +705,45 @@ void TestUpdateProtocol::updateStopsDuringTheHandshake()
     QVERIFY(rig.frames().isEmpty());
     QCOMPARE(rig.shown, messages);
     QVERIFY(!rig.protocol->isBusy());
+}
+
+void TestUpdateProtocol::runsGiveWayToAnotherProgramsUpdate_data()
+{
+    QTest::addColumn<bool>("transfer"); // else the handshake alone
+
+    QTest::newRow("handshake") << false;
+    QTest::newRow("transfer") << true;
+}
+
+// A run holds the update claim while it lasts, and refuses to start while another holds it.
+void TestUpdateProtocol::runsGiveWayToAnotherProgramsUpdate()
+{
+    QFETCH(bool, transfer);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+    const QByteArray image = updateRecordOfSize(64) + updateRecord(QByteArray());
+    UpdateRig rig;
+    rig.device->statusAnswer = 0x3D;
+    rig.answerRecords(0x1A);
+    const auto run = [&] { return transfer ? transmit(rig, image) : rig.protocol->find_dfu(); };
+
+    DeviceClaim other(DeviceClaim::Kind::Update);
+    QVERIFY(other.take());
+    QVERIFY(!run());
+    QCOMPARE(rig.shown.last(),
+             QStringLiteral("Update refused: %1 is updating the Vellichord's firmware")
+                 .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
+    QCOMPARE(rig.device->received, QList<QByteArray>());
+    QVERIFY(!rig.protocol->isBusy());
+
+    other.release();
+    bool claimedMeanwhile = true;
+    rig.clock.beforePause = [&](int) {
+        claimedMeanwhile = claimedMeanwhile && DeviceClaim::isHeld(DeviceClaim::Kind::Update);
+    };
+    QVERIFY(run());
+    QVERIFY(!rig.clock.pauses.isEmpty());
+    QVERIFY(claimedMeanwhile);
+    QVERIFY(!DeviceClaim::isHeld(DeviceClaim::Kind::Update));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateProtocol)
