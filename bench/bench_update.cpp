@@ -55,7 +55,6 @@ int main(int argc, char *argv[])
     qSetMessagePattern(QStringLiteral("%{if-critical}%{message}%{endif}")); // quiet traces
 
     SimulatedDevice device(true, SimulatedDevice::Reply::Nothing);
-    device.recordAnswer = [](const QByteArray &) { return quint8(0x1A); };
     device.connect(MidiController::portName);
     QObject owner;
     MidiMonitor monitor(&owner, &device);
@@ -64,6 +63,8 @@ int main(int argc, char *argv[])
 
     const QByteArray image = buildImage(kib * 1024, recordBytes);
     const auto *bytes = reinterpret_cast<const unsigned char *>(image.constData());
+    // The last record completes the update, as a device confirms it.
+    confirmAtRecord(&device, int(UpdateFile::recordCount(bytes, unsigned(image.size()))));
     const Clock::time_point start = Clock::now();
     const bool sent = protocol.transmitUpdate(bytes, unsigned(image.size()));
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();

@@ -140,7 +140,8 @@ bool isTerminal(std::FILE *stream)
 }
 
 // The transfer's progress: on a terminal one line that is redrawn, with records, bytes and
-// the time left; otherwise (a log, a pipe) one line at each tenth.
+// the time left; otherwise (a log, a pipe) one line at each tenth. A failed transfer ends with
+// a line that says what is missing.
 class UpdateProgressView
 {
 public:
@@ -153,21 +154,16 @@ public:
     {
         if (progress.bytesTotal == 0)
             return;
+        last = progress;
         if (!clock.isValid() || progress.bytes == 0)
             clock.start();
-        // From the bytes accepted, so that the figures on a line agree; complete once the
-        // device says so.
-        const int percent = progress.percent >= 100
-            ? 100
-            : int(qMin<qint64>(99, qint64(progress.bytes) * 100 / progress.bytesTotal));
+        const int percent = percentOf(progress);
         if (!terminal) {
             const int tenth = percent / 10;
             if (tenth <= shownTenth)
                 return;
             shownTenth = tenth;
-            Cli::out() << percent << "% (" << progress.records << " of " << progress.recordsTotal
-                       << " records, " << progress.bytes << " of " << progress.bytesTotal
-                       << " bytes)" << Qt::endl;
+            Cli::out() << figures(progress) << ")" << Qt::endl;
             return;
         }
         constexpr int width = 30;
@@ -196,8 +192,45 @@ public:
         onLine = false;
     }
 
+    // After a transfer that failed: how far it came and what is missing, the records not
+    // taken or, when the device took them all, its confirmation.
+    void showMissing()
+    {
+        if (last.bytesTotal == 0)
+            return;
+        interrupt();
+        const unsigned int records = last.recordsTotal - qMin(last.records, last.recordsTotal);
+        const QString missing = records == 0
+            ? QStringLiteral("the device's confirmation")
+            : QStringLiteral("%1 %2, %3 bytes")
+                  .arg(records)
+                  .arg(records == 1 ? QStringLiteral("record") : QStringLiteral("records"))
+                  .arg(last.bytesTotal - qMin(last.bytes, last.bytesTotal));
+        Cli::out() << figures(last) << "; missing: " << missing << ")" << Qt::endl;
+    }
+
 private:
+    // From the bytes accepted, so that the figures on a line agree; complete once the device
+    // says so.
+    static int percentOf(const UpdateProgress &progress)
+    {
+        if (progress.percent >= 100)
+            return 100;
+        return int(qMin<qint64>(99, qint64(progress.bytes) * 100 / progress.bytesTotal));
+    }
+    // "87 % (8 of 9 records, 3584 of 4096 bytes", to be closed by the caller.
+    static QString figures(const UpdateProgress &progress)
+    {
+        return QStringLiteral("%1 % (%2 of %3 records, %4 of %5 bytes")
+            .arg(percentOf(progress))
+            .arg(progress.records)
+            .arg(progress.recordsTotal)
+            .arg(progress.bytes)
+            .arg(progress.bytesTotal);
+    }
+
     const bool terminal;
+    UpdateProgress last;
     QElapsedTimer clock;
     int shownTenth = -1;
     bool onLine = false;
@@ -480,8 +513,9 @@ int update(const QStringList &arguments)
             "updater does. The device is found as \"Vellichord\" or, in update mode, as "
             "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
             "complete update.")
-        + exitCodes("0 updated, 1 the update failed or was stopped, 2 bad usage or a damaged "
-                    "update file, 3 no device"));
+        + exitCodes("0 updated (the device confirmed the update), 1 the update failed, was "
+                    "stopped or was not confirmed, 2 bad usage or a damaged update file, 3 no "
+                    "device"));
     parser.addPositionalArgument(QStringLiteral("FIRMWARE"), QStringLiteral("The update file."));
     parser.addOption(forceOption);
     int exitCode = Done;
@@ -523,9 +557,6 @@ int update(const QStringList &arguments)
     UpdateProgressView progressView(isTerminal(stdout));
     QString lastLine;
     QObject::connect(&protocol, &UpdateProtocol::message, &owner, [&](const QString &line) {
-        // The dialog's prompt for its button; here the transfer follows on its own.
-        if (line == UpdateProtocol::tr("Please press Update to continue."))
-            return;
         progressView.interrupt();
         out() << line << Qt::endl;
         lastLine = line;
@@ -537,6 +568,8 @@ int update(const QStringList &arguments)
     monitor.start();
     const bool done = protocol.doUpdate();
     progressView.interrupt();
+    if (!done)
+        progressView.showMissing();
     monitor.stop();
     monitor.wait();
     midi->disconnect();

@@ -176,20 +176,40 @@ unsigned int UpdateFile::recordCount(const unsigned char *image, unsigned int le
     return count;
 }
 
+QString UpdateFile::recordFault(const unsigned char *image, unsigned int length,
+                                unsigned int offset, unsigned int record)
+{
+    const unsigned int size = recordSize(image, length, offset);
+    if (size != 0) {
+        if (checksum_holds(image + offset, size))
+            return QString();
+        return tr("CRC Error, the update file is damaged: record %1 fails its checksum.")
+            .arg(record);
+    }
+    if (length - offset >= 2) {
+        const unsigned int declared = (unsigned(image[offset]) << 8) | image[offset + 1];
+        if (declared < 2)
+            return tr("Error, the update file is damaged: record %1 has the length %2, too "
+                      "short for its checksum.")
+                .arg(record)
+                .arg(declared);
+    }
+    // The length field is cut off, or the record runs past the last byte: the file was cut
+    // short, which a checksum complaint would hide.
+    return tr("Error, the update file is damaged: it ends inside record %1.").arg(record);
+}
+
 bool UpdateFile::crc_check(const unsigned char *image, unsigned int length)
 {
     unsigned int offset = 0;
-    while (offset < length) {
-        const unsigned int size = recordSize(image, length, offset);
-        if (size == 0)
-            qCDebug(lcTrace) << "Error: The record at" << offset
-                             << "does not fit in the update file.";
-        if (size == 0 || !checksum_holds(image + offset, size)) {
-            emit message(tr("CRC Error, the update file is damaged."));
-            qCDebug(lcTrace) << "Error: The upgrade file is error!\n\n";
+    for (unsigned int record = 1; offset < length; ++record) {
+        const QString fault = recordFault(image, length, offset, record);
+        if (!fault.isEmpty()) {
+            emit message(fault);
+            qCDebug(lcTrace).noquote() << "Error: The upgrade file is error!" << fault;
             return false;
         }
-        offset += size;
+        offset += recordSize(image, length, offset);
     }
     return true;
 }

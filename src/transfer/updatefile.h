@@ -46,8 +46,14 @@ public:
     static TextFault decode_update_text(const QByteArray &text, unsigned char *destination,
                                         unsigned int capacity, unsigned int *size,
                                         int *line = nullptr);
-    // True when every record of the image fits in it and its checksum holds; reports a failure.
+    // True when every record of the image fits in it and its checksum holds; reports the first
+    // record that does not.
     bool crc_check(const unsigned char *image, unsigned int length);
+    // What is wrong with the record at offset, number record counted from 1, as a line for the
+    // user: the image ends inside it, its length leaves no room for its checksum, or its
+    // checksum fails. Empty when it is whole and sound.
+    static QString recordFault(const unsigned char *image, unsigned int length, unsigned int offset,
+                               unsigned int record);
 
     // Size of the record at offset (its length field, body and checksum), or 0 when it does not
     // fit: a length field cut off, a length below 2 (no room for the checksum), or a record that

@@ -151,11 +151,13 @@ bool UpdateProtocol::load_update_binary(const QString &path)
 {
     if (updateFile.load(path)) {
         setConnectEnabled(true);
+        emit imageLoaded(path);
         return true;
     }
     // Connect or Update with no image would leave the device waiting in update mode.
     setConnectEnabled(false);
     setUpdateEnabled(false);
+    emit imageLoaded(QString());
     return false;
 }
 
@@ -183,7 +185,7 @@ QString UpdateProtocol::statusName(int status)
     }
 }
 
-bool UpdateProtocol::find_dfu()
+bool UpdateProtocol::find_dfu(bool promptForUpdate)
 {
     Busy busy(*this);
     if (!claimDevice())
@@ -230,7 +232,9 @@ bool UpdateProtocol::find_dfu()
         const int status = monitor.status();
         if (status == statusReady) {
             monitor.clearStatus();
-            emit message(tr("Please press Update to continue."));
+            // Within Update the transfer follows at once: the prompt would be shown twice.
+            if (promptForUpdate)
+                emit message(tr("Please press Update to continue."));
             qCDebug(lcTrace) << "**************** Ready ****************";
             setUpdateEnabled(true);
             return true;
@@ -304,7 +308,7 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
         // A loaded image has passed the check; any other is sent only as far as it is whole.
         const unsigned int size = UpdateFile::recordSize(image, length, offset);
         if (size == 0) {
-            emit message(tr("CRC Error, the update file is damaged."));
+            emit message(UpdateFile::recordFault(image, length, offset, progress.records + 1));
             qCDebug(lcTrace) << "Error: The record at" << offset
                              << "does not fit in the update file.";
             return false;
@@ -363,17 +367,33 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
             qCDebug(lcTrace) << "Error in update file.  Download probably damaged.";
             return false;
         case statusDone:
-            qCDebug(lcTrace) << "Reset!  We're done.";
-            emit message(tr("Transfer Complete."));
-            progress.percent = 100;
-            emit progressChanged(progress);
-            return true;
+            // The device took this record too, and the update with it.
+            ++progress.records;
+            progress.bytes += size;
+            return confirmed(progress);
         default:
             qCDebug(lcTrace) << "Unknown error.  Update probably failed.";
             emit message(tr("Unknown error.  Update probably failed."));
             return false;
         }
     }
+    // Accepting the last record is not the end: the device may confirm the update right after
+    // it. Without that it may still wait in update mode, and the update has not taken.
+    if (awaitAnswer() == statusDone)
+        return confirmed(progress);
+    emit message(tr("The Vellichord took every record but did not confirm the update. It may "
+                    "still be in update mode: reconnect it and run the update again."));
+    qCDebug(lcTrace) << "No confirmation after the last record; records accepted:"
+                     << progress.records;
+    return false;
+}
+
+bool UpdateProtocol::confirmed(UpdateProgress &progress)
+{
+    qCDebug(lcTrace) << "Reset!  We're done.";
+    emit message(tr("Transfer Complete."));
+    progress.percent = 100;
+    emit progressChanged(progress);
     return true;
 }
 
@@ -403,7 +423,7 @@ bool UpdateProtocol::doUpdate()
         return false;
     }
     Busy busy(*this);
-    const bool done = find_dfu()
+    const bool done = find_dfu(false)
         && transmitUpdate(updateFile.getImage(), updateFile.getImageSize());
     qCDebug(lcTrace) << "update complete?";
     return done;

@@ -61,10 +61,11 @@ public:
     bool load_update_binary(const QString &path);
 
     // The handshake: connects to the device and sends the update code until it answers. True
-    // when the device is ready for the transfer.
-    bool find_dfu();
-    // Sends the image record by record. True when the device reported completion or accepted
-    // every record.
+    // when the device is ready for the transfer; then the user is asked to press Update, unless
+    // promptForUpdate is false.
+    bool find_dfu(bool promptForUpdate = true);
+    // Sends the image record by record. True only when the device confirmed the update (0x77),
+    // in answer to a record or right after accepting the last one.
     bool transmitUpdate(const unsigned char *image, unsigned int length);
     // The name under which a device status is traced.
     static QString statusName(int status);
@@ -97,6 +98,9 @@ signals:
     void message(const QString &text);
     // An update file was opened for reading.
     void fileOpened(const QString &path);
+    // A load ended: the image of the file at path is loaded and checked, or, with an empty
+    // path, the file was refused and no image is loaded.
+    void imageLoaded(const QString &path);
     // The handshake opened the port of this name.
     void deviceConnected(const QString &portName);
     // See UpdateProgress for when.
@@ -115,6 +119,8 @@ private:
     int sendRecord(const unsigned char *record, unsigned int size);
     // Polls the monitor for the device's answer to a record; 0 when none came.
     int awaitAnswer();
+    // The device confirmed the update: says so and completes the progress. Returns true.
+    bool confirmed(UpdateProgress &progress);
     void setConnectEnabled(bool enabled);
     void setUpdateEnabled(bool enabled);
     // Takes a pending stop request; true when there was one.

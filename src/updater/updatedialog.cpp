@@ -62,8 +62,9 @@ UpdateDialog::UpdateDialog(QWidget *parent, MidiController *controller)
 
     // The protocol signals from the updater's thread during a run: these are queued.
     connect(&updater, &UpdateProtocol::message, this, &UpdateDialog::appendMessage);
-    connect(&updater, &UpdateProtocol::fileOpened, this, [this](const QString &path) {
-        ui->label_filename->setText(QFileInfo(path).fileName());
+    // Names the file whose image is loaded, and no file once one was refused.
+    connect(&updater, &UpdateProtocol::imageLoaded, this, [this](const QString &path) {
+        ui->label_filename->setText(path.isEmpty() ? QString() : QFileInfo(path).fileName());
     });
     connect(&updater, &UpdateProtocol::deviceConnected, this, [this](const QString &port) {
         ui->label_device_name->setText(port == QLatin1String(updaterPortName)

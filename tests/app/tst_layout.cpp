@@ -377,13 +377,13 @@ void TestLayout::captionsFitTheirWidgets()
         top = dialog;
         top->show();
         QVERIFY(QTest::qWaitForWindowExposed(top));
-        // The file's name is shown whether or not the file passes the check.
+        // The name of the file loaded.
         const QString path = dir.filePath(QStringLiteral("vellichord-firmware-1.4.2.hex"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("00 05 01 02 03 FA FE");
+        file.write("00 05 01 02 03 FA FF");
         file.close();
-        dialog->load_update_binary(path);
+        QVERIFY(dialog->load_update_binary(path));
         QVERIFY(!dialog->findChild<QLabel *>(QStringLiteral("label_filename"))->text().isEmpty());
     } else {
         // Every row shown, a value differing, and the longest captions of the Note/CC row.

@@ -136,7 +136,7 @@ void TestCliFiles::help_data()
                           << "3 no device";
     QTest::newRow("update") << QStringList{"update", "--help"} << false
                             << "Usage: vellichord update [options] FIRMWARE"
-                            << "1 the update failed or was stopped";
+                            << "1 the update failed, was stopped or was not confirmed";
     // Started as ./vellichord: the usage line still names the command.
     QTest::newRow("show, started by a relative path")
         << QStringList{"show", "--help"} << true << "Usage: vellichord show [options] FILE"

@@ -453,18 +453,20 @@ void TestEndToEndCli::updateTransfersTheImage()
     QVERIFY2(lines.contains(QStringLiteral("Transfer Complete.")), qPrintable(run.out));
     QVERIFY2(!lines.contains(QStringLiteral("Please press Update to continue.")),
              qPrintable(run.out));
-    // Not a terminal: a line at each tenth, rising, ending with the whole image.
-    const QStringList progress = lines.filter(QRegularExpression(QStringLiteral("^\\d+% ")));
+    // Not a terminal: a line at each tenth, rising, ending with the whole image, the record
+    // that completed the update included.
+    const QStringList progress = lines.filter(QRegularExpression(QStringLiteral("^\\d+ % ")));
     QVERIFY2(!progress.isEmpty(), qPrintable(run.out));
     int tenth = -1;
     for (const QString &line : progress) {
-        const int percent = line.section(QLatin1Char('%'), 0, 0).toInt();
+        const int percent = line.section(QLatin1Char(' '), 0, 0).toInt();
         QVERIFY2(percent / 10 > tenth, qPrintable(run.out));
         tenth = percent / 10;
     }
-    QVERIFY2(progress.last().startsWith(
-                 QStringLiteral("100% (%1 of %2 records, ").arg(records).arg(records + 1)),
-             qPrintable(progress.last()));
+    QCOMPARE(lines.last(),
+             QStringLiteral("100 % (%1 of %1 records, %2 of %2 bytes)")
+                 .arg(records + 1)
+                 .arg(image.size()));
     QVERIFY(emulator.waitForLine(QStringLiteral("wrote the image")));
     QCOMPARE(readFile(received).toHex(' '), image.toHex(' '));
     QCOMPARE(emulator.stop(), QString());
@@ -475,8 +477,9 @@ void TestEndToEndCli::updateFailures_data()
     QTest::addColumn<QStringList>("emulatorArguments"); // no emulator when empty
     QTest::addColumn<QByteArray>("file");               // the update file's text
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message"); // what the one line on stderr ends with
-    QTest::addColumn<bool>("touched");    // whether the device received anything
+    QTest::addColumn<QString>("message");  // what the one line on stderr ends with
+    QTest::addColumn<bool>("touched");     // whether the device received anything
+    QTest::addColumn<QString>("lastLine"); // on stdout, when the transfer began
 
     const QByteArray healthy = firmwareImage(2).toHex(' ').toUpper();
     QByteArray badChecksum = firmwareImage(2);
@@ -486,25 +489,36 @@ void TestEndToEndCli::updateFailures_data()
     QTest::newRow("not hex") << device << QByteArray(healthy).append(" 0G") << 2
                              << ": Error, the update file is damaged: line 1 is not pairs of "
                                 "hexadecimal digits."
-                             << false;
+                             << false << QString();
     QTest::newRow("empty file") << device << QByteArray() << 2
-                                << ": Error, the update file is damaged: it holds no data."
-                                << false;
-    QTest::newRow("bad checksum") << device << badChecksum.toHex(' ').toUpper() << 2
-                                  << ": CRC Error, the update file is damaged." << false;
+                                << ": Error, the update file is damaged: it holds no data." << false
+                                << QString();
+    QTest::newRow("bad checksum")
+        << device << badChecksum.toHex(' ').toUpper() << 2
+        << ": CRC Error, the update file is damaged: record 1 fails its checksum." << false
+        << QString();
+    QTest::newRow("cut short") << device << firmwareImage(2).left(700).toHex(' ').toUpper() << 2
+                               << ": Error, the update file is damaged: it ends inside record 2."
+                               << false << QString();
     QTest::newRow("no device") << QStringList() << healthy << 3
                                << "(is the device connected? 'vellichord ports' lists the ports)"
-                               << false;
+                               << false << QString();
     QTest::newRow("device not ready")
         << QStringList{"--not-ready"} << healthy << 1
         << ": the update failed: Please disconnect and reconnect the Vellichord then press "
            "Update."
-        << true;
+        << true << QString();
     QTest::newRow("error in the file, says the device")
         << QStringList{"--code-error"} << healthy << 1
         << ": the update failed: Error in update file.  Please download the latest update and "
            "try again."
-        << true;
+        << true << "0 % (0 of 3 records, 0 of 1028 bytes; missing: 3 records, 1028 bytes)";
+    // Every record taken is no update until the device confirms it.
+    QTest::newRow("never confirmed")
+        << QStringList{"--no-confirm"} << healthy << 1
+        << ": the update failed: The Vellichord took every record but did not confirm the "
+           "update. It may still be in update mode: reconnect it and run the update again."
+        << true << "99 % (3 of 3 records, 1028 of 1028 bytes; missing: the device's confirmation)";
 }
 
 void TestEndToEndCli::updateFailures()
@@ -514,6 +528,7 @@ void TestEndToEndCli::updateFailures()
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     QFETCH(bool, touched);
+    QFETCH(QString, lastLine);
 
     const QString firmware = folder.filePath(QStringLiteral("failing.hex"));
     QVERIFY(writeFile(firmware, file));
@@ -531,6 +546,12 @@ void TestEndToEndCli::updateFailures()
     // A file that fails its check is named; the device never hears of it.
     if (exitCode == 2)
         QVERIFY2(lines.first().contains(firmware), qPrintable(run.err));
+    // A transfer that began ends with what is missing.
+    const QStringList out = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (lastLine.isEmpty())
+        QVERIFY2(out.filter(QStringLiteral(" records, ")).isEmpty(), qPrintable(run.out));
+    else
+        QVERIFY2(!out.isEmpty() && out.last() == lastLine, qPrintable(run.out));
     if (!emulatorArguments.isEmpty()) {
         if (touched)
             QTRY_VERIFY(emulator.count(QStringLiteral("received:")) > 0);

@@ -72,6 +72,7 @@ private slots:
 
     void updateCompletes_data();
     void updateCompletes();
+    void updateNotConfirmed();
     void deviceNotReady();
     void updaterModeIsFound();
     void deviceGoneDuringTransfer();
@@ -127,6 +128,24 @@ void TestEndToEndUpdate::updateCompletes()
     QCOMPARE(readFile(received).toHex(' '), image.toHex(' '));
     if (!faultLine.isEmpty())
         QVERIFY2(emulator.count(faultLine) > 0, qPrintable(emulator.lines().join('\n')));
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndUpdate::updateNotConfirmed()
+{
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--no-confirm")}, &error), qPrintable(error));
+    Editor editor;
+    QVERIFY(editor.dialog->load_update_binary(updateFile));
+
+    editor.dialog->doUpdate();
+    QCOMPARE(messages(*editor.dialog).last(),
+             QStringLiteral("The Vellichord took every record but did not confirm the update. It "
+                            "may still be in update mode: reconnect it and run the update again."));
+    QVERIFY(editor.progress()->value() < 100);
+    QCOMPARE(emulator.count(QStringLiteral("sent: status 0x1A")), 9);
+    QVERIFY(editor.buttonEnabled("pushButton_2"));
     QCOMPARE(emulator.stop(), QString());
 }
 

@@ -60,6 +60,7 @@ private slots:
     void patchFiles();
     void updateCodeAnswers();
     void recordsAreJudgedAndCollected();
+    void updateNeverConfirmed();
     void droppedAnswers();
     void damagedRecordsEveryN();
     void newHandshakeStartsANewImage();
@@ -198,6 +199,20 @@ void TestEmulatedDevice::recordsAreJudgedAndCollected()
     QCOMPARE(device.image, completed);
     QCOMPARE(device.records.size(), 6);
     QCOMPARE(device.answersSent, 7);
+}
+
+// --no-confirm: the record that ends the image is accepted like any other.
+void TestEmulatedDevice::updateNeverConfirmed()
+{
+    EmulatedDevice device;
+    device.confirmUpdate = false;
+    bool completed = false;
+    device.imageComplete = [&](const QByteArray &) { completed = true; };
+    const QByteArray record = updateRecordOfSize(30);
+    QCOMPARE(sendRecord(device, record), Answers{status(0x1A)});
+    QCOMPARE(sendRecord(device, updateRecord(QByteArray())), Answers{status(0x1A)});
+    QVERIFY(!completed);
+    QCOMPARE(device.image, record + updateRecord(QByteArray()));
 }
 
 void TestEmulatedDevice::droppedAnswers()

@@ -29,6 +29,17 @@ QString damagedAt(int line)
 }
 const QString noData = QStringLiteral("Error, the update file is damaged: it holds no data.");
 
+QString checksumFails(int record)
+{
+    return QStringLiteral("CRC Error, the update file is damaged: record %1 fails its checksum.")
+        .arg(record);
+}
+QString endsInside(int record)
+{
+    return QStringLiteral("Error, the update file is damaged: it ends inside record %1.")
+        .arg(record);
+}
+
 QString cannotLoad(const QString &path, const char *reason)
 {
     return QStringLiteral("Error, could not load the update file: %1 (%2)")
@@ -184,7 +195,7 @@ void TestUpdateFile::loadAndCheck_data()
 
     const QByteArray example = QByteArray::fromHex("0005010203FAFF");
     const QByteArray second = updateRecord("\x10\x20\xF0");
-    const QString crc = QStringLiteral("CRC Error, the update file is damaged.");
+    const QString crc = checksumFails(1);
 
     QTest::newRow("worked example") << worked.toLatin1() << example << QString();
     QTest::newRow("two records") << (example + second).toHex(' ') << example + second << QString();
@@ -213,16 +224,36 @@ void TestUpdateFile::loadAndCheck_data()
     QByteArray damaged = second;
     damaged[3] = '\x21';
     QTest::newRow("second record damaged")
-        << (example + damaged).toHex(' ') << example + damaged << crc;
-    // Records that do not fit in the decoded bytes.
-    QTest::newRow("length 0") << QByteArray("00 00") << QByteArray::fromHex("0000") << crc;
-    QTest::newRow("length 1") << QByteArray("00 01 00") << QByteArray::fromHex("000100") << crc;
-    QTest::newRow("length past the end")
-        << QByteArray("00 06 01 02 03 FA FF") << QByteArray::fromHex("0006010203FAFF") << crc;
+        << (example + damaged).toHex(' ') << example + damaged << checksumFails(2);
+    // Records too short for their checksum.
+    const auto tooShort = [](int record, int length) {
+        return QStringLiteral("Error, the update file is damaged: record %1 has the length %2, "
+                              "too short for its checksum.")
+            .arg(record)
+            .arg(length);
+    };
+    QTest::newRow("length 0") << QByteArray("00 00") << QByteArray::fromHex("0000")
+                              << tooShort(1, 0);
+    QTest::newRow("length 1 after a record")
+        << QByteArray("0005010203FAFF 00 01 00") << QByteArray::fromHex("0005010203FAFF000100")
+        << tooShort(2, 1);
+    // A file cut short, wherever the cut falls, is told from a damaged record.
+    const QByteArray three = example + second + example;
+    for (const int cut : {1, 3, 6, 8, 9, 12, 13, 20}) {
+        const QByteArray bytes = three.left(three.size() - cut);
+        const int record = bytes.size() < 7 ? 1 : bytes.size() < 14 ? 2 : 3;
+        QTest::addRow("cut %d bytes short", cut) << bytes.toHex(' ') << bytes << endsInside(record);
+    }
+    QTest::newRow("length past the end") << QByteArray("00 06 01 02 03 FA FF")
+                                         << QByteArray::fromHex("0006010203FAFF") << endsInside(1);
     QTest::newRow("huge length") << QByteArray("FF FF 00 00") << QByteArray::fromHex("FFFF0000")
-                                 << crc;
+                                 << endsInside(1);
     QTest::newRow("lone byte after a record")
-        << QByteArray("0005010203FAFF 00") << QByteArray::fromHex("0005010203FAFF00") << crc;
+        << QByteArray("0005010203FAFF 00") << QByteArray::fromHex("0005010203FAFF00")
+        << endsInside(2);
+    // The first fault is named, even when the file is cut short after it.
+    QTest::newRow("damaged record, then cut short")
+        << (damaged + example.left(5)).toHex(' ') << damaged + example.left(5) << checksumFails(1);
 }
 
 void TestUpdateFile::loadAndCheck()

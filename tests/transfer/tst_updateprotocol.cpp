@@ -27,6 +27,10 @@ const QString stopped = QStringLiteral(
     "Update stopped. The Vellichord needs a complete update: run the update again.");
 const QString stoppedEarly = QStringLiteral("Update stopped before any of the update was sent.");
 const QString ready = QStringLiteral("Please press Update to continue.");
+const QString complete = QStringLiteral("Transfer Complete.");
+const QString notConfirmed = QStringLiteral(
+    "The Vellichord took every record but did not confirm the update. It may still be in update "
+    "mode: reconnect it and run the update again.");
 
 // Records of 3, 4 and 1 frames.
 QByteArray threeRecords()
@@ -166,7 +170,7 @@ void TestUpdateProtocol::recordGoesOutInFramesOfElevenBytes()
     QFETCH(QList<int>, frameSizes);
 
     UpdateRig rig;
-    rig.answerRecords(0x1A);
+    rig.answerRecords(0x77);
     QVERIFY(transmit(rig, record));
 
     QList<int> sizes;
@@ -296,11 +300,14 @@ void TestUpdateProtocol::transfer_data()
     const QByteArray three = updateRecordOfSize(30) + updateRecordOfSize(40) + one;
 
     // Records of 3, 4 and 1 frames.
-    QTest::newRow("all accepted") << three << QList<int>{0x1A} << true << 3 << updating << 90
-                                  << 8 * 11 + 3;
+    QTest::newRow("complete at the last record")
+        << three << QList<int>{0x1A, 0x1A, 0x77} << true << 3 << complete << 100 << 8 * 11 + 3;
+    // Accepted records are no update until the device confirms it; it is waited for as for an
+    // answer.
+    QTest::newRow("all accepted, never confirmed")
+        << three << QList<int>{0x1A} << false << 3 << notConfirmed << 90 << 8 * 11 + 3 + 5000;
     QTest::newRow("complete at the first record")
-        << three << QList<int>{0x77} << true << 1 << QStringLiteral("Transfer Complete.") << 100
-        << 34;
+        << three << QList<int>{0x77} << true << 1 << complete << 100 << 34;
     QTest::newRow("damaged every time")
         << one << QList<int>{0x20} << false << 22 << tooManyFailures << 0 << 22 * 12;
     // A device that stops answering is not blamed on the file.
@@ -322,8 +329,8 @@ void TestUpdateProtocol::transfer_data()
     QList<int> twentyOneFailures;
     for (int i = 0; i < 21; ++i)
         twentyOneFailures << (i % 2 ? 0x20 : 0);
-    QTest::newRow("21 failures tolerated")
-        << one << (twentyOneFailures << 0x1A) << true << 22 << updating << 0 << 11 * 5011 + 11 * 12;
+    QTest::newRow("21 failures tolerated") << one << (twentyOneFailures << 0x77) << true << 22
+                                           << complete << 100 << 11 * 5011 + 11 * 12;
     QList<int> failuresOverTwoRecords;
     for (int i = 0; i < 11; ++i)
         failuresOverTwoRecords << 0x20;
@@ -340,7 +347,8 @@ void TestUpdateProtocol::transfer_data()
         << three << QList<int>{0x3D} << false << 1 << unknownError << 0 << 34;
     QTest::newRow("unknown answer 0x25")
         << three << QList<int>{0x1A, 0x25} << false << 2 << unknownError << 38 << 34 + 45;
-    QTest::newRow("0 bytes") << QByteArray() << QList<int>{0x1A} << true << 0 << updating << 0 << 0;
+    QTest::newRow("0 bytes") << QByteArray() << QList<int>{0x1A} << false << 0 << notConfirmed << 0
+                             << 5000;
 }
 
 void TestUpdateProtocol::transfer()
@@ -381,9 +389,10 @@ void TestUpdateProtocol::progressCountsAcknowledgedBytes()
     };
     const QByteArray image = updateRecordOfSize(200) + updateRecordOfSize(800);
 
-    QVERIFY(transmit(rig, image));
+    QVERIFY(!transmit(rig, image));
     QCOMPARE(seen, (QList<int>{0, 20}));
     QCOMPARE(rig.percent(), 20); // no completion answer: the bar keeps its last value
+    QCOMPARE(rig.shown.last(), notConfirmed);
 }
 
 void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
@@ -399,7 +408,8 @@ void TestUpdateProtocol::recordThatDoesNotFitIsNotSent()
     QVERIFY(!rig.protocol->transmitUpdate(exact.get(), unsigned(image.size())));
     QCOMPARE(rig.device->records, QList<QByteArray>{whole});
     QCOMPARE(rig.frames().size(), 1);
-    QCOMPARE(rig.shown.last(), QStringLiteral("CRC Error, the update file is damaged."));
+    QCOMPARE(rig.shown.last(),
+             QStringLiteral("Error, the update file is damaged: it ends inside record 2."));
 }
 
 void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
@@ -412,6 +422,8 @@ void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
             rig.sendStatusNow(0x3D);
         if (pause == 7) // the first poll after the last of three frames
             rig.sendStatusNow(0x1A);
+        if (pause == 9) // the first poll after the record was accepted
+            rig.sendStatusNow(0x77);
     };
     TraceCapture traces;
 
@@ -419,7 +431,9 @@ void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
     QCOMPARE(rig.frames().size(), 3);
     QCOMPARE(rig.clock.missedAnswers, 0);
     QVERIFY(traces.contains(QStringLiteral("Frame sent")));
-    QCOMPARE(rig.shown.last(), updating);
+    // The confirmation may come after the last record's own answer.
+    QCOMPARE(rig.shown.last(), complete);
+    QCOMPARE(rig.percent(), 100);
 }
 
 void TestUpdateProtocol::transferEndsWhenTheDeviceGoes_data()
@@ -497,9 +511,10 @@ void TestUpdateProtocol::progressReportsRecordsAndBytes_data()
     QTest::newRow("all accepted") << QList<int>{
         0x1A} << QList<QList<int>>{start,       start,       {1, 30, 0}, {1, 30, 38},
                                    {2, 70, 38}, {2, 70, 90}, {3, 77, 90}};
+    // The record answered with the confirmation was taken too.
     QTest::newRow("complete at the second record")
         << QList<int>{0x1A, 0x77}
-        << QList<QList<int>>{start, start, {1, 30, 0}, {1, 30, 38}, {1, 30, 100}};
+        << QList<QList<int>>{start, start, {1, 30, 0}, {1, 30, 38}, {2, 70, 100}};
     // A resend reports the same again.
     QTest::newRow("second record resent")
         << QList<int>{0x1A, 0x20, 0x1A}
@@ -539,7 +554,7 @@ void TestUpdateProtocol::actionsFollowLoadHandshakeAndRuns()
 
     UpdateRig rig;
     rig.device->statusAnswer = 0x3D;
-    rig.answerRecords(0x1A);
+    confirmAtRecord(rig.device, 3);
     UpdateProtocol &protocol = *rig.protocol;
     QSignalSpy busy(&protocol, &UpdateProtocol::busyChanged);
     QList<QList<bool>> during;
@@ -592,14 +607,14 @@ void TestUpdateProtocol::transferStopsBetweenRecords_data()
     const QList<int> accepted = {0x1A};
     QTest::newRow("during the first record") << accepted << 1 << false << 1 << 1 << stopped;
     QTest::newRow("during the second record") << accepted << 2 << false << 2 << 2 << stopped;
-    // Nothing is left to stop after the last record.
-    QTest::newRow("during the last record") << accepted << 3 << true << 3 << 3 << updating;
+    // Nothing is left to stop after the last record; the device did not confirm the update.
+    QTest::newRow("during the last record") << accepted << 3 << false << 3 << 3 << notConfirmed;
     // A record that must be sent again is not.
     QTest::newRow("during a damaged record")
         << QList<int>{0x1A, 0x20, 0x1A} << 2 << false << 2 << 1 << stopped;
     // The device's own end comes first.
     QTest::newRow("during the record that completes it")
-        << QList<int>{0x1A, 0x77} << 2 << true << 2 << 1 << QStringLiteral("Transfer Complete.");
+        << QList<int>{0x1A, 0x77} << 2 << true << 2 << 2 << complete;
 }
 
 void TestUpdateProtocol::transferStopsBetweenRecords()
@@ -636,7 +651,7 @@ void TestUpdateProtocol::transferStopsBetweenRecords()
 
     // The request is used up: the next run goes through.
     rig.device->records.clear();
-    rig.answerRecords(0x1A);
+    confirmAtRecord(rig.device, 3);
     QVERIFY(rig.transmit(threeRecords()));
     QCOMPARE(rig.device->records.size(), 3);
 }
@@ -644,7 +659,7 @@ void TestUpdateProtocol::transferStopsBetweenRecords()
 void TestUpdateProtocol::stopRequestedBeforeARunIsIgnored()
 {
     UpdateRig rig;
-    rig.answerRecords(0x1A);
+    confirmAtRecord(rig.device, 3);
     rig.protocol->requestStop();
 
     QVERIFY(rig.transmit(threeRecords()));
@@ -675,8 +690,9 @@ void TestUpdateProtocol::updateStopsDuringTheHandshake_data()
 
     // Not yet in update mode: the device is left as it was.
     QTest::newRow("device silent") << 0 << 3 << 3 << QStringList{stoppedEarly};
-    // Ready: the device waits for an update, and needs one now.
-    QTest::newRow("device ready") << 0x3D << 1 << 1 << QStringList{ready, updating, stopped};
+    // Ready: the device waits for an update, and needs one now. Update needs no prompt to press
+    // it.
+    QTest::newRow("device ready") << 0x3D << 1 << 1 << QStringList{updating, stopped};
 }
 
 void TestUpdateProtocol::updateStopsDuringTheHandshake()

@@ -153,6 +153,15 @@ public:
     int percent() const { return progress.isEmpty() ? 0 : progress.last().percent; }
 };
 
+// Has the device accept every record, and confirm the update (0x77) in answer to the count-th
+// record it receives.
+inline void confirmAtRecord(SimulatedDevice *device, int count)
+{
+    device->recordAnswer = [device, count](const QByteArray &) {
+        return quint8(device->records.size() == count ? 0x77 : 0x1A);
+    };
+}
+
 // One record holding body: the big-endian length, the body and the little-endian checksum.
 inline QByteArray updateRecord(const QByteArray &body)
 {

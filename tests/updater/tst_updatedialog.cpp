@@ -11,6 +11,9 @@ namespace {
 const QString updating = QStringLiteral(
     "Updating Vellichord, please don't unplug the device during the transfer.");
 const QString ready = QStringLiteral("Please press Update to continue.");
+const QString notConfirmed = QStringLiteral(
+    "The Vellichord took every record but did not confirm the update. It may still be in update "
+    "mode: reconnect it and run the update again.");
 
 template<typename T = QWidget>
 T *widget(const QWidget *parent, const char *name)
@@ -177,12 +180,15 @@ void TestUpdateDialog::buttonsFollowTheUsualCourse()
     click(rig.dialog, "buttonOpenFile");
     QCOMPARE(rig.messages().mid(1),
              QStringList({QStringLiteral("Opened file: ") + damagedFile,
-                          QStringLiteral("CRC Error, the update file is damaged.")}));
-    QCOMPARE(widget<QLabel>(rig.dialog, "label_filename")->text(), QStringLiteral("damaged.hex"));
+                          QStringLiteral("CRC Error, the update file is damaged: record 1 fails "
+                                         "its checksum.")}));
+    // A refused file is not the loaded one.
+    QCOMPARE(widget<QLabel>(rig.dialog, "label_filename")->text(), QString());
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
 
     answerFileDialog(goodFile);
     click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(widget<QLabel>(rig.dialog, "label_filename")->text(), QStringLiteral("good.hex"));
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, false}));
 
     // A cancelled choice changes nothing: the loaded image stays.
@@ -214,11 +220,14 @@ void TestUpdateDialog::buttonsFollowTheUsualCourse()
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
     QCOMPARE(rig.messages().mid(rig.messages().size() - 3),
              QStringList({ready, updating, QStringLiteral("Transfer Complete.")}));
+    // Connect asked for Update; Update itself does not ask again.
+    QCOMPARE(rig.messages().count(ready), 1);
     QCOMPARE(widget<QProgressBar>(rig.dialog, "progressBar")->value(), 100);
 
     // A later failed load leaves no image, and nothing to connect or update with.
     answerFileDialog(damagedFile);
     click(rig.dialog, "buttonOpenFile");
+    QCOMPARE(widget<QLabel>(rig.dialog, "label_filename")->text(), QString());
     QCOMPARE(rig.dialog->getImageSize(), 0u);
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
 }
@@ -228,8 +237,12 @@ void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate_data()
     QTest::addColumn<QByteArray>("text"); // of the second file; null: no such file
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("checksum fails") << QByteArray("00 05 01 02 03 FA FE")
-                                    << QStringLiteral("CRC Error, the update file is damaged.");
+    QTest::newRow("checksum fails")
+        << QByteArray("00 05 01 02 03 FA FE")
+        << QStringLiteral("CRC Error, the update file is damaged: record 1 fails its checksum.");
+    QTest::newRow("cut short")
+        << (updateRecordOfSize(30) + updateRecordOfSize(12)).left(40).toHex(' ')
+        << QStringLiteral("Error, the update file is damaged: it ends inside record 2.");
     QTest::newRow("no hex at all")
         << QByteArray("Vellichord firmware 2.1\n")
         << QStringLiteral(
@@ -262,6 +275,7 @@ void TestUpdateDialog::refusedLoadDisablesConnectAndUpdate()
         QVERIFY(writeFile(second, text));
     QVERIFY(!rig.dialog->load_update_binary(second));
     QVERIFY(rig.messages().last().startsWith(message));
+    QCOMPARE(widget<QLabel>(rig.dialog, "label_filename")->text(), QString());
     QCOMPARE(rig.dialog->getImageSize(), 0u);
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, false, false}));
 
@@ -323,7 +337,8 @@ void TestUpdateDialog::updateAction_data()
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("messages"); // after the opening ones
 
-    QTest::newRow("ready") << 0x3D << true << 1 << 2 << QStringList({ready, updating});
+    QTest::newRow("ready, never confirmed")
+        << 0x3D << true << 1 << 2 << QStringList({updating, notConfirmed});
     QTest::newRow("must be reset")
         << 0x15 << true << 1 << 0
         << QStringList(
@@ -386,7 +401,7 @@ void TestUpdateDialog::updateAgainAfterTheDeviceWasLost()
     QCOMPARE(rig.device->records.size(), 3);
     QCOMPARE(rig.device->records.mid(1),
              QList<QByteArray>({updateRecordOfSize(30), updateRecordOfSize(12)}));
-    QCOMPARE(rig.messages().mid(rig.messages().size() - 2), QStringList({ready, updating}));
+    QCOMPARE(rig.messages().mid(rig.messages().size() - 2), QStringList({updating, notConfirmed}));
     QCOMPARE(buttonStates(rig.dialog), (QList<bool>{true, true, true}));
 }
 
@@ -446,7 +461,7 @@ void TestUpdateDialog::windowsKeepPaintingDuringTheTransfer()
                 timerFiredBySecond = timerFired;
             }
         });
-        return quint8(0x1A);
+        return quint8(rig.device->records.size() == 2 ? 0x77 : 0x1A);
     };
 
     finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
@@ -558,7 +573,7 @@ void TestUpdateDialog::queuedInputIsDiscarded()
     rig.device->recordAnswer = [&](const QByteArray &) {
         if (rig.device->records.size() == 1)
             onTestThread(post);
-        return quint8(0x1A);
+        return quint8(rig.device->records.size() == 2 ? 0x77 : 0x1A);
     };
     finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); });
     QCOMPARE(rig.device->records.size(), 2);

@@ -239,7 +239,7 @@ unsigned char EmulatedDevice::judge(const QByteArray &record)
     sum = quint16(sum + (quint8(record[length]) | quint8(record[length + 1]) << 8));
     if (sum != 0)
         return statusCrc;
-    return length == 2 ? statusDone : statusOk;
+    return length == 2 && confirmUpdate ? statusDone : statusOk;
 }
 
 bool EmulatedDevice::answer(const QByteArray &message, QList<QByteArray> &answers)

@@ -66,6 +66,9 @@ public:
     int dropEvery = 0;
     // When above 0, every n-th complete record is answered 0x20 and not kept.
     int crcErrorEvery = 0;
+    // When false, the record that ends the image is answered 0x1A like any other: the update
+    // is never confirmed and never complete.
+    bool confirmUpdate = true;
     // Told about what happens besides the messages: answers dropped, records resent, an image
     // completed.
     std::function<void(const QString &)> note;

@@ -186,6 +186,10 @@ int main(int argc, char *argv[])
          QStringLiteral("n")},
         {QStringLiteral("code-error"),
          QStringLiteral("Answer every record with 0x21 (error in the update file).")},
+        {QStringLiteral("no-confirm"),
+         QStringLiteral("Answer the record that ends the image with 0x1A (accepted) instead of "
+                        "0x77 (update complete): take every record and never confirm the "
+                        "update.")},
         {QStringLiteral("silent"), QStringLiteral("Answer nothing at all.")},
         {QStringLiteral("patch-reply"),
          QStringLiteral("Answer the patch request with <kind>: patch (the default), short (the "
@@ -233,6 +237,8 @@ int main(int argc, char *argv[])
         device.dropEvery = 1;
     if (parser.isSet(QStringLiteral("not-ready")))
         device.statusAnswer = EmulatedDevice::statusReset;
+    if (parser.isSet(QStringLiteral("no-confirm")))
+        device.confirmUpdate = false;
     if (parser.isSet(QStringLiteral("code-error")))
         device.recordAnswer = [](const QByteArray &) { return EmulatedDevice::statusCode; };
     device.note = say;
