@@ -376,7 +376,7 @@ void TestDeviceConnection::deviceAndDialogActionsAreOffDuringATransfer()
                     action->trigger();
             });
         }
-        return quint8(0x1A);
+        return quint8(rig.device->records.size() == records.size() ? 0x77 : 0x1A);
     };
     QVERIFY(finishRun(rig.dialog, [&] { rig.dialog->doUpdate(); }));
     QCoreApplication::processEvents();

@@ -739,7 +739,7 @@ void TestUpdateProtocol::runsGiveWayToAnotherProgramsUpdate()
     const QByteArray image = updateRecordOfSize(64) + updateRecord(QByteArray());
     UpdateRig rig;
     rig.device->statusAnswer = 0x3D;
-    rig.answerRecords(0x1A);
+    confirmAtRecord(rig.device, 2);
     const auto run = [&] { return transfer ? transmit(rig, image) : rig.protocol->find_dfu(); };
 
     DeviceClaim other(DeviceClaim::Kind::Update);
