@@ -1,5 +1,7 @@
 #include "patch.h"
 
+#include "controlnames.h"
+#include "parametertext.h"
 #include "patchlayout.h"
 #include "sysextext.h"
 #include "trace.h"
@@ -116,6 +118,7 @@ bool Patch::apply(const QByteArray &message)
     qCDebug(lcTrace) << "parseType2Message presetNo:" << presetNo;
     setPresetNo(presetNo);
 
+    lastOutOfRange = outOfRange(message);
     for (int i = 0; i < ControlTable::count; ++i) {
         if (MidiControlModel *model = table.at(i))
             model->updateModel(msg, PatchLayout::length);
@@ -123,6 +126,40 @@ bool Patch::apply(const QByteArray &message)
             qCDebug(lcTrace) << "control null";
     }
     return true;
+}
+
+QList<OutOfRangeValue> Patch::outOfRange(const QByteArray &message) const
+{
+    QList<OutOfRangeValue> found;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (ControlParameter p : table.at(i)->parameters()) {
+            if (p.address() >= unsigned(message.size()))
+                continue;
+            const auto stored = static_cast<unsigned char>(message.at(int(p.address())));
+            if (stored >= p.min() && stored <= p.max())
+                continue;
+            p.setValue(stored);
+            found.append({i, ParameterId(p.id()), stored, p.value()});
+        }
+    }
+    return found;
+}
+
+QString out_of_range_text(const QList<OutOfRangeValue> &values)
+{
+    if (values.isEmpty())
+        return QString();
+    const OutOfRangeValue &first = values.constFirst();
+    const QString example = QStringLiteral("%1 %2 %3 \u2192 %4")
+                                .arg(ControlNames::name(first.control),
+                                     ParameterText::caption(first.id))
+                                .arg(first.stored)
+                                .arg(first.value);
+    return (values.size() == 1
+                ? QStringLiteral("1 value was out of range and was brought into range (%1)")
+                : QStringLiteral("%1 values were out of range and were brought into range (%2)")
+                      .arg(values.size()))
+        .arg(example);
 }
 
 PatchFileFault Patch::load(const QString &path)

@@ -5,6 +5,8 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(PatchFileFault)
+using Pokes = QList<QPair<int, int>>; // offset, byte
+Q_DECLARE_METATYPE(Pokes)
 
 namespace {
 
@@ -39,6 +41,8 @@ private slots:
     void everyParameterTravelsAtItsAddress_data();
     void everyParameterTravelsAtItsAddress();
     void valuesOutOfRangeAreClamped();
+    void valuesOutOfRangeAreReported_data();
+    void valuesOutOfRangeAreReported();
     void xyPadSendsOneChannelOnBothAxes();
     void namesAreCutAndKeptToPrintableAscii_data();
     void namesAreCutAndKeptToPrintableAscii();
@@ -117,6 +121,59 @@ void TestPatch::valuesOutOfRangeAreClamped()
     QCOMPARE(value, 1);
     QVERIFY(patch.controls().at(0)->getValue(CC, &value));
     QCOMPARE(value, 127);
+}
+
+void TestPatch::valuesOutOfRangeAreReported_data()
+{
+    QTest::addColumn<Pokes>("pokes");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("text");
+
+    const Patch patch;
+    const auto at = [&](int control, ParameterId id) {
+        return int(patch.controls().at(control)->getParameter(id)->address());
+    };
+    QTest::newRow("in range at the limits")
+        << Pokes{{at(39, Channel), 16}, {at(39, Colour), 2}, {at(16, Max), 127}} << 0 << "";
+    QTest::newRow("bytes of no parameter") << Pokes{{int(PatchLayout::nameOffset), 0xE9},
+                                                    {int(PatchLayout::presetNoOffset), 25},
+                                                    {int(ControlTable::xyPadXChannelAddress), 0x7F}}
+                                           << 0 << "";
+    QTest::newRow("one") << Pokes{{at(39, Channel), 50}} << 1
+                         << "1 value was out of range and was brought into range "
+                            "(PAD1 Channel 50 \u2192 16)";
+    QTest::newRow("the first in control order is named")
+        << Pokes{{at(39, Colour), 9}, {at(0, Channel), 17}} << 2
+        << "2 values were out of range and were brought into range (S1 Channel 17 \u2192 16)";
+    QTest::newRow("byte with the high bit")
+        << Pokes{{at(16, Max), 200}} << 1
+        << "1 value was out of range and was brought into range (E1 Max 200 \u2192 127)";
+}
+
+void TestPatch::valuesOutOfRangeAreReported()
+{
+    QFETCH(Pokes, pokes);
+    QFETCH(int, count);
+    QFETCH(QString, text);
+    QByteArray message = Patch().toType1();
+    for (const auto &[offset, byte] : pokes)
+        message[offset] = char(byte);
+    Patch patch;
+    const QList<OutOfRangeValue> found = patch.outOfRange(message);
+    QCOMPARE(found.size(), count);
+    QCOMPARE(out_of_range_text(found), text);
+
+    QVERIFY(patch.apply(message));
+    QCOMPARE(patch.broughtIntoRange().size(), count);
+    for (const OutOfRangeValue &v : found) {
+        unsigned char value = 0;
+        QVERIFY(patch.controls().at(v.control)->getValue(v.id, &value));
+        QCOMPARE(value, v.value);
+        QVERIFY(v.stored != v.value);
+    }
+    // The next patch has its own.
+    QVERIFY(patch.apply(Patch().toType1()));
+    QVERIFY(patch.broughtIntoRange().isEmpty());
 }
 
 void TestPatch::xyPadSendsOneChannelOnBothAxes()
