@@ -1341,7 +1341,9 @@ bool MainWindow::loadFile(const QString &fileName)
     const bool loaded = midiController->loadSysex(fileName, &fault);
     loadingFile = false;
     if (loaded) {
-        showStatusMessage(tr("Settings File Loaded"));
+        const QString outOfRange = out_of_range_text(midiController->getPatch().broughtIntoRange());
+        showStatusMessage(outOfRange.isEmpty() ? tr("Settings File Loaded")
+                                               : tr("Settings File Loaded; %1").arg(outOfRange));
         rememberFile(fileName);
     } else {
         showStatusMessage(
