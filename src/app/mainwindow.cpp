@@ -242,8 +242,11 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // The name field loses its focus as the widgets go, after this window's own part is gone.
+    // The name field loses its focus as the widgets go, after this window's own part is gone;
+    // a spin box hidden with a number typed but not entered takes it then.
     disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
+    for (QWidget *editor : qAsConst(editorWidgets))
+        disconnect(editor, nullptr, this, nullptr);
     delete deviceWatcher;   // it uses the controller's port and the update dialog
     qDeleteAll(panelHooks); // the view loses its focus after the items have gone
     for (MidiControlItem *item : items)
