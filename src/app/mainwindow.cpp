@@ -36,7 +36,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
@@ -47,6 +46,7 @@
 #include <QTextCodec>
 #include <QTimer>
 #include <QUndoStack>
+#include <QValidator>
 
 #include <algorithm>
 #include <functional>
@@ -85,6 +85,32 @@ protected:
 
 private:
     QAbstractScrollArea *area;
+};
+
+// Keeps of what is typed or pasted into the preset name what the device can store, and tells
+// report what it dropped.
+class PresetNameValidator : public QValidator
+{
+public:
+    PresetNameValidator(std::function<void(const Patch::NameFit &)> report, QObject *parent)
+        : QValidator(parent)
+        , report(std::move(report))
+    {
+    }
+
+    State validate(QString &input, int &pos) const override
+    {
+        const Patch::NameFit fit = Patch::fitName(input, pos);
+        if (!fit.refused.isEmpty() || !fit.cut.isEmpty()) {
+            input = fit.text;
+            pos = fit.cursor;
+            report(fit);
+        }
+        return Acceptable;
+    }
+
+private:
+    std::function<void(const Patch::NameFit &)> report;
 };
 
 // Hands the events of the object it watches to a function, which tells whether it took them.
@@ -132,10 +158,15 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     scene = new CustomScene(ui->graphicsView);
     scene->installEventFilter(&eventFilter);
 
-    // The name travels as SysEx data bytes, so only printable ASCII can be typed.
-    ui->lineEditPresetName->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[\\x20-\\x7E]*")), ui->lineEditPresetName));
-    ui->lineEditPresetName->setText(midiController->getPresetName());
+    // The name travels as SysEx data bytes, so only printable ASCII can be typed. The
+    // validator, not the field's maximum length, keeps it to 16 characters, so that it sees
+    // all of a paste and keeps what fits.
+    ui->lineEditPresetName->setValidator(new PresetNameValidator(
+        [this](const Patch::NameFit &fit) { presetNameDropped(fit); }, ui->lineEditPresetName));
+    ui->labelPresetNameCount->setMinimumWidth(
+        ui->labelPresetNameCount->fontMetrics().horizontalAdvance(
+            QStringLiteral("%1/%1").arg(PatchLayout::nameLength)));
+    showPresetName();
 
     const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
     qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
@@ -520,6 +551,7 @@ void MainWindow::connectSignals()
 
     // Typing is one undo step per burst: leaving the field ends the burst.
     connect(ui->lineEditPresetName, &QLineEdit::textChanged, this, [this](const QString &name) {
+        showPresetNameCount();
         midiController->setPresetName(name);
         recordChange(tr("Rename preset"), renameBurst);
     });
@@ -871,10 +903,7 @@ void MainWindow::restorePatch(const QByteArray &patch)
 {
     midiController->restorePatch(patch);
     editorPatch = patch;
-    {
-        const QSignalBlocker blocker(ui->lineEditPresetName);
-        ui->lineEditPresetName->setText(midiController->getPresetName());
-    }
+    showPresetName();
     // A burst of typing that follows starts a step of its own.
     ++renameBurst;
     refreshEditorPane();
@@ -916,6 +945,51 @@ void MainWindow::patchFromDevice()
     if (unsentBeforePatch && !asked)
         showStatusMessage(
             tr("Patch from Vellichord replaced your unsent changes (Undo brings them back)"));
+}
+
+void MainWindow::showPresetName()
+{
+    // The validator would drop characters of a loaded name that typing could not give.
+    QLineEdit *field = ui->lineEditPresetName;
+    const QSignalBlocker blocker(field);
+    const QValidator *validator = field->validator();
+    field->setValidator(nullptr);
+    field->setText(midiController->getPresetName());
+    field->setValidator(validator);
+    showPresetNameCount();
+}
+
+void MainWindow::showPresetNameCount()
+{
+    ui->labelPresetNameCount->setText(QStringLiteral("%1/%2")
+                                          .arg(ui->lineEditPresetName->text().size())
+                                          .arg(PatchLayout::nameLength));
+}
+
+void MainWindow::presetNameDropped(const Patch::NameFit &fit)
+{
+    if (fit.cut.isEmpty() && fit.refused.toUcs4().size() == 1) {
+        showStatusMessage(
+            tr("The Vellichord stores only printable ASCII characters in a preset name"));
+        return;
+    }
+    if (fit.refused.isEmpty() && fit.cut.size() == 1) {
+        showStatusMessage(
+            tr("A preset name holds at most %1 characters").arg(PatchLayout::nameLength));
+        return;
+    }
+    QStringList dropped;
+    for (const uint codePoint : fit.refused.toUcs4()) {
+        const QString character = QString::fromUcs4(&codePoint, 1);
+        // A control character would act on the status bar; it is named by its number.
+        dropped << (codePoint < 0x20 || codePoint == 0x7F
+                        ? QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0'))
+                        : character);
+    }
+    if (!fit.cut.isEmpty())
+        dropped << tr("\"%1\" past %2 characters").arg(fit.cut).arg(PatchLayout::nameLength);
+    showStatusMessage(
+        tr("Dropped from the preset name: %1").arg(dropped.join(QStringLiteral(", "))));
 }
 
 void MainWindow::showStatusMessage(const QString &text)
@@ -1276,10 +1350,7 @@ void MainWindow::refreshView()
 {
     qCDebug(lcTrace) << "RefreshView";
     deselectAllItems();
-    {
-        const QSignalBlocker blocker(ui->lineEditPresetName);
-        ui->lineEditPresetName->setText(midiController->getPresetName());
-    }
+    showPresetName();
     // A new patch replaces the editor's at once, but as one step that Undo takes back.
     unsentBeforePatch = hasUnsentChanges();
     ++renameBurst;

@@ -29,6 +29,20 @@ public:
     // The name of a patch that no message has been applied to.
     static constexpr const char *defaultName = "tarvelvellichord";
 
+    // A name as the device can store it: printable ASCII, at most PatchLayout::nameLength
+    // characters. fitName makes one of a typed or pasted text.
+    struct NameFit
+    {
+        QString text;
+        int cursor = 0;  // where the cursor given stands in text
+        QString refused; // the characters that are not printable ASCII, in order
+        QString cut;     // the characters past the length, taken from just before the cursor
+    };
+    // Drops what the name cannot hold from text with the cursor at cursor (in UTF-16 units):
+    // every character that is not printable ASCII, then, while the name is too long, the
+    // characters just before the cursor, which are the ones just typed or pasted.
+    static NameFit fitName(const QString &text, int cursor);
+
     QString name() const { return presetName; }
     void setName(const QString &name);
     int presetNo() const { return number; }

@@ -46,6 +46,8 @@ private slots:
     void xyPadSendsOneChannelOnBothAxes();
     void namesAreCutAndKeptToPrintableAscii_data();
     void namesAreCutAndKeptToPrintableAscii();
+    void typedNameKeepsWhatTheDeviceStores_data();
+    void typedNameKeepsWhatTheDeviceStores();
     void presetNumberOutOfRangeIsIgnored();
     void whatIsNoPatchChangesNothing_data();
     void whatIsNoPatchChangesNothing();
@@ -207,6 +209,51 @@ void TestPatch::namesAreCutAndKeptToPrintableAscii()
     Patch patch;
     patch.setName(name);
     QCOMPARE(patch.toType1().mid(int(PatchLayout::nameOffset), 16), field);
+}
+
+void TestPatch::typedNameKeepsWhatTheDeviceStores_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("keptCursor");
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("cut");
+
+    QTest::newRow("fits") << "Lead ~1" << 7 << "Lead ~1" << 7 << ""
+                          << "";
+    QTest::newRow("typed accent") << "Cafe\u00e9" << 5 << "Cafe" << 4 << "\u00e9"
+                                  << "";
+    QTest::newRow("pasted Latin and Cyrillic")
+        << "Caf\u00e9 \u041f\u044d\u0434" << 8 << "Caf " << 4 << "\u00e9\u041f\u044d\u0434"
+        << "";
+    QTest::newRow("tab and a character outside the BMP, cursor after them")
+        << "a\tb\U0001F600c" << 6 << "abc" << 3 << "\t\U0001F600"
+        << "";
+    QTest::newRow("refused after the cursor") << "ab\u00e9" << 1 << "ab" << 1 << "\u00e9"
+                                              << "";
+    QTest::newRow("typed 17th") << "abcdefghijklmnopq" << 17 << "abcdefghijklmnop" << 16 << ""
+                                << "q";
+    QTest::newRow("pasted into the middle, past 16")
+        << "abcdXYZ12efghijkl" << 9 << "abcdXYZ1efghijkl" << 8 << ""
+        << "2";
+    QTest::newRow("both") << "abcdefghijklmn\u00e9xyz" << 18 << "abcdefghijklmnxy" << 16 << "\u00e9"
+                          << "z";
+}
+
+void TestPatch::typedNameKeepsWhatTheDeviceStores()
+{
+    QFETCH(QString, text);
+    QFETCH(int, cursor);
+    QFETCH(QString, kept);
+    QFETCH(int, keptCursor);
+    QFETCH(QString, refused);
+    QFETCH(QString, cut);
+    const Patch::NameFit fit = Patch::fitName(text, cursor);
+    QCOMPARE(fit.text, kept);
+    QCOMPARE(fit.cursor, keptCursor);
+    QCOMPARE(fit.refused, refused);
+    QCOMPARE(fit.cut, cut);
 }
 
 void TestPatch::presetNumberOutOfRangeIsIgnored()
