@@ -201,7 +201,9 @@ int set(const QStringList &arguments)
             "index 0..63. PARAM is one of:\n  %1,\n  %2.\n"
             "VALUE is written as 'vellichord show' prints it, or as a number: channel 1..16\n"
             "or Global, notes C-2..G8 or 0..127, Note or CC, Momentary or Toggle, On or Off,\n"
-            "colour names. A value out of range is refused.\n")
+            "colour names. A value out of range is refused.\n\n"
+            "A value the file stores out of range is written back as it is read, and\n"
+            "printed as 'CONTROL PARAM: stored BYTE -> VALUE'.\n")
             .arg(ParameterText::names().mid(0, 10).join(QStringLiteral(", ")),
                  ParameterText::names().mid(10).join(QStringLiteral(", ")))
         + QLatin1String(fileNote)

@@ -588,6 +588,18 @@ void TestCliFiles::storedBytesThatAreReadOtherwise()
     QCOMPARE(diffed.err, QString());
     QCOMPARE(diffed.out, diffOut);
     QCOMPARE(diffed.exitCode, 1);
+
+    // set rewrites the file with the value as read, and says so.
+    if (control >= 0) {
+        const Result set = run(
+            {QStringLiteral("set"), b, QStringLiteral("S2"), QStringLiteral("channel=9")});
+        QCOMPARE(set.exitCode, 0);
+        QVERIFY2(set.out.contains(QStringLiteral("\n%1 %2: stored %3 -> ")
+                                      .arg(ControlNames::name(control), ParameterText::name(id))
+                                      .arg(byte)),
+                 qPrintable(set.out));
+        QVERIFY(!run({QStringLiteral("show"), b}).out.contains(QStringLiteral("stored")));
+    }
 }
 
 void TestCliFiles::badFiles_data()
