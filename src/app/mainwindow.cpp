@@ -16,8 +16,10 @@
 #include "numberingdialog.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
+#include "parametertext.h"
 #include "patchcommands.h"
 #include "platformmidi.h"
+#include "rangespinbox.h"
 #ifndef Q_OS_WIN
 #include "rtmidiapi.h"
 #endif
@@ -198,9 +200,19 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->graphicsView->viewport()->installEventFilter(panelHooks.last());
 
     // Typed digits reach the model only when the edit is finished; steps reach it at once.
-    for (QSpinBox *box :
-         {ui->spinMin, ui->spinMax, ui->spinMinX, ui->spinMaxX, ui->spinMinY, ui->spinMaxY})
+    const std::pair<RangeSpinBox *, ParameterId> rangeBoxes[] = {
+        {ui->spinMin, Min},   {ui->spinMax, Max},   {ui->spinMinX, MinX},
+        {ui->spinMaxX, MaxX}, {ui->spinMinY, MinY}, {ui->spinMaxY, MaxY}};
+    for (const auto &[box, id] : rangeBoxes) {
         box->setKeyboardTracking(false);
+        connect(box, &RangeSpinBox::tookMaximumFor, this, [this, box = box, id = id](int typed) {
+            showStatusMessage(tr("%1: %2 is out of range (allowed: %3..%4); %4 is set")
+                                  .arg(ParameterText::caption(id))
+                                  .arg(typed)
+                                  .arg(std::max(box->minimum(), 0))
+                                  .arg(box->maximum()));
+        });
+    }
 
     buildLabelMap();
     buildEditorList();

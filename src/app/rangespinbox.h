@@ -10,6 +10,8 @@
 // number is taken when the edit is finished (Enter or leaving the box), as typing is otherwise.
 class RangeSpinBox : public QSpinBox
 {
+    Q_OBJECT
+
 public:
     using QSpinBox::QSpinBox;
 
@@ -25,11 +27,18 @@ public:
     void fixup(QString &text) const override
     {
         const std::optional<int> number = typedNumber(text);
-        if (number && *number > maximum())
+        if (number && *number > maximum()) {
             text = textFromValue(maximum());
-        else
+            // fixup is const only because the validator that calls it is.
+            emit const_cast<RangeSpinBox *>(this)->tookMaximumFor(*number);
+        } else {
             QSpinBox::fixup(text);
+        }
     }
+
+signals:
+    // A typed number past the maximum was taken as the maximum.
+    void tookMaximumFor(int typed);
 
 private:
     // The digits typed between prefix and suffix as a number; nothing for other text.

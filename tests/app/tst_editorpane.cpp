@@ -484,6 +484,7 @@ void TestEditorPane::typedNumberPastTheMaximumGivesTheMaximum()
     window->selectModel(model(knobE1));
     window->selectModel(model(knobE2));
     QSpinBox *max = spin("spinMax");
+    window->showStatusMessage(QStringLiteral("Ready"));
     max->setFocus();
     max->selectAll();
     QTest::keyClicks(max, typed);
@@ -491,6 +492,10 @@ void TestEditorPane::typedNumberPastTheMaximumGivesTheMaximum()
     QCOMPARE(int(value(knobE1, Max)), stored);
     QCOMPARE(int(value(knobE2, Max)), stored);
     QCOMPARE(max->text(), QString::number(stored));
+    const QString hint = typed.toInt() > 127
+        ? QStringLiteral("Max: %1 is out of range (allowed: 0..127); 127 is set").arg(typed)
+        : QStringLiteral("Ready");
+    QCOMPARE(window->findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage(), hint);
 }
 
 void TestEditorPane::programChangesNeverReachTheUpdateSlots()
