@@ -17,8 +17,10 @@
 #include "numberingdialog.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
+#include "parametertext.h"
 #include "patchcommands.h"
 #include "platformmidi.h"
+#include "rangespinbox.h"
 #ifndef Q_OS_WIN
 #include "rtmidiapi.h"
 #endif
@@ -37,7 +39,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
@@ -48,6 +49,7 @@
 #include <QTextCodec>
 #include <QTimer>
 #include <QUndoStack>
+#include <QValidator>
 
 #include <algorithm>
 #include <functional>
@@ -86,6 +88,32 @@ protected:
 
 private:
     QAbstractScrollArea *area;
+};
+
+// Keeps of what is typed or pasted into the preset name what the device can store, and tells
+// report what it dropped.
+class PresetNameValidator : public QValidator
+{
+public:
+    PresetNameValidator(std::function<void(const Patch::NameFit &)> report, QObject *parent)
+        : QValidator(parent)
+        , report(std::move(report))
+    {
+    }
+
+    State validate(QString &input, int &pos) const override
+    {
+        const Patch::NameFit fit = Patch::fitName(input, pos);
+        if (!fit.refused.isEmpty() || !fit.cut.isEmpty()) {
+            input = fit.text;
+            pos = fit.cursor;
+            report(fit);
+        }
+        return Acceptable;
+    }
+
+private:
+    std::function<void(const Patch::NameFit &)> report;
 };
 
 // Hands the events of the object it watches to a function, which tells whether it took them.
@@ -133,10 +161,15 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     scene = new CustomScene(ui->graphicsView);
     scene->installEventFilter(&eventFilter);
 
-    // The name travels as SysEx data bytes, so only printable ASCII can be typed.
-    ui->lineEditPresetName->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[\\x20-\\x7E]*")), ui->lineEditPresetName));
-    ui->lineEditPresetName->setText(midiController->getPresetName());
+    // The name travels as SysEx data bytes, so only printable ASCII can be typed. The
+    // validator, not the field's maximum length, keeps it to 16 characters, so that it sees
+    // all of a paste and keeps what fits.
+    ui->lineEditPresetName->setValidator(new PresetNameValidator(
+        [this](const Patch::NameFit &fit) { presetNameDropped(fit); }, ui->lineEditPresetName));
+    ui->labelPresetNameCount->setMinimumWidth(
+        ui->labelPresetNameCount->fontMetrics().horizontalAdvance(
+            QStringLiteral("%1/%1").arg(PatchLayout::nameLength)));
+    showPresetName();
 
     const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
     qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
@@ -168,9 +201,19 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->graphicsView->viewport()->installEventFilter(panelHooks.last());
 
     // Typed digits reach the model only when the edit is finished; steps reach it at once.
-    for (QSpinBox *box :
-         {ui->spinMin, ui->spinMax, ui->spinMinX, ui->spinMaxX, ui->spinMinY, ui->spinMaxY})
+    const std::pair<RangeSpinBox *, ParameterId> rangeBoxes[] = {
+        {ui->spinMin, Min},   {ui->spinMax, Max},   {ui->spinMinX, MinX},
+        {ui->spinMaxX, MaxX}, {ui->spinMinY, MinY}, {ui->spinMaxY, MaxY}};
+    for (const auto &[box, id] : rangeBoxes) {
         box->setKeyboardTracking(false);
+        connect(box, &RangeSpinBox::tookMaximumFor, this, [this, box = box, id = id](int typed) {
+            showStatusMessage(tr("%1: %2 is out of range (allowed: %3..%4); %4 is set")
+                                  .arg(ParameterText::caption(id))
+                                  .arg(typed)
+                                  .arg(std::max(box->minimum(), 0))
+                                  .arg(box->maximum()));
+        });
+    }
 
     buildLabelMap();
     buildEditorList();
@@ -258,8 +301,11 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // The name field loses its focus as the widgets go, after this window's own part is gone.
+    // The name field loses its focus as the widgets go, after this window's own part is gone;
+    // a spin box hidden with a number typed but not entered takes it then.
     disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
+    for (QWidget *editor : qAsConst(editorWidgets))
+        disconnect(editor, nullptr, this, nullptr);
     delete deviceWatcher;   // it uses the controller's port and the update dialog
     delete updateDialog;    // a run still going uses the controller's port
     qDeleteAll(panelHooks); // the view loses its focus after the items have gone
@@ -533,6 +579,7 @@ void MainWindow::connectSignals()
 
     // Typing is one undo step per burst: leaving the field ends the burst.
     connect(ui->lineEditPresetName, &QLineEdit::textChanged, this, [this](const QString &name) {
+        showPresetNameCount();
         midiController->setPresetName(name);
         recordChange(tr("Rename preset"), renameBurst);
     });
@@ -901,10 +948,7 @@ void MainWindow::restorePatch(const QByteArray &patch)
 {
     midiController->restorePatch(patch);
     editorPatch = patch;
-    {
-        const QSignalBlocker blocker(ui->lineEditPresetName);
-        ui->lineEditPresetName->setText(midiController->getPresetName());
-    }
+    showPresetName();
     // A burst of typing that follows starts a step of its own.
     ++renameBurst;
     refreshEditorPane();
@@ -977,6 +1021,51 @@ void MainWindow::devicePatchChanged(const QByteArray &patch)
                           ? tr("The Vellichord's patch changed; your unsent changes are kept. "
                                "Upload takes the device's patch.")
                           : tr("Patch uploaded."));
+}
+
+void MainWindow::showPresetName()
+{
+    // The validator would drop characters of a loaded name that typing could not give.
+    QLineEdit *field = ui->lineEditPresetName;
+    const QSignalBlocker blocker(field);
+    const QValidator *validator = field->validator();
+    field->setValidator(nullptr);
+    field->setText(midiController->getPresetName());
+    field->setValidator(validator);
+    showPresetNameCount();
+}
+
+void MainWindow::showPresetNameCount()
+{
+    ui->labelPresetNameCount->setText(QStringLiteral("%1/%2")
+                                          .arg(ui->lineEditPresetName->text().size())
+                                          .arg(PatchLayout::nameLength));
+}
+
+void MainWindow::presetNameDropped(const Patch::NameFit &fit)
+{
+    if (fit.cut.isEmpty() && fit.refused.toUcs4().size() == 1) {
+        showStatusMessage(
+            tr("The Vellichord stores only printable ASCII characters in a preset name"));
+        return;
+    }
+    if (fit.refused.isEmpty() && fit.cut.size() == 1) {
+        showStatusMessage(
+            tr("A preset name holds at most %1 characters").arg(PatchLayout::nameLength));
+        return;
+    }
+    QStringList dropped;
+    for (const uint codePoint : fit.refused.toUcs4()) {
+        const QString character = QString::fromUcs4(&codePoint, 1);
+        // A control character would act on the status bar; it is named by its number.
+        dropped << (codePoint < 0x20 || codePoint == 0x7F
+                        ? QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0'))
+                        : character);
+    }
+    if (!fit.cut.isEmpty())
+        dropped << tr("\"%1\" past %2 characters").arg(fit.cut).arg(PatchLayout::nameLength);
+    showStatusMessage(
+        tr("Dropped from the preset name: %1").arg(dropped.join(QStringLiteral(", "))));
 }
 
 void MainWindow::showStatusMessage(const QString &text)
@@ -1337,10 +1426,7 @@ void MainWindow::refreshView()
 {
     qCDebug(lcTrace) << "RefreshView";
     deselectAllItems();
-    {
-        const QSignalBlocker blocker(ui->lineEditPresetName);
-        ui->lineEditPresetName->setText(midiController->getPresetName());
-    }
+    showPresetName();
     // A new patch replaces the editor's at once, but as one step that Undo takes back.
     ++renameBurst;
     recordChange(loadingFile ? tr("Load patch file") : tr("Patch from Vellichord"));
@@ -1413,7 +1499,9 @@ bool MainWindow::loadFile(const QString &fileName)
     const bool loaded = midiController->loadSysex(fileName, &fault);
     loadingFile = false;
     if (loaded) {
-        showStatusMessage(tr("Settings File Loaded"));
+        const QString outOfRange = out_of_range_text(midiController->getPatch().broughtIntoRange());
+        showStatusMessage(outOfRange.isEmpty() ? tr("Settings File Loaded")
+                                               : tr("Settings File Loaded; %1").arg(outOfRange));
         rememberFile(fileName);
     } else {
         showStatusMessage(

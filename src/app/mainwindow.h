@@ -1,6 +1,7 @@
 #pragma once
 
 #include "eventfilter.h"
+#include "patch.h"
 #include "selectionhost.h"
 #include "selectionparameters.h"
 
@@ -129,6 +130,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Puts the patch's name into the name field as it is, without the field's signals.
+    void showPresetName();
+    // The name field's character count, and a hint on what typing or pasting dropped.
+    void showPresetNameCount();
+    void presetNameDropped(const Patch::NameFit &fit);
     void buildLabelMap();
     void buildEditorList();
     void fitEditorPaneToFont();

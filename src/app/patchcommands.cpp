@@ -2,6 +2,7 @@
 
 #include "controlnames.h"
 #include "controltable.h"
+#include "parametertext.h"
 #include "patchlayout.h"
 
 #include <QCoreApplication>
@@ -14,11 +15,6 @@
 namespace {
 
 constexpr int renameCommandId = 1;
-
-// The captions of the editor pane, by parameter id.
-const char *const parameterNames[] = {
-    "Channel", "CC",    "CC X", "CC Y", "Min",     "Min X",      "Min Y",  "Max",
-    "Max X",   "Max Y", "Type", "Mode", "Note/CC", "Aftertouch", "Colour", "Colour Fn"};
 
 bool byteDiffers(const QByteArray &a, const QByteArray &b, unsigned int address)
 {
@@ -116,7 +112,7 @@ QString describePatchChange(const ControlTable &table, const QByteArray &before,
     std::sort(ids.begin(), ids.end());
     QStringList names;
     for (unsigned int id : qAsConst(ids))
-        names << QCoreApplication::translate("PatchCommand", parameterNames[id]);
+        names << ParameterText::caption(id);
     if (controls.size() == 1)
         return QCoreApplication::translate("PatchCommand", "Set %1 of %2")
             .arg(names.join(QStringLiteral(", ")), ControlNames::name(controls.first()));

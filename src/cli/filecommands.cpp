@@ -4,13 +4,16 @@
 #include "controlnames.h"
 #include "parametertext.h"
 #include "patch.h"
+#include "patchlayout.h"
 #include "sysextext.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPair>
 
 #include <vector>
 
@@ -20,12 +23,20 @@ namespace {
 const char *const fileNote = "\nA patch file holds the 348 bytes that the editor's Save "
                              "Settings writes.\n";
 
-// Reads a patch file, or says in one line on stderr why it is none.
-bool loadPatch(const QString &command, const QString &path, Patch *patch)
+// Reads a patch file, or says in one line on stderr why it is none. bytes (when given) receives
+// the file's patch message as stored.
+bool loadPatch(const QString &command, const QString &path, Patch *patch,
+               QByteArray *bytes = nullptr)
 {
-    const PatchFileFault fault = patch->load(path);
-    if (fault == PatchFileFault::None)
+    QByteArray data;
+    PatchFileFault fault = read_patch_file(path, &data);
+    if (fault == PatchFileFault::None && !patch->apply(data))
+        fault = PatchFileFault::NotPatch;
+    if (fault == PatchFileFault::None) {
+        if (bytes)
+            *bytes = data;
         return true;
+    }
     const QString why = fault == PatchFileFault::CannotRead && !QFileInfo::exists(path)
         ? QStringLiteral("no such file")
         : patch_file_fault_text(fault);
@@ -58,35 +69,67 @@ std::vector<std::pair<ParameterId, unsigned char>> values(const MidiControlModel
     return list;
 }
 
-QString line(const MidiControlModel &model)
+// The stored bytes that the patch brought into range, by control index and parameter.
+using StoredBytes = QHash<QPair<int, unsigned int>, unsigned char>;
+
+StoredBytes storedBytes(const Patch &patch)
 {
+    StoredBytes bytes;
+    for (const OutOfRangeValue &v : patch.broughtIntoRange())
+        bytes.insert({v.control, v.id}, v.stored);
+    return bytes;
+}
+
+// " (stored 50)" after a value that a stored byte outside the range was brought to.
+QString storedMark(unsigned char stored, unsigned char value)
+{
+    return stored != value ? QStringLiteral(" (stored %1)").arg(stored) : QString();
+}
+
+QString line(const Patch &patch, int index, const StoredBytes &stored)
+{
+    const MidiControlModel &model = *patch.controls().at(index);
     QStringList fields;
     for (const ControlParameter &p : model.parameters())
         fields << ParameterText::name(p.id()) + QLatin1Char('=')
-                + ParameterText::valueText(model, ParameterId(p.id()));
+                + ParameterText::valueText(model, ParameterId(p.id()))
+                + storedMark(stored.value({index, p.id()}, p.value()), p.value());
     return fields.join(QLatin1Char(' '));
 }
 
 QJsonObject toJson(const Patch &patch)
 {
+    const StoredBytes stored = storedBytes(patch);
     QJsonArray controls;
     for (int i = 0; i < ControlTable::count; ++i) {
         const MidiControlModel &model = *patch.controls().at(i);
         QJsonObject texts;
         QJsonObject numbers;
+        QJsonObject outOfRange;
         for (const ControlParameter &p : model.parameters()) {
             const QString name = ParameterText::name(p.id());
             texts.insert(name, ParameterText::valueText(model, ParameterId(p.id())));
             numbers.insert(name, p.value());
+            const auto found = stored.constFind({i, p.id()});
+            if (found != stored.constEnd())
+                outOfRange.insert(name, *found);
         }
-        controls.append(QJsonObject{{QStringLiteral("control"), ControlNames::name(i)},
-                                    {QStringLiteral("index"), i},
-                                    {QStringLiteral("parameters"), texts},
-                                    {QStringLiteral("values"), numbers}});
+        QJsonObject control{{QStringLiteral("control"), ControlNames::name(i)},
+                            {QStringLiteral("index"), i},
+                            {QStringLiteral("parameters"), texts},
+                            {QStringLiteral("values"), numbers}};
+        if (!outOfRange.isEmpty())
+            control.insert(QStringLiteral("stored"), outOfRange);
+        controls.append(control);
     }
     return {{QStringLiteral("name"), patch.name()},
             {QStringLiteral("preset"), patch.presetNo()},
             {QStringLiteral("controls"), controls}};
+}
+
+unsigned char byteAt(const QByteArray &bytes, unsigned int offset)
+{
+    return static_cast<unsigned char>(bytes.at(int(offset)));
 }
 
 // A parameter's value as text, the control's current type deciding how a number is named.
@@ -108,8 +151,9 @@ void printPatch(const Patch &patch, bool json)
         return;
     }
     out() << "name: " << quoted(patch.name()) << "\npreset: " << patch.presetNo() << '\n';
+    const StoredBytes stored = storedBytes(patch);
     for (int i = 0; i < ControlTable::count; ++i)
-        out() << ControlNames::name(i).leftJustified(8) << line(*patch.controls().at(i)) << '\n';
+        out() << ControlNames::name(i).leftJustified(8) << line(patch, i, stored) << '\n';
     out() << Qt::flush;
 }
 
@@ -118,8 +162,13 @@ int show(const QStringList &arguments)
     const QString command = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Prints a patch file: its name, its preset number and one line per control\n"
-                       "with its parameters, in the form that 'vellichord set' takes.\n")
+        QStringLiteral(
+            "Prints a patch file: its name, its preset number and one line per control\n"
+            "with its parameters, in the form that 'vellichord set' takes.\n\n"
+            "A parameter whose stored byte lies outside its range is read as the nearest\n"
+            "value in range, as the editor and the device read it, and marked with the\n"
+            "byte: channel=Global (stored 50). In JSON, such a control has a \"stored\"\n"
+            "object holding these bytes by parameter name, beside \"values\".\n")
         + QLatin1String(fileNote)
         + QStringLiteral("Exit codes: 0 done, 2 bad usage or not a patch file."));
     const QCommandLineOption json(QStringLiteral("json"),
@@ -152,7 +201,9 @@ int set(const QStringList &arguments)
             "index 0..63. PARAM is one of:\n  %1,\n  %2.\n"
             "VALUE is written as 'vellichord show' prints it, or as a number: channel 1..16\n"
             "or Global, notes C-2..G8 or 0..127, Note or CC, Momentary or Toggle, On or Off,\n"
-            "colour names. A value out of range is refused.\n")
+            "colour names. A value out of range is refused.\n\n"
+            "A value the file stores out of range is written back as it is read, and\n"
+            "printed as 'CONTROL PARAM: stored BYTE -> VALUE'.\n")
             .arg(ParameterText::names().mid(0, 10).join(QStringLiteral(", ")),
                  ParameterText::names().mid(10).join(QStringLiteral(", ")))
         + QLatin1String(fileNote)
@@ -222,6 +273,19 @@ int set(const QStringList &arguments)
                           .arg(controlName, ParameterText::name(after[i].first), oldTexts[int(i)],
                                textOf(model, after[i].first, after[i].second));
     }
+    if (!report.isEmpty()) {
+        // Writing the file stores them as the values they were read as.
+        for (const OutOfRangeValue &v : patch.broughtIntoRange()) {
+            if (v.control == index
+                && patch.controls().at(index)->getParameter(v.id)->value() != v.value)
+                continue; // changed by this command: reported above
+            const MidiControlModel &other = *patch.controls().at(v.control);
+            report << QStringLiteral("%1 %2: stored %3 -> %4")
+                          .arg(ControlNames::name(v.control), ParameterText::name(v.id))
+                          .arg(v.stored)
+                          .arg(textOf(other, v.id, v.value));
+        }
+    }
     if (report.isEmpty()) {
         out() << controlName << ": nothing changed" << Qt::endl;
         return Done;
@@ -240,8 +304,12 @@ int diff(const QStringList &arguments)
     const QString command = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Compares two patch files and prints, one per line, the name, the preset\n"
-                       "number and each control's parameters that differ, as 'A -> B'.\n")
+        QStringLiteral(
+            "Compares two patch files and prints, one per line, the name, the preset\n"
+            "number and each control's parameters that differ, as 'A -> B'. The stored\n"
+            "bytes are compared: a byte outside its parameter's range is marked as\n"
+            "'show' marks it, and differs from the value it is read as. The fixed bytes\n"
+            "of the message and its kind (saved file or device answer) are not compared.\n")
         + QLatin1String(fileNote)
         + QStringLiteral("Exit codes: 0 the patches are equal, 1 they differ, 2 bad usage or not\n"
                          "a patch file."));
@@ -256,14 +324,30 @@ int diff(const QStringList &arguments)
 
     Patch a;
     Patch b;
-    if (!loadPatch(command, given[0], &a) || !loadPatch(command, given[1], &b))
+    QByteArray bytesA;
+    QByteArray bytesB;
+    if (!loadPatch(command, given[0], &a, &bytesA) || !loadPatch(command, given[1], &b, &bytesB))
         return BadUsage;
 
+    // The stored bytes are compared, so that two files read alike but stored differently
+    // (a byte out of range, bytes after the name's end) are not called equal.
     QStringList report;
+    const QByteArray nameA = bytesA.mid(int(PatchLayout::nameOffset), int(PatchLayout::nameLength));
+    const QByteArray nameB = bytesB.mid(int(PatchLayout::nameOffset), int(PatchLayout::nameLength));
     if (a.name() != b.name())
         report << QStringLiteral("name: %1 -> %2").arg(quoted(a.name()), quoted(b.name()));
-    if (a.presetNo() != b.presetNo())
-        report << QStringLiteral("preset: %1 -> %2").arg(a.presetNo()).arg(b.presetNo());
+    else if (nameA != nameB)
+        report << QStringLiteral("name: %1 -> %1 (the stored bytes after the name differ)")
+                      .arg(quoted(a.name()));
+    const unsigned char presetA = byteAt(bytesA, PatchLayout::presetNoOffset);
+    const unsigned char presetB = byteAt(bytesB, PatchLayout::presetNoOffset);
+    if (presetA != presetB)
+        report << QStringLiteral("preset: %1%2 -> %3%4")
+                      .arg(a.presetNo())
+                      .arg(storedMark(presetA, static_cast<unsigned char>(a.presetNo())))
+                      .arg(b.presetNo())
+                      .arg(storedMark(presetB, static_cast<unsigned char>(b.presetNo())));
+    QByteArray owned(int(PatchLayout::length), '\0');
     for (int i = 0; i < ControlTable::count; ++i) {
         const MidiControlModel &modelA = *a.controls().at(i);
         const MidiControlModel &modelB = *b.controls().at(i);
@@ -271,11 +355,24 @@ int diff(const QStringList &arguments)
             const ParameterId id = ParameterId(p.id());
             unsigned char other = 0;
             modelB.getValue(id, &other);
-            if (p.value() != other)
-                report << QStringLiteral("%1 %2: %3 -> %4")
+            owned[int(p.address())] = 1;
+            const unsigned char storedA = byteAt(bytesA, p.address());
+            const unsigned char storedB = byteAt(bytesB, p.address());
+            if (p.value() != other || storedA != storedB)
+                report << QStringLiteral("%1 %2: %3%4 -> %5%6")
                               .arg(ControlNames::name(i), ParameterText::name(id),
-                                   textOf(modelA, id, p.value()), textOf(modelB, id, other));
+                                   textOf(modelA, id, p.value()), storedMark(storedA, p.value()),
+                                   textOf(modelB, id, other), storedMark(storedB, other));
         }
+    }
+    // A byte among the parameters that no parameter owns: the X-Y pad's second channel byte.
+    for (unsigned int offset = PatchLayout::nameOffset + PatchLayout::nameLength;
+         offset < PatchLayout::endOffset; ++offset) {
+        if (!owned.at(int(offset)) && byteAt(bytesA, offset) != byteAt(bytesB, offset))
+            report << QStringLiteral("byte %1: %2 -> %3")
+                          .arg(offset)
+                          .arg(byteAt(bytesA, offset))
+                          .arg(byteAt(bytesB, offset));
     }
     if (report.isEmpty())
         return Done;

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -110,6 +111,14 @@ QStringList names()
         QStringLiteral("noteorcc"), QStringLiteral("aftertouch"), QStringLiteral("colour"),
         QStringLiteral("colourf")};
     return list;
+}
+
+QString caption(unsigned int id)
+{
+    static const char *const captions[] = {
+        "Channel", "CC",    "CC X", "CC Y", "Min",     "Min X",      "Min Y",  "Max",
+        "Max X",   "Max Y", "Type", "Mode", "Note/CC", "Aftertouch", "Colour", "Colour Fn"};
+    return id < std::size(captions) ? QLatin1String(captions[id]) : QString();
 }
 
 bool parseParameter(const QString &text, const MidiControlModel &model, const QString &controlName,

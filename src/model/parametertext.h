@@ -18,6 +18,8 @@ namespace ParameterText {
 QString name(unsigned int id);
 // The 16 names in id order.
 QStringList names();
+// The parameter's caption in the editor pane ("Note/CC"), or an empty string for an unknown id.
+QString caption(unsigned int id);
 
 // Finds the parameter named text (any letter case) among those the model has. On failure
 // *error says why, naming the control as controlName and suggesting the nearest name.

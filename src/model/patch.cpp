@@ -1,5 +1,7 @@
 #include "patch.h"
 
+#include "controlnames.h"
+#include "parametertext.h"
 #include "patchlayout.h"
 #include "sysextext.h"
 #include "trace.h"
@@ -16,6 +18,11 @@ constexpr unsigned char type1Header[] = {PatchLayout::sysexStart, 0x00, 0x00, 0x
                                          PatchLayout::kindType1,  0x02, 0x51};
 static_assert(sizeof(type1Header) == PatchLayout::presetNoOffset);
 
+bool isPrintableAscii(uint codePoint)
+{
+    return codePoint >= 0x20 && codePoint <= 0x7E;
+}
+
 // Every name byte must be a SysEx data byte (below 0x80): anything but printable ASCII is sent
 // as '?'. The name ends at its first NUL.
 std::array<unsigned char, PatchLayout::nameLength> nameField(const QString &name)
@@ -25,9 +32,7 @@ std::array<unsigned char, PatchLayout::nameLength> nameField(const QString &name
     for (const uint codePoint : name.toUcs4()) {
         if (codePoint == 0 || n == field.size())
             break;
-        field[n++] = (codePoint >= 0x20 && codePoint <= 0x7E)
-            ? static_cast<unsigned char>(codePoint)
-            : '?';
+        field[n++] = isPrintableAscii(codePoint) ? static_cast<unsigned char>(codePoint) : '?';
     }
     return field;
 }
@@ -38,6 +43,32 @@ bool isPatchKind(unsigned char kind)
 }
 
 } // namespace
+
+Patch::NameFit Patch::fitName(const QString &text, int cursor)
+{
+    NameFit fit;
+    fit.cursor = cursor;
+    for (int i = 0; i < text.size();) {
+        const int width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, width);
+        if (isPrintableAscii(character.toUcs4().value(0))) {
+            fit.text += character;
+        } else {
+            fit.refused += character;
+            if (i < cursor)
+                fit.cursor -= std::min(width, cursor - i);
+        }
+        i += width;
+    }
+    const int excess = fit.text.size() - int(PatchLayout::nameLength);
+    if (excess > 0) {
+        const int from = std::max(0, fit.cursor - excess);
+        fit.cut = fit.text.mid(from, excess);
+        fit.text.remove(from, excess);
+        fit.cursor = from;
+    }
+    return fit;
+}
 
 void Patch::setName(const QString &name)
 {
@@ -116,6 +147,7 @@ bool Patch::apply(const QByteArray &message)
     qCDebug(lcTrace) << "parseType2Message presetNo:" << presetNo;
     setPresetNo(presetNo);
 
+    lastOutOfRange = outOfRange(message);
     for (int i = 0; i < ControlTable::count; ++i) {
         if (MidiControlModel *model = table.at(i))
             model->updateModel(msg, PatchLayout::length);
@@ -123,6 +155,40 @@ bool Patch::apply(const QByteArray &message)
             qCDebug(lcTrace) << "control null";
     }
     return true;
+}
+
+QList<OutOfRangeValue> Patch::outOfRange(const QByteArray &message) const
+{
+    QList<OutOfRangeValue> found;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        for (ControlParameter p : table.at(i)->parameters()) {
+            if (p.address() >= unsigned(message.size()))
+                continue;
+            const auto stored = static_cast<unsigned char>(message.at(int(p.address())));
+            if (stored >= p.min() && stored <= p.max())
+                continue;
+            p.setValue(stored);
+            found.append({i, ParameterId(p.id()), stored, p.value()});
+        }
+    }
+    return found;
+}
+
+QString out_of_range_text(const QList<OutOfRangeValue> &values)
+{
+    if (values.isEmpty())
+        return QString();
+    const OutOfRangeValue &first = values.constFirst();
+    const QString example = QStringLiteral("%1 %2 %3 \u2192 %4")
+                                .arg(ControlNames::name(first.control),
+                                     ParameterText::caption(first.id))
+                                .arg(first.stored)
+                                .arg(first.value);
+    return (values.size() == 1
+                ? QStringLiteral("1 value was out of range and was brought into range (%1)")
+                : QStringLiteral("%1 values were out of range and were brought into range (%2)")
+                      .arg(values.size()))
+        .arg(example);
 }
 
 PatchFileFault Patch::load(const QString &path)

@@ -4,7 +4,22 @@
 #include "patchfile.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+// A parameter byte of a patch message that lies outside the parameter's range, and the value
+// the parameter takes it as.
+struct OutOfRangeValue
+{
+    int control = 0; // control index
+    ParameterId id = Channel;
+    unsigned char stored = 0;
+    unsigned char value = 0;
+};
+
+// "2 values were out of range and were brought into range (PAD1 Channel 50 → 16)", naming the
+// first; empty for none.
+QString out_of_range_text(const QList<OutOfRangeValue> &values);
 
 // A patch without a device: the preset name and number and the 64 control models, with the
 // patch message they make and the patch message they are taken from.
@@ -13,6 +28,20 @@ class Patch
 public:
     // The name of a patch that no message has been applied to.
     static constexpr const char *defaultName = "tarvelvellichord";
+
+    // A name as the device can store it: printable ASCII, at most PatchLayout::nameLength
+    // characters. fitName makes one of a typed or pasted text.
+    struct NameFit
+    {
+        QString text;
+        int cursor = 0;  // where the cursor given stands in text
+        QString refused; // the characters that are not printable ASCII, in order
+        QString cut;     // the characters past the length, taken from just before the cursor
+    };
+    // Drops what the name cannot hold from text with the cursor at cursor (in UTF-16 units):
+    // every character that is not printable ASCII, then, while the name is too long, the
+    // characters just before the cursor, which are the ones just typed or pasted.
+    static NameFit fitName(const QString &text, int cursor);
 
     QString name() const { return presetName; }
     void setName(const QString &name);
@@ -33,6 +62,12 @@ public:
     // nothing, for a message that is not exactly a patch of either kind.
     bool apply(const QByteArray &message);
 
+    // The parameters whose byte in message, a whole patch message, lies outside their range,
+    // in control and id order. The preset number and the name are no parameters.
+    QList<OutOfRangeValue> outOfRange(const QByteArray &message) const;
+    // Those of the message last applied.
+    const QList<OutOfRangeValue> &broughtIntoRange() const { return lastOutOfRange; }
+
     // Reads a patch file and applies it, preset number included. Nothing changes unless the
     // result is PatchFileFault::None.
     PatchFileFault load(const QString &path);
@@ -43,4 +78,5 @@ private:
     QString presetName = QLatin1String(defaultName);
     int number = 0;
     ControlTable table;
+    QList<OutOfRangeValue> lastOutOfRange;
 };

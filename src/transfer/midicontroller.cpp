@@ -143,7 +143,9 @@ bool MidiController::receivedSysex(const QByteArray &sysex)
     traceReceived(sysex);
     if (!parseType2Message(sysex))
         return false;
-    emit statusMessage(tr("Patch uploaded."));
+    const QString outOfRange = out_of_range_text(patch.broughtIntoRange());
+    emit statusMessage(outOfRange.isEmpty() ? tr("Patch uploaded.")
+                                            : tr("Patch uploaded. %1").arg(outOfRange));
     return true;
 }
 

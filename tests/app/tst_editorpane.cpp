@@ -71,6 +71,8 @@ private slots:
     void editOnMixedSelectionReachesItsHoldersOnly();
     void typedValueReachesModelsWhenFinished();
     void valueAboveTheMaximumIsStoredAsTheMaximum();
+    void typedNumberPastTheMaximumGivesTheMaximum_data();
+    void typedNumberPastTheMaximumGivesTheMaximum();
     void programChangesNeverReachTheUpdateSlots();
     void appliedPatchClearsTheSelection();
 
@@ -454,6 +456,46 @@ void TestEditorPane::valueAboveTheMaximumIsStoredAsTheMaximum()
     window->updateColour(7);
     QCOMPARE(int(value(pad1, Colour)), 2);
     QVERIFY(!model(knobE1)->getParameter(Colour));
+}
+
+void TestEditorPane::typedNumberPastTheMaximumGivesTheMaximum_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("finish"); // the key that ends the edit
+    QTest::addColumn<bool>("mixed"); // E1 and E2 differ, the box showing the marker
+    QTest::addColumn<int>("stored");
+
+    QTest::newRow("200, Enter") << "200" << int(Qt::Key_Return) << false << 127;
+    QTest::newRow("one past, Enter") << "128" << int(Qt::Key_Return) << false << 127;
+    QTest::newRow("the maximum") << "127" << int(Qt::Key_Return) << false << 127;
+    QTest::newRow("in range") << "99" << int(Qt::Key_Return) << false << 99;
+    QTest::newRow("four digits, keypad Enter") << "1270" << int(Qt::Key_Enter) << false << 127;
+    QTest::newRow("200 over <multi>") << "200" << int(Qt::Key_Return) << true << 127;
+}
+
+void TestEditorPane::typedNumberPastTheMaximumGivesTheMaximum()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, finish);
+    QFETCH(bool, mixed);
+    QFETCH(int, stored);
+    model(knobE1)->updateParameter(Max, 50);
+    model(knobE2)->updateParameter(Max, mixed ? 60 : 50);
+    window->selectModel(model(knobE1));
+    window->selectModel(model(knobE2));
+    QSpinBox *max = spin("spinMax");
+    window->showStatusMessage(QStringLiteral("Ready"));
+    max->setFocus();
+    max->selectAll();
+    QTest::keyClicks(max, typed);
+    QTest::keyClick(max, Qt::Key(finish));
+    QCOMPARE(int(value(knobE1, Max)), stored);
+    QCOMPARE(int(value(knobE2, Max)), stored);
+    QCOMPARE(max->text(), QString::number(stored));
+    const QString hint = typed.toInt() > 127
+        ? QStringLiteral("Max: %1 is out of range (allowed: 0..127); 127 is set").arg(typed)
+        : QStringLiteral("Ready");
+    QCOMPARE(window->findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage(), hint);
 }
 
 void TestEditorPane::programChangesNeverReachTheUpdateSlots()

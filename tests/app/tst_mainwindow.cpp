@@ -90,6 +90,8 @@ private slots:
     // Preset name
     void presetNameReachesControllerOnEveryKeystroke();
     void presetNameAcceptsOnlyPrintableAsciiUpTo16();
+    void presetNameSaysWhatItDropped_data();
+    void presetNameSaysWhatItDropped();
     void appliedPatchRefreshesNameField();
 
     // Selection modes
@@ -173,7 +175,8 @@ void TestMainWindow::editorsStartInTheirInitialState()
     }
 
     auto *name = widget<QLineEdit>(window, "lineEditPresetName");
-    QCOMPARE(name->maxLength(), 16);
+    // The name field's validator, not its maximum length, keeps it to 16 characters.
+    QCOMPARE(widget<QLabel>(window, "labelPresetNameCount")->text(), QStringLiteral("16/16"));
     QCOMPARE(name->placeholderText(), QStringLiteral("tarvelvellichord"));
     QCOMPARE(name->text(), QStringLiteral("tarvelvellichord"));
 
@@ -273,6 +276,78 @@ void TestMainWindow::presetNameAcceptsOnlyPrintableAsciiUpTo16()
     typeText(field, QStringLiteral("0123456789abcdefgh"));
     QCOMPARE(field->text(), QStringLiteral("Caf ~0123456789a"));
     QCOMPARE(window.getMidiController()->getPresetName(), field->text());
+}
+
+void TestMainWindow::presetNameSaysWhatItDropped_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("how"); // type, paste, or apply as a patch's name
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("status");
+
+    const QString ascii = QStringLiteral(
+        "The Vellichord stores only printable ASCII characters in a preset name");
+    QTest::newRow("typed") << ""
+                           << "type"
+                           << "Lead"
+                           << "Lead"
+                           << "before";
+    QTest::newRow("typed accent") << "Caf"
+                                  << "type"
+                                  << "\u00e9"
+                                  << "Caf" << ascii;
+    QTest::newRow("typed 17th") << "abcdefghijklmnop"
+                                << "type"
+                                << "q"
+                                << "abcdefghijklmnop"
+                                << "A preset name holds at most 16 characters";
+    QTest::newRow("pasted Latin and Cyrillic")
+        << ""
+        << "paste"
+        << "Caf\u00e9 \u041f\u044d\u0434"
+        << "Caf "
+        << "Dropped from the preset name: \u00e9, \u041f, \u044d, \u0434";
+    QTest::newRow("pasted past 16, with a tab")
+        << "abcdefghijkl"
+        << "paste"
+        << "mn\topqrs"
+        << "abcdefghijklmnop"
+        << "Dropped from the preset name: U+0009, \"qrs\" past 16 characters";
+    QTest::newRow("a patch's name is shown as it is") << ""
+                                                      << "apply"
+                                                      << "Caf\u00e9"
+                                                      << "Caf\u00e9"
+                                                      << "before";
+}
+
+void TestMainWindow::presetNameSaysWhatItDropped()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, how);
+    QFETCH(QString, input);
+    QFETCH(QString, after);
+    QFETCH(QString, status);
+    MainWindow window(noDevice());
+    auto *field = widget<QLineEdit>(window, "lineEditPresetName");
+    field->setText(before);
+    field->end(false);
+    window.showStatusMessage(QStringLiteral("before"));
+    if (how == QLatin1String("type")) {
+        typeText(field, input);
+    } else if (how == QLatin1String("paste")) {
+        QApplication::clipboard()->setText(input);
+        field->paste();
+    } else {
+        QByteArray message = type1(window);
+        message.replace(11, 16, input.toLatin1().leftJustified(16, '\0'));
+        QVERIFY(window.getMidiController()->parseType2Message(message));
+    }
+    QCOMPARE(field->text(), after);
+    QCOMPARE(window.getMidiController()->getPresetName(), after);
+    QCOMPARE(widget<QLabel>(window, "labelPresetNameCount")->text(),
+             QStringLiteral("%1/16").arg(after.size()));
+    QCOMPARE(statusText(window), status);
 }
 
 void TestMainWindow::appliedPatchRefreshesNameField()

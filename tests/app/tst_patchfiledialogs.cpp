@@ -80,6 +80,8 @@ private slots:
     void saveAddsTheSuffixToANameWithout();
     void loadOfWhatIsNoRegularPatchFile_data();
     void loadOfWhatIsNoRegularPatchFile();
+    void loadSaysWhatWasBroughtIntoRange_data();
+    void loadSaysWhatWasBroughtIntoRange();
 
 private:
     QTemporaryDir workDir;
@@ -232,6 +234,37 @@ void TestPatchFileDialogs::loadOfWhatIsNoRegularPatchFile()
                  QStringLiteral("Could not load settings file: %1: %2").arg(path, reason));
         QCOMPARE(type1(window), before);
     }
+}
+
+void TestPatchFileDialogs::loadSaysWhatWasBroughtIntoRange_data()
+{
+    QTest::addColumn<QByteArray>("pokes"); // PAD1's channel and colour bytes
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("in range") << QByteArray("\x10\x02") << "Settings File Loaded";
+    QTest::newRow("both out of range")
+        << QByteArray("\x32\x09")
+        << "Settings File Loaded; 2 values were out of range and were brought into range "
+           "(PAD1 Channel 50 \u2192 16)";
+}
+
+void TestPatchFileDialogs::loadSaysWhatWasBroughtIntoRange()
+{
+    QFETCH(QByteArray, pokes);
+    QFETCH(QString, status);
+    MainWindow window(noDevice());
+    const MidiControlModel &pad1 = *window.getMidiController()->getModels()->at(39);
+    QByteArray patch = type1(window);
+    patch[int(pad1.getParameter(Channel)->address())] = pokes[0];
+    patch[int(pad1.getParameter(Colour)->address())] = pokes[1];
+    const QString path = workDir.filePath(QStringLiteral("ranges.syx"));
+    QVERIFY(writeFile(path, patch));
+
+    answerFileDialog(path);
+    QTest::mouseClick(button(window, "buttonLoadSysex"), Qt::LeftButton);
+    QCOMPARE(statusText(window), status);
+    QCOMPARE(int(pad1.getParameter(Channel)->value()), 16);
+    QCOMPARE(int(pad1.getParameter(Colour)->value()), 2);
 }
 
 QTEST_MAIN(TestPatchFileDialogs)

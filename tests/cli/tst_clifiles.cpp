@@ -50,6 +50,7 @@ using Assignment = std::tuple<int, ParameterId, int>; // control, parameter, val
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Assignment>)
+Q_DECLARE_METATYPE(ParameterId)
 
 class TestCliFiles : public QObject
 {
@@ -73,6 +74,8 @@ private slots:
     void badSetLeavesTheFileUntouched();
     void diff_data();
     void diff();
+    void storedBytesThatAreReadOtherwise_data();
+    void storedBytesThatAreReadOtherwise();
     void badFiles_data();
     void badFiles();
     void deviceCommandsGiveWayToOtherPrograms_data();
@@ -504,6 +507,105 @@ void TestCliFiles::diff()
     QCOMPARE(result.err, QString());
     QCOMPARE(result.out, out);
     QCOMPARE(result.exitCode, exitCode);
+}
+
+void TestCliFiles::storedBytesThatAreReadOtherwise_data()
+{
+    QTest::addColumn<QList<Assignment>>("edits"); // of both files
+    QTest::addColumn<int>("control");             // whose parameter is poked, or -1
+    QTest::addColumn<ParameterId>("id");
+    QTest::addColumn<int>("offset"); // poked when control is -1
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("diffOut");
+
+    QTest::newRow("channel past Global") << QList<Assignment>{{39, Channel, 16}} << 39 << Channel
+                                         << 0 << 50 << "channel=Global (stored 50)"
+                                         << "PAD1 channel: Global -> Global (stored 50)\n";
+    QTest::newRow("colour past Blue")
+        << QList<Assignment>{{39, Colour, 2}} << 39 << Colour << 0 << 9 << "colour=Blue (stored 9)"
+        << "PAD1 colour: Blue -> Blue (stored 9)\n";
+    QTest::newRow("max byte with the high bit")
+        << QList<Assignment>{} << 0 << Max << 0 << 200 << "max=127 (stored 200)"
+        << "S1 max: 127 -> 127 (stored 200)\n";
+    QTest::newRow("a value that differs too")
+        << QList<Assignment>{} << 63 << Toggle << 0 << 7 << "toggle=Toggle (stored 7)"
+        << "PAD25 toggle: Momentary -> Toggle (stored 7)\n";
+    QTest::newRow("name byte after its end")
+        << QList<Assignment>{} << -1 << Channel << 11 + 10 << int('x') << QString()
+        << "name: \"patch\" -> \"patch\" (the stored bytes after the name differ)\n";
+    QTest::newRow("preset number past 19") << QList<Assignment>{} << -1 << Channel << 9 << 25
+                                           << QString() << "preset: 2 -> 0 (stored 25)\n";
+    QTest::newRow("byte of no parameter")
+        << QList<Assignment>{} << -1 << Channel << 55 << 5 << QString() << "byte 55: 0 -> 5\n";
+}
+
+// show marks a value whose stored byte was out of range, diff tells such files apart.
+void TestCliFiles::storedBytesThatAreReadOtherwise()
+{
+    QFETCH(QList<Assignment>, edits);
+    QFETCH(int, control);
+    QFETCH(ParameterId, id);
+    QFETCH(int, offset);
+    QFETCH(int, byte);
+    QFETCH(QString, shown);
+    QFETCH(QString, diffOut);
+    Patch patch;
+    patch.setName(QStringLiteral("patch"));
+    patch.setPresetNo(2);
+    for (const auto &[index, parameter, value] : edits)
+        patch.controls().at(index)->updateParameter(parameter, uchar(value));
+    QByteArray bytes = patch.toType1();
+    QVERIFY(writeFile(path(QStringLiteral("a.syx")), bytes));
+    if (control >= 0)
+        offset = int(patch.controls().at(control)->getParameter(id)->address());
+    bytes[offset] = char(byte);
+    const QString b = path(QStringLiteral("b.syx"));
+    QVERIFY(writeFile(b, bytes));
+
+    const Result text = run({QStringLiteral("show"), b});
+    QCOMPARE(text.exitCode, 0);
+    if (!shown.isEmpty())
+        QVERIFY2(text.out.contains(ControlNames::name(control).leftJustified(8))
+                     && text.out.contains(shown),
+                 qPrintable(text.out));
+    else
+        QVERIFY2(!text.out.contains(QStringLiteral("stored")), qPrintable(text.out));
+
+    const Result json = run({QStringLiteral("show"), QStringLiteral("--json"), b});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonArray controls =
+        QJsonDocument::fromJson(json.out.toUtf8()).object().value("controls").toArray();
+    QCOMPARE(controls.size(), 64);
+    for (int i = 0; i < 64; ++i) {
+        const QJsonObject stored = controls[i].toObject().value("stored").toObject();
+        QCOMPARE(stored.keys(),
+                 i == control ? QStringList{ParameterText::name(id)} : QStringList{});
+    }
+    if (control >= 0) {
+        const QJsonObject found = controls[control].toObject();
+        QCOMPARE(found.value("stored").toObject().value(ParameterText::name(id)).toInt(), byte);
+        // The value as it is read, under the key scripts know.
+        QCOMPARE(found.value("values").toObject().value(ParameterText::name(id)).toInt(),
+                 int(patch.controls().at(control)->getParameter(id)->max()));
+    }
+
+    const Result diffed = run({QStringLiteral("diff"), path(QStringLiteral("a.syx")), b});
+    QCOMPARE(diffed.err, QString());
+    QCOMPARE(diffed.out, diffOut);
+    QCOMPARE(diffed.exitCode, 1);
+
+    // set rewrites the file with the value as read, and says so.
+    if (control >= 0) {
+        const Result set = run(
+            {QStringLiteral("set"), b, QStringLiteral("S2"), QStringLiteral("channel=9")});
+        QCOMPARE(set.exitCode, 0);
+        QVERIFY2(set.out.contains(QStringLiteral("\n%1 %2: stored %3 -> ")
+                                      .arg(ControlNames::name(control), ParameterText::name(id))
+                                      .arg(byte)),
+                 qPrintable(set.out));
+        QVERIFY(!run({QStringLiteral("show"), b}).out.contains(QStringLiteral("stored")));
+    }
 }
 
 void TestCliFiles::badFiles_data()

@@ -5,6 +5,8 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(PatchFileFault)
+using Pokes = QList<QPair<int, int>>; // offset, byte
+Q_DECLARE_METATYPE(Pokes)
 
 namespace {
 
@@ -39,9 +41,13 @@ private slots:
     void everyParameterTravelsAtItsAddress_data();
     void everyParameterTravelsAtItsAddress();
     void valuesOutOfRangeAreClamped();
+    void valuesOutOfRangeAreReported_data();
+    void valuesOutOfRangeAreReported();
     void xyPadSendsOneChannelOnBothAxes();
     void namesAreCutAndKeptToPrintableAscii_data();
     void namesAreCutAndKeptToPrintableAscii();
+    void typedNameKeepsWhatTheDeviceStores_data();
+    void typedNameKeepsWhatTheDeviceStores();
     void presetNumberOutOfRangeIsIgnored();
     void whatIsNoPatchChangesNothing_data();
     void whatIsNoPatchChangesNothing();
@@ -119,6 +125,59 @@ void TestPatch::valuesOutOfRangeAreClamped()
     QCOMPARE(value, 127);
 }
 
+void TestPatch::valuesOutOfRangeAreReported_data()
+{
+    QTest::addColumn<Pokes>("pokes");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("text");
+
+    const Patch patch;
+    const auto at = [&](int control, ParameterId id) {
+        return int(patch.controls().at(control)->getParameter(id)->address());
+    };
+    QTest::newRow("in range at the limits")
+        << Pokes{{at(39, Channel), 16}, {at(39, Colour), 2}, {at(16, Max), 127}} << 0 << "";
+    QTest::newRow("bytes of no parameter") << Pokes{{int(PatchLayout::nameOffset), 0xE9},
+                                                    {int(PatchLayout::presetNoOffset), 25},
+                                                    {int(ControlTable::xyPadXChannelAddress), 0x7F}}
+                                           << 0 << "";
+    QTest::newRow("one") << Pokes{{at(39, Channel), 50}} << 1
+                         << "1 value was out of range and was brought into range "
+                            "(PAD1 Channel 50 \u2192 16)";
+    QTest::newRow("the first in control order is named")
+        << Pokes{{at(39, Colour), 9}, {at(0, Channel), 17}} << 2
+        << "2 values were out of range and were brought into range (S1 Channel 17 \u2192 16)";
+    QTest::newRow("byte with the high bit")
+        << Pokes{{at(16, Max), 200}} << 1
+        << "1 value was out of range and was brought into range (E1 Max 200 \u2192 127)";
+}
+
+void TestPatch::valuesOutOfRangeAreReported()
+{
+    QFETCH(Pokes, pokes);
+    QFETCH(int, count);
+    QFETCH(QString, text);
+    QByteArray message = Patch().toType1();
+    for (const auto &[offset, byte] : pokes)
+        message[offset] = char(byte);
+    Patch patch;
+    const QList<OutOfRangeValue> found = patch.outOfRange(message);
+    QCOMPARE(found.size(), count);
+    QCOMPARE(out_of_range_text(found), text);
+
+    QVERIFY(patch.apply(message));
+    QCOMPARE(patch.broughtIntoRange().size(), count);
+    for (const OutOfRangeValue &v : found) {
+        unsigned char value = 0;
+        QVERIFY(patch.controls().at(v.control)->getValue(v.id, &value));
+        QCOMPARE(value, v.value);
+        QVERIFY(v.stored != v.value);
+    }
+    // The next patch has its own.
+    QVERIFY(patch.apply(Patch().toType1()));
+    QVERIFY(patch.broughtIntoRange().isEmpty());
+}
+
 void TestPatch::xyPadSendsOneChannelOnBothAxes()
 {
     Patch patch;
@@ -150,6 +209,51 @@ void TestPatch::namesAreCutAndKeptToPrintableAscii()
     Patch patch;
     patch.setName(name);
     QCOMPARE(patch.toType1().mid(int(PatchLayout::nameOffset), 16), field);
+}
+
+void TestPatch::typedNameKeepsWhatTheDeviceStores_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("keptCursor");
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("cut");
+
+    QTest::newRow("fits") << "Lead ~1" << 7 << "Lead ~1" << 7 << ""
+                          << "";
+    QTest::newRow("typed accent") << "Cafe\u00e9" << 5 << "Cafe" << 4 << "\u00e9"
+                                  << "";
+    QTest::newRow("pasted Latin and Cyrillic")
+        << "Caf\u00e9 \u041f\u044d\u0434" << 8 << "Caf " << 4 << "\u00e9\u041f\u044d\u0434"
+        << "";
+    QTest::newRow("tab and a character outside the BMP, cursor after them")
+        << "a\tb\U0001F600c" << 6 << "abc" << 3 << "\t\U0001F600"
+        << "";
+    QTest::newRow("refused after the cursor") << "ab\u00e9" << 1 << "ab" << 1 << "\u00e9"
+                                              << "";
+    QTest::newRow("typed 17th") << "abcdefghijklmnopq" << 17 << "abcdefghijklmnop" << 16 << ""
+                                << "q";
+    QTest::newRow("pasted into the middle, past 16")
+        << "abcdXYZ12efghijkl" << 9 << "abcdXYZ1efghijkl" << 8 << ""
+        << "2";
+    QTest::newRow("both") << "abcdefghijklmn\u00e9xyz" << 18 << "abcdefghijklmnxy" << 16 << "\u00e9"
+                          << "z";
+}
+
+void TestPatch::typedNameKeepsWhatTheDeviceStores()
+{
+    QFETCH(QString, text);
+    QFETCH(int, cursor);
+    QFETCH(QString, kept);
+    QFETCH(int, keptCursor);
+    QFETCH(QString, refused);
+    QFETCH(QString, cut);
+    const Patch::NameFit fit = Patch::fitName(text, cursor);
+    QCOMPARE(fit.text, kept);
+    QCOMPARE(fit.cursor, keptCursor);
+    QCOMPARE(fit.refused, refused);
+    QCOMPARE(fit.cut, cut);
 }
 
 void TestPatch::presetNumberOutOfRangeIsIgnored()

@@ -67,6 +67,8 @@ private slots:
     // Talking to the device, without a window
     void uploadAnswerIsAppliedAndReported_data();
     void uploadAnswerIsAppliedAndReported();
+    void arrivingPatchSaysWhatWasBroughtIntoRange_data();
+    void arrivingPatchSaysWhatWasBroughtIntoRange();
     void downloadSendsExactlyTheCurrentModels();
     void statusAnswersAreKeptForTheUpdater();
     void controllerCanGoWhileAnswersArePending();
@@ -589,6 +591,33 @@ void TestMidiController::saveThatFailsPartWayKeepsTheOldFile()
 #else
     QSKIP("needs a file size limit");
 #endif
+}
+
+void TestMidiController::arrivingPatchSaysWhatWasBroughtIntoRange_data()
+{
+    QTest::addColumn<int>("colour"); // PAD7's colour byte
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("in range") << 2 << "Patch uploaded.";
+    QTest::newRow("out of range") << 0x7F
+                                  << "Patch uploaded. 1 value was out of range and was brought "
+                                     "into range (PAD7 Colour 127 \u2192 2)";
+}
+
+void TestMidiController::arrivingPatchSaysWhatWasBroughtIntoRange()
+{
+    QFETCH(int, colour);
+    QFETCH(QString, status);
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    QSignalSpy said(&controller, &MidiController::statusMessage);
+    QByteArray patch = SimulatedDevice::ownPatch();
+    const MidiControlModel &pad7 = *controller.getModels()->at(45);
+    patch[int(pad7.getParameter(Colour)->address())] = char(colour);
+    device->send(patch);
+    QVERIFY(said.wait());
+    QCOMPARE(said.first().first().toString(), status);
+    QCOMPARE(int(pad7.getParameter(Colour)->value()), 2);
 }
 
 void TestMidiController::uploadAnswerIsAppliedAndReported_data()
