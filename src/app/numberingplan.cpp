@@ -3,6 +3,7 @@
 #include "controlnames.h"
 #include "controlplacement.h"
 #include "controltable.h"
+#include "readingorder.h"
 
 #include <QCoreApplication>
 #include <QRectF>
@@ -21,30 +22,16 @@ QList<int> arrange(const QList<int> &controls, Order order)
     if (order == Order::Selection)
         return valid;
 
-    const auto centre = [](int control) { return QRectF(controlRects.at(control)).center(); };
-    std::stable_sort(valid.begin(), valid.end(),
-                     [&](int a, int b) { return centre(a).y() < centre(b).y(); });
-    QList<QList<int>> rows;
-    for (int control : qAsConst(valid)) {
-        if (!rows.isEmpty()) {
-            const int first = rows.last().first();
-            const qreal reach = std::min(controlRects.at(first).height(),
-                                         controlRects.at(control).height())
-                / 2.0;
-            if (centre(control).y() - centre(first).y() < reach) {
-                rows.last() << control;
-                continue;
-            }
-        }
-        rows << QList<int>{control};
-    }
+    QList<QRectF> rects;
+    for (int control : qAsConst(valid))
+        rects << QRectF(controlRects.at(control));
+    QList<QList<int>> rows = ReadingOrder::rows(rects);
     if (order == Order::RowsFromBottom)
         std::reverse(rows.begin(), rows.end());
     QList<int> arranged;
-    for (QList<int> &row : rows) {
-        std::stable_sort(row.begin(), row.end(),
-                         [&](int a, int b) { return centre(a).x() < centre(b).x(); });
-        arranged << row;
+    for (const QList<int> &row : qAsConst(rows)) {
+        for (int i : row)
+            arranged << valid.at(i);
     }
     return arranged;
 }

@@ -17,8 +17,7 @@ enum class Order {
     RowsFromBottom, // row by row from the bottom, each row left to right (drum pad layout)
 };
 
-// The controls in that order. Controls whose centres lie within half a control's height of a
-// row's first control belong to that row.
+// The controls in that order; rows are those of ReadingOrder::rows.
 QList<int> arrange(const QList<int> &controls, Order order);
 
 struct Assignment

@@ -218,9 +218,12 @@ void MidiControlItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
         event->accept();
         return;
     }
-    // Ignored presses fall through to the view, which starts a rubber band.
-    if (window->isMultiSelect())
+    // In Select Multi the press falls through to the view, where MultiSelection tells a click
+    // from a band.
+    if (window->isMultiSelect()) {
         event->ignore();
+        return;
+    }
     QGraphicsRectItem::mousePressEvent(event);
 }
 

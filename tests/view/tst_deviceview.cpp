@@ -84,6 +84,10 @@ private slots:
     // Select Multi mode and switching
     void bandAcrossFirstPadRowSelectsThatRow();
     void switchingModesKeepsTheSelection();
+    void bandSelectsInReadingOrder_data();
+    void bandSelectsInReadingOrder();
+    void clicksToggleAndModifiedBandsAdd_data();
+    void clicksToggleAndModifiedBandsAdd();
 
     // Right click
     void rightClickOnSelectedControlKeepsTheSelection_data();
@@ -255,11 +259,6 @@ void TestDeviceView::bandAcrossFirstPadRowSelectsThatRow()
     std::sort(listed.begin(), listed.end());
     QCOMPARE(listed, (QList<int>{39, 40, 41, 42, 43}));
 
-    // A click without dragging selects nothing, on a control or beside it.
-    clickControl(*window, 45);
-    QVERIFY(window->getSelectedModels().isEmpty());
-    QVERIFY(selectedItems(*window).isEmpty());
-
     // A band over the whole picture takes all 64.
     drag(*window, QPointF(1, 1), QPointF(636, 532));
     QCOMPARE(selectedItems(*window).size(), 64);
@@ -298,6 +297,89 @@ void TestDeviceView::switchingModesKeepsTheSelection()
     QVERIFY(!multi->isChecked());
     QCOMPARE(selectedIndices(*window), (QList<int>{39, 44}));
     QCOMPARE(selectedItems(*window), (QList<int>{39, 44}));
+}
+
+void TestDeviceView::bandSelectsInReadingOrder_data()
+{
+    QTest::addColumn<QPointF>("from");
+    QTest::addColumn<QPointF>("to");
+    QTest::addColumn<QList<int>>("selected");
+    QList<int> pads;
+    for (int i = 39; i <= 63; ++i)
+        pads << i;
+    QTest::newRow("all pads, dragged down") << QPointF(176, 231) << QPointF(454, 509) << pads;
+    QTest::newRow("all pads, dragged up") << QPointF(454, 509) << QPointF(176, 231) << pads;
+    QTest::newRow("all pads, dragged up right") << QPointF(176, 509) << QPointF(454, 231) << pads;
+    // Knobs E5-E8 share a row with the arrows beside their tops; the transport buttons share
+    // one with F5-F8.
+    QTest::newRow("knobs, buttons and arrows")
+        << QPointF(610, 225) << QPointF(170, 95)
+        << QList<int>{20, 21, 22, 23, 35, 34, 36, 33, 6, 7, 8, 9, 10, 11, 12, 13, 31, 30, 32};
+}
+
+void TestDeviceView::bandSelectsInReadingOrder()
+{
+    QFETCH(QPointF, from);
+    QFETCH(QPointF, to);
+    QFETCH(QList<int>, selected);
+    window->SelectMulti();
+    drag(*window, from, to);
+    QCOMPARE(selectedIndices(*window), selected);
+}
+
+void TestDeviceView::clicksToggleAndModifiedBandsAdd_data()
+{
+    // Plain clicks in Select Multi first, then one gesture along the path: a click where the
+    // path is one point.
+    QTest::addColumn<QList<int>>("clicked");
+    QTest::addColumn<QList<QPointF>>("path");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QList<int>>("selected");
+    const QList<QPointF> pad45{centreOf(45)};
+    const QList<QPointF> bare{barePicture};
+    const int none = Qt::NoModifier;
+    const int ctrl = Qt::ControlModifier;
+    QTest::newRow("clicks add in click order")
+        << QList<int>{45, 39, 16} << QList<QPointF>{centreOf(40)} << none
+        << QList<int>{45, 39, 16, 40};
+    QTest::newRow("click removes") << QList<int>{45, 39, 16} << pad45 << none << QList<int>{39, 16};
+    QTest::newRow("Ctrl-click toggles") << QList<int>{39, 45} << pad45 << ctrl << QList<int>{39};
+    QTest::newRow("click beside clears") << QList<int>{39, 16} << bare << none << QList<int>{};
+    QTest::newRow("Ctrl-click beside keeps")
+        << QList<int>{39, 16} << bare << ctrl << QList<int>{39, 16};
+    // Pad rows 2 and 3, dragged from the bottom right.
+    const QList<QPointF> twoRows{{450, 390}, {180, 290}};
+    QTest::newRow("band replaces") << QList<int>{16, 39} << twoRows << none
+                                   << QList<int>{44, 45, 46, 47, 48, 49, 50, 51, 52, 53};
+    QTest::newRow("Ctrl band adds in reading order")
+        << QList<int>{16, 50} << twoRows << ctrl
+        << QList<int>{16, 50, 44, 45, 46, 47, 48, 49, 51, 52, 53};
+    QTest::newRow("Shift band adds in reading order")
+        << QList<int>{16, 50} << twoRows << int(Qt::ShiftModifier)
+        << QList<int>{16, 50, 44, 45, 46, 47, 48, 49, 51, 52, 53};
+    // Over two rows and back to one before the release: the row it left goes again.
+    QTest::newRow("Ctrl band shrinks back")
+        << QList<int>{16} << QList<QPointF>{{180, 290}, {450, 390}, {450, 330}} << ctrl
+        << QList<int>{16, 44, 45, 46, 47, 48};
+}
+
+void TestDeviceView::clicksToggleAndModifiedBandsAdd()
+{
+    QFETCH(QList<int>, clicked);
+    QFETCH(QList<QPointF>, path);
+    QFETCH(int, modifiers);
+    QFETCH(QList<int>, selected);
+    window->SelectMulti();
+    for (int control : clicked)
+        clickControl(*window, control);
+    if (path.size() == 1)
+        click(*window, path.first(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers));
+    else
+        drag(*window, path, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(selectedIndices(*window), selected);
+    QList<int> drawn = selected;
+    std::sort(drawn.begin(), drawn.end());
+    QCOMPARE(selectedItems(*window), drawn);
 }
 
 void TestDeviceView::rightClickOnSelectedControlKeepsTheSelection_data()
