@@ -36,6 +36,36 @@ QList<int> arrange(const QList<int> &controls, Order order)
     return arranged;
 }
 
+namespace {
+
+QString outOfRange(int control, int value)
+{
+    return QCoreApplication::translate("Numbering",
+                                       "%1 would get number %2, outside 0 to 127. Nothing was "
+                                       "changed: choose a lower start or a smaller step.")
+        .arg(ControlNames::name(control))
+        .arg(value);
+}
+
+QString noNumber()
+{
+    return QCoreApplication::translate(
+        "Numbering", "None of the selected controls has a note or controller number.");
+}
+
+} // namespace
+
+QStringList longestProblems()
+{
+    // A number first past the range lies from -127 (start 0, step -127) to 254.
+    int longestName = 0;
+    for (int control = 1; control < ControlTable::count; ++control) {
+        if (ControlNames::name(control).size() > ControlNames::name(longestName).size())
+            longestName = control;
+    }
+    return {outOfRange(longestName, -127), noNumber()};
+}
+
 Plan plan(const ControlTable &table, const QList<int> &controls, int start, int step, Order order)
 {
     Plan result;
@@ -51,20 +81,14 @@ Plan plan(const ControlTable &table, const QList<int> &controls, int start, int 
             continue;
         if (value < 0 || value > 127) {
             result.assignments.clear();
-            result.problem = QCoreApplication::translate(
-                                 "Numbering",
-                                 "%1 would get number %2, outside 0 to 127. Nothing was "
-                                 "changed: choose a lower start or a smaller step.")
-                                 .arg(ControlNames::name(control))
-                                 .arg(value);
+            result.problem = outOfRange(control, value);
             return result;
         }
         result.assignments.append({control, id, value});
         value += step;
     }
     if (result.assignments.isEmpty())
-        result.problem = QCoreApplication::translate(
-            "Numbering", "None of the selected controls has a note or controller number.");
+        result.problem = noNumber();
     return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class ControlTable;
 
@@ -36,5 +37,8 @@ struct Plan
 // The numbers start, start + step, ... for the controls in order. Controls without a number
 // of their own (the X-Y pad) take none. A number outside 0..127 refuses the whole plan.
 Plan plan(const ControlTable &table, const QList<int> &controls, int start, int step, Order order);
+
+// The longest of each kind of problem a plan can have, for keeping room for them.
+QStringList longestProblems();
 
 } // namespace Numbering
