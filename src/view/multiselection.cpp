@@ -21,11 +21,19 @@ MultiSelection::MultiSelection(QGraphicsView *view, SelectionHost *host,
 
 bool MultiSelection::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease
+        && event->type() != QEvent::MouseButtonDblClick)
         return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
     if (mouse->button() != Qt::LeftButton)
         return false;
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        // The second press of a double-click, which the scene handles as a press: a second
+        // click, toggled on its release like the first.
+        if (pressed)
+            mouse->setModifiers(mouse->modifiers() | Qt::ControlModifier);
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         pressed = host->isMultiSelect();
         if (!pressed)

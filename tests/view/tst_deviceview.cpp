@@ -75,6 +75,8 @@ private slots:
     void pictureLoadsFromTheResources();
     void rectanglesLieOnTheirControlsWithoutOverlap();
     void selectionOutlinesAndKeepsTheLabelReadable();
+    void transportBadgesLeaveBothLegendsAlone_data();
+    void transportBadgesLeaveBothLegendsAlone();
 
     // Select Single mode
     void clickSelectsOneControlAndBarePictureClears();
@@ -201,6 +203,35 @@ void TestDeviceView::selectionOutlinesAndKeepsTheLabelReadable()
         }
     }
     QVERIFY(textPixels > 10);
+}
+
+void TestDeviceView::transportBadgesLeaveBothLegendsAlone_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::newRow("STOP / CANCEL") << 30;
+    QTest::newRow("PLAY / ENTER") << 31;
+    QTest::newRow("RECORD / EXIT") << 32;
+}
+
+void TestDeviceView::transportBadgesLeaveBothLegendsAlone()
+{
+    QFETCH(int, control);
+    // The picture prints the two legends below the button's face, in the lower 19 pixels.
+    const QRectF whole = QRectF(controlRects.at(control));
+    const QRectF legends = whole.adjusted(0, whole.height() - 19, 0, 0);
+    const auto render = [this](const QRectF &area) {
+        QImage image(area.size().toSize(), QImage::Format_ARGB32);
+        QPainter painter(&image);
+        window->getScene()->render(&painter, QRectF(image.rect()), area);
+        return image;
+    };
+    MidiControlItem *item = window->getItem(control);
+    item->setAssignment(QString());
+    const QImage bare = render(whole);
+    const QImage bareLegends = render(legends);
+    item->setAssignment(QStringLiteral("CC 127"));
+    QVERIFY(render(whole) != bare); // the badge is drawn
+    QCOMPARE(render(legends), bareLegends);
 }
 
 void TestDeviceView::clickSelectsOneControlAndBarePictureClears()
@@ -330,7 +361,7 @@ void TestDeviceView::bandSelectsInReadingOrder()
 void TestDeviceView::clicksToggleAndModifiedBandsAdd_data()
 {
     // Plain clicks in Select Multi first, then one gesture along the path: a click where the
-    // path is one point.
+    // path is one point, a double-click where it is one point twice.
     QTest::addColumn<QList<int>>("clicked");
     QTest::addColumn<QList<QPointF>>("path");
     QTest::addColumn<int>("modifiers");
@@ -344,6 +375,9 @@ void TestDeviceView::clicksToggleAndModifiedBandsAdd_data()
         << QList<int>{45, 39, 16, 40};
     QTest::newRow("click removes") << QList<int>{45, 39, 16} << pad45 << none << QList<int>{39, 16};
     QTest::newRow("Ctrl-click toggles") << QList<int>{39, 45} << pad45 << ctrl << QList<int>{39};
+    QTest::newRow("double-click toggles twice")
+        << QList<int>{45, 39} << QList<QPointF>{centreOf(45), centreOf(45)} << none
+        << QList<int>{39, 45};
     QTest::newRow("click beside clears") << QList<int>{39, 16} << bare << none << QList<int>{};
     QTest::newRow("Ctrl-click beside keeps")
         << QList<int>{39, 16} << bare << ctrl << QList<int>{39, 16};
@@ -372,9 +406,19 @@ void TestDeviceView::clicksToggleAndModifiedBandsAdd()
     window->SelectMulti();
     for (int control : clicked)
         clickControl(*window, control);
-    if (path.size() == 1)
+    if (path.size() == 1) {
         click(*window, path.first(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers));
-    else
+    } else if (path.size() == 2 && path.first() == path.last()) {
+        // As the window system delivers it: the second press comes with a double-click.
+        QWidget *viewport = view(*window)->viewport();
+        const QPoint at = toViewport(*window, path.first());
+        click(*window, path.first());
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &twice);
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    } else
         drag(*window, path, Qt::KeyboardModifiers(modifiers));
     QCOMPARE(selectedIndices(*window), selected);
     QList<int> drawn = selected;
