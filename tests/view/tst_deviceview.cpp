@@ -86,10 +86,8 @@ private slots:
     // Select Multi mode and switching
     void bandAcrossFirstPadRowSelectsThatRow();
     void switchingModesKeepsTheSelection();
-    void bandSelectsInReadingOrder_data();
-    void bandSelectsInReadingOrder();
-    void clicksToggleAndModifiedBandsAdd_data();
-    void clicksToggleAndModifiedBandsAdd();
+    void clicksToggleAndBandsSelectInReadingOrder_data();
+    void clicksToggleAndBandsSelectInReadingOrder();
 
     // Right click
     void rightClickOnSelectedControlKeepsTheSelection_data();
@@ -330,35 +328,7 @@ void TestDeviceView::switchingModesKeepsTheSelection()
     QCOMPARE(selectedItems(*window), (QList<int>{39, 44}));
 }
 
-void TestDeviceView::bandSelectsInReadingOrder_data()
-{
-    QTest::addColumn<QPointF>("from");
-    QTest::addColumn<QPointF>("to");
-    QTest::addColumn<QList<int>>("selected");
-    QList<int> pads;
-    for (int i = 39; i <= 63; ++i)
-        pads << i;
-    QTest::newRow("all pads, dragged down") << QPointF(176, 231) << QPointF(454, 509) << pads;
-    QTest::newRow("all pads, dragged up") << QPointF(454, 509) << QPointF(176, 231) << pads;
-    QTest::newRow("all pads, dragged up right") << QPointF(176, 509) << QPointF(454, 231) << pads;
-    // Knobs E5-E8 share a row with the arrows beside their tops; the transport buttons share
-    // one with F5-F8.
-    QTest::newRow("knobs, buttons and arrows")
-        << QPointF(610, 225) << QPointF(170, 95)
-        << QList<int>{20, 21, 22, 23, 35, 34, 36, 33, 6, 7, 8, 9, 10, 11, 12, 13, 31, 30, 32};
-}
-
-void TestDeviceView::bandSelectsInReadingOrder()
-{
-    QFETCH(QPointF, from);
-    QFETCH(QPointF, to);
-    QFETCH(QList<int>, selected);
-    window->SelectMulti();
-    drag(*window, from, to);
-    QCOMPARE(selectedIndices(*window), selected);
-}
-
-void TestDeviceView::clicksToggleAndModifiedBandsAdd_data()
+void TestDeviceView::clicksToggleAndBandsSelectInReadingOrder_data()
 {
     // Plain clicks in Select Multi first, then one gesture along the path: a click where the
     // path is one point, a double-click where it is one point twice.
@@ -366,10 +336,22 @@ void TestDeviceView::clicksToggleAndModifiedBandsAdd_data()
     QTest::addColumn<QList<QPointF>>("path");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QList<int>>("selected");
-    const QList<QPointF> pad45{centreOf(45)};
-    const QList<QPointF> bare{barePicture};
     const int none = Qt::NoModifier;
     const int ctrl = Qt::ControlModifier;
+    QList<int> pads;
+    for (int i = 39; i <= 63; ++i)
+        pads << i;
+    QTest::newRow("all pads, dragged down")
+        << QList<int>{} << QList<QPointF>{{176, 231}, {454, 509}} << none << pads;
+    QTest::newRow("all pads, dragged up")
+        << QList<int>{} << QList<QPointF>{{454, 509}, {176, 231}} << none << pads;
+    // Knobs E5-E8 share a row with the arrows beside their tops, F5-F8 one with the transport
+    // buttons.
+    QTest::newRow("knobs, buttons and arrows")
+        << QList<int>{} << QList<QPointF>{{610, 225}, {170, 95}} << none
+        << QList<int>{20, 21, 22, 23, 35, 34, 36, 33, 6, 7, 8, 9, 10, 11, 12, 13, 31, 30, 32};
+    const QList<QPointF> pad45{centreOf(45)};
+    const QList<QPointF> bare{barePicture};
     QTest::newRow("clicks add in click order")
         << QList<int>{45, 39, 16} << QList<QPointF>{centreOf(40)} << none
         << QList<int>{45, 39, 16, 40};
@@ -397,7 +379,7 @@ void TestDeviceView::clicksToggleAndModifiedBandsAdd_data()
         << QList<int>{16, 44, 45, 46, 47, 48};
 }
 
-void TestDeviceView::clicksToggleAndModifiedBandsAdd()
+void TestDeviceView::clicksToggleAndBandsSelectInReadingOrder()
 {
     QFETCH(QList<int>, clicked);
     QFETCH(QList<QPointF>, path);
