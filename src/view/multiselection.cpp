@@ -27,14 +27,9 @@ bool MultiSelection::eventFilter(QObject *, QEvent *event)
     auto *mouse = static_cast<QMouseEvent *>(event);
     if (mouse->button() != Qt::LeftButton)
         return false;
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        // The second press of a double-click, which the scene handles as a press: a second
-        // click, toggled on its release like the first.
-        if (pressed)
-            mouse->setModifiers(mouse->modifiers() | Qt::ControlModifier);
-        return false;
-    }
-    if (event->type() == QEvent::MouseButtonPress) {
+    // A double-click comes in place of its second press; the scene handles it as one, and it
+    // is a second click here.
+    if (event->type() != QEvent::MouseButtonRelease) {
         pressed = host->isMultiSelect();
         if (!pressed)
             return false;
