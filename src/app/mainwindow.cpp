@@ -14,6 +14,7 @@
 #include "imidi.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "multiselection.h"
 #include "numberingdialog.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
@@ -199,6 +200,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         },
         this);
     ui->graphicsView->viewport()->installEventFilter(panelHooks.last());
+    panelHooks << new MultiSelection(ui->graphicsView, this,
+                                     QList<MidiControlItem *>(items.begin(), items.end()));
 
     // Typed digits reach the model only when the edit is finished; steps reach it at once.
     const std::pair<RangeSpinBox *, ParameterId> rangeBoxes[] = {
@@ -276,8 +279,17 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     qCDebug(lcTrace) << "Upload patch";
     if (!deviceRefused(tr("Patch request"))) {
         uploadPatch();
-        showStatusMessage(tr("Ready"));
+        // Without a device the editor starts from the factory patch; the status and the
+        // panel's display say why, the display until a device connects or a patch arrives.
+        noDeviceFound = !answerAwaited;
+        showStatusMessage(noDeviceFound ? tr("No Vellichord found") : tr("Ready"));
+        refreshDisplay();
     }
+    const auto deviceFound = [this] {
+        noDeviceFound = false;
+        refreshDisplay();
+    };
+    connect(midiController, &MidiController::patchReceived, this, deviceFound);
 
     // The device may come later, go, or come back after a firmware update. The port is left
     // to the updater while it runs a handshake or a transfer.
@@ -286,6 +298,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         [this] { return updateDialog->isBusy(); }, this);
     deviceWatcher->setObjectName(QStringLiteral("deviceWatcher"));
     connect(deviceWatcher, &DeviceWatcher::deviceConnected, this, &MainWindow::deviceAppeared);
+    connect(deviceWatcher, &DeviceWatcher::deviceConnected, this, deviceFound);
     connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
             [this] { showStatusMessage(tr("Vellichord disconnected")); });
     connect(deviceWatcher, &DeviceWatcher::midiSystemStopped, this,
@@ -641,7 +654,13 @@ void MainWindow::createActions()
     QAction *none = makeAction(QStringLiteral("actionSelectNone"), tr("Select &None"),
                                tr("Clear the selection"), QKeySequence(Qt::Key_Escape));
     connect(all, &QAction::triggered, this, &MainWindow::selectAll);
-    connect(none, &QAction::triggered, this, &MainWindow::deselectAllItems);
+    connect(none, &QAction::triggered, this, [this] {
+        // The pane's editors go with the selection. The keyboard goes back to the picture,
+        // not on to the next button, where a Space would reach the device.
+        if (ui->scrollAreaEditorPane->isAncestorOf(focusWidget()))
+            ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
+        deselectAllItems();
+    });
     edit->addAction(all);
     edit->addAction(none);
     edit->addSeparator();
@@ -696,7 +715,8 @@ void MainWindow::createActions()
     ui->pushButtonSelectSingle->setToolTip(
         tr("Select Single: a click selects one control, Ctrl-click adds or removes one"));
     ui->pushButtonSelectMulti->setToolTip(
-        tr("Select Multi: drag a band over the controls to select them"));
+        tr("Select Multi: a click adds or removes one control; a band selects the controls it "
+           "touches, with Ctrl or Shift added to the selection"));
     addActions({load, save, quit, undo, redo, all, none, upload, download, update, about});
     rebuildRecentMenu();
 }
@@ -1178,7 +1198,7 @@ void MainWindow::refreshDisplay()
     if (!display)
         return;
     display->setLines(ControlSummary::displayPreset(midiController->getPresetNo()),
-                      midiController->getPresetName(),
+                      noDeviceFound ? tr("No Vellichord found") : midiController->getPresetName(),
                       ControlSummary::displayControl(
                           selectedModels.size() == 1 ? selectedModels.first() : nullptr));
 }

@@ -198,6 +198,7 @@ private:
     int keyCursor = -1;
     QList<QObject *> panelHooks; // event filters on the view, gone before the items go
     bool multiSelect = false;
+    bool noDeviceFound = false; // at start, until a device connects or a patch arrives
     EventFilter eventFilter;
     UpdateDialog *updateDialog = nullptr;
     QTimer *uploadAnswerTimer = nullptr;

@@ -10,6 +10,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 NumberingDialog::NumberingDialog(const ControlTable &table, QList<int> controls, QWidget *parent)
     : QDialog(parent)
     , table(table)
@@ -33,12 +35,27 @@ NumberingDialog::NumberingDialog(const ControlTable &table, QList<int> controls,
     problem->setObjectName(QStringLiteral("labelProblem"));
     problem->setWordWrap(true);
     problem->setStyleSheet(QStringLiteral("color: #b00020"));
-    problem->hide();
 
     auto *form = new QFormLayout;
     form->addRow(tr("&Start:"), start);
     form->addRow(tr("S&tep:"), step);
     form->addRow(tr("&Order:"), order);
+
+    // The room for the longest refusal is kept from the start, so that nothing above it moves
+    // or shrinks when one shows.
+    const QFontMetrics metrics = problem->fontMetrics();
+    const int width = std::max(form->sizeHint().width(), metrics.averageCharWidth() * 40);
+    int height = 0;
+    const QStringList refusals = Numbering::longestProblems() << badStart();
+    for (const QString &text : refusals)
+        height = std::max(
+            height, metrics.boundingRect(QRect(0, 0, width, 0), Qt::TextWordWrap, text).height());
+    problem->setMinimumWidth(width);
+    problem->setFixedHeight(height);
+    QSizePolicy policy = problem->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    problem->setSizePolicy(policy);
+    problem->hide();
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &NumberingDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &NumberingDialog::reject);
@@ -48,12 +65,17 @@ NumberingDialog::NumberingDialog(const ControlTable &table, QList<int> controls,
     layout->addWidget(buttons);
 }
 
+QString NumberingDialog::badStart()
+{
+    return tr("The start must be a number from 0 to 127 or a note name such as C1.");
+}
+
 void NumberingDialog::accept()
 {
     const std::optional<int> first = ControlSummary::parseNote(start->text());
     Numbering::Plan plan;
     if (!first)
-        plan.problem = tr("The start must be a number from 0 to 127 or a note name such as C1.");
+        plan.problem = badStart();
     else
         plan = Numbering::plan(table, controls, *first, step->value(),
                                static_cast<Numbering::Order>(order->currentIndex()));

@@ -25,6 +25,8 @@ public:
     void accept() override;
 
 private:
+    static QString badStart();
+
     const ControlTable &table;
     QList<int> controls;
     QLineEdit *start = nullptr;

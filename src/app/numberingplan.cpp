@@ -3,6 +3,7 @@
 #include "controlnames.h"
 #include "controlplacement.h"
 #include "controltable.h"
+#include "readingorder.h"
 
 #include <QCoreApplication>
 #include <QRectF>
@@ -21,32 +22,48 @@ QList<int> arrange(const QList<int> &controls, Order order)
     if (order == Order::Selection)
         return valid;
 
-    const auto centre = [](int control) { return QRectF(controlRects.at(control)).center(); };
-    std::stable_sort(valid.begin(), valid.end(),
-                     [&](int a, int b) { return centre(a).y() < centre(b).y(); });
-    QList<QList<int>> rows;
-    for (int control : qAsConst(valid)) {
-        if (!rows.isEmpty()) {
-            const int first = rows.last().first();
-            const qreal reach = std::min(controlRects.at(first).height(),
-                                         controlRects.at(control).height())
-                / 2.0;
-            if (centre(control).y() - centre(first).y() < reach) {
-                rows.last() << control;
-                continue;
-            }
-        }
-        rows << QList<int>{control};
-    }
+    QList<QRectF> rects;
+    for (int control : qAsConst(valid))
+        rects << QRectF(controlRects.at(control));
+    QList<QList<int>> rows = ReadingOrder::rows(rects);
     if (order == Order::RowsFromBottom)
         std::reverse(rows.begin(), rows.end());
     QList<int> arranged;
-    for (QList<int> &row : rows) {
-        std::stable_sort(row.begin(), row.end(),
-                         [&](int a, int b) { return centre(a).x() < centre(b).x(); });
-        arranged << row;
+    for (const QList<int> &row : qAsConst(rows)) {
+        for (int i : row)
+            arranged << valid.at(i);
     }
     return arranged;
+}
+
+namespace {
+
+QString outOfRange(int control, int value)
+{
+    return QCoreApplication::translate("Numbering",
+                                       "%1 would get number %2, outside 0 to 127. Nothing was "
+                                       "changed: choose a lower start or a smaller step.")
+        .arg(ControlNames::name(control))
+        .arg(value);
+}
+
+QString noNumber()
+{
+    return QCoreApplication::translate(
+        "Numbering", "None of the selected controls has a note or controller number.");
+}
+
+} // namespace
+
+QStringList longestProblems()
+{
+    // A number first past the range lies from -127 (start 0, step -127) to 254.
+    int longestName = 0;
+    for (int control = 1; control < ControlTable::count; ++control) {
+        if (ControlNames::name(control).size() > ControlNames::name(longestName).size())
+            longestName = control;
+    }
+    return {outOfRange(longestName, -127), noNumber()};
 }
 
 Plan plan(const ControlTable &table, const QList<int> &controls, int start, int step, Order order)
@@ -64,20 +81,14 @@ Plan plan(const ControlTable &table, const QList<int> &controls, int start, int 
             continue;
         if (value < 0 || value > 127) {
             result.assignments.clear();
-            result.problem = QCoreApplication::translate(
-                                 "Numbering",
-                                 "%1 would get number %2, outside 0 to 127. Nothing was "
-                                 "changed: choose a lower start or a smaller step.")
-                                 .arg(ControlNames::name(control))
-                                 .arg(value);
+            result.problem = outOfRange(control, value);
             return result;
         }
         result.assignments.append({control, id, value});
         value += step;
     }
     if (result.assignments.isEmpty())
-        result.problem = QCoreApplication::translate(
-            "Numbering", "None of the selected controls has a note or controller number.");
+        result.problem = noNumber();
     return result;
 }
 

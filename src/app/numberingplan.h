@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class ControlTable;
 
@@ -17,8 +18,7 @@ enum class Order {
     RowsFromBottom, // row by row from the bottom, each row left to right (drum pad layout)
 };
 
-// The controls in that order. Controls whose centres lie within half a control's height of a
-// row's first control belong to that row.
+// The controls in that order; rows are those of ReadingOrder::rows.
 QList<int> arrange(const QList<int> &controls, Order order);
 
 struct Assignment
@@ -37,5 +37,8 @@ struct Plan
 // The numbers start, start + step, ... for the controls in order. Controls without a number
 // of their own (the X-Y pad) take none. A number outside 0..127 refuses the whole plan.
 Plan plan(const ControlTable &table, const QList<int> &controls, int start, int step, Order order);
+
+// The longest of each kind of problem a plan can have, for keeping room for them.
+QStringList longestProblems();
 
 } // namespace Numbering

@@ -110,7 +110,10 @@ void MidiControlItem::drawAssignment(QPainter *painter) const
         pixelSize = 7;
         condensed = true;
     } else if (model->getValue(ParameterId::Type, nullptr)) { // transport and arrow buttons
-        box = QRectF(r.left(), r.bottom() - 9, r.width(), 9);
+        // Below an arrow; on a transport button's face, as its two legends fill the room
+        // below it.
+        box = r.height() > 30 ? QRectF(r.left(), r.top() + 1, r.width(), 19)
+                              : QRectF(r.left(), r.bottom() - 9, r.width(), 9);
         pixelSize = 7;
     } else if (model->getValue(CCX, nullptr)) { // X-Y pad
         box = QRectF(r.left() + 8, r.top() + 7, r.width() - 16, 12);
@@ -218,9 +221,12 @@ void MidiControlItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
         event->accept();
         return;
     }
-    // Ignored presses fall through to the view, which starts a rubber band.
-    if (window->isMultiSelect())
+    // In Select Multi the press falls through to the view, where MultiSelection tells a click
+    // from a band.
+    if (window->isMultiSelect()) {
         event->ignore();
+        return;
+    }
     QGraphicsRectItem::mousePressEvent(event);
 }
 

@@ -15,7 +15,7 @@ public:
     virtual QList<MidiControlModel *> &getSelectedModels() = 0;
     virtual void selectModel(MidiControlModel *model) = 0;
     virtual void deselectModel(MidiControlModel *model) = 0;
-    // Select Multi: a click adds a control instead of replacing the selection.
+    // Select Multi: a click toggles a control and keeps the rest (MultiSelection).
     virtual bool isMultiSelect() const = 0;
     // Opens the context menu of the control with this model and applies the choice to the
     // selection; returns when the menu has closed.

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "paneldisplay.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -110,8 +111,9 @@ void TestDeviceConnection::deviceAttachedAfterStartIsFound()
 {
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, false));
-    QCOMPARE(statusText(window), QStringLiteral("Ready"));
+    QCOMPARE(statusText(window), QStringLiteral("No Vellichord found"));
     QCOMPARE(connectionField(window), QStringLiteral("Not connected"));
+    QCOMPARE(window.getDisplay()->nameLine(), QStringLiteral("No Vellichord found"));
     const QByteArray defaults = type1(window);
 
     // Without unsent changes the editor asks the device for its patch, as at start-up; the
@@ -123,6 +125,7 @@ void TestDeviceConnection::deviceAttachedAfterStartIsFound()
     QVERIFY(type1(window) != defaults);
     QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(),
              QString::fromLatin1(SimulatedDevice::name));
+    QCOMPARE(window.getDisplay()->nameLine(), QString::fromLatin1(SimulatedDevice::name));
 }
 
 void TestDeviceConnection::uploadAndDownloadConnectFirst()

@@ -6,6 +6,7 @@
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
+#include "paneldisplay.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -84,7 +85,8 @@ private slots:
     void editorColumnIsSizedAndOrdered();
 
     // Start-up and status texts
-    void startupEndsWithReady();
+    void startupSaysWhetherTheDeviceIsThere_data();
+    void startupSaysWhetherTheDeviceIsThere();
     void withoutDeviceSendsReportFailure();
 
     // Preset name
@@ -234,11 +236,34 @@ void TestMainWindow::editorColumnIsSizedAndOrdered()
     }
 }
 
-void TestMainWindow::startupEndsWithReady()
+void TestMainWindow::startupSaysWhetherTheDeviceIsThere_data()
 {
+    QTest::addColumn<bool>("attached");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<QString>("displayed");
+    QTest::newRow("device") << true << "Ready"
+                            << "Connected: Vellichord"
+                            << "";
+    QTest::newRow("no device") << false << "No Vellichord found"
+                               << "Not connected"
+                               << "No Vellichord found";
+}
+
+void TestMainWindow::startupSaysWhetherTheDeviceIsThere()
+{
+    QFETCH(bool, attached);
+    QFETCH(QString, status);
+    QFETCH(QString, connection);
+    QFETCH(QString, displayed);
     TraceCapture traces;
-    MainWindow window(noDevice());
-    QCOMPARE(statusText(window), QStringLiteral("Ready"));
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device, attached, SimulatedDevice::Reply::Nothing));
+    QCOMPARE(statusText(window), status);
+    QCOMPARE(widget<QLabel>(window, "labelConnection")->text(), connection);
+    // The display's name line; with a device it shows the preset's name.
+    QCOMPARE(window.getDisplay()->nameLine(),
+             displayed.isEmpty() ? window.getMidiController()->getPresetName() : displayed);
     QVERIFY(traces.contains(QStringLiteral("Upload patch")));
 }
 
@@ -246,7 +271,7 @@ void TestMainWindow::withoutDeviceSendsReportFailure()
 {
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, false));
-    QCOMPARE(statusText(window), QStringLiteral("Ready"));
+    QCOMPARE(statusText(window), QStringLiteral("No Vellichord found"));
     QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
     QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);

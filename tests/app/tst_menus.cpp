@@ -58,6 +58,8 @@ private slots:
     void shortcutsAndButtonsTriggerTheSameAction_data();
     void shortcutsAndButtonsTriggerTheSameAction();
     void undoAndRedoKeys();
+    void escapeInThePaneReturnsTheKeysToThePicture_data();
+    void escapeInThePaneReturnsTheKeysToThePicture();
     void tipsSayTheDirection_data();
     void tipsSayTheDirection();
     void recentFilesKeepTheLatestEight();
@@ -161,6 +163,39 @@ void TestMenus::undoAndRedoKeys()
     QCOMPARE(type1(window), start);
     QTest::keySequence(&window, QKeySequence::Redo);
     QCOMPARE(type1(window), edited);
+}
+
+void TestMenus::escapeInThePaneReturnsTheKeysToThePicture_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::addColumn<QString>("editor");
+    QTest::newRow("combo box of a pad") << 39 << "comboBoxChannel";
+    QTest::newRow("spin box of a slider") << 0 << "spinMax";
+    QTest::newRow("spin box of the X-Y pad") << 37 << "spinMaxY";
+}
+
+void TestMenus::escapeInThePaneReturnsTheKeysToThePicture()
+{
+    QFETCH(int, control);
+    QFETCH(QString, editor);
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    select(window, {control});
+    auto *field = child<QWidget>(window, editor);
+    field->setFocus();
+    QVERIFY(field->hasFocus());
+    const int sent = device->received.size();
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(window.getSelectedModels().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), child<QWidget>(window, QStringLiteral("graphicsView")));
+    // The Space that follows toggles the picture's control, and nothing reaches the device.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(window.getSelectedModels().size(), 1);
+    QCOMPARE(device->received.size(), sent);
 }
 
 void TestMenus::tipsSayTheDirection_data()

@@ -32,7 +32,8 @@ QList<int> padsFromTheBottom()
 // Fills the next numbering dialog, presses OK and hands it to then, which must close it if it
 // stayed open; without then, a dialog that stayed open is cancelled.
 void answerNumbering(const QString &start, int step, int order,
-                     std::function<void(QDialog *)> then = {})
+                     std::function<void(QDialog *)> then = {},
+                     std::function<void(QDialog *)> beforeOk = {})
 {
     auto *timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [=] {
@@ -44,6 +45,8 @@ void answerNumbering(const QString &start, int step, int order,
         dialog->findChild<QLineEdit *>(QStringLiteral("lineEditStart"))->setText(start);
         dialog->findChild<QSpinBox *>(QStringLiteral("spinStep"))->setValue(step);
         dialog->findChild<QComboBox *>(QStringLiteral("comboBoxOrder"))->setCurrentIndex(order);
+        if (beforeOk)
+            beforeOk(dialog);
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         if (then)
             then(dialog);
@@ -239,16 +242,33 @@ void TestNumbering::valuesPast127AreRefusedBeforeAnyChange()
 
     QString shown;
     bool stayedOpen = false;
-    answerNumbering(start, step, int(Order::RowsFromTop), [&](QDialog *dialog) {
-        auto *problem = dialog->findChild<QLabel *>(QStringLiteral("labelProblem"));
-        stayedOpen = dialog->isVisible();
-        shown = problem->isVisibleTo(dialog) ? problem->text() : QString();
-        dialog->reject();
-    });
+    // The fields and the dialog keep their places and sizes when the refusal shows.
+    const auto places = [](QDialog *dialog) {
+        QList<QRect> found{dialog->rect()};
+        for (QWidget *field : dialog->findChildren<QWidget *>(
+                 QRegularExpression(QStringLiteral("^(lineEditStart|spinStep|comboBoxOrder)$"))))
+            found << field->geometry();
+        return found;
+    };
+    QList<QRect> placesBefore;
+    QList<QRect> placesAfter;
+    answerNumbering(
+        start, step, int(Order::RowsFromTop),
+        [&](QDialog *dialog) {
+            auto *problem = dialog->findChild<QLabel *>(QStringLiteral("labelProblem"));
+            stayedOpen = dialog->isVisible();
+            shown = problem->isVisibleTo(dialog) ? problem->text() : QString();
+            QCoreApplication::processEvents(); // the layout follows what has changed
+            placesAfter = places(dialog);
+            dialog->reject();
+        },
+        [&](QDialog *dialog) { placesBefore = places(dialog); });
     numberAction(window)->trigger();
 
     QVERIFY(stayedOpen);
     QVERIFY2(shown.startsWith(message), qPrintable(shown));
+    QCOMPARE(placesBefore.size(), 4);
+    QCOMPARE(placesAfter, placesBefore);
     QCOMPARE(editprobe::type1(window), before);
     QCOMPARE(window.getUndoStack()->count(), steps);
 }

@@ -43,18 +43,29 @@ inline void clickControl(const MainWindow &window, int control,
     click(window, centreOf(control), button, modifiers);
 }
 
-// Press at from, move to to in a few steps with the left button held, release there.
-inline void drag(const MainWindow &window, QPointF from, QPointF to)
+// Press at the path's first point, move along it in a few steps to each further point with
+// the left button held, release at the last; the modifiers are held throughout.
+inline void drag(const MainWindow &window, const QList<QPointF> &path,
+                 Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QWidget *viewport = view(window)->viewport();
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, toViewport(window, from));
-    for (int step = 1; step <= 4; ++step) {
-        const QPoint at = toViewport(window, from + (to - from) * step / 4);
-        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &move);
+    QTest::mousePress(viewport, Qt::LeftButton, modifiers, toViewport(window, path.first()));
+    for (int leg = 1; leg < path.size(); ++leg) {
+        for (int step = 1; step <= 4; ++step) {
+            const QPointF from = path.at(leg - 1);
+            const QPoint at = toViewport(window, from + (path.at(leg) - from) * step / 4);
+            QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
+                             Qt::LeftButton, modifiers);
+            QApplication::sendEvent(viewport, &move);
+        }
     }
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, toViewport(window, to));
+    QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, toViewport(window, path.last()));
+}
+
+inline void drag(const MainWindow &window, QPointF from, QPointF to,
+                 Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    drag(window, QList<QPointF>{from, to}, modifiers);
 }
 
 // Runs answer with the next context menu as soon as it is open. The answer must close it,

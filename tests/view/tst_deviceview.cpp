@@ -75,6 +75,8 @@ private slots:
     void pictureLoadsFromTheResources();
     void rectanglesLieOnTheirControlsWithoutOverlap();
     void selectionOutlinesAndKeepsTheLabelReadable();
+    void transportBadgesLeaveBothLegendsAlone_data();
+    void transportBadgesLeaveBothLegendsAlone();
 
     // Select Single mode
     void clickSelectsOneControlAndBarePictureClears();
@@ -84,6 +86,8 @@ private slots:
     // Select Multi mode and switching
     void bandAcrossFirstPadRowSelectsThatRow();
     void switchingModesKeepsTheSelection();
+    void clicksToggleAndBandsSelectInReadingOrder_data();
+    void clicksToggleAndBandsSelectInReadingOrder();
 
     // Right click
     void rightClickOnSelectedControlKeepsTheSelection_data();
@@ -199,6 +203,35 @@ void TestDeviceView::selectionOutlinesAndKeepsTheLabelReadable()
     QVERIFY(textPixels > 10);
 }
 
+void TestDeviceView::transportBadgesLeaveBothLegendsAlone_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::newRow("STOP / CANCEL") << 30;
+    QTest::newRow("PLAY / ENTER") << 31;
+    QTest::newRow("RECORD / EXIT") << 32;
+}
+
+void TestDeviceView::transportBadgesLeaveBothLegendsAlone()
+{
+    QFETCH(int, control);
+    // The picture prints the two legends below the button's face, in the lower 19 pixels.
+    const QRectF whole = QRectF(controlRects.at(control));
+    const QRectF legends = whole.adjusted(0, whole.height() - 19, 0, 0);
+    const auto render = [this](const QRectF &area) {
+        QImage image(area.size().toSize(), QImage::Format_ARGB32);
+        QPainter painter(&image);
+        window->getScene()->render(&painter, QRectF(image.rect()), area);
+        return image;
+    };
+    MidiControlItem *item = window->getItem(control);
+    item->setAssignment(QString());
+    const QImage bare = render(whole);
+    const QImage bareLegends = render(legends);
+    item->setAssignment(QStringLiteral("CC 127"));
+    QVERIFY(render(whole) != bare); // the badge is drawn
+    QCOMPARE(render(legends), bareLegends);
+}
+
 void TestDeviceView::clickSelectsOneControlAndBarePictureClears()
 {
     clickControl(*window, 39);
@@ -255,11 +288,6 @@ void TestDeviceView::bandAcrossFirstPadRowSelectsThatRow()
     std::sort(listed.begin(), listed.end());
     QCOMPARE(listed, (QList<int>{39, 40, 41, 42, 43}));
 
-    // A click without dragging selects nothing, on a control or beside it.
-    clickControl(*window, 45);
-    QVERIFY(window->getSelectedModels().isEmpty());
-    QVERIFY(selectedItems(*window).isEmpty());
-
     // A band over the whole picture takes all 64.
     drag(*window, QPointF(1, 1), QPointF(636, 532));
     QCOMPARE(selectedItems(*window).size(), 64);
@@ -298,6 +326,85 @@ void TestDeviceView::switchingModesKeepsTheSelection()
     QVERIFY(!multi->isChecked());
     QCOMPARE(selectedIndices(*window), (QList<int>{39, 44}));
     QCOMPARE(selectedItems(*window), (QList<int>{39, 44}));
+}
+
+void TestDeviceView::clicksToggleAndBandsSelectInReadingOrder_data()
+{
+    // Plain clicks in Select Multi first, then one gesture along the path: a click where the
+    // path is one point, a double-click where it is one point twice.
+    QTest::addColumn<QList<int>>("clicked");
+    QTest::addColumn<QList<QPointF>>("path");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QList<int>>("selected");
+    const int none = Qt::NoModifier;
+    const int ctrl = Qt::ControlModifier;
+    QList<int> pads;
+    for (int i = 39; i <= 63; ++i)
+        pads << i;
+    QTest::newRow("all pads, dragged down")
+        << QList<int>{} << QList<QPointF>{{176, 231}, {454, 509}} << none << pads;
+    QTest::newRow("all pads, dragged up")
+        << QList<int>{} << QList<QPointF>{{454, 509}, {176, 231}} << none << pads;
+    // Knobs E5-E8 share a row with the arrows beside their tops, F5-F8 one with the transport
+    // buttons.
+    QTest::newRow("knobs, buttons and arrows")
+        << QList<int>{} << QList<QPointF>{{610, 225}, {170, 95}} << none
+        << QList<int>{20, 21, 22, 23, 35, 34, 36, 33, 6, 7, 8, 9, 10, 11, 12, 13, 31, 30, 32};
+    const QList<QPointF> pad45{centreOf(45)};
+    const QList<QPointF> bare{barePicture};
+    QTest::newRow("clicks add in click order")
+        << QList<int>{45, 39, 16} << QList<QPointF>{centreOf(40)} << none
+        << QList<int>{45, 39, 16, 40};
+    QTest::newRow("click removes") << QList<int>{45, 39, 16} << pad45 << none << QList<int>{39, 16};
+    QTest::newRow("Ctrl-click toggles") << QList<int>{39, 45} << pad45 << ctrl << QList<int>{39};
+    QTest::newRow("double-click toggles twice")
+        << QList<int>{45, 39} << QList<QPointF>{centreOf(45), centreOf(45)} << none
+        << QList<int>{39, 45};
+    QTest::newRow("click beside clears") << QList<int>{39, 16} << bare << none << QList<int>{};
+    QTest::newRow("Ctrl-click beside keeps")
+        << QList<int>{39, 16} << bare << ctrl << QList<int>{39, 16};
+    // Pad rows 2 and 3, dragged from the bottom right.
+    const QList<QPointF> twoRows{{450, 390}, {180, 290}};
+    QTest::newRow("band replaces") << QList<int>{16, 39} << twoRows << none
+                                   << QList<int>{44, 45, 46, 47, 48, 49, 50, 51, 52, 53};
+    QTest::newRow("Ctrl band adds in reading order")
+        << QList<int>{16, 50} << twoRows << ctrl
+        << QList<int>{16, 50, 44, 45, 46, 47, 48, 49, 51, 52, 53};
+    QTest::newRow("Shift band adds in reading order")
+        << QList<int>{16, 50} << twoRows << int(Qt::ShiftModifier)
+        << QList<int>{16, 50, 44, 45, 46, 47, 48, 49, 51, 52, 53};
+    // Over two rows and back to one before the release: the row it left goes again.
+    QTest::newRow("Ctrl band shrinks back")
+        << QList<int>{16} << QList<QPointF>{{180, 290}, {450, 390}, {450, 330}} << ctrl
+        << QList<int>{16, 44, 45, 46, 47, 48};
+}
+
+void TestDeviceView::clicksToggleAndBandsSelectInReadingOrder()
+{
+    QFETCH(QList<int>, clicked);
+    QFETCH(QList<QPointF>, path);
+    QFETCH(int, modifiers);
+    QFETCH(QList<int>, selected);
+    window->SelectMulti();
+    for (int control : clicked)
+        clickControl(*window, control);
+    if (path.size() == 1) {
+        click(*window, path.first(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers));
+    } else if (path.size() == 2 && path.first() == path.last()) {
+        // As widgets get it: the second press comes as the double-click.
+        QWidget *viewport = view(*window)->viewport();
+        const QPoint at = toViewport(*window, path.first());
+        click(*window, path.first());
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &twice);
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at);
+    } else
+        drag(*window, path, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(selectedIndices(*window), selected);
+    QList<int> drawn = selected;
+    std::sort(drawn.begin(), drawn.end());
+    QCOMPARE(selectedItems(*window), drawn);
 }
 
 void TestDeviceView::rightClickOnSelectedControlKeepsTheSelection_data()
