@@ -1,6 +1,7 @@
 #pragma once
 
 #include "eventfilter.h"
+#include "recoveryfile.h"
 #include "selectionhost.h"
 #include "selectionparameters.h"
 
@@ -89,6 +90,16 @@ public:
 
     static constexpr int recentFilesKept = 8;
 
+    // Closes without asking, for ends nobody may be there to answer (logging out, kill,
+    // Ctrl-C): unsent changes go to the recovery file first. A firmware transfer still holds
+    // the window open; it then closes once the transfer has ended.
+    void closeUnasked();
+    // When the last run left unsent changes in the recovery file, asks whether to restore
+    // them. Asked after the device has answered the start's patch request, which would
+    // otherwise replace them.
+    void offerRecovery();
+    const RecoveryFile &recoveryFile() const { return recovery; }
+
 public slots:
     void updateCh(int index);
     void updateCC(int index);
@@ -165,6 +176,7 @@ private:
     void deviceAppeared();
     void patchFromDevice();
     bool askBeforeClosing();
+    void restoreUnsent(const QByteArray &patch);
     bool loadFile(const QString &fileName);
     bool saveToFile();
     void rememberFile(const QString &fileName);
@@ -202,6 +214,10 @@ private:
     bool unsentBeforePatch = false;
     bool answerAwaited = false; // a patch request is out and not answered yet
     int renameBurst = 0;
+    RecoveryFile recovery;
+    bool closingUnasked = false;
+    bool closeAfterTransfer = false;
+    bool recoveryAwaitsAnswer = false;
     QLabel *unsentLabel = nullptr;
     QMenu *recentMenu = nullptr;
     QSettings *settings = nullptr;
