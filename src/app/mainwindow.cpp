@@ -1501,6 +1501,7 @@ void MainWindow::offerRecovery()
     QPushButton *restore = box.addButton(tr("Restore"), QMessageBox::AcceptRole);
     QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
     box.setDefaultButton(restore);
+    qCDebug(lcTrace).noquote() << "Offering the unsent changes of" << recovery.path();
     box.exec();
     // Unanswered (the editor was ended meanwhile), the file stays for the next start.
     if (box.clickedButton() == restore)
