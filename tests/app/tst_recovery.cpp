@@ -1,5 +1,6 @@
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
+#include "../updater/updaterrig.h"
 #include "closeonsignal.h"
 #include "editprobe.h"
 #include "recoveryfile.h"
@@ -93,6 +94,7 @@ private slots:
     void nextStartOffersThem_data();
     void nextStartOffersThem();
     void damagedFileIsReportedAndKept();
+    void transferHoldsTheCloseUntilItEnds();
 
 private:
     QTemporaryDir home;
@@ -242,6 +244,33 @@ void TestRecovery::damagedFileIsReportedAndKept()
              QStringLiteral("Could not restore the unsent changes: %1: shorter than 348 bytes; "
                             "kept as %2")
                  .arg(path, folder.filePath(files.first())));
+}
+
+void TestRecovery::transferHoldsTheCloseUntilItEnds()
+{
+    UpdaterRig rig;
+    closeOnSignal(&rig.window, [&rig] { rig.window.closeUnasked(); });
+    const QString file = home.filePath(QStringLiteral("update.hex"));
+    QVERIFY(writeFile(file, (updateRecordOfSize(30) + updateRecordOfSize(12)).toHex(' ')));
+    QVERIFY(rig.dialog->load_update_binary(file));
+    rig.device->statusAnswer = 0x3D;
+    rig.window.show();
+    rig.dialog->show();
+    edit(rig.window);
+    const QByteArray patch = type1(rig.window);
+
+    // Cut short, the transfer could leave the device without firmware.
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (rig.device->records.size() == 1)
+            std::raise(SIGTERM);
+        return quint8(0x1A);
+    };
+    rig.dialog->doUpdate();
+    QVERIFY(rig.window.isVisible());
+    QCOMPARE(statusText(rig.window),
+             QStringLiteral("The editor closes once the firmware update has ended"));
+    QTRY_VERIFY(!rig.window.isVisible());
+    QCOMPARE(readFile(path), patch);
 }
 
 QTEST_MAIN(TestRecovery)
