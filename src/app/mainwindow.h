@@ -98,7 +98,6 @@ public:
     // them. Asked after the device has answered the start's patch request, which would
     // otherwise replace them.
     void offerRecovery();
-    const RecoveryFile &recoveryFile() const { return recovery; }
 
 public slots:
     void updateCh(int index);

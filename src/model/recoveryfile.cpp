@@ -55,7 +55,7 @@ QString RecoveryFile::setAside()
     const QString suffix = QLatin1Char('.') + info.suffix();
     for (int n = 1; n < 1000; ++n) {
         const QString aside = n == 1 ? stem + suffix : stem + QStringLiteral("-%1").arg(n) + suffix;
-        // rename never replaces an existing file.
+        // QFile::rename would not replace it; a name in use is passed over.
         if (!QFileInfo::exists(aside))
             return QFile::rename(filePath, aside) ? aside : QString();
     }
