@@ -27,7 +27,7 @@ void catchMessage(QtMsgType type, const QMessageLogContext &context, const QStri
 class EditorRun
 {
 public:
-    // dataHome, when given, is the data folder (XDG_DATA_HOME) it finds its recovery file in.
+    // dataHome, when given, is the folder of its data (the recovery file) and its settings.
     EditorRun(const QStringList &arguments, const QString &loggingRules,
               const QString &dataHome = QString())
     {
@@ -46,8 +46,10 @@ public:
             QStringLiteral("JACK_DEFAULT_SERVER"),
             QStringLiteral("vellichord-absent-%1").arg(QCoreApplication::applicationPid()));
         environment.insert(QStringLiteral("JACK_NO_START_SERVER"), QStringLiteral("1"));
-        if (!dataHome.isEmpty())
+        if (!dataHome.isEmpty()) {
             environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome); // its settings too
+        }
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(dir.path());
         if (copied)
