@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLoggingCategory>
+#include <QTimer>
 
 #include <cstring>
 
@@ -55,9 +56,11 @@ int main(int argc, char *argv[])
     editorClaim.take();
     MainWindow window;
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
-    // Logging out, kill and Ctrl-C close the window as its close button does.
-    closeOnSignal(&window);
+    // Logging out, kill and Ctrl-C close the window without asking; unsent changes go to the
+    // recovery file, which the next start offers back.
+    closeOnSignal(&window, [&window] { window.closeUnasked(); });
     window.show();
+    QTimer::singleShot(0, &window, &MainWindow::offerRecovery);
     // Returning (rather than exit()) tears the window down in order, so the controller closes
     // its ports and threads before the process ends.
     return app.exec();

@@ -38,6 +38,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollArea>
@@ -55,6 +56,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
 
 // The pictures are compiled into the core library; a static library's resources must be
 // registered by hand, here before main() runs.
@@ -1577,7 +1579,12 @@ void MainWindow::SelectMulti()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Stopping the input monitor now would cut a firmware transfer short.
-    if (updateDialog->isBusy() || (hasUnsentChanges() && !askBeforeClosing())) {
+    bool refused = updateDialog->isBusy();
+    // A signal that comes while the question is open ends it unanswered; the window closes
+    // all the same (a close() meanwhile does nothing while this one runs).
+    if (!refused && hasUnsentChanges() && !closingUnasked)
+        refused = !askBeforeClosing() && !closingUnasked;
+    if (refused) {
         event->ignore();
         return;
     }
@@ -1613,4 +1620,89 @@ bool MainWindow::askBeforeClosing()
     if (box.clickedButton() == save)
         return saveToFile();
     return box.clickedButton() == discard;
+}
+
+void MainWindow::closeUnasked()
+{
+    if (hasUnsentChanges()) {
+        // A recovery file not offered yet holds the changes of an earlier run; it stays beside.
+        if (recoveryAwaitsAnswer && recovery.exists())
+            qWarning().noquote() << "Kept the earlier recovery file as" << recovery.setAside();
+        if (recovery.write(editorPatch))
+            qCDebug(lcTrace).noquote() << "Unsent changes kept in" << recovery.path();
+        else
+            qWarning().noquote() << "Could not write the recovery file" << recovery.path()
+                                 << "- the unsent changes are lost";
+    }
+    closingUnasked = true;
+    if (close() || closeAfterTransfer)
+        return;
+    // Only a firmware transfer holds the window open; cutting it short could leave the device
+    // without firmware.
+    closeAfterTransfer = true;
+    showStatusMessage(tr("The editor closes once the firmware update has ended"));
+    connect(&updateDialog->protocol(), &UpdateProtocol::busyChanged, this, [this](bool busy) {
+        if (!busy && closeAfterTransfer)
+            QTimer::singleShot(0, this, &MainWindow::closeUnasked);
+    });
+}
+
+void MainWindow::offerRecovery()
+{
+    if (!recovery.exists())
+        return;
+    if (answerAwaited) {
+        if (!recoveryAwaitsAnswer) {
+            // Queued behind patchFromDevice and the wait's end, which clear answerAwaited.
+            auto askAfterAnswer = [this] {
+                if (std::exchange(recoveryAwaitsAnswer, false))
+                    QTimer::singleShot(0, this, &MainWindow::offerRecovery);
+            };
+            connect(midiController, &MidiController::patchReceived, this, askAfterAnswer);
+            connect(uploadAnswerTimer, &QTimer::timeout, this, askAfterAnswer);
+        }
+        recoveryAwaitsAnswer = true;
+        return;
+    }
+    QByteArray patch;
+    const PatchFileFault fault = recovery.read(&patch);
+    if (fault != PatchFileFault::None) {
+        const QString aside = recovery.setAside();
+        showStatusMessage(aside.isEmpty()
+                              ? tr("Could not restore the unsent changes: %1: %2")
+                                    .arg(recovery.path(), patch_file_fault_text(fault))
+                              : tr("Could not restore the unsent changes: %1: %2; kept as %3")
+                                    .arg(recovery.path(), patch_file_fault_text(fault), aside));
+        return;
+    }
+    const QString time = QLocale().toString(recovery.time(), QLocale::ShortFormat);
+    QMessageBox box(QMessageBox::Question, tr("Unsent changes"),
+                    tr("Restore the unsent changes from %1?").arg(time), QMessageBox::NoButton,
+                    this);
+    box.setObjectName(QStringLiteral("recoveryQuestion"));
+    QPushButton *restore = box.addButton(tr("Restore"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(restore);
+    qCDebug(lcTrace).noquote() << "Offering the unsent changes of" << recovery.path();
+    box.exec();
+    // Unanswered (the editor was ended meanwhile), the file stays for the next start.
+    if (box.clickedButton() == restore)
+        restoreUnsent(patch);
+    else if (box.clickedButton() != discard)
+        return;
+    if (!recovery.remove())
+        qWarning().noquote() << "Could not remove the recovery file" << recovery.path();
+}
+
+void MainWindow::restoreUnsent(const QByteArray &patch)
+{
+    // Byte for byte, preset number included, as one step that Undo takes back.
+    midiController->restorePatch(patch);
+    {
+        const QSignalBlocker blocker(ui->lineEditPresetName);
+        ui->lineEditPresetName->setText(midiController->getPresetName());
+    }
+    ++renameBurst;
+    recordChange(tr("Restore unsent changes"));
+    refreshEditorPane();
 }

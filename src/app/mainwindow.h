@@ -2,6 +2,7 @@
 
 #include "eventfilter.h"
 #include "patch.h"
+#include "recoveryfile.h"
 #include "selectionhost.h"
 #include "selectionparameters.h"
 
@@ -89,6 +90,15 @@ public:
     QSettings *getSettings() const { return settings; }
 
     static constexpr int recentFilesKept = 8;
+
+    // Closes without asking, for ends nobody may be there to answer (logging out, kill,
+    // Ctrl-C): unsent changes go to the recovery file first. A firmware transfer still holds
+    // the window open; it then closes once the transfer has ended.
+    void closeUnasked();
+    // When the last run left unsent changes in the recovery file, asks whether to restore
+    // them. Asked after the device has answered the start's patch request, which would
+    // otherwise replace them.
+    void offerRecovery();
 
 public slots:
     void updateCh(int index);
@@ -179,6 +189,7 @@ private:
     // refused and returns true.
     bool deviceRefused(const QString &action);
     bool askBeforeClosing();
+    void restoreUnsent(const QByteArray &patch);
     bool loadFile(const QString &fileName);
     bool saveToFile();
     void rememberFile(const QString &fileName);
@@ -216,6 +227,10 @@ private:
     bool loadingFile = false;
     bool answerAwaited = false; // a patch request is out and not answered yet
     int renameBurst = 0;
+    RecoveryFile recovery;
+    bool closingUnasked = false;
+    bool closeAfterTransfer = false;
+    bool recoveryAwaitsAnswer = false;
     QLabel *unsentLabel = nullptr;
     QMenu *recentMenu = nullptr;
     QAction *revertAction = nullptr;

@@ -14,6 +14,7 @@ private slots:
     void signalClosesTheWindow_data();
     void signalClosesTheWindow();
     void windowThatStaysOpenIsAskedAgain();
+    void openDialogEndsUnanswered();
 };
 
 namespace {
@@ -71,6 +72,30 @@ void TestCloseOnSignal::windowThatStaysOpenIsAskedAgain()
     QCOMPARE(std::raise(SIGTERM), 0);
     QTRY_VERIFY(!window.isVisible());
     QCOMPARE(window.closeEvents, 2);
+}
+
+void TestCloseOnSignal::openDialogEndsUnanswered()
+{
+    // Nobody may be there to answer it, and its own event loop would hold the close.
+    Window window;
+    window.show();
+    bool closed = false;
+    closeOnSignal(&window, [&] { closed = window.close(); });
+    QDialog dialog(&window);
+    int result = -1;
+    bool shown = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        // Comes once the dialog's own event loop runs.
+        QTimer::singleShot(0, [&] {
+            shown = dialog.isVisible();
+            std::raise(SIGTERM);
+        });
+        result = dialog.exec();
+    });
+    QTRY_COMPARE(result, int(QDialog::Rejected));
+    QVERIFY(shown);
+    QVERIFY(closed);
+    QVERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(TestCloseOnSignal)

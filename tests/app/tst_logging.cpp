@@ -1,4 +1,7 @@
+#include "../common/files.h"
 #include "diagnosticlog.h"
+#include "patch.h"
+#include "recoveryfile.h"
 
 #include <QtTest>
 
@@ -24,7 +27,9 @@ void catchMessage(QtMsgType type, const QMessageLogContext &context, const QStri
 class EditorRun
 {
 public:
-    EditorRun(const QStringList &arguments, const QString &loggingRules)
+    // dataHome, when given, is the folder of its data (the recovery file) and its settings.
+    EditorRun(const QStringList &arguments, const QString &loggingRules,
+              const QString &dataHome = QString())
     {
         const QString editor = dir.filePath(QStringLiteral("vellichord-editor"));
         copied = QFile::copy(QStringLiteral(VELLICHORD_EDITOR), editor)
@@ -41,6 +46,10 @@ public:
             QStringLiteral("JACK_DEFAULT_SERVER"),
             QStringLiteral("vellichord-absent-%1").arg(QCoreApplication::applicationPid()));
         environment.insert(QStringLiteral("JACK_NO_START_SERVER"), QStringLiteral("1"));
+        if (!dataHome.isEmpty()) {
+            environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+            environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome); // its settings too
+        }
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(dir.path());
         if (copied)
@@ -58,6 +67,14 @@ public:
     {
         errors += process.readAllStandardError();
         return QString::fromUtf8(errors).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // Sends SIGTERM, as logging out does: the exit code, -1 when it did not end of its own.
+    int terminate()
+    {
+        process.terminate();
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+            ? process.exitCode()
+            : -1;
     }
     QString nameFile() const { return dir.filePath(QStringLiteral("Midi-CC-list.txt")); }
 
@@ -79,6 +96,7 @@ private slots:
     void tracesOnlyWhenAskedFor_data();
     void tracesOnlyWhenAskedFor();
     void unwrittenLogEntryIsWarnedAboutByDefault();
+    void recoveryQuestionEndedBySignalKeepsTheFile();
 };
 
 void TestLogging::tracesOnlyWhenAskedFor_data()
@@ -134,6 +152,25 @@ void TestLogging::unwrittenLogEntryIsWarnedAboutByDefault()
     QCOMPARE(messages.first().text,
              QStringLiteral("Couldn't write log file ")
                  + QDir(dir.path()).absoluteFilePath("log.txt"));
+}
+
+void TestLogging::recoveryQuestionEndedBySignalKeepsTheFile()
+{
+    QTemporaryDir data;
+    const QString path = data.filePath(QStringLiteral("vellichord/recovery.syx"));
+    Patch patch;
+    patch.setName(QStringLiteral("Unsent"));
+    QVERIFY(RecoveryFile(path).write(patch.toType1()));
+
+    EditorRun editor({QStringLiteral("--verbose")}, QString(), data.path());
+    QVERIFY(editor.started());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        editor.errorLines().contains(QStringLiteral("vellichord: Offering the unsent changes of ")
+                                     + path),
+        30000);
+    QCOMPARE(editor.terminate(), 0);
+    QVERIFY(editor.errorLines().contains(QStringLiteral("vellichord: deleted ui")));
+    QCOMPARE(readFile(path), patch.toType1()); // for the start after
 }
 
 QTEST_GUILESS_MAIN(TestLogging)
