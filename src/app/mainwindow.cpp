@@ -1641,7 +1641,7 @@ void MainWindow::closeUnasked()
     // without firmware.
     closeAfterTransfer = true;
     showStatusMessage(tr("The editor closes once the firmware update has ended"));
-    connect(&updateDialog->protocol(), &UpdateProtocol::busyChanged, this, [this](bool busy) {
+    connect(updateDialog, &UpdateDialog::busyChanged, this, [this](bool busy) {
         if (!busy && closeAfterTransfer)
             QTimer::singleShot(0, this, &MainWindow::closeUnasked);
     });

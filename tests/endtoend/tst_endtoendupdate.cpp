@@ -139,7 +139,7 @@ void TestEndToEndUpdate::updateNotConfirmed()
     Editor editor;
     QVERIFY(editor.dialog->load_update_binary(updateFile));
 
-    editor.dialog->doUpdate();
+    QVERIFY(!finishRun(editor.dialog, [&] { editor.dialog->doUpdate(); }));
     QCOMPARE(messages(*editor.dialog).last(),
              QStringLiteral("The Vellichord took every record but did not confirm the update. It "
                             "may still be in update mode: reconnect it and run the update again."));
