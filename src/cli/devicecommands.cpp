@@ -8,6 +8,7 @@
 #include "patchfile.h"
 #include "patchlayout.h"
 #include "platformmidi.h"
+#include "sysextext.h"
 #include "updateprotocol.h"
 
 #include <QCommandLineParser>
@@ -37,15 +38,10 @@ const char *const updaterPortName = UpdateProtocol::updaterPortName;
 // retry, not the whole wait.
 constexpr int requestAttempts = 3;
 
-QString quoted(const QString &text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 // Says that the port is not there and how to find the right one.
 int noDevice(const QString &command, const QString &port)
 {
-    Cli::err() << command << ": no MIDI port " << quoted(port)
+    Cli::err() << command << ": no MIDI port " << quoted_text(port)
                << " (is the device connected? 'vellichord ports' lists the ports)" << Qt::endl;
     return Cli::NoDevice;
 }
@@ -63,7 +59,7 @@ std::unique_ptr<MidiController> connectToDevice(const QString &command, const QS
     }
     auto controller = std::make_unique<MidiController>(std::move(midi), name);
     if (controller->getMidi()->connectedName().empty()) {
-        Cli::err() << command << ": cannot open the MIDI port " << quoted(port) << Qt::endl;
+        Cli::err() << command << ": cannot open the MIDI port " << quoted_text(port) << Qt::endl;
         *exitCode = Cli::Failed;
         return nullptr;
     }
@@ -91,7 +87,7 @@ bool deviceFree(const QString &command, bool force, int *exitCode)
 {
     DeviceClaim::Holder holder;
     if (DeviceClaim::isHeld(DeviceClaim::Kind::Update, &holder))
-        Cli::err() << command << ": " << holder.name()
+        Cli::err() << command << ": " << printable_text(holder.name())
                    << " is updating the Vellichord's firmware (process " << holder.pid
                    << "); try again once it has finished" << Qt::endl;
     else if (!force && DeviceClaim::isHeld(DeviceClaim::Kind::Editor, &holder))
@@ -107,8 +103,9 @@ bool noArguments(const QCommandLineParser &parser, const QString &command, int *
 {
     if (parser.positionalArguments().isEmpty())
         return true;
-    Cli::err() << command << ": unexpected argument " << quoted(parser.positionalArguments().at(0))
-               << "; see '" << command << " --help'" << Qt::endl;
+    Cli::err() << command << ": unexpected argument "
+               << quoted_text(parser.positionalArguments().at(0)) << "; see '" << command
+               << " --help'" << Qt::endl;
     *exitCode = Cli::BadUsage;
     return false;
 }
@@ -123,8 +120,8 @@ bool oneArgument(const QCommandLineParser &parser, const QString &command, const
         Cli::err() << command << ": " << what << " missing; see '" << command << " --help'"
                    << Qt::endl;
     else
-        Cli::err() << command << ": unexpected argument " << quoted(arguments.at(1)) << "; see '"
-                   << command << " --help'" << Qt::endl;
+        Cli::err() << command << ": unexpected argument " << quoted_text(arguments.at(1))
+                   << "; see '" << command << " --help'" << Qt::endl;
     *exitCode = Cli::BadUsage;
     return false;
 }
@@ -321,8 +318,8 @@ int fetchPatch(const QString &command, MidiController *controller, const QString
             return;
         }
         if (!controller->uploadPatch()) {
-            err() << command << ": cannot send the patch request to the MIDI port " << quoted(port)
-                  << Qt::endl;
+            err() << command << ": cannot send the patch request to the MIDI port "
+                  << quoted_text(port) << Qt::endl;
             requestFailed = true;
             loop.quit();
         }
@@ -338,11 +335,11 @@ int fetchPatch(const QString &command, MidiController *controller, const QString
         return Cli::Failed;
     if (!received) {
         if (otherMessages > 0)
-            err() << command << ": the device on " << quoted(port)
+            err() << command << ": the device on " << quoted_text(port)
                   << " answered with a message that is not a patch (" << otherLength << " bytes)"
                   << Qt::endl;
         else
-            err() << command << ": no answer from the device on " << quoted(port) << " within "
+            err() << command << ": no answer from the device on " << quoted_text(port) << " within "
                   << timeout << " ms" << Qt::endl;
         return Cli::Failed;
     }
@@ -382,8 +379,8 @@ int ports(const QStringList &arguments)
         for (const IMidi::ListedPort &port : listed) {
             if (port.input != input)
                 continue;
-            out() << "  " << QString::fromLocal8Bit(port.name.c_str()) << mark(port.name)
-                  << Qt::endl;
+            out() << "  " << printable_text(QString::fromLocal8Bit(port.name.c_str()))
+                  << mark(port.name) << Qt::endl;
             any = true;
         }
         if (!any)
@@ -417,7 +414,7 @@ int get(const QStringList &arguments)
         // Found out before the device is asked, so that a typing error costs nothing.
         const QFileInfo file(fileName);
         if (fileName.isEmpty() || file.isDir() || !file.absoluteDir().exists()) {
-            err() << command << ": cannot write " << quoted(fileName)
+            err() << command << ": cannot write " << quoted_text(fileName)
                   << ": no such folder, or a folder itself" << Qt::endl;
             return BadUsage;
         }
@@ -436,11 +433,11 @@ int get(const QStringList &arguments)
 
     if (parser.isSet(output)) {
         if (!controller->saveSysex(fileName)) {
-            err() << command << ": cannot write " << quoted(fileName) << Qt::endl;
+            err() << command << ": cannot write " << quoted_text(fileName) << Qt::endl;
             return Failed;
         }
-        out() << "Wrote the patch " << quoted(controller->getPresetName()) << " to " << fileName
-              << Qt::endl;
+        out() << "Wrote the patch " << quoted_text(controller->getPresetName()) << " to "
+              << printable_text(fileName) << Qt::endl;
         return Done;
     }
     printPatch(controller->getPatch(), parser.isSet(json));
@@ -469,7 +466,8 @@ int send(const QStringList &arguments)
     // The file is looked at before the device is touched.
     const PatchFileFault fault = read_patch_file(fileName, &patch);
     if (fault != PatchFileFault::None) {
-        err() << command << ": " << fileName << ": " << patch_file_fault_text(fault) << Qt::endl;
+        err() << command << ": " << printable_text(fileName) << ": " << patch_file_fault_text(fault)
+              << Qt::endl;
         return BadUsage;
     }
 
@@ -488,18 +486,20 @@ int send(const QStringList &arguments)
     PatchFileFault loadFault = PatchFileFault::None;
     if (!controller->loadSysex(fileName, &loadFault)) {
         // Changed between the look and the load.
-        err() << command << ": " << fileName << ": " << patch_file_fault_text(loadFault)
-              << Qt::endl;
+        err() << command << ": " << printable_text(fileName) << ": "
+              << patch_file_fault_text(loadFault) << Qt::endl;
         return BadUsage;
     }
     const bool sent = controller->downloadPatch();
     controller->stopMonitor();
     if (!sent) {
-        err() << command << ": cannot send the patch to the MIDI port " << quoted(port) << Qt::endl;
+        err() << command << ": cannot send the patch to the MIDI port " << quoted_text(port)
+              << Qt::endl;
         return Failed;
     }
-    out() << "Sent the patch " << quoted(controller->getPresetName()) << " from " << fileName
-          << " to " << quoted(port) << ", preset " << int(controller->getPresetNo()) << Qt::endl;
+    out() << "Sent the patch " << quoted_text(controller->getPresetName()) << " from "
+          << printable_text(fileName) << " to " << quoted_text(port) << ", preset "
+          << int(controller->getPresetNo()) << Qt::endl;
     return Done;
 }
 
@@ -538,8 +538,9 @@ int update(const QStringList &arguments)
     const bool loaded = protocol.load_update_binary(fileName);
     QObject::disconnect(gather);
     if (!loaded) {
-        err() << command << ": " << fileName << ": "
-              << fileLines.value(fileLines.size() - 1, QStringLiteral("cannot be loaded"))
+        err() << command << ": " << printable_text(fileName) << ": "
+              << printable_text(
+                     fileLines.value(fileLines.size() - 1, QStringLiteral("cannot be loaded")))
               << Qt::endl;
         return BadUsage;
     }
@@ -552,13 +553,13 @@ int update(const QStringList &arguments)
         return NoDevice;
     }
     for (const QString &line : qAsConst(fileLines))
-        out() << line << Qt::endl;
+        out() << printable_text(line) << Qt::endl;
 
     UpdateProgressView progressView(isTerminal(stdout));
     QString lastLine;
     QObject::connect(&protocol, &UpdateProtocol::message, &owner, [&](const QString &line) {
         progressView.interrupt();
-        out() << line << Qt::endl;
+        out() << printable_text(line) << Qt::endl;
         lastLine = line;
     });
     QObject::connect(&protocol, &UpdateProtocol::progressChanged, &owner,

@@ -15,6 +15,8 @@
 #include <QJsonObject>
 #include <QPair>
 
+#include <algorithm>
+
 #include <vector>
 
 namespace {
@@ -40,7 +42,7 @@ bool loadPatch(const QString &command, const QString &path, Patch *patch,
     const QString why = fault == PatchFileFault::CannotRead && !QFileInfo::exists(path)
         ? QStringLiteral("no such file")
         : patch_file_fault_text(fault);
-    Cli::err() << command << ": " << path << ": " << why << Qt::endl;
+    Cli::err() << command << ": " << printable_text(path) << ": " << why << Qt::endl;
     return false;
 }
 
@@ -53,11 +55,6 @@ bool positionalCount(const QCommandLineParser &parser, const QString &command, i
     Cli::err() << command << ": " << (count < least ? "missing arguments" : "too many arguments")
                << "; '" << command << " --help' shows how to call it" << Qt::endl;
     return false;
-}
-
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + printable_text(name) + QLatin1Char('"');
 }
 
 // Each parameter's raw value of one control, in id order.
@@ -147,10 +144,11 @@ namespace Cli {
 void printPatch(const Patch &patch, bool json)
 {
     if (json) {
-        out() << QJsonDocument(toJson(patch)).toJson(QJsonDocument::Indented) << Qt::flush;
+        out() << printable_json(QJsonDocument(toJson(patch)).toJson(QJsonDocument::Indented))
+              << Qt::flush;
         return;
     }
-    out() << "name: " << quoted(patch.name()) << "\npreset: " << patch.presetNo() << '\n';
+    out() << "name: " << quoted_text(patch.name()) << "\npreset: " << patch.presetNo() << '\n';
     const StoredBytes stored = storedBytes(patch);
     for (int i = 0; i < ControlTable::count; ++i)
         out() << ControlNames::name(i).leftJustified(8) << line(patch, i, stored) << '\n';
@@ -202,8 +200,10 @@ int set(const QStringList &arguments)
             "VALUE is written as 'vellichord show' prints it, or as a number: channel 1..16\n"
             "or Global, notes C-2..G8 or 0..127, Note or CC, Momentary or Toggle, On or Off,\n"
             "colour names. A value out of range is refused.\n\n"
-            "A value the file stores out of range is written back as it is read, and\n"
-            "printed as 'CONTROL PARAM: stored BYTE -> VALUE'.\n")
+            "Only the bytes of the parameters named change; every other byte of the file,\n"
+            "the name and the preset number included, stays as it is. A value the file\n"
+            "stores out of range elsewhere is left so, and printed as\n"
+            "'CONTROL PARAM: stored BYTE (read as VALUE), left as stored'.\n")
             .arg(ParameterText::names().mid(0, 10).join(QStringLiteral(", ")),
                  ParameterText::names().mid(10).join(QStringLiteral(", ")))
         + QLatin1String(fileNote)
@@ -223,7 +223,8 @@ int set(const QStringList &arguments)
     const QString path = given[0];
 
     Patch patch;
-    if (!loadPatch(command, path, &patch))
+    QByteArray bytes;
+    if (!loadPatch(command, path, &patch, &bytes))
         return BadUsage;
     QString error;
     const int index = ControlNames::parse(given[1], &error);
@@ -239,7 +240,8 @@ int set(const QStringList &arguments)
     for (const QString &assignment : given.mid(2)) {
         const int equals = assignment.indexOf(QLatin1Char('='));
         if (equals < 0) {
-            err() << command << ": \"" << assignment << "\" is not PARAM=VALUE" << Qt::endl;
+            err() << command << ": " << quoted_text(assignment) << " is not PARAM=VALUE"
+                  << Qt::endl;
             return BadUsage;
         }
         ParameterId id = Channel;
@@ -251,51 +253,63 @@ int set(const QStringList &arguments)
         }
         if (!ParameterText::parseValue(*model.getParameter(id), assignment.mid(equals + 1), &value,
                                        &error)) {
-            err() << command << ": " << controlName << ' ' << assignment << ": " << error
-                  << Qt::endl;
+            err() << command << ": " << controlName << ' ' << printable_text(assignment) << ": "
+                  << error << Qt::endl;
             return BadUsage;
         }
         changes.emplace_back(id, value);
     }
 
-    const auto before = values(model);
+    // Only the bytes of the parameters named change; the rest of the file stays byte for byte,
+    // bytes out of range, the name and the preset number included.
     QStringList oldTexts;
-    for (const auto &[id, value] : before)
-        oldTexts << textOf(model, id, value);
+    for (const auto &[id, value] : values(model))
+        oldTexts << textOf(model, id, value)
+                + storedMark(byteAt(bytes, model.getParameter(id)->address()), value);
     for (const auto &[id, value] : changes)
         model.updateParameter(id, value);
-    const auto after = values(model);
-
+    QByteArray changed = bytes;
+    QList<ParameterId> named;
     QStringList report;
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        if (before[i].second != after[i].second)
-            report << QStringLiteral("%1 %2: %3 -> %4")
-                          .arg(controlName, ParameterText::name(after[i].first), oldTexts[int(i)],
-                               textOf(model, after[i].first, after[i].second));
+    int position = 0;
+    for (const auto &[id, value] : values(model)) {
+        const QString oldText = oldTexts.value(position++);
+        if (std::none_of(changes.cbegin(), changes.cend(),
+                         [id = id](const auto &change) { return change.first == id; }))
+            continue;
+        named << id;
+        const unsigned int address = model.getParameter(id)->address();
+        if (byteAt(bytes, address) == value)
+            continue;
+        changed[int(address)] = char(value);
+        report << QStringLiteral("%1 %2: %3 -> %4")
+                      .arg(controlName, ParameterText::name(id), oldText, textOf(model, id, value));
+        // Both axes of the X-Y pad send on the channel chosen.
+        if (index == ControlTable::xyPadIndex && id == Channel)
+            changed[int(ControlTable::xyPadXChannelAddress)] = char(value);
     }
-    if (!report.isEmpty()) {
-        // Writing the file stores them as the values they were read as.
-        for (const OutOfRangeValue &v : patch.broughtIntoRange()) {
-            if (v.control == index
-                && patch.controls().at(index)->getParameter(v.id)->value() != v.value)
-                continue; // changed by this command: reported above
-            const MidiControlModel &other = *patch.controls().at(v.control);
-            report << QStringLiteral("%1 %2: stored %3 -> %4")
-                          .arg(ControlNames::name(v.control), ParameterText::name(v.id))
-                          .arg(v.stored)
-                          .arg(textOf(other, v.id, v.value));
-        }
+    // Bytes out of range elsewhere are told, not rewritten.
+    QStringList left;
+    for (const OutOfRangeValue &v : patch.broughtIntoRange()) {
+        if (v.control == index && named.contains(v.id))
+            continue;
+        const MidiControlModel &other = *patch.controls().at(v.control);
+        left << QStringLiteral("%1 %2: stored %3 (read as %4), left as stored")
+                    .arg(ControlNames::name(v.control), ParameterText::name(v.id))
+                    .arg(v.stored)
+                    .arg(textOf(other, v.id, v.value));
     }
-    if (report.isEmpty()) {
+    if (changed == bytes) {
         out() << controlName << ": nothing changed" << Qt::endl;
-        return Done;
-    }
-    if (!patch.save(path)) {
-        err() << command << ": " << path << ": cannot be written; the file is unchanged"
-              << Qt::endl;
+    } else if (!write_patch_file(path, changed)) {
+        err() << command << ": " << printable_text(path)
+              << ": cannot be written; the file is unchanged" << Qt::endl;
         return Failed;
+    } else {
+        out() << report.join(QLatin1Char('\n')) << Qt::endl;
     }
-    out() << report.join(QLatin1Char('\n')) << Qt::endl;
+    if (!left.isEmpty())
+        out() << left.join(QLatin1Char('\n')) << Qt::endl;
     return Done;
 }
 
@@ -335,10 +349,11 @@ int diff(const QStringList &arguments)
     const QByteArray nameA = bytesA.mid(int(PatchLayout::nameOffset), int(PatchLayout::nameLength));
     const QByteArray nameB = bytesB.mid(int(PatchLayout::nameOffset), int(PatchLayout::nameLength));
     if (a.name() != b.name())
-        report << QStringLiteral("name: %1 -> %2").arg(quoted(a.name()), quoted(b.name()));
+        report
+            << QStringLiteral("name: %1 -> %2").arg(quoted_text(a.name()), quoted_text(b.name()));
     else if (nameA != nameB)
         report << QStringLiteral("name: %1 -> %1 (the stored bytes after the name differ)")
-                      .arg(quoted(a.name()));
+                      .arg(quoted_text(a.name()));
     const unsigned char presetA = byteAt(bytesA, PatchLayout::presetNoOffset);
     const unsigned char presetB = byteAt(bytesB, PatchLayout::presetNoOffset);
     if (presetA != presetB)

@@ -1,10 +1,12 @@
 #include "cli.h"
 
 #include "diagnosticlog.h"
+#include "sysextext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QTextCodec>
 
 #include <cstdio>
 
@@ -86,7 +88,7 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCo
                           QStringLiteral("MS"), QStringLiteral("3000")});
     }
     if (!parser.parse(arguments)) {
-        err() << arguments.value(0) << ": " << parser.errorText() << Qt::endl;
+        err() << arguments.value(0) << ": " << printable_text(parser.errorText()) << Qt::endl;
         *exitCode = BadUsage;
         return false;
     }
@@ -109,7 +111,7 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCo
         const int timeout = parser.value(QStringLiteral("timeout")).toInt(&ok);
         if (!ok || timeout <= 0) {
             err() << arguments.value(0) << ": --timeout must be a positive number of "
-                  << "milliseconds, not \"" << parser.value(QStringLiteral("timeout")) << "\""
+                  << "milliseconds, not " << quoted_text(parser.value(QStringLiteral("timeout")))
                   << Qt::endl;
             *exitCode = BadUsage;
             return false;
@@ -138,6 +140,12 @@ int timeoutMs(const QCommandLineParser &parser)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // File names are kept byte for byte, also those that are not UTF-8: the arguments are read
+    // and the files opened through the same codec.
+    QTextCodec::setCodecForLocale(file_name_codec());
+    // Output is UTF-8; every text from outside reaches it through printable_text.
+    Cli::out().setCodec("UTF-8");
+    Cli::err().setCodec("UTF-8");
     QCoreApplication::setApplicationName(QStringLiteral("vellichord"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELLICHORD_VERSION));
 
@@ -161,7 +169,7 @@ int main(int argc, char *argv[])
             return command.run(arguments);
         }
     }
-    Cli::err() << "vellichord: no command \"" << first
-               << "\"; 'vellichord --help' lists the commands" << Qt::endl;
+    Cli::err() << "vellichord: no command " << quoted_text(first)
+               << "; 'vellichord --help' lists the commands" << Qt::endl;
     return Cli::BadUsage;
 }

@@ -2,6 +2,7 @@
 
 #include "controltable.h"
 #include "parametertext.h"
+#include "sysextext.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -64,7 +65,7 @@ int parse(const QString &text, QString *error)
                   .arg(given)
                   .arg(ControlTable::count - 1);
     } else {
-        why = QStringLiteral("no control \"%1\"").arg(text);
+        why = QStringLiteral("no control %1").arg(quoted_text(text));
         const QString suggestion = ParameterText::nearest(given, names());
         if (!suggestion.isEmpty())
             why += QStringLiteral("; did you mean \"%1\"?").arg(suggestion);

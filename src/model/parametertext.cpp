@@ -2,6 +2,7 @@
 
 #include "controlparameter.h"
 #include "midicontrolmodel.h"
+#include "sysextext.h"
 
 #include <QRegularExpression>
 
@@ -134,11 +135,11 @@ bool parseParameter(const QString &text, const MidiControlModel &model, const QS
     }
     const QString suggestion = nearest(text, own);
     if (!suggestion.isEmpty())
-        *error = QStringLiteral("%1 has no parameter \"%2\"; did you mean \"%3\"?")
-                     .arg(controlName, text, suggestion);
+        *error = QStringLiteral("%1 has no parameter %2; did you mean \"%3\"?")
+                     .arg(controlName, quoted_text(text), suggestion);
     else
-        *error = QStringLiteral("%1 has no parameter \"%2\"; it has %3")
-                     .arg(controlName, text, own.join(QStringLiteral(", ")));
+        *error = QStringLiteral("%1 has no parameter %2; it has %3")
+                     .arg(controlName, quoted_text(text), own.join(QStringLiteral(", ")));
     return false;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QTextCodec;
+
 // " %02x " for each byte, concatenated: the hexadecimal form of every SysEx trace and log entry.
 QString sysex_hex(const unsigned char *data, int count);
 
@@ -10,5 +12,20 @@ int sysex_span(const unsigned char *data, int count);
 
 // text with everything a terminal could act on written out instead: control and format
 // characters as \xNN, \uNNNN or \UNNNNNNNN, and the backslash as "\\" so that the result reads
-// back unambiguously. For names from the device or a file before they reach a trace or a log.
+// back unambiguously. A lone surrogate U+DC80..U+DCFF, which stands for a byte of a file name
+// that is not UTF-8 (see file_name_codec()), is written as that byte: \xNN. For every text from
+// outside (names from the device or a file, file and port names) before it reaches a terminal,
+// a trace or a log.
 QString printable_text(const QString &text);
+
+// printable_text in double quotes, a double quote inside written as \".
+QString quoted_text(const QString &text);
+
+// A JSON document (QJsonDocument::toJson) with every character that printable_text writes out
+// escaped as JSON does: \u001b. The document stays valid and reads back the same.
+QByteArray printable_json(const QByteArray &json);
+
+// UTF-8 in which a byte that is not part of valid UTF-8 is read as the lone surrogate
+// U+DC00 + byte and written back as that byte. Made the locale's codec, it lets Qt name any file
+// a command line or a folder holds: QFile::decodeName and encodeName give back the same bytes.
+QTextCodec *file_name_codec();

@@ -6,8 +6,14 @@
 #include "midicontroller.h"
 #include "parametertext.h"
 #include "patch.h"
+#include "patchlayout.h"
+#include "sysextext.h"
 
+#include <QTextCodec>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,6 +84,12 @@ private slots:
     void storedBytesThatAreReadOtherwise();
     void badFiles_data();
     void badFiles();
+    void setChangesOnlyTheNamedBytes_data();
+    void setChangesOnlyTheNamedBytes();
+    void outsideTextIsEscaped_data();
+    void outsideTextIsEscaped();
+    void fileNamesThatAreNotUtf8_data();
+    void fileNamesThatAreNotUtf8();
     void deviceCommandsGiveWayToOtherPrograms_data();
     void deviceCommandsGiveWayToOtherPrograms();
 
@@ -595,16 +607,19 @@ void TestCliFiles::storedBytesThatAreReadOtherwise()
     QCOMPARE(diffed.out, diffOut);
     QCOMPARE(diffed.exitCode, 1);
 
-    // set rewrites the file with the value as read, and says so.
+    // set leaves the byte as stored, and says so.
     if (control >= 0) {
         const Result set = run(
             {QStringLiteral("set"), b, QStringLiteral("S2"), QStringLiteral("channel=9")});
         QCOMPARE(set.exitCode, 0);
-        QVERIFY2(set.out.contains(QStringLiteral("\n%1 %2: stored %3 -> ")
-                                      .arg(ControlNames::name(control), ParameterText::name(id))
-                                      .arg(byte)),
+        const QString told = QStringLiteral("\n%1 %2: stored %3 (read as ")
+                                 .arg(ControlNames::name(control), ParameterText::name(id))
+                                 .arg(byte);
+        QVERIFY2(set.out.contains(told)
+                     && set.out.mid(set.out.indexOf(told))
+                            .contains(QLatin1String("), left as stored\n")),
                  qPrintable(set.out));
-        QVERIFY(!run({QStringLiteral("show"), b}).out.contains(QStringLiteral("stored")));
+        QCOMPARE(uchar(readFile(b).at(offset)), uchar(byte));
     }
 }
 
@@ -731,3 +746,188 @@ void TestCliFiles::deviceCommandsGiveWayToOtherPrograms()
 
 QTEST_GUILESS_MAIN(TestCliFiles)
 #include "tst_clifiles.moc"
+
+namespace {
+
+// The address of a parameter in a patch message.
+int addressOf(int control, ParameterId id)
+{
+    return int(ControlTable().at(control)->getParameter(id)->address());
+}
+
+// A patch file whose name (Latin-1) could act on a terminal.
+const QByteArray hostileName("\x1b]0;T\x07\x1b[2J\"q\x9b\x7f\0\0", 16);
+
+} // namespace
+
+void TestCliFiles::setChangesOnlyTheNamedBytes_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray plain = Patch().toType1();
+    QByteArray named = plain;
+    for (int i = 0; i < int(PatchLayout::nameLength); ++i)
+        named[int(PatchLayout::nameOffset) + i] = char(0xE0 + i);
+    named[int(PatchLayout::presetNoOffset)] = char(50);
+    QByteArray after = named;
+    after[addressOf(0, CC)] = char(5);
+    QTest::newRow("name bytes E0..EF, preset byte 50")
+        << named << QStringList{"S1", "cc=5"} << after;
+
+    QByteArray full = plain;
+    for (int i = int(PatchLayout::nameOffset + PatchLayout::nameLength);
+         i < int(PatchLayout::endOffset); ++i)
+        full[i] = char(0xFF);
+    after = full;
+    after[addressOf(0, CC)] = char(5);
+    QTest::newRow("every parameter byte FF") << full << QStringList{"S1", "cc=5"} << after;
+    after = full;
+    after[addressOf(ControlTable::xyPadIndex, Channel)] = char(2);
+    after[int(ControlTable::xyPadXChannelAddress)] = char(2);
+    QTest::newRow("X-Y pad channel, both bytes") << full << QStringList{"XY", "channel=3"} << after;
+    // Read as Global already, but named: the byte becomes what was asked.
+    after = full;
+    after[addressOf(39, Channel)] = char(16);
+    QTest::newRow("named byte out of range")
+        << full << QStringList{"PAD1", "channel=Global"} << after;
+}
+
+void TestCliFiles::setChangesOnlyTheNamedBytes()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, after);
+    const QString file = path(QStringLiteral("hostile-set.syx"));
+    QVERIFY(writeFile(file, before));
+
+    const Result result = run(QStringList{QStringLiteral("set"), file} + arguments);
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readFile(file).toHex(' '), after.toHex(' '));
+    // The change first, then every other byte out of range, each told as left.
+    const QStringList lines = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(!lines.isEmpty() && lines.first().contains(QLatin1String(" -> ")),
+             qPrintable(result.out));
+    QCOMPARE(lines.filter(QStringLiteral(", left as stored")).size(),
+             Patch().outOfRange(after).size());
+}
+
+void TestCliFiles::outsideTextIsEscaped_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE and PLAIN stand for the two files
+    QTest::addColumn<QString>("shown");
+
+    const QString name = QStringLiteral("\\x1b]0;T\\x07\\x1b[2J\\\"q\\x9b\\x7f");
+    const QString escape = QStringLiteral("\x1b[2J");
+    const QString escaped = QStringLiteral("\\x1b[2J");
+    const QString missing = path(QStringLiteral("m") + escape);
+    const QString missingShown = path(QStringLiteral("m") + escaped);
+    QTest::newRow("show") << QStringList{"show", "FILE"} << "name: \"" + name + "\"\n";
+    QTest::newRow("show --json") << QStringList{"show", "--json", "FILE"}
+                                 << R"("name": "\u001b]0;T\u0007\u001b[2J\"q\u009b\u007f")";
+    QTest::newRow("diff") << QStringList{"diff", "FILE", "PLAIN"} << "name: \"" + name + "\" -> ";
+    QTest::newRow("show, missing file")
+        << QStringList{"show", missing} << missingShown + ": no such file";
+    QTest::newRow("set, missing file")
+        << QStringList{"set", missing, "S1", "cc=1"} << missingShown + ": no such file";
+    QTest::newRow("set, control") << QStringList{"set", "PLAIN", "S" + escape, "cc=1"}
+                                  << "no control \"S" + escaped + "\"";
+    QTest::newRow("set, parameter") << QStringList{"set", "PLAIN", "S1", "c" + escape + "=1"}
+                                    << "no parameter \"c" + escaped + "\"";
+    QTest::newRow("set, value") << QStringList{"set", "PLAIN", "S1", "cc=" + escape}
+                                << "S1 cc=" + escaped + ": ";
+    QTest::newRow("set, no assignment")
+        << QStringList{"set", "PLAIN", "S1", escape} << "\"" + escaped + "\" is not PARAM=VALUE";
+    QTest::newRow("send, missing file") << QStringList{"send", missing} << missingShown + ": ";
+    QTest::newRow("get -o, no folder") << QStringList{"get", "-o", missing + "/x.syx"}
+                                       << "cannot write \"" + missingShown + "/x.syx\"";
+    QTest::newRow("update, missing file") << QStringList{"update", missing} << missingShown + ": ";
+    QTest::newRow("no command") << QStringList{escape} << "no command \"" + escaped + "\"";
+    QTest::newRow("unknown option")
+        << QStringList{"show", "--x" + escape, "FILE"} << "Unknown option 'x" + escaped + "'";
+    QTest::newRow("timeout") << QStringList{"get", "--timeout", escape}
+                             << "not \"" + escaped + "\"";
+}
+
+void TestCliFiles::outsideTextIsEscaped()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, shown);
+    QByteArray hostile = Patch().toType1();
+    hostile.replace(int(PatchLayout::nameOffset), hostileName.size(), hostileName);
+    QVERIFY(writeFile(path(QStringLiteral("escape.syx")), hostile));
+    QVERIFY(Patch().save(path(QStringLiteral("plain.syx"))));
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^FILE$")),
+                               path(QStringLiteral("escape.syx")));
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^PLAIN$")),
+                               path(QStringLiteral("plain.syx")));
+
+    const Result result = run(arguments);
+    const QString all = result.out + result.err;
+    QVERIFY2(all.contains(shown), qPrintable(all));
+    for (const QChar c : all)
+        QVERIFY2(
+            c == QLatin1Char('\n') || (c.isPrint() && c != QChar(0x9b)),
+            qPrintable(
+                QStringLiteral("U+%1 in %2").arg(c.unicode(), 4, 16, QLatin1Char('0')).arg(all)));
+    if (arguments.contains(QStringLiteral("--json")))
+        QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).object().value("name").toString(),
+                 QString::fromLatin1(hostileName.constData()));
+}
+
+void TestCliFiles::fileNamesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE stands for the file
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("show") << QStringList{"show", "FILE"} << true << 0 << "name: \"bytes\"\n";
+    QTest::newRow("set") << QStringList{"set", "FILE", "S1", "cc=5"} << true << 0
+                         << "S1 cc: 0 -> 5\n";
+    QTest::newRow("diff") << QStringList{"diff", "FILE", "FILE"} << true << 0 << "";
+    QTest::newRow("missing") << QStringList{"show", "FILE"} << false << 2
+                             << path(QStringLiteral("bytes\\xff\\xc3(.syx: no such file\n"));
+}
+
+// Such names come as bytes from a folder or a script: the program takes them byte for byte.
+void TestCliFiles::fileNamesThatAreNotUtf8()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, exists);
+    QFETCH(int, exitCode);
+    QFETCH(QString, shown);
+    const QByteArray name = QFile::encodeName(workDir.path()) + "/bytes\xff\xc3(.syx";
+    ::unlink(name.constData());
+    QByteArray patch = Patch().toType1();
+    patch.replace(int(PatchLayout::nameOffset), 6, QByteArray("bytes", 6));
+    if (exists) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, patch.constData(), size_t(patch.size())), ssize_t(patch.size()));
+        ::close(fd);
+    }
+    // The arguments go out as these bytes through the codec that the program reads them with.
+    QTextCodec *const locale = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(file_name_codec());
+    const auto restore = qScopeGuard([locale] { QTextCodec::setCodecForLocale(locale); });
+    QCOMPARE(QFile::encodeName(QFile::decodeName(name)), name);
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^FILE$")),
+                               QFile::decodeName(name));
+
+    const Result result = run(arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2((exitCode == 0 ? result.out : result.err).contains(shown),
+             qPrintable(result.out + result.err));
+    if (arguments.contains(QStringLiteral("cc=5"))) {
+        patch[addressOf(0, CC)] = char(5);
+        QCOMPARE(readFile(QFile::decodeName(name)).toHex(' '), patch.toHex(' '));
+    }
+    QCOMPARE(::access(name.constData(), F_OK) == 0, exists);
+#else
+    QSKIP("file names are bytes on Unix only");
+#endif
+}

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <RtMidi.h>
+
 #include <csignal>
 #include <memory>
 
@@ -131,6 +133,8 @@ private slots:
     void sendReachesTheDevice();
     void failures_data();
     void failures();
+    void outsideNamesAreEscaped_data();
+    void outsideNamesAreEscaped();
     void updateTransfersTheImage_data();
     void updateTransfersTheImage();
     void updateFailures_data();
@@ -417,6 +421,58 @@ void TestEndToEndCli::failures()
         QCOMPARE(emulator.count(QStringLiteral("received:")), requests);
         QCOMPARE(emulator.stop(), QString());
     }
+}
+
+void TestEndToEndCli::outsideNamesAreEscaped_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE stands for a patch file of that name
+    QTest::addColumn<QString>("shown");
+
+    const QString name = QStringLiteral(R"("\x1b]0;T\x07\x1b[2J\"q\x7f")");
+    const QString file = QStringLiteral("s\x1b[2J.syx");
+    QTest::newRow("get -o") << QStringList{"get", "-o", "FILE"}
+                            << "Wrote the patch " + name + " to "
+            + folder.filePath(R"(s\x1b[2J.syx)");
+    QTest::newRow("get") << QStringList{"get"} << "name: " + name + "\n";
+    QTest::newRow("get --json") << QStringList{"get", "--json"}
+                                << R"("name": "\u001b]0;T\u0007\u001b[2J\"q\u007f")";
+    QTest::newRow("send") << QStringList{"send", "FILE"}
+                          << "Sent the patch " + name + " from "
+            + folder.filePath(R"(s\x1b[2J.syx)") + " to \"Vellichord\"";
+    QTest::newRow("get, port") << QStringList{"get", "--port", "V\x1b[2J"}
+                               << R"(no MIDI port "V\x1b[2J")";
+    QTest::newRow("ports") << QStringList{"ports"} << R"(  Peer:V\x1b]0;T\x07)";
+}
+
+// Names from the device, a file, the arguments and the MIDI system reach the terminal escaped.
+void TestEndToEndCli::outsideNamesAreEscaped()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, shown);
+    QByteArray patch = EmulatedDevice::defaultPatch();
+    patch.replace(PatchLayout::nameOffset, PatchLayout::nameLength,
+                  QByteArray("\x1b]0;T\x07\x1b[2J\"q\x7f\0\0\0\0", PatchLayout::nameLength));
+    const QString patchFile = folder.filePath(QStringLiteral("s\x1b[2J.syx"));
+    QFile::remove(patchFile);
+    QVERIFY(writeFile(folder.filePath(QStringLiteral("named.syx")), patch));
+    if (arguments.contains(QStringLiteral("send")))
+        QVERIFY(writeFile(patchFile, patch));
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^FILE$")), patchFile);
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start(
+                 {QStringLiteral("--patch"), folder.filePath(QStringLiteral("named.syx"))}, &error),
+             qPrintable(error));
+    // A port of another program, named to act on a terminal.
+    RtMidiIn peer(RtMidi::UNIX_JACK, "Peer");
+    peer.openVirtualPort("V\x1b]0;T\x07");
+
+    const Run run = runCli(arguments);
+    const QString all = run.out + run.err;
+    QVERIFY2(all.contains(shown), qPrintable(describe(run)));
+    for (const QChar c : all)
+        QVERIFY2(c == QLatin1Char('\n') || c.isPrint(), qPrintable(describe(run)));
+    QCOMPARE(emulator.stop(), QString());
 }
 
 void TestEndToEndCli::updateTransfersTheImage_data()

@@ -1,0 +1,47 @@
+#include "sysextext.h"
+
+#include <QTextCodec>
+#include <QtTest>
+
+class TestSysexText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fileNameBytesComeBackAsThey_data();
+    void fileNameBytesComeBackAsThey();
+};
+
+void TestSysexText::fileNameBytesComeBackAsThey_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown"); // printable_text of the name read
+
+    QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9 \xf0\x9f\x8e\xb9") << "café 🎹";
+    QTest::newRow("lone byte") << QByteArray("a\xff") << R"(a\xff)";
+    QTest::newRow("lead without follower") << QByteArray("\xc3(") << R"(\xc3()";
+    QTest::newRow("cut short at the end") << QByteArray("\xe2\x82") << R"(\xe2\x82)";
+    QTest::newRow("overlong NUL") << QByteArray("\xc0\x80") << R"(\xc0\x80)";
+    QTest::newRow("overlong three bytes") << QByteArray("\xe0\x80\xaf") << R"(\xe0\x80\xaf)";
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xb3\xbf") << R"(\xed\xb3\xbf)";
+    QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << R"(\xf4\x90\x80\x80)";
+    QTest::newRow("highest code point") << QByteArray("\xf4\x8f\xbf\xbf") << R"(\U0010ffff)";
+    QTest::newRow("control and backslash") << QByteArray("\x1b\\") << R"(\x1b\\)";
+}
+
+// Any bytes read as a file name are written back as the same bytes, and shown escaped.
+void TestSysexText::fileNameBytesComeBackAsThey()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QTextCodec *const codec = file_name_codec();
+    const QString name = codec->toUnicode(bytes);
+    QCOMPARE(codec->fromUnicode(name).toHex(' '), bytes.toHex(' '));
+    QCOMPARE(printable_text(name), shown);
+    // A valid name is read as UTF-8 is.
+    if (!shown.contains(QLatin1String("\\x")))
+        QCOMPARE(name, QString::fromUtf8(bytes));
+}
+
+QTEST_APPLESS_MAIN(TestSysexText)
+#include "tst_sysextext.moc"
