@@ -31,7 +31,7 @@ QString EditorSettings::refusal(const QString &fileName)
     if (!info.isFile())
         return QStringLiteral("not a regular file");
     if (info.size() > maxFileSize)
-        return QStringLiteral("larger than %1 KiB").arg(maxFileSize / 1024);
+        return QStringLiteral("larger than %1 MiB").arg(maxFileSize / (1024 * 1024));
     return QString();
 }
 
