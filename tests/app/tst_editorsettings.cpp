@@ -1,68 +1,17 @@
-#include "../common/fifo.h"
-#include "../common/files.h"
 #include "editorsettings.h"
 
 #include <QtTest>
 
-// The settings file is read only when it is a regular file of sane size, and a file that was
-// not read is never written; a remembered window position is used only where the window can
-// still be reached.
+// A remembered window position is used only where the window can still be reached. (A FIFO
+// or oversize settings file is tested through the window in tst_menus.)
 class TestEditorSettings : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void onlyASaneFileIsReadAndWritten_data();
-    void onlyASaneFileIsReadAndWritten();
     void windowPositionNeedsAUsablePart_data();
     void windowPositionNeedsAUsablePart();
 };
-
-void TestEditorSettings::onlyASaneFileIsReadAndWritten_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("used");
-
-    QTest::newRow("regular file") << "small" << true;
-    QTest::newRow("FIFO") << "fifo" << false;
-    QTest::newRow("larger than the bound") << "oversize" << false;
-}
-
-void TestEditorSettings::onlyASaneFileIsReadAndWritten()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, used);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("vellichord-editor.ini"));
-    QByteArray contents("[selection]\nmulti=true\n");
-    std::unique_ptr<GuardedFifo> fifo;
-    if (kind == QLatin1String("fifo")) {
-        // A regression blocks for two seconds, reads nothing and then writes over the FIFO.
-        fifo = std::make_unique<GuardedFifo>(path);
-        QVERIFY(fifo->isCreated());
-    } else {
-        if (kind == QLatin1String("oversize"))
-            contents += QByteArray(";" + QByteArray(98, 'x') + "\n")
-                            .repeated(int(EditorSettings::maxFileSize / 100) + 1);
-        QVERIFY(writeFile(path, contents));
-    }
-
-    EditorSettings settings(path);
-    QCOMPARE(settings.isUsed(), used);
-    QCOMPARE(settings.multiSelect(), used);
-    // Values set meanwhile hold for the run whether or not the file takes them.
-    settings.setMultiSelect(false);
-    settings.setRecentFiles({QStringLiteral("/a.syx")});
-    settings.sync();
-    QVERIFY(!settings.multiSelect());
-    QCOMPARE(settings.recentFiles(), QStringList{QStringLiteral("/a.syx")});
-
-    if (kind == QLatin1String("fifo"))
-        QVERIFY(!QFileInfo(path).isFile());
-    else
-        QCOMPARE(readFile(path) == contents, !used);
-}
 
 void TestEditorSettings::windowPositionNeedsAUsablePart_data()
 {
