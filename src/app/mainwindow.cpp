@@ -41,11 +41,10 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTextCodec>
@@ -149,12 +148,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 {
     ui->setupUi(this);
 
-    // Kept as a file of its own, so that a settings file that cannot be read or written is
-    // just a file the editor does without.
-    settings = new QSettings(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
-                                 + QStringLiteral("/vellichord-editor.ini"),
-                             QSettings::IniFormat, this);
+    settings = std::make_unique<EditorSettings>();
     undoStack = new QUndoStack(this);
+    // A flood of patches from the device would otherwise grow the history without end. The
+    // limit can only be set while the stack is empty.
+    undoStack->setUndoLimit(undoLimit);
+    clock.start();
 
     midiController = new MidiController(std::move(midi));
     connect(midiController, &MidiController::statusMessage, this, &MainWindow::showStatusMessage);
@@ -239,7 +238,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
-    updateDialog->setSettings(settings);
+    updateDialog->setSettings(settings.get());
     // While the updater runs on its thread, the port is its own: nothing else reaches the
     // device, and no other dialog opens. The slots refuse too, for a trigger queued before.
     connect(updateDialog, &UpdateDialog::busyChanged, this, [this](bool busy) {
@@ -725,25 +724,25 @@ void MainWindow::createActions()
 
 void MainWindow::restoreSettings()
 {
-    if (settings->status() != QSettings::NoError)
-        qWarning().noquote() << "Could not read the settings file" << settings->fileName();
-    // A screen that has gone since would put the window out of sight.
-    const QPoint position = settings->value(QStringLiteral("window/position")).toPoint();
-    if (settings->contains(QStringLiteral("window/position"))
-        && QGuiApplication::screenAt(position))
-        move(position);
-    if (settings->value(QStringLiteral("selection/multi"), false).toBool())
+    // A screen that has gone or changed since could leave the window out of reach.
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    const std::optional<QPoint> position = settings->windowPosition();
+    if (position && showsUsablePart(QRect(*position, frameGeometry().size()), screens))
+        move(*position);
+    if (settings->multiSelect())
         SelectMulti();
 }
 
 QStringList MainWindow::recentFiles() const
 {
-    return settings->value(QStringLiteral("files/recent")).toStringList();
+    return settings->recentFiles();
 }
 
 QString MainWindow::lastFolder() const
 {
-    return settings->value(QStringLiteral("files/lastFolder")).toString();
+    return settings->lastFolder();
 }
 
 void MainWindow::rememberFile(const QString &fileName)
@@ -752,8 +751,8 @@ void MainWindow::rememberFile(const QString &fileName)
     QStringList files = recentFiles();
     files.removeAll(path);
     files.prepend(path);
-    settings->setValue(QStringLiteral("files/recent"), QStringList(files.mid(0, recentFilesKept)));
-    settings->setValue(QStringLiteral("files/lastFolder"), QFileInfo(path).absolutePath());
+    settings->setRecentFiles(files);
+    settings->setLastFolder(QFileInfo(path).absolutePath());
     settings->sync();
     rebuildRecentMenu();
 }
@@ -777,7 +776,7 @@ void MainWindow::openRecentFile(const QString &fileName)
         showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
         QStringList files = recentFiles();
         files.removeAll(fileName);
-        settings->setValue(QStringLiteral("files/recent"), files);
+        settings->setRecentFiles(files);
         settings->sync();
         rebuildRecentMenu();
         return;
@@ -946,7 +945,7 @@ QByteArray MainWindow::currentPatch()
     return midiController->currentPatch();
 }
 
-void MainWindow::recordChange(const QString &text, int burst)
+void MainWindow::recordChange(const QString &text, int burst, bool unrequested)
 {
     const QByteArray after = currentPatch();
     if (after == editorPatch)
@@ -961,8 +960,11 @@ void MainWindow::recordChange(const QString &text, int burst)
         : text;
     const QByteArray before = editorPatch;
     editorPatch = after;
-    undoStack->push(new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); },
-                                     before, after, name, burst));
+    auto *step = new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); }, before,
+                                  after, name, burst);
+    if (unrequested)
+        step->setUnrequestedArrival(clock.elapsed());
+    undoStack->push(step);
     refreshUnsent();
 }
 
@@ -1451,7 +1453,12 @@ void MainWindow::refreshView()
     showPresetName();
     // A new patch replaces the editor's at once, but as one step that Undo takes back.
     ++renameBurst;
-    recordChange(loadingFile ? tr("Load patch file") : tr("Patch from Vellichord"));
+    // Patches the device sends unasked in quick succession are one step; an answer to a
+    // request is one of its own. patchFromDevice has not yet marked this one answered.
+    if (loadingFile)
+        recordChange(tr("Load patch file"));
+    else
+        recordChange(tr("Patch from Vellichord"), -1, !answerAwaited);
 }
 
 void MainWindow::performUpdate()
@@ -1588,11 +1595,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    settings->setValue(QStringLiteral("window/position"), pos());
-    settings->setValue(QStringLiteral("selection/multi"), multiSelect);
+    settings->setWindowPosition(pos());
+    settings->setMultiSelect(multiSelect);
     settings->sync();
-    if (settings->status() != QSettings::NoError)
-        qWarning().noquote() << "Could not write the settings file" << settings->fileName();
     qCDebug(lcTrace) << "Closing Main window";
     deviceWatcher->stop();
     midiController->stopMonitor();

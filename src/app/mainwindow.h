@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editorsettings.h"
 #include "eventfilter.h"
 #include "patch.h"
 #include "recoveryfile.h"
@@ -7,6 +8,7 @@
 #include "selectionparameters.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
@@ -30,7 +32,6 @@ class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QMenu;
-class QSettings;
 class QSpinBox;
 class QTimer;
 class QUndoStack;
@@ -87,9 +88,10 @@ public:
     // The files loaded or saved lately, the latest first.
     QStringList recentFiles() const;
     // Where the editor keeps what it remembers between runs.
-    QSettings *getSettings() const { return settings; }
+    EditorSettings *getSettings() const { return settings.get(); }
 
-    static constexpr int recentFilesKept = 8;
+    // Undo steps kept; the oldest go first. Bursts of unrequested patches are one step each.
+    static constexpr int undoLimit = 1000;
 
     // Closes without asking, for ends nobody may be there to answer (logging out, kill,
     // Ctrl-C): unsent changes go to the recovery file first. A firmware transfer still holds
@@ -176,8 +178,9 @@ private:
 
     QByteArray currentPatch();
     // Makes the change the models already hold one undo step; text empty names it by what
-    // changed. Steps of the same burst (>= 0) merge.
-    void recordChange(const QString &text = QString(), int burst = -1);
+    // changed. Steps of the same burst (>= 0) merge; so do patches the device sent unasked
+    // (unrequested) that follow each other closely.
+    void recordChange(const QString &text = QString(), int burst = -1, bool unrequested = false);
     // Marks, status field and title after the editor's or the device's patch changed.
     void refreshUnsent();
     void deviceAppeared();
@@ -234,5 +237,6 @@ private:
     QLabel *unsentLabel = nullptr;
     QMenu *recentMenu = nullptr;
     QAction *revertAction = nullptr;
-    QSettings *settings = nullptr;
+    std::unique_ptr<EditorSettings> settings;
+    QElapsedTimer clock; // when unrequested patches arrived, for merging their steps
 };

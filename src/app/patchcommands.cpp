@@ -15,6 +15,7 @@
 namespace {
 
 constexpr int renameCommandId = 1;
+constexpr int unrequestedPatchCommandId = 2;
 
 bool byteDiffers(const QByteArray &a, const QByteArray &b, unsigned int address)
 {
@@ -50,16 +51,24 @@ void PatchCommand::redo()
 
 int PatchCommand::id() const
 {
+    if (arrival >= 0)
+        return unrequestedPatchCommandId;
     return burst < 0 ? -1 : renameCommandId;
 }
 
 bool PatchCommand::mergeWith(const QUndoCommand *other)
 {
     const auto *next = static_cast<const PatchCommand *>(other);
-    if (next->burst != burst)
+    if (arrival >= 0) {
+        if (next->arrival - arrival > unrequestedBurstMs)
+            return false;
+        arrival = next->arrival;
+    } else if (next->burst != burst) {
         return false;
+    }
     after = next->after;
-    // Typing back to the name of before leaves nothing to undo.
+    // Typing back to the name of before, or a device sending back its first patch, leaves
+    // nothing to undo.
     setObsolete(after == before);
     return true;
 }

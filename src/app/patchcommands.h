@@ -17,9 +17,18 @@ class PatchCommand : public QUndoCommand
 public:
     using Apply = std::function<void(const QByteArray &)>;
 
+    // Patches the device sent unasked that arrive at most this long after the one before are
+    // one step.
+    static constexpr qint64 unrequestedBurstMs = 1000;
+
     // Steps of the same burst (>= 0) merge into one; -1 never merges.
     PatchCommand(Apply apply, QByteArray before, QByteArray after, const QString &text,
                  int burst = -1);
+
+    // Makes this the step of a patch the device sent unasked, arrived at arrivedMs on a
+    // monotonic clock: it merges with the step of the next such patch that follows within
+    // unrequestedBurstMs.
+    void setUnrequestedArrival(qint64 arrivedMs) { arrival = arrivedMs; }
 
     void undo() override;
     void redo() override;
@@ -34,6 +43,7 @@ private:
     QByteArray before;
     QByteArray after;
     int burst;
+    qint64 arrival = -1; // of the latest patch merged in; -1: not an unrequested patch
     bool applied = true;
 };
 

@@ -1,5 +1,6 @@
 #include "updatedialog.h"
 
+#include "editorsettings.h"
 #include "midicontroller.h"
 #include "ui_updatedialog.h"
 
@@ -8,7 +9,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScrollBar>
-#include <QSettings>
 
 namespace {
 
@@ -184,14 +184,13 @@ void UpdateDialog::openFileDialog()
 {
     if (running)
         return;
-    const QString lastFolderKey = QStringLiteral("updater/lastFolder");
-    const QString folder = settings ? settings->value(lastFolderKey).toString() : QString();
+    const QString folder = settings ? settings->updaterLastFolder() : QString();
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), folder, QString());
     // A cancelled choice keeps whatever was loaded before.
     if (path.isEmpty())
         return;
     if (settings)
-        settings->setValue(lastFolderKey, QFileInfo(path).absolutePath());
+        settings->setUpdaterLastFolder(QFileInfo(path).absolutePath());
     load_update_binary(path);
 }
 

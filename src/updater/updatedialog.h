@@ -10,7 +10,7 @@
 #include <memory>
 
 class MidiController;
-class QSettings;
+class EditorSettings;
 
 namespace Ui {
 class UpdateDialog;
@@ -43,7 +43,7 @@ public:
     UpdateProtocol &protocol() { return updater; }
 
     // Where Open File keeps the folder it was last used in; the dialog does without when null.
-    void setSettings(QSettings *store) { settings = store; }
+    void setSettings(EditorSettings *store) { settings = store; }
 
     // Adds text as a new line under every message shown since the dialog was created.
     void appendMessage(const QString &text);
@@ -87,5 +87,5 @@ private:
     std::unique_ptr<QThread> worker;
     bool running = false;
     QString messageText;
-    QSettings *settings = nullptr;
+    EditorSettings *settings = nullptr;
 };

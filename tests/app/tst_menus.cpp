@@ -1,3 +1,4 @@
+#include "../common/fifo.h"
 #include "../common/filedialog.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
@@ -65,6 +66,8 @@ private slots:
     void recentFilesKeepTheLatestEight();
     void vanishedRecentFileIsSaidAndRemoved();
     void modeAndFolderAreRemembered();
+    void recentFilesBeyondEightInTheFileAreNotShown();
+    void unusableSettingsFileDoesNotStopTheEditor_data();
     void unusableSettingsFileDoesNotStopTheEditor();
 
 private:
@@ -312,10 +315,46 @@ void TestMenus::modeAndFolderAreRemembered()
              QDir(folder.path()).absolutePath());
 }
 
+void TestMenus::recentFilesBeyondEightInTheFileAreNotShown()
+{
+    QStringList many;
+    for (int i = 0; i < 100000; ++i)
+        many << QStringLiteral("/r%1").arg(i);
+    QSettings(settingsPath(), QSettings::IniFormat).setValue(QStringLiteral("files/recent"), many);
+    QVERIFY(QFileInfo(settingsPath()).size() <= EditorSettings::maxFileSize);
+
+    MainWindow window(noDevice());
+    QCOMPARE(window.recentFiles(), many.mid(0, 8));
+    QCOMPARE(child<QMenu>(window, QStringLiteral("menuRecentFiles"))->actions().size(), 8);
+}
+
+void TestMenus::unusableSettingsFileDoesNotStopTheEditor_data()
+{
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("larger than the bound") << "oversize";
+}
+
 void TestMenus::unusableSettingsFileDoesNotStopTheEditor()
 {
-    // A folder where the file should be: it can be neither read nor written.
-    QVERIFY(QDir().mkpath(settingsPath()));
+    QFETCH(QString, kind);
+
+    // None of them is read, and none is written over when the editor closes.
+    std::unique_ptr<GuardedFifo> fifo;
+    const QByteArray oversize = "[selection]\nmulti=true\n"
+        + QByteArray(int(EditorSettings::maxFileSize), ';');
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(settingsPath()));
+    } else if (kind == QLatin1String("fifo")) {
+        QVERIFY(QDir().mkpath(QFileInfo(settingsPath()).path()));
+        fifo = std::make_unique<GuardedFifo>(settingsPath());
+        QVERIFY(fifo->isCreated());
+    } else {
+        QVERIFY(QDir().mkpath(QFileInfo(settingsPath()).path()));
+        QVERIFY(writeFile(settingsPath(), oversize));
+    }
     const QString path = workDir.filePath(QStringLiteral("any.syx"));
     QVERIFY(writeFile(path, patchFile));
 
@@ -324,9 +363,15 @@ void TestMenus::unusableSettingsFileDoesNotStopTheEditor()
     QVERIFY(!window.isMultiSelect());
     loadThroughMenu(window, path);
     QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
+    QCOMPARE(window.recentFiles(), QStringList{path});
     window.getUndoStack()->undo();
     QVERIFY(window.close());
-    QVERIFY(QFileInfo(settingsPath()).isDir());
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QFileInfo(settingsPath()).isDir());
+    else if (kind == QLatin1String("fifo"))
+        QVERIFY(QFileInfo::exists(settingsPath()) && !QFileInfo(settingsPath()).isFile());
+    else
+        QCOMPARE(readFile(settingsPath()), oversize);
 }
 
 QTEST_MAIN(TestMenus)

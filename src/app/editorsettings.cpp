@@ -1,0 +1,138 @@
+#include "editorsettings.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+const QString positionKey = QStringLiteral("window/position");
+const QString multiSelectKey = QStringLiteral("selection/multi");
+const QString recentKey = QStringLiteral("files/recent");
+const QString lastFolderKey = QStringLiteral("files/lastFolder");
+const QString updaterFolderKey = QStringLiteral("updater/lastFolder");
+
+} // namespace
+
+QString EditorSettings::defaultFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+        + QStringLiteral("/vellichord-editor.ini");
+}
+
+QString EditorSettings::refusal(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        return QString();
+    if (!info.isFile())
+        return QStringLiteral("not a regular file");
+    if (info.size() > maxFileSize)
+        return QStringLiteral("larger than %1 MiB").arg(maxFileSize / (1024 * 1024));
+    return QString();
+}
+
+EditorSettings::EditorSettings(const QString &fileName)
+    : file(fileName)
+{
+    const QString why = refusal(fileName);
+    if (!why.isEmpty()) {
+        qWarning().noquote()
+            << "Settings file" << fileName << "not used:" << why
+            << "- the editor starts with its defaults and leaves the file as it is";
+        return;
+    }
+    store = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
+    if (store->status() != QSettings::NoError)
+        qWarning().noquote() << "Could not read the settings file" << fileName;
+}
+
+EditorSettings::~EditorSettings() = default;
+
+QVariant EditorSettings::value(const QString &key) const
+{
+    return store ? store->value(key) : memory.value(key);
+}
+
+void EditorSettings::setValue(const QString &key, const QVariant &value)
+{
+    if (store)
+        store->setValue(key, value);
+    else
+        memory.insert(key, value);
+}
+
+std::optional<QPoint> EditorSettings::windowPosition() const
+{
+    const QVariant position = value(positionKey);
+    if (!position.canConvert<QPoint>())
+        return std::nullopt;
+    return position.toPoint();
+}
+
+void EditorSettings::setWindowPosition(const QPoint &position)
+{
+    setValue(positionKey, position);
+}
+
+bool EditorSettings::multiSelect() const
+{
+    return value(multiSelectKey).toBool();
+}
+
+void EditorSettings::setMultiSelect(bool on)
+{
+    setValue(multiSelectKey, on);
+}
+
+QStringList EditorSettings::recentFiles() const
+{
+    return value(recentKey).toStringList().mid(0, recentFilesKept);
+}
+
+void EditorSettings::setRecentFiles(const QStringList &files)
+{
+    setValue(recentKey, QStringList(files.mid(0, recentFilesKept)));
+}
+
+QString EditorSettings::lastFolder() const
+{
+    return value(lastFolderKey).toString();
+}
+
+void EditorSettings::setLastFolder(const QString &folder)
+{
+    setValue(lastFolderKey, folder);
+}
+
+QString EditorSettings::updaterLastFolder() const
+{
+    return value(updaterFolderKey).toString();
+}
+
+void EditorSettings::setUpdaterLastFolder(const QString &folder)
+{
+    setValue(updaterFolderKey, folder);
+}
+
+void EditorSettings::sync()
+{
+    if (!store)
+        return;
+    store->sync();
+    if (store->status() != QSettings::NoError)
+        qWarning().noquote() << "Could not write the settings file" << file;
+}
+
+bool showsUsablePart(const QRect &window, const QList<QRect> &screens)
+{
+    return std::any_of(screens.cbegin(), screens.cend(), [&window](const QRect &screen) {
+        const QRect shown = window.intersected(screen);
+        return !shown.isEmpty() && shown.top() == window.top()
+            && shown.width() * 2 >= std::min(window.width(), screen.width())
+            && shown.height() * 2 >= std::min(window.height(), screen.height());
+    });
+}
