@@ -433,6 +433,10 @@ int get(const QStringList &arguments)
     exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
     if (exitCode != Done)
         return exitCode;
+    const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
+    if (!presetOutside.isEmpty())
+        err() << command << ": the device's " << presetOutside << "; it is kept as it is"
+              << Qt::endl;
 
     if (parser.isSet(output)) {
         if (!controller->saveSysex(fileName)) {
@@ -472,6 +476,13 @@ int send(const QStringList &arguments)
         err() << command << ": " << fileName << ": " << patch_file_fault_text(fault) << Qt::endl;
         return BadUsage;
     }
+    // The file's preset number is not sent, but one that no preset has marks a damaged file.
+    const QString fileOutside = preset_out_of_range_text(
+        static_cast<unsigned char>(patch.at(int(PatchLayout::presetNoOffset))));
+    if (!fileOutside.isEmpty()) {
+        err() << command << ": " << fileName << ": " << fileOutside << Qt::endl;
+        return BadUsage;
+    }
 
     if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
         return exitCode;
@@ -485,6 +496,11 @@ int send(const QStringList &arguments)
     exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
     if (exitCode != Done)
         return exitCode;
+    const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
+    if (!presetOutside.isEmpty()) {
+        err() << command << ": the device's " << presetOutside << "; nothing was sent" << Qt::endl;
+        return Failed;
+    }
     PatchFileFault loadFault = PatchFileFault::None;
     if (!controller->loadSysex(fileName, &loadFault)) {
         // Changed between the look and the load.
@@ -499,7 +515,7 @@ int send(const QStringList &arguments)
         return Failed;
     }
     out() << "Sent the patch " << quoted(controller->getPresetName()) << " from " << fileName
-          << " to " << quoted(port) << ", preset " << int(controller->getPresetNo()) << Qt::endl;
+          << " to " << quoted(port) << ", preset " << controller->getPresetNo() << Qt::endl;
     return Done;
 }
 
