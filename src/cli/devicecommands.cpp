@@ -398,7 +398,9 @@ int get(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Asks the device for its patch. With -o it is written as a patch file "
-                       "(as the editor's Save Settings writes it); otherwise it is printed.")
+                       "(as the editor's Save Settings writes it); otherwise it is printed. A "
+                       "preset number outside 0..19 is kept as the device sent it and named on "
+                       "stderr.")
         + exitCodes("0 done, 1 the device did not answer with its patch or the "
                     "file could not be written, 2 bad usage, 3 no device"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
@@ -459,7 +461,8 @@ int send(const QStringList &arguments)
         QStringLiteral(
             "Sends the patch of a patch file to the device, as the editor's Load Settings and "
             "Download do: it asks the device for its patch first and sends the file's into the "
-            "preset the device is on.")
+            "preset the device is on. A file or a device whose preset number lies outside 0..19 "
+            "is refused.")
         + exitCodes("0 sent, 1 the device did not answer or the patch could not be sent, 2 bad "
                     "usage or not a patch file, 3 no device"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
