@@ -37,11 +37,17 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
         // Another maker's message is nothing for this device, whatever its length.
         if (!PatchLayout::hasDeviceHeader(sysex.constData(), sysex.size()))
-            foreignMessages.add();
+            countForeign();
         else if (holdPatch && holdPatch())
             holdBack(sysex);
         else if (receivedSysex(sysex))
             emit patchReceived();
+    });
+    foreignFlush.setSingleShot(true);
+    connect(&foreignFlush, &QTimer::timeout, this, [this] {
+        foreignMessages.flushDue();
+        if (foreignMessages.pending() != 0)
+            foreignFlush.start(int(ThrottledCount::intervalMs));
     });
     monitor->start(QThread::InheritPriority);
     qCDebug(lcTrace) << "Midi monitor thread started.";
@@ -133,6 +139,14 @@ bool MidiController::uploadPatch()
         return false;
     qCDebug(lcTrace) << "Waiting for response from Vellichord...";
     return true;
+}
+
+void MidiController::countForeign()
+{
+    foreignMessages.add();
+    // What a flood leaves counted is traced once it has ended too.
+    if (foreignMessages.pending() != 0 && !foreignFlush.isActive())
+        foreignFlush.start(int(ThrottledCount::intervalMs));
 }
 
 void MidiController::traceReceived(const QByteArray &sysex) const

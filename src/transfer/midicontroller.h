@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -113,6 +114,8 @@ private:
     // A message from the device while the hold is on: announced when it is a patch.
     void holdBack(const QByteArray &sysex);
     void traceReceived(const QByteArray &sysex) const;
+    // Counts a message without this device's header.
+    void countForeign();
 
     // The name the device's ports are connected by.
     const QByteArray devicePort;
@@ -124,4 +127,5 @@ private:
     // SysEx messages without this device's header: counted, traced at most once a second.
     ThrottledCount foreignMessages{QStringLiteral("ignored %1 SysEx messages of other makers"),
                                    QStringLiteral("ignored a SysEx message of another maker")};
+    QTimer foreignFlush;
 };
