@@ -14,8 +14,8 @@ enum class PatchFileFault {
 
 // Reads the patch of a patch file: its first 348 bytes, framed as a patch message (this
 // device's header F0 00 00 00 00 7F, a patch kind at offset 6, F7 at offset 347); whatever
-// follows them is not read. Only regular files are opened. patch receives what was read, also when
-// it is not a patch.
+// follows them is not read. Only regular files are opened. patch receives what was read, also
+// when it is not a patch.
 PatchFileFault read_patch_file(const QString &path, QByteArray *patch);
 
 // The fault as the user is told it, e.g. "not a patch file"; empty for None.
