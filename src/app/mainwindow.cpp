@@ -1474,6 +1474,10 @@ void MainWindow::downloadPatch()
 {
     if (updateDialog->isBusy() || deviceRefused(tr("Download")))
         return;
+    if (const QString refusal = midiController->downloadRefusal(); !refusal.isEmpty()) {
+        showStatusMessage(refusal);
+        return;
+    }
     if (midiController->downloadPatch()) {
         devicePatch = currentPatch();
         refreshUnsent();

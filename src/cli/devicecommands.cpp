@@ -395,7 +395,9 @@ int get(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Asks the device for its patch. With -o it is written as a patch file "
-                       "(as the editor's Save Settings writes it); otherwise it is printed.")
+                       "(as the editor's Save Settings writes it); otherwise it is printed. A "
+                       "preset number outside 0..19 is kept as the device sent it and named on "
+                       "stderr.")
         + exitCodes("0 done, 1 the device did not answer with its patch or the "
                     "file could not be written, 2 bad usage, 3 no device"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
@@ -430,6 +432,10 @@ int get(const QStringList &arguments)
     exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
     if (exitCode != Done)
         return exitCode;
+    const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
+    if (!presetOutside.isEmpty())
+        err() << command << ": the device's " << presetOutside << "; it is kept as it is"
+              << Qt::endl;
 
     if (parser.isSet(output)) {
         if (!controller->saveSysex(fileName)) {
@@ -452,7 +458,8 @@ int send(const QStringList &arguments)
         QStringLiteral(
             "Sends the patch of a patch file to the device, as the editor's Load Settings and "
             "Download do: it asks the device for its patch first and sends the file's into the "
-            "preset the device is on.")
+            "preset the device is on. A file or a device whose preset number lies outside 0..19 "
+            "is refused.")
         + exitCodes("0 sent, 1 the device did not answer or the patch could not be sent, 2 bad "
                     "usage or not a patch file, 3 no device"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
@@ -470,6 +477,13 @@ int send(const QStringList &arguments)
               << Qt::endl;
         return BadUsage;
     }
+    // The file's preset number is not sent, but one that no preset has marks a damaged file.
+    const QString fileOutside = preset_out_of_range_text(
+        static_cast<unsigned char>(patch.at(int(PatchLayout::presetNoOffset))));
+    if (!fileOutside.isEmpty()) {
+        err() << command << ": " << printable_text(fileName) << ": " << fileOutside << Qt::endl;
+        return BadUsage;
+    }
 
     if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
         return exitCode;
@@ -483,6 +497,11 @@ int send(const QStringList &arguments)
     exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
     if (exitCode != Done)
         return exitCode;
+    const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
+    if (!presetOutside.isEmpty()) {
+        err() << command << ": the device's " << presetOutside << "; nothing was sent" << Qt::endl;
+        return Failed;
+    }
     PatchFileFault loadFault = PatchFileFault::None;
     if (!controller->loadSysex(fileName, &loadFault)) {
         // Changed between the look and the load.
@@ -499,7 +518,7 @@ int send(const QStringList &arguments)
     }
     out() << "Sent the patch " << quoted_text(controller->getPresetName()) << " from "
           << printable_text(fileName) << " to " << quoted_text(port) << ", preset "
-          << int(controller->getPresetNo()) << Qt::endl;
+          << controller->getPresetNo() << Qt::endl;
     return Done;
 }
 

@@ -83,6 +83,15 @@ QString storedMark(unsigned char stored, unsigned char value)
     return stored != value ? QStringLiteral(" (stored %1)").arg(stored) : QString();
 }
 
+// "25 (outside 0..19)" for a number that no preset has.
+QString presetText(const Patch &patch)
+{
+    return patch.presetNoInRange() ? QString::number(patch.presetNo())
+                                   : QStringLiteral("%1 (outside 0..%2)")
+                                         .arg(patch.presetNo())
+                                         .arg(PatchLayout::highestPresetNo);
+}
+
 QString line(const Patch &patch, int index, const StoredBytes &stored)
 {
     const MidiControlModel &model = *patch.controls().at(index);
@@ -148,7 +157,7 @@ void printPatch(const Patch &patch, bool json)
               << Qt::flush;
         return;
     }
-    out() << "name: " << quoted_text(patch.name()) << "\npreset: " << patch.presetNo() << '\n';
+    out() << "name: " << quoted_text(patch.name()) << "\npreset: " << presetText(patch) << '\n';
     const StoredBytes stored = storedBytes(patch);
     for (int i = 0; i < ControlTable::count; ++i)
         out() << ControlNames::name(i).leftJustified(8) << line(patch, i, stored) << '\n';
@@ -354,14 +363,8 @@ int diff(const QStringList &arguments)
     else if (nameA != nameB)
         report << QStringLiteral("name: %1 -> %1 (the stored bytes after the name differ)")
                       .arg(quoted_text(a.name()));
-    const unsigned char presetA = byteAt(bytesA, PatchLayout::presetNoOffset);
-    const unsigned char presetB = byteAt(bytesB, PatchLayout::presetNoOffset);
-    if (presetA != presetB)
-        report << QStringLiteral("preset: %1%2 -> %3%4")
-                      .arg(a.presetNo())
-                      .arg(storedMark(presetA, static_cast<unsigned char>(a.presetNo())))
-                      .arg(b.presetNo())
-                      .arg(storedMark(presetB, static_cast<unsigned char>(b.presetNo())));
+    if (byteAt(bytesA, PatchLayout::presetNoOffset) != byteAt(bytesB, PatchLayout::presetNoOffset))
+        report << QStringLiteral("preset: %1 -> %2").arg(presetText(a), presetText(b));
     QByteArray owned(int(PatchLayout::length), '\0');
     for (int i = 0; i < ControlTable::count; ++i) {
         const MidiControlModel &modelA = *a.controls().at(i);

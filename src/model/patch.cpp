@@ -130,6 +130,10 @@ bool Patch::apply(const QByteArray &message)
                          << "bytes does not end at byte" << PatchLayout::endOffset;
         return false;
     }
+    if (!PatchLayout::hasDeviceHeader(message.constData(), message.size())) {
+        qCDebug(lcTrace) << "parseType2Message: not this device's header";
+        return false;
+    }
     if (!isPatchKind(msg[PatchLayout::kindOffset])) {
         qCDebug(lcTrace) << "parseType2Message: not a patch, kind byte"
                          << msg[PatchLayout::kindOffset];
@@ -143,9 +147,8 @@ bool Patch::apply(const QByteArray &message)
     qCDebug(lcTrace).noquote() << "parseType2Message name:" << printable_text(name);
     setName(name);
 
-    const int presetNo = msg[PatchLayout::presetNoOffset];
-    qCDebug(lcTrace) << "parseType2Message presetNo:" << presetNo;
-    setPresetNo(presetNo);
+    number = msg[PatchLayout::presetNoOffset];
+    qCDebug(lcTrace) << "parseType2Message presetNo:" << number;
 
     lastOutOfRange = outOfRange(message);
     for (int i = 0; i < ControlTable::count; ++i) {
@@ -172,6 +175,15 @@ QList<OutOfRangeValue> Patch::outOfRange(const QByteArray &message) const
         }
     }
     return found;
+}
+
+QString preset_out_of_range_text(int presetNo)
+{
+    if (presetNo >= 0 && presetNo <= PatchLayout::highestPresetNo)
+        return QString();
+    return QStringLiteral("preset number %1 is outside 0..%2")
+        .arg(presetNo)
+        .arg(PatchLayout::highestPresetNo);
 }
 
 QString out_of_range_text(const QList<OutOfRangeValue> &values)

@@ -2,6 +2,7 @@
 
 #include "controltable.h"
 #include "patchfile.h"
+#include "patchlayout.h"
 
 #include <QByteArray>
 #include <QList>
@@ -20,6 +21,9 @@ struct OutOfRangeValue
 // "2 values were out of range and were brought into range (PAD1 Channel 50 → 16)", naming the
 // first; empty for none.
 QString out_of_range_text(const QList<OutOfRangeValue> &values);
+
+// "preset number 50 is outside 0..19", for a number that no preset has; empty for 0..19.
+QString preset_out_of_range_text(int presetNo);
 
 // A patch without a device: the preset name and number and the 64 control models, with the
 // patch message they make and the patch message they are taken from.
@@ -45,7 +49,11 @@ public:
 
     QString name() const { return presetName; }
     void setName(const QString &name);
+    // The preset number as the last message applied stored it, also outside 0..19: such a
+    // number is kept and written back as it was, never replaced by another preset's, and a
+    // patch with it is not to be sent (it would go to a preset the user did not choose).
     int presetNo() const { return number; }
+    bool presetNoInRange() const { return number >= 0 && number <= PatchLayout::highestPresetNo; }
     // A number outside 0..19 is ignored.
     void setPresetNo(int presetNo);
 
@@ -59,7 +67,8 @@ public:
 
     // Takes the name, the preset number and every parameter (clamped to its range) from a
     // patch message, Type 2 from the device or Type 1 from a file. Returns false, changing
-    // nothing, for a message that is not exactly a patch of either kind.
+    // nothing, for a message that is not exactly a patch of either kind with this device's
+    // header.
     bool apply(const QByteArray &message);
 
     // The parameters whose byte in message, a whole patch message, lies outside their range,

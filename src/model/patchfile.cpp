@@ -15,7 +15,7 @@ bool isPatchMessage(const QByteArray &data)
         return false;
     const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
     const unsigned char kind = bytes[PatchLayout::kindOffset];
-    return bytes[0] == PatchLayout::sysexStart
+    return PatchLayout::hasDeviceHeader(data.constData(), data.size())
         && (kind == PatchLayout::kindType1 || kind == PatchLayout::kindType2)
         && bytes[PatchLayout::endOffset] == PatchLayout::sysexEnd;
 }

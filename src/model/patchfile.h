@@ -9,12 +9,13 @@ enum class PatchFileFault {
     CannotRead,     // missing, no permission, or reading failed
     NotRegularFile, // a folder, a FIFO, a device: opening or reading it could block for ever
     TooShort,       // fewer than 348 bytes
-    NotPatch,       // 348 bytes that are not framed as a Type 1 or Type 2 message
+    NotPatch,       // 348 bytes that are not framed as this device's Type 1 or Type 2 message
 };
 
-// Reads the patch of a patch file: its first 348 bytes, framed as a patch message (F0, a patch
-// kind at offset 6, F7 at offset 347); whatever follows them is not read. Only regular files
-// are opened. patch receives what was read, also when it is not a patch.
+// Reads the patch of a patch file: its first 348 bytes, framed as a patch message (this
+// device's header F0 00 00 00 00 7F, a patch kind at offset 6, F7 at offset 347); whatever
+// follows them is not read. Only regular files are opened. patch receives what was read, also
+// when it is not a patch.
 PatchFileFault read_patch_file(const QString &path, QByteArray *patch);
 
 // The fault as the user is told it, e.g. "not a patch file"; empty for None.

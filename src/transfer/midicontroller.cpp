@@ -35,10 +35,19 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     midi->connect(devicePort.constData());
     // The monitor is deleted by the destructor only, after its thread has ended.
     connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
-        if (holdPatch && holdPatch())
+        // Another maker's message is nothing for this device, whatever its length.
+        if (!PatchLayout::hasDeviceHeader(sysex.constData(), sysex.size()))
+            countForeign();
+        else if (holdPatch && holdPatch())
             holdBack(sysex);
         else if (receivedSysex(sysex))
             emit patchReceived();
+    });
+    foreignFlush.setSingleShot(true);
+    connect(&foreignFlush, &QTimer::timeout, this, [this] {
+        foreignMessages.flushDue();
+        if (foreignMessages.pending() != 0)
+            foreignFlush.start(int(ThrottledCount::intervalMs));
     });
     monitor->start(QThread::InheritPriority);
     qCDebug(lcTrace) << "Midi monitor thread started.";
@@ -100,8 +109,22 @@ void MidiController::reconnectIfLost()
     midi->connect(devicePort.constData());
 }
 
+QString MidiController::downloadRefusal() const
+{
+    const QString outside = preset_out_of_range_text(patch.presetNo());
+    return outside.isEmpty() ? QString()
+                             : tr("Download refused: %1; choose a preset 0..%2 on the Vellichord "
+                                  "and upload it")
+                                   .arg(outside)
+                                   .arg(PatchLayout::highestPresetNo);
+}
+
 bool MidiController::downloadPatch()
 {
+    if (!patch.presetNoInRange()) {
+        qCDebug(lcTrace) << "downloadPatch: not sent, preset number" << patch.presetNo();
+        return false;
+    }
     getType1Sysex();
     reconnectIfLost();
     return midi->sendSysex(type1Message.data(), PatchLayout::length) == 0;
@@ -116,6 +139,14 @@ bool MidiController::uploadPatch()
         return false;
     qCDebug(lcTrace) << "Waiting for response from Vellichord...";
     return true;
+}
+
+void MidiController::countForeign()
+{
+    foreignMessages.add();
+    // What a flood leaves counted is traced once it has ended too.
+    if (foreignMessages.pending() != 0 && !foreignFlush.isActive())
+        foreignFlush.start(int(ThrottledCount::intervalMs));
 }
 
 void MidiController::traceReceived(const QByteArray &sysex) const
@@ -143,9 +174,17 @@ bool MidiController::receivedSysex(const QByteArray &sysex)
     traceReceived(sysex);
     if (!parseType2Message(sysex))
         return false;
+    QString text = tr("Patch uploaded.");
+    const QString presetOutside = preset_out_of_range_text(patch.presetNo());
+    if (!presetOutside.isEmpty())
+        text += QLatin1Char(' ')
+            + tr("Its %1: Download is off until a patch of a preset 0..%2 arrives.")
+                  .arg(presetOutside)
+                  .arg(PatchLayout::highestPresetNo);
     const QString outOfRange = out_of_range_text(patch.broughtIntoRange());
-    emit statusMessage(outOfRange.isEmpty() ? tr("Patch uploaded.")
-                                            : tr("Patch uploaded. %1").arg(outOfRange));
+    if (!outOfRange.isEmpty())
+        text += QLatin1Char(' ') + outOfRange;
+    emit statusMessage(text);
     return true;
 }
 
@@ -180,10 +219,10 @@ bool MidiController::saveSysex(const QString &fileName)
     return write_patch_file(fileName, QByteArray::fromRawData(msg, int(PatchLayout::length)));
 }
 
-char MidiController::getPresetNo() const
+int MidiController::getPresetNo() const
 {
     qCDebug(lcTrace) << "getPresetNo: " << patch.presetNo();
-    return static_cast<char>(patch.presetNo());
+    return patch.presetNo();
 }
 
 void MidiController::setPresetName(const QString &name)

@@ -3,10 +3,12 @@
 #include "patch.h"
 #include "patchfile.h"
 #include "patchlayout.h"
+#include "throttledcount.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -51,8 +53,12 @@ public:
     bool restorePatch(const QByteArray &message);
 
     // Sends the current patch to the device, connecting to it first if the port has lost it.
-    // False when the port could not send it.
+    // False when the port could not send it, or when downloadRefusal refuses it (nothing is
+    // sent then).
     bool downloadPatch();
+    // Why the current patch must not be sent, for the status bar: its preset number lies
+    // outside 0..19, so no preset the user chose would take it. Empty when it may be sent.
+    QString downloadRefusal() const;
 
     // Asks the device for its patch, connecting to it first if the port has lost it; the
     // answer arrives later through the monitor. False when the port could not send the request.
@@ -66,7 +72,8 @@ public:
     bool saveSysex(const QString &fileName);
 
     QString getPresetName() const { return patch.name(); }
-    char getPresetNo() const;
+    // As the last patch message applied holds it, which may lie outside 0..19.
+    int getPresetNo() const;
     ControlTable *getModels() { return &patch.controls(); }
     const Patch &getPatch() const { return patch; }
     // The port and the monitor, lent to the firmware updater; both live as long as the controller.
@@ -107,6 +114,8 @@ private:
     // A message from the device while the hold is on: announced when it is a patch.
     void holdBack(const QByteArray &sysex);
     void traceReceived(const QByteArray &sysex) const;
+    // Counts a message without this device's header.
+    void countForeign();
 
     // The name the device's ports are connected by.
     const QByteArray devicePort;
@@ -115,4 +124,8 @@ private:
     std::unique_ptr<IMidi> midi;
     std::array<unsigned char, PatchLayout::length> type1Message{};
     std::function<bool()> holdPatch;
+    // SysEx messages without this device's header: counted, traced at most once a second.
+    ThrottledCount foreignMessages{QStringLiteral("ignored %1 SysEx messages of other makers"),
+                                   QStringLiteral("ignored a SysEx message of another maker")};
+    QTimer foreignFlush;
 };

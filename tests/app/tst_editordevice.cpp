@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
+#include "paneldisplay.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -38,6 +39,8 @@ private slots:
     void startupAppliesTheDevicesPatch();
     void eachUploadIsAnsweredAndApplied();
     void downloadSendsExactlyTheCurrentModels();
+    void presetOutsideRangeIsShownAndNotDownloaded_data();
+    void presetOutsideRangeIsShownAndNotDownloaded();
     void answerThatIsNoPatchChangesNothing_data();
     void answerThatIsNoPatchChangesNothing();
     void statusAnswersAreKeptForTheUpdater();
@@ -136,6 +139,37 @@ void TestEditorDevice::downloadSendsExactlyTheCurrentModels()
     expected[102] = 61; // pad 7 NoteOrCC
     expected[42] = 100; // S4 Max
     QCOMPARE(sent.toHex(' '), expected.toHex(' '));
+}
+
+void TestEditorDevice::presetOutsideRangeIsShownAndNotDownloaded_data()
+{
+    QTest::addColumn<int>("presetNo");
+    QTest::newRow("20") << 20;
+    QTest::newRow("50") << 50;
+    QTest::newRow("127") << 127;
+}
+
+void TestEditorDevice::presetOutsideRangeIsShownAndNotDownloaded()
+{
+    QFETCH(int, presetNo);
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QByteArray patch = SimulatedDevice::ownPatch();
+    patch[9] = char(presetNo);
+    device->send(patch);
+    QTRY_VERIFY(statusText(window).startsWith(
+        QStringLiteral("Patch uploaded. Its preset number %1 is outside 0..19").arg(presetNo)));
+    QCOMPARE(window.getDisplay()->presetLine(), QStringLiteral("PRESET %1").arg(presetNo));
+
+    const int sent = device->received.size();
+    QTest::mouseClick(button(window, "buttonDownload"), Qt::LeftButton);
+    QCOMPARE(statusText(window),
+             QStringLiteral("Download refused: preset number %1 is outside "
+                            "0..19; choose a preset 0..19 on the Vellichord "
+                            "and upload it")
+                 .arg(presetNo));
+    QCOMPARE(device->received.size(), sent);
 }
 
 void TestEditorDevice::answerThatIsNoPatchChangesNothing_data()

@@ -546,8 +546,12 @@ void TestCliFiles::storedBytesThatAreReadOtherwise_data()
     QTest::newRow("name byte after its end")
         << QList<Assignment>{} << -1 << Channel << 11 + 10 << int('x') << QString()
         << "name: \"patch\" -> \"patch\" (the stored bytes after the name differ)\n";
-    QTest::newRow("preset number past 19") << QList<Assignment>{} << -1 << Channel << 9 << 25
-                                           << QString() << "preset: 2 -> 0 (stored 25)\n";
+    QTest::newRow("preset number past 19")
+        << QList<Assignment>{} << -1 << Channel << 9 << 25 << "preset: 25 (outside 0..19)\n"
+        << "preset: 2 -> 25 (outside 0..19)\n";
+    QTest::newRow("preset number 0xFF")
+        << QList<Assignment>{} << -1 << Channel << 9 << 255 << "preset: 255 (outside 0..19)\n"
+        << "preset: 2 -> 255 (outside 0..19)\n";
     QTest::newRow("byte of no parameter")
         << QList<Assignment>{} << -1 << Channel << 55 << 5 << QString() << "byte 55: 0 -> 5\n";
 }
@@ -578,7 +582,7 @@ void TestCliFiles::storedBytesThatAreReadOtherwise()
     const Result text = run({QStringLiteral("show"), b});
     QCOMPARE(text.exitCode, 0);
     if (!shown.isEmpty())
-        QVERIFY2(text.out.contains(ControlNames::name(control).leftJustified(8))
+        QVERIFY2((control < 0 || text.out.contains(ControlNames::name(control).leftJustified(8)))
                      && text.out.contains(shown),
                  qPrintable(text.out));
     else
@@ -633,6 +637,8 @@ void TestCliFiles::badFiles_data()
     const QByteArray good = Patch().toType1();
     QByteArray request = good;
     request[6] = 0x62;
+    QByteArray foreign = good;
+    foreign[1] = 0x41;
     for (const char *command : {"show", "set", "diff A", "diff B"}) {
         QTest::addRow("%s, missing", command)
             << command << "missing.syx" << QByteArray() << "no such file";
@@ -642,6 +648,8 @@ void TestCliFiles::badFiles_data()
             << command << "short.syx" << good.left(347) << "shorter than 348 bytes";
         QTest::addRow("%s, request", command)
             << command << "request.syx" << request << "not a patch file";
+        QTest::addRow("%s, another maker's header", command)
+            << command << "foreign.syx" << foreign << "not a patch file";
     }
 }
 

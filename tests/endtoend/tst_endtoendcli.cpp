@@ -202,16 +202,21 @@ void TestEndToEndCli::portsMarksTheDevice()
 void TestEndToEndCli::getWritesTheDevicesPatch_data()
 {
     QTest::addColumn<QByteArray>("held"); // empty for the factory patch
+    QTest::addColumn<QString>("note");    // on stderr
 
-    QTest::newRow("factory patch") << QByteArray();
-    QTest::newRow("preset 0") << unusualPatch(0);
-    QTest::newRow("preset 7") << unusualPatch(7);
-    QTest::newRow("highest preset") << unusualPatch(PatchLayout::highestPresetNo);
+    QTest::newRow("factory patch") << QByteArray() << QString();
+    QTest::newRow("preset 0") << unusualPatch(0) << QString();
+    QTest::newRow("preset 7") << unusualPatch(7) << QString();
+    QTest::newRow("highest preset") << unusualPatch(PatchLayout::highestPresetNo) << QString();
+    QTest::newRow("preset 50, kept")
+        << unusualPatch(50)
+        << "vellichord get: the device's preset number 50 is outside 0..19; it is kept as it is\n";
 }
 
 void TestEndToEndCli::getWritesTheDevicesPatch()
 {
     QFETCH(QByteArray, held);
+    QFETCH(QString, note);
 
     QStringList arguments{QStringLiteral("--hex")};
     if (!held.isEmpty()) {
@@ -227,6 +232,7 @@ void TestEndToEndCli::getWritesTheDevicesPatch()
     const Run run = runCli({QStringLiteral("get"), QStringLiteral("-o"), path});
     QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
     QVERIFY2(run.out.contains(path), qPrintable(run.out));
+    QCOMPARE(run.err, note);
     const QByteArray sent = emulator.lastMessage(QStringLiteral("sent: Type 2 patch"));
     QCOMPARE(sent.toHex(' '), (held.isEmpty() ? EmulatedDevice::defaultPatch() : held).toHex(' '));
     QCOMPARE(readFile(path).toHex(' '), asType1(sent).toHex(' '));
@@ -347,6 +353,9 @@ void TestEndToEndCli::failures_data()
     const QString healthy = folder.filePath(QStringLiteral("healthy.syx"));
     writeFile(healthy, asType1(EmulatedDevice::defaultPatch()));
     const QStringList device{QStringLiteral("--hex")};
+    const QString preset50 = folder.filePath(QStringLiteral("preset50.syx"));
+    writeFile(preset50, asType1(unusualPatch(50)));
+    const QStringList deviceOn50{QStringLiteral("--patch"), preset50};
     const QStringList quickGet{QStringLiteral("get"), QStringLiteral("--timeout"),
                                QStringLiteral("600")};
 
@@ -381,6 +390,13 @@ void TestEndToEndCli::failures_data()
                                       << "vellichord send: " + shortFile + ": " << 0;
     QTest::newRow("missing patch file")
         << device << QStringList{"send", missing} << 2 << "vellichord send: " + missing + ": " << 0;
+    QTest::newRow("send, file of preset 50")
+        << device << QStringList{"send", preset50} << 2
+        << "vellichord send: " + preset50 + ": preset number 50 is outside 0..19" << 0;
+    // Not into the editor's default preset 0: nothing at all.
+    QTest::newRow("send, device on preset 50")
+        << deviceOn50 << QStringList{"send", healthy} << 1
+        << "vellichord send: the device's preset number 50 is outside 0..19; nothing was sent" << 1;
     QTest::newRow("send without a file")
         << device << QStringList{"send"} << 2 << "vellichord send: the patch file is missing" << 0;
     QTest::newRow("send, two files") << device << QStringList{"send", healthy, healthy} << 2
@@ -541,6 +557,9 @@ void TestEndToEndCli::updateFailures_data()
     QByteArray badChecksum = firmwareImage(2);
     badChecksum[10] = char(badChecksum[10] ^ 0x01);
     const QStringList device{QStringLiteral("--hex")};
+    const QString preset50 = folder.filePath(QStringLiteral("preset50.syx"));
+    writeFile(preset50, asType1(unusualPatch(50)));
+    const QStringList deviceOn50{QStringLiteral("--patch"), preset50};
 
     QTest::newRow("not hex") << device << QByteArray(healthy).append(" 0G") << 2
                              << ": Error, the update file is damaged: line 1 is not pairs of "

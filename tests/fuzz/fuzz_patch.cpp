@@ -7,13 +7,16 @@
 // Properties, after each of the two:
 // - every parameter value of every model lies in its parameter's min..max;
 // - the Type 1 message the editor would send (getType1Sysex) is well formed: F0, data bytes
-//   below 0x80 only, F7;
+//   below 0x80 only (the preset number excepted when it lies outside 0..19: then nothing is
+//   sent), F7;
 // - when the patch was not applied (load returned false, no modelUpdated) the Type 1 message
 //   and the name are what they were before;
 // - when it was applied (modelUpdated emitted once, and the load returned true) every value is
 //   the message's byte at the parameter's address clamped into its range, the name is the
-//   message's name field up to its first NUL as Latin-1, and the preset number is the
-//   message's when it is a valid one (0..19) and not from a file, otherwise unchanged.
+//   message's name field up to its first NUL as Latin-1, the message carries this device's
+//   header (a foreign one changes nothing), and the preset number is the message's byte when
+//   it comes from the device, also outside 0..19, and unchanged when it comes from a file;
+// - Download sends nothing while the preset number lies outside 0..19.
 
 #include "../common/simulateddevice.h"
 #include "fuzzsupport.h"
@@ -67,7 +70,10 @@ void checkWellFormed(const QByteArray &message)
     FUZZ_CHECK(bytes[0] == PatchLayout::sysexStart);
     FUZZ_CHECK(bytes[PatchLayout::endOffset] == PatchLayout::sysexEnd);
     for (unsigned int i = 1; i < PatchLayout::endOffset; ++i)
-        FUZZ_CHECK(bytes[i] < 0x80);
+        FUZZ_CHECK(
+            bytes[i] < 0x80
+            || (i == PatchLayout::presetNoOffset && !controller->getPatch().presetNoInRange()));
+    FUZZ_CHECK(controller->downloadRefusal().isEmpty() == controller->getPatch().presetNoInRange());
 }
 
 void checkRanges()
@@ -92,10 +98,9 @@ void checkApplied(const unsigned char *message, int presetNoBefore, bool fromFil
     const char *name = reinterpret_cast<const char *>(message) + PatchLayout::nameOffset;
     FUZZ_CHECK(controller->getPresetName()
                == QString::fromLatin1(name, int(qstrnlen(name, PatchLayout::nameLength))));
+    FUZZ_CHECK(std::equal(std::begin(PatchLayout::header), std::end(PatchLayout::header), message));
     const int sentNo = message[PatchLayout::presetNoOffset];
-    const int expectedNo = (!fromFile && sentNo <= PatchLayout::highestPresetNo) ? sentNo
-                                                                                 : presetNoBefore;
-    FUZZ_CHECK(controller->getPresetNo() == expectedNo);
+    FUZZ_CHECK(controller->getPresetNo() == (fromFile ? presetNoBefore : sentNo));
 }
 
 // Runs apply (which tells whether it says it applied the patch) and checks the outcome

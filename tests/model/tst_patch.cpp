@@ -48,7 +48,8 @@ private slots:
     void namesAreCutAndKeptToPrintableAscii();
     void typedNameKeepsWhatTheDeviceStores_data();
     void typedNameKeepsWhatTheDeviceStores();
-    void presetNumberOutOfRangeIsIgnored();
+    void presetNumberOutOfRangeIsKeptAsStored_data();
+    void presetNumberOutOfRangeIsKeptAsStored();
     void whatIsNoPatchChangesNothing_data();
     void whatIsNoPatchChangesNothing();
     void savedFileLoadsBackWithItsPresetNumber();
@@ -256,21 +257,36 @@ void TestPatch::typedNameKeepsWhatTheDeviceStores()
     QCOMPARE(fit.cut, cut);
 }
 
-void TestPatch::presetNumberOutOfRangeIsIgnored()
+void TestPatch::presetNumberOutOfRangeIsKeptAsStored_data()
 {
+    QTest::addColumn<int>("stored");
+    QTest::newRow("highest") << 19;
+    QTest::newRow("one past") << 20;
+    QTest::newRow("50") << 50;
+    QTest::newRow("highest data byte") << 127;
+    QTest::newRow("0xFF, only in a file") << 255;
+}
+
+void TestPatch::presetNumberOutOfRangeIsKeptAsStored()
+{
+    QFETCH(int, stored);
     Patch patch;
     patch.setPresetNo(19);
-    QCOMPARE(patch.presetNo(), 19);
     for (const int number : {20, -1, 127}) {
         patch.setPresetNo(number);
         QCOMPARE(patch.presetNo(), 19);
     }
     Patch from;
     QByteArray message = from.toType1();
-    message[PatchLayout::presetNoOffset] = char(20);
+    message[PatchLayout::presetNoOffset] = char(stored);
     QVERIFY(patch.apply(message));
-    QCOMPARE(patch.presetNo(), 19);
-    QCOMPARE(patch.name(), from.name());
+    // Neither dropped for the number it had nor turned into another, and written back as it was.
+    QCOMPARE(patch.presetNo(), stored);
+    QCOMPARE(patch.presetNoInRange(), stored <= 19);
+    QCOMPARE(patch.toType1(), message);
+    QCOMPARE(preset_out_of_range_text(stored),
+             stored <= 19 ? QString()
+                          : QStringLiteral("preset number %1 is outside 0..19").arg(stored));
 }
 
 void TestPatch::whatIsNoPatchChangesNothing_data()
@@ -292,6 +308,12 @@ void TestPatch::whatIsNoPatchChangesNothing_data()
         QByteArray wrongKind = good;
         wrongKind[PatchLayout::kindOffset] = char(kind);
         QTest::addRow("kind %02x", kind) << wrongKind;
+    }
+    // Another maker's message of the same length and kind byte.
+    for (const int offset : {0, 1, 5}) {
+        QByteArray foreign = good;
+        foreign[offset] = char(0x41);
+        QTest::addRow("foreign header, byte %d", offset) << foreign;
     }
 }
 
@@ -343,6 +365,9 @@ void TestPatch::badFilesChangeNothing_data()
     QByteArray request = good;
     request[PatchLayout::kindOffset] = char(PatchLayout::kindRequest);
     QTest::newRow("request") << "request.syx" << request << PatchFileFault::NotPatch;
+    QByteArray foreign = good;
+    foreign[1] = char(0x41);
+    QTest::newRow("another maker's header") << "foreign.syx" << foreign << PatchFileFault::NotPatch;
 }
 
 void TestPatch::badFilesChangeNothing()

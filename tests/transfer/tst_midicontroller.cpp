@@ -42,7 +42,10 @@ private slots:
     void kindByteDecidesWhetherApplied_data();
     void kindByteDecidesWhetherApplied();
     void receivedValuesAreClamped();
-    void presetNumberAbove19IsIgnored();
+    void presetNumberOutsideRangeIsNamedAndNeverSent_data();
+    void presetNumberOutsideRangeIsNamedAndNeverSent();
+    void foreignMessagesAreCountedAndIgnored_data();
+    void foreignMessagesAreCountedAndIgnored();
     void nameIsDecodedAsLatin1();
     void shortMessageChangesNothing_data();
     void shortMessageChangesNothing();
@@ -230,19 +233,99 @@ void TestMidiController::receivedValuesAreClamped()
     QCOMPARE(int(valueOf(controller, 0, CC)), 127);
 }
 
-void TestMidiController::presetNumberAbove19IsIgnored()
+void TestMidiController::presetNumberOutsideRangeIsNamedAndNeverSent_data()
 {
-    MidiController controller(noDevice());
-    controller.setPresetNo(6);
-    QByteArray message = deviceMessage();
-    message[9] = 25;
-    message.replace(11, 16, QByteArray("kept").leftJustified(16, '\0'));
-    message[29] = 12; // S1 Min
+    QTest::addColumn<int>("presetNo");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("highest") << 19 << "Patch uploaded.";
+    QTest::newRow("one past") << 20
+                              << "Patch uploaded. Its preset number 20 is outside 0..19: "
+                                 "Download is off until a patch of a preset 0..19 arrives.";
+    QTest::newRow("50, and a value out of range")
+        << 50
+        << "Patch uploaded. Its preset number 50 is outside 0..19: Download is off until a patch "
+           "of a preset 0..19 arrives. 1 value was out of range and was brought into range "
+           "(PAD7 Colour 127 \u2192 2)";
+}
 
-    QVERIFY(controller.parseType2Message(message));
-    QCOMPARE(int(controller.getPresetNo()), 6);
+void TestMidiController::presetNumberOutsideRangeIsNamedAndNeverSent()
+{
+    QFETCH(int, presetNo);
+    QFETCH(QString, status);
+    const bool inRange = presetNo <= 19;
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    controller.setPresetNo(6);
+    QSignalSpy said(&controller, &MidiController::statusMessage);
+    QByteArray patch = SimulatedDevice::ownPatch();
+    patch[9] = char(presetNo);
+    patch.replace(11, 16, QByteArray("kept").leftJustified(16, '\0'));
+    if (presetNo == 50)
+        patch[int(controller.getModels()->at(45)->getParameter(Colour)->address())] = char(0x7F);
+    device->send(patch);
+    QVERIFY(said.wait());
+    QCOMPARE(said.first().first().toString(), status);
+    QCOMPARE(controller.getPresetNo(), presetNo);
     QCOMPARE(controller.getPresetName(), QStringLiteral("kept"));
-    QCOMPARE(int(valueOf(controller, 0, Min)), 12);
+
+    // Neither Download nor a loaded file sends the patch to the editor's earlier preset.
+    const QString file = workDir.filePath(QStringLiteral("preset.syx"));
+    QVERIFY(controller.saveSysex(file));
+    QCOMPARE(int(readFile(file)[9]), presetNo);
+    QVERIFY(controller.loadSysex(file));
+    QCOMPARE(controller.getPresetNo(), presetNo);
+    QCOMPARE(controller.downloadRefusal().isEmpty(), inRange);
+    if (!inRange)
+        QCOMPARE(controller.downloadRefusal(),
+                 QStringLiteral("Download refused: preset number %1 is outside 0..19; choose a "
+                                "preset 0..19 on the Vellichord and upload it")
+                     .arg(presetNo));
+    QCOMPARE(controller.downloadPatch(), inRange);
+    QCOMPARE(device->received.size(), inRange ? 1 : 0);
+
+    // A patch of a preset the device has makes Download send again, into that preset.
+    patch[9] = char(3);
+    device->send(patch);
+    QVERIFY(drained(controller, *device));
+    QVERIFY(controller.downloadPatch());
+    QCOMPARE(int(device->received.last()[9]), 3);
+}
+
+void TestMidiController::foreignMessagesAreCountedAndIgnored_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<bool>("held");
+    QByteArray foreign = SimulatedDevice::ownPatch();
+    foreign[1] = char(0x41); // another maker's ID
+    foreign.replace(11, 16, QByteArray("foreign").leftJustified(16, '\0'));
+    QTest::newRow("patch-sized") << foreign << false;
+    QTest::newRow("patch-sized, while patches are held") << foreign << true;
+    QByteArray notSeven = SimulatedDevice::ownPatch();
+    notSeven[5] = 0x00;
+    QTest::newRow("byte 5 not 7F") << notSeven << false;
+    QTest::newRow("short") << QByteArray::fromHex("f0010203f7") << false;
+}
+
+void TestMidiController::foreignMessagesAreCountedAndIgnored()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(bool, held);
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    controller.setPatchHold([held] { return held; });
+    const QByteArray before = type1(controller);
+    QSignalSpy updated(&controller, &MidiController::modelUpdated);
+    QSignalSpy heldBack(&controller, &MidiController::patchHeld);
+    QSignalSpy said(&controller, &MidiController::statusMessage);
+    TraceCapture traces;
+    device->send(message);
+    device->send(message);
+    QVERIFY(drained(controller, *device));
+    QCOMPARE(updated.count() + heldBack.count() + said.count(), 0);
+    QCOMPARE(type1(controller), before);
+    // The first is traced at once, the second within a second once that second has passed.
+    QCOMPARE(traces.count(QStringLiteral("ignored a SysEx message of another maker")), 1);
+    QTRY_COMPARE(traces.count(QStringLiteral("ignored a SysEx message of another maker")), 2);
 }
 
 void TestMidiController::nameIsDecodedAsLatin1()

@@ -170,7 +170,8 @@ int main(int argc, char *argv[])
          QStringLiteral("Present the ports as \"Vellichord Updater\" (update mode) instead of "
                         "\"Vellichord\".")},
         {QStringLiteral("patch"),
-         QStringLiteral("Start with the patch of a patch file instead of the factory patch."),
+         QStringLiteral("Start with the patch of a patch file instead of the factory patch, its "
+                        "preset number as stored (also one outside 0..19)."),
          QStringLiteral("file")},
         {QStringLiteral("write-image"),
          QStringLiteral("Write the received firmware image to <file> when an update ends."),
