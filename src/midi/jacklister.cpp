@@ -90,6 +90,11 @@ bool JackLister::serverStalledNow() const
     return serverStalled;
 }
 
+void JackLister::assumeStalled()
+{
+    serverStalled = true;
+}
+
 QStringList JackLister::ports(unsigned long flags)
 {
     QStringList names;
@@ -103,12 +108,9 @@ QStringList JackLister::ports(unsigned long flags)
     if (!client) {
         // An open the server has not answered yet is waited for once, then only looked at:
         // a stalled server holds up no caller beyond the limit, however often it asks.
-        int wait = 0;
-        if (!opening) {
+        if (!opening)
             opening = std::make_shared<JackClientOpen>(clientName.constData());
-            wait = limitMs;
-        }
-        serverStalled = !opening->wait(wait);
+        serverStalled = !opening->wait(serverStalled ? 0 : limitMs);
         if (serverStalled)
             return names;
         client = opening->take();

@@ -15,6 +15,7 @@ typedef struct _jack_client jack_client_t;
 // Without a server it lists nothing and tries again at the next call; a server that stops is
 // left behind, and the next call looks for a new one. A stalled server (one that answers
 // nothing) is waited for once up to a limit; until it answers, later calls list nothing at once.
+// The client opened before a server stalled goes on listing the ports the server had then.
 class JackLister
 {
 public:
@@ -35,6 +36,8 @@ public:
     void setWaitLimit(int ms);
     // Whether the server did not answer the last call's open within the limit.
     bool serverStalledNow() const;
+    // Takes the server for stalled, as if it had not answered: the next call does not wait.
+    void assumeStalled();
     // Closes the client, waiting at most the limit for the server. False when the server did
     // not answer in time: it is stalled, and the client is closed once it answers.
     bool close();

@@ -383,8 +383,11 @@ bool JackPort::connect(const char *portName)
         traceStall();
         return false;
     }
+    // A server known to be stalled is not waited for again; an open left unanswered before
+    // is taken up by a later connect, once the server answers.
+    const int openWait = waitLimit();
     m_lister.reset();
-    jack_client_t *client = openClient();
+    jack_client_t *client = openClient(openWait);
     if (!client)
         return false;
 
@@ -427,14 +430,14 @@ bool JackPort::connect(const char *portName)
     return true;
 }
 
-jack_client_t *JackPort::openClient()
+jack_client_t *JackPort::openClient(int waitMs)
 {
-    // An open given up on before is only looked at again: the server that left it unanswered
-    // holds up no caller twice.
+    // An open left unanswered before is only looked at again: the server that left it
+    // unanswered holds up no caller twice.
     int wait = 0;
     if (!m_opening) {
         m_opening = std::make_unique<JackClientOpen>(clientName);
-        wait = m_waitLimit;
+        wait = waitMs;
     }
     if (!m_opening->wait(wait)) {
         traceStall();
@@ -458,7 +461,7 @@ void JackPort::traceStall()
 int JackPort::waitLimit() const
 {
     // A server known to be stalled is not waited for again.
-    return m_stalled ? 0 : m_waitLimit;
+    return m_stalled || (m_lister && m_lister->serverStalledNow()) ? 0 : m_waitLimit;
 }
 
 void JackPort::closeClient(std::unique_ptr<Connection> connection)
@@ -656,6 +659,8 @@ JackLister &JackPort::lister()
     if (!m_lister) {
         m_lister = std::make_unique<JackLister>(listerName);
         m_lister->setWaitLimit(m_waitLimit);
+        if (m_stalled)
+            m_lister->assumeStalled();
     }
     return *m_lister;
 }

@@ -66,8 +66,8 @@ public:
 private:
     struct Connection;
 
-    // The client of an open the server answered in time, or null.
-    jack_client_t *openClient();
+    // The client of an open the server answered within waitMs, or null.
+    jack_client_t *openClient(int waitMs);
     void traceStall();
     int waitLimit() const;
     // Closes connection's client within the wait limit, or leaves it to close later.
