@@ -12,6 +12,7 @@
 #include "updateprotocol.h"
 
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,6 +21,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -46,18 +48,37 @@ int noDevice(const QString &command, const QString &port)
     return Cli::NoDevice;
 }
 
+// Says that the MIDI system does not answer: a JACK server that was stopped, not killed.
+int systemStalled(const QString &command)
+{
+    Cli::err() << command << ": the MIDI system does not answer (is the JACK server stopped?)"
+               << Qt::endl;
+    return Cli::Failed;
+}
+
+int remainingMs(const QDeadlineTimer &deadline)
+{
+    return int(std::min<qint64>(deadline.remainingTime(), std::numeric_limits<int>::max()));
+}
+
 // The controller on the platform's port, connected to port; null (after saying why) when
-// the port is not there or cannot be opened.
+// the port is not there or cannot be opened, or the MIDI system does not answer by deadline.
 std::unique_ptr<MidiController> connectToDevice(const QString &command, const QString &port,
-                                                int *exitCode)
+                                                const QDeadlineTimer &deadline, int *exitCode)
 {
     std::unique_ptr<IMidi> midi = make_platform_midi();
     const QByteArray name = port.toLocal8Bit();
+    midi->setWaitLimit(remainingMs(deadline));
     if (!midi->portPresent(name.constData())) {
-        *exitCode = noDevice(command, port);
+        *exitCode = midi->midiSystemStopped() ? systemStalled(command) : noDevice(command, port);
         return nullptr;
     }
+    midi->setWaitLimit(remainingMs(deadline));
     auto controller = std::make_unique<MidiController>(std::move(midi), name);
+    if (controller->getMidi()->midiSystemStopped()) {
+        *exitCode = systemStalled(command);
+        return nullptr;
+    }
     if (controller->getMidi()->connectedName().empty()) {
         Cli::err() << command << ": cannot open the MIDI port " << quoted_text(port) << Qt::endl;
         *exitCode = Cli::Failed;
@@ -287,9 +308,11 @@ private:
 #endif
 };
 
-// Asks the device for its patch, again at each third of timeout ms, and waits for it; the
-// controller then holds it. Done, or Failed after saying why.
-int fetchPatch(const QString &command, MidiController *controller, const QString &port, int timeout)
+// Asks the device for its patch, again at each third of the time left until deadline, and
+// waits for it; the controller then holds it. Done, or Failed after saying why (timeout ms
+// being the whole wait).
+int fetchPatch(const QString &command, MidiController *controller, const QString &port, int timeout,
+               const QDeadlineTimer &deadline)
 {
     using Cli::err;
     QEventLoop loop;
@@ -325,7 +348,7 @@ int fetchPatch(const QString &command, MidiController *controller, const QString
         }
     };
     QObject::connect(&retry, &QTimer::timeout, &loop, ask);
-    retry.start(std::max(1, timeout / requestAttempts));
+    retry.start(std::max(1, remainingMs(deadline) / requestAttempts));
     ask();
     if (!requestFailed)
         loop.exec();
@@ -358,13 +381,15 @@ int ports(const QStringList &arguments)
     parser.setApplicationDescription(
         QStringLiteral("Lists the MIDI inputs and outputs the system offers; the device's own "
                        "are marked [Vellichord], or [Vellichord Updater] in update mode.\n\n"
-                       "Exit codes: 0 done, 2 bad usage."));
+                       "Exit codes: 0 done, 1 the MIDI system does not answer, 2 bad usage."));
     int exitCode = Done;
     if (!parse(parser, arguments, &exitCode) || !noArguments(parser, command, &exitCode))
         return exitCode;
 
     const std::unique_ptr<IMidi> midi = make_platform_midi();
     const std::vector<IMidi::ListedPort> listed = midi->listPorts();
+    if (midi->midiSystemStopped())
+        return systemStalled(command);
     // The updater's name contains the normal one, so it is tried first.
     const auto mark = [&](const std::string &name) {
         if (midi->listedPortMatches(name, updaterPortName))
@@ -425,11 +450,14 @@ int get(const QStringList &arguments)
     if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
         return exitCode;
     const QString port = portName(parser);
-    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
+    // The timeout bounds the whole talk with the device, opening the port included.
+    const QDeadlineTimer deadline(timeoutMs(parser));
+    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, deadline,
+                                                                       &exitCode);
     if (!controller)
         return exitCode;
 
-    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
+    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser), deadline);
     if (exitCode != Done)
         return exitCode;
     const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
@@ -488,13 +516,16 @@ int send(const QStringList &arguments)
     if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
         return exitCode;
     const QString port = portName(parser);
-    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, &exitCode);
+    // The timeout bounds the whole talk with the device, opening the port included.
+    const QDeadlineTimer deadline(timeoutMs(parser));
+    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, deadline,
+                                                                       &exitCode);
     if (!controller)
         return exitCode;
     // A patch goes into the preset the device is on, as the editor's Download sends it: the
     // editor learns that preset from the device's own patch at start-up, and a file's preset
     // number is not used.
-    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser));
+    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser), deadline);
     if (exitCode != Done)
         return exitCode;
     const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
@@ -566,6 +597,8 @@ int update(const QStringList &arguments)
     if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
         return exitCode;
     if (!midi->portPresent(MidiController::portName) && !midi->portPresent(updaterPortName)) {
+        if (midi->midiSystemStopped())
+            return systemStalled(command);
         err() << command << ": no MIDI port \"" << MidiController::portName << "\" or \""
               << updaterPortName << "\" (is the device connected? 'vellichord ports' lists "
               << "the ports)" << Qt::endl;

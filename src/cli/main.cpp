@@ -83,8 +83,8 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCo
                           QStringLiteral("The device's MIDI port name (default \"Vellichord\")."),
                           QStringLiteral("NAME"), QStringLiteral("Vellichord")});
         parser.addOption({QStringLiteral("timeout"),
-                          QStringLiteral("How long to wait for the device's answer, in "
-                                         "milliseconds (default 3000)."),
+                          QStringLiteral("How long to wait for the MIDI system and the "
+                                         "device's answer, in milliseconds (default 3000)."),
                           QStringLiteral("MS"), QStringLiteral("3000")});
     }
     if (!parser.parse(arguments)) {

@@ -45,9 +45,15 @@ public:
     virtual bool portPresent(const char *portName) = 0;
 
     // True once the MIDI system itself was seen to stop under a connection (the JACK server
-    // went away), until a connect succeeds again. Sending fails meanwhile. A backend that
-    // cannot tell says false.
+    // went away), until a connect succeeds again, and while it is stalled (a JACK server that
+    // answers nothing), until it answers again. Sending fails meanwhile. A backend that cannot
+    // tell says false.
     virtual bool midiSystemStopped() { return false; }
+
+    // How long, in ms, a call waits at most for a MIDI system that may stall (a JACK server
+    // stopped with SIGSTOP never answers); the call then fails. A backend whose calls cannot
+    // stall ignores it.
+    virtual void setWaitLimit(int ms) { (void)ms; }
 
     // A port the system offers, by the name the system reports for it, in the same 8-bit
     // encoding as connect()'s portName.

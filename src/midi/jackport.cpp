@@ -1,6 +1,7 @@
 #include "jackport.h"
 #include "miditrace.h"
 
+#include "jackcall.h"
 #include "jacklister.h"
 #include "rtmidiapi.h"
 #include "rtmidiport.h"
@@ -101,7 +102,11 @@ struct JackPort::Connection
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
+    // Registers the ports, activates the client and connects it to the device's ports; all of
+    // them requests to the server. Its output's peer goes to outputName.
+    bool attach(const QString &portName);
     bool setUp();
+    void startReader();
     void stopReader();
     static int process(jack_nframes_t frames, void *self);
     static void shutDown(jack_status_t, const char *, void *self);
@@ -119,6 +124,7 @@ struct JackPort::Connection
     jack_port_t *out = nullptr;
     jack_ringbuffer_t *inRing = nullptr;
     jack_ringbuffer_t *outRing = nullptr;
+    QString outputName;
     // Posted by the process callback when it put bytes into the ring, and to end the reader.
     sem_t arrived;
     std::thread reader;
@@ -156,12 +162,57 @@ bool JackPort::Connection::setUp()
     jack_ringbuffer_mlock(outRing);
     jack_set_process_callback(client, &Connection::process, this);
     jack_on_info_shutdown(client, &Connection::shutDown, this);
-    reader = std::thread(&Connection::readLoop, this);
-    if (jack_activate(client) != 0) {
-        stopReader();
+    // Until the reader starts, what arrives waits in the ring.
+    return jack_activate(client) == 0;
+}
+
+bool JackPort::Connection::attach(const QString &portName)
+{
+    const QStringList sources = jackPorts(client, JackPortIsOutput);
+    for (const QString &reported : sources)
+        qCDebug(lcMidiTrace).noquote() << "Found input:" << reported;
+    // Nothing is registered, and the server never wakes the client, unless the device is there.
+    if (std::none_of(sources.begin(), sources.end(),
+                     [&](const QString &reported) { return namesMatch(reported, portName); }))
+        return false;
+    if (!setUp()) {
+        qWarning().noquote() << "MIDI not available: the JACK client cannot be set up";
         return false;
     }
-    return true;
+
+    const QByteArray ownInput = jack_port_name(in);
+    const auto connected = [&](const QString &reported) {
+        if (jack_connect(client, reported.toUtf8().constData(), ownInput.constData()) == 0)
+            return true;
+        qCDebug(lcMidiTrace).noquote() << "Error opening input!" << reported;
+        return false;
+    };
+    if (std::none_of(sources.begin(), sources.end(), [&](const QString &reported) {
+            return namesMatch(reported, portName) && connected(reported);
+        }))
+        return false;
+    qCDebug(lcMidiTrace) << "Midi input open";
+
+    const QStringList destinations = jackPorts(client, JackPortIsInput);
+    for (const QString &reported : destinations)
+        qCDebug(lcMidiTrace).noquote() << "Found output:" << reported;
+    const QByteArray ownOutput = jack_port_name(out);
+    for (const QString &reported : destinations) {
+        if (!namesMatch(reported, portName))
+            continue;
+        if (jack_connect(client, ownOutput.constData(), reported.toUtf8().constData()) == 0) {
+            qCDebug(lcMidiTrace) << "Midi output open";
+            outputName = reported;
+            return true;
+        }
+        qCDebug(lcMidiTrace).noquote() << "Error opening output!" << reported;
+    }
+    return false;
+}
+
+void JackPort::Connection::startReader()
+{
+    reader = std::thread(&Connection::readLoop, this);
 }
 
 void JackPort::Connection::stopReader()
@@ -312,7 +363,9 @@ void JackPort::Connection::traceDrops(bool now)
 
 JackPort::JackPort(unsigned int bound)
     : m_bound(bound)
+    , m_waitLimit(JackCall::defaultLimitMs)
 {
+    route_midi_system_messages();
 }
 
 JackPort::~JackPort()
@@ -325,16 +378,47 @@ bool JackPort::connect(const char *portName)
     // Clients whose server may have stopped are closed before a new one is opened (see
     // portPresent); the port's own client lists the ports from now on.
     disconnect();
-    m_lister.reset();
-    const QString name = QString::fromLocal8Bit(portName);
-    if (!openInput(name))
-        return false;
-    if (!openOutput(name)) {
-        disconnect();
+    if (m_lister && !m_lister->close()) {
+        m_lister.reset();
+        traceStall();
         return false;
     }
+    // A server known to be stalled is not waited for again; an open left unanswered before
+    // is taken up by a later connect, once the server answers.
+    const int openWait = waitLimit();
+    m_lister.reset();
+    jack_client_t *client = openClient(openWait);
+    if (!client)
+        return false;
+
+    // Every step from here is a request to the server, which may stall under any of them.
+    auto *connection = new Connection(m_pipe, m_bound, m_dropped);
+    connection->client = client;
+    auto attached = std::make_shared<bool>(false);
+    JackCall attach(
+        [connection, attached, name = QString::fromLocal8Bit(portName)] {
+            *attached = connection->attach(name);
+        },
+        [connection] {
+            set_midi_system_quiet(true);
+            delete connection;
+        });
+    if (!attach.wait(m_waitLimit) && attach.giveUp()) {
+        traceStall();
+        return false;
+    }
+    std::unique_ptr<Connection> owned(connection);
+    if (!*attached) {
+        closeClient(std::move(owned));
+        return false;
+    }
+    m_pipe.setInputRunning(true);
+    owned->startReader();
+    m_connection = std::move(owned);
+    m_outputName = m_connection->outputName;
     m_connectedName = portName;
     m_serverStopped = false;
+    m_stalled = false;
 
     // Callers send at once: the patch request at start-up, the update code in the handshake.
     const unsigned int start = m_connection->cycles.load(std::memory_order_acquire);
@@ -346,85 +430,85 @@ bool JackPort::connect(const char *portName)
     return true;
 }
 
-bool JackPort::openInput(const QString &portName)
+jack_client_t *JackPort::openClient(int waitMs)
 {
-    auto connection = std::make_unique<Connection>(m_pipe, m_bound, m_dropped);
-    {
-        const QuietJack quiet;
-        connection->client = jack_client_open(clientName, JackNoStartServer, nullptr);
+    // An open left unanswered before is only looked at again: the server that left it
+    // unanswered holds up no caller twice.
+    int wait = 0;
+    if (!m_opening) {
+        m_opening = std::make_unique<JackClientOpen>(clientName);
+        wait = waitMs;
     }
-    if (!connection->client) {
+    if (!m_opening->wait(wait)) {
+        traceStall();
+        return nullptr;
+    }
+    jack_client_t *client = m_opening->take();
+    m_opening.reset();
+    m_stalled = false;
+    if (!client)
         qWarning().noquote() << "MIDI not available: no JACK server is running";
-        return false;
-    }
-
-    const QStringList names = jackPorts(connection->client, JackPortIsOutput);
-    for (const QString &reported : names)
-        qCDebug(lcMidiTrace).noquote() << "Found input:" << reported;
-    // Nothing is registered, and the server never wakes the client, unless the device is there.
-    if (std::none_of(names.begin(), names.end(),
-                     [&](const QString &reported) { return namesMatch(reported, portName); }))
-        return false;
-
-    m_pipe.setInputRunning(true);
-    if (!connection->setUp()) {
-        m_pipe.setInputRunning(false);
-        qWarning().noquote() << "MIDI not available: the JACK client cannot be set up";
-        return false;
-    }
-    m_connection = std::move(connection);
-    const QByteArray own = jack_port_name(m_connection->in);
-    for (const QString &reported : names) {
-        if (!namesMatch(reported, portName))
-            continue;
-        if (jack_connect(m_connection->client, reported.toUtf8().constData(), own.constData())
-            == 0) {
-            qCDebug(lcMidiTrace) << "Midi input open";
-            return true;
-        }
-        qCDebug(lcMidiTrace).noquote() << "Error opening input!" << reported;
-    }
-    closeConnection();
-    return false;
+    return client;
 }
 
-bool JackPort::openOutput(const QString &portName)
+void JackPort::traceStall()
 {
-    const QStringList names = jackPorts(m_connection->client, JackPortIsInput);
-    for (const QString &reported : names)
-        qCDebug(lcMidiTrace).noquote() << "Found output:" << reported;
-    const QByteArray own = jack_port_name(m_connection->out);
-    for (const QString &reported : names) {
-        if (!namesMatch(reported, portName))
-            continue;
-        if (jack_connect(m_connection->client, own.constData(), reported.toUtf8().constData())
-            == 0) {
-            qCDebug(lcMidiTrace) << "Midi output open";
-            m_outputName = reported;
-            return true;
-        }
-        qCDebug(lcMidiTrace).noquote() << "Error opening output!" << reported;
-    }
-    return false;
+    if (!m_stalled)
+        qCDebug(lcMidiTrace) << "MIDI error: the JACK server does not answer";
+    m_stalled = true;
+}
+
+int JackPort::waitLimit() const
+{
+    // A server known to be stalled is not waited for again.
+    return m_stalled || (m_lister && m_lister->serverStalledNow()) ? 0 : m_waitLimit;
+}
+
+void JackPort::closeClient(std::unique_ptr<Connection> connection)
+{
+    Connection *closed = connection.release();
+    JackCall close([closed] {
+        set_midi_system_quiet(true);
+        delete closed;
+    });
+    // The call frees the connection whenever it returns.
+    if (!close.wait(waitLimit()) && close.giveUp())
+        traceStall();
 }
 
 void JackPort::closeConnection()
 {
-    Connection &c = *m_connection;
-    if (c.shutdown.load()) {
+    std::unique_ptr<Connection> c = std::move(m_connection);
+    if (c->shutdown.load()) {
         m_serverStopped = true;
-    } else {
-        // Once this returns the process callback runs no more.
+        c->stopReader();
+        m_pipe.setInputRunning(false);
         const QuietJack quiet;
-        jack_deactivate(c.client);
+        c.reset();
+        return;
     }
-    // The reader hands on what came before the close.
-    c.stopReader();
+    // Once the deactivation returns the process callback runs no more, and the reader then
+    // hands on what came before the close. A stalled server keeps the connection, with the
+    // reader stopped, until it answers.
+    Connection *raw = c.get();
+    JackCall deactivate(
+        [raw] {
+            set_midi_system_quiet(true);
+            jack_deactivate(raw->client);
+        },
+        [raw] {
+            set_midi_system_quiet(true);
+            delete raw;
+        });
+    const bool deactivated = deactivate.wait(waitLimit());
+    c->stopReader();
     m_pipe.setInputRunning(false);
-    {
-        const QuietJack quiet;
-        m_connection.reset();
+    if (!deactivated && deactivate.giveUp()) {
+        c.release();
+        traceStall();
+        return;
     }
+    closeClient(std::move(c));
 }
 
 void JackPort::disconnect()
@@ -488,10 +572,13 @@ int JackPort::sendSysex(unsigned char *message, unsigned int count)
         if (waited.elapsed() >= sendWaitMs) {
             qCDebug(lcMidiTrace) << "MIDI error: the JACK server takes no output";
             c.givenUp.store(c.written, std::memory_order_release);
+            // Until a message goes again, the server counts as stalled.
+            m_stalled = true;
             return sendFailed;
         }
         QThread::usleep(250);
     }
+    m_stalled = false;
     return 0;
 }
 
@@ -520,9 +607,7 @@ bool JackPort::portPresent(const char *portName)
     if (m_connection) {
         names = jackPorts(m_connection->client, JackPortIsInput);
     } else {
-        if (!m_lister)
-            m_lister = std::make_unique<JackLister>(listerName);
-        names = m_lister->destinations();
+        names = lister().destinations();
     }
     const QString name = QString::fromLocal8Bit(portName);
     return std::any_of(names.begin(), names.end(),
@@ -540,10 +625,8 @@ std::vector<IMidi::ListedPort> JackPort::listPorts()
         sources = jackPorts(m_connection->client, JackPortIsOutput);
         destinations = jackPorts(m_connection->client, JackPortIsInput);
     } else {
-        if (!m_lister)
-            m_lister = std::make_unique<JackLister>(listerName);
-        sources = m_lister->sources();
-        destinations = m_lister->destinations();
+        sources = lister().sources();
+        destinations = lister().destinations();
     }
     std::vector<ListedPort> listed;
     for (const QString &name : qAsConst(sources))
@@ -560,7 +643,26 @@ bool JackPort::listedPortMatches(const std::string &listed, const char *portName
 
 bool JackPort::midiSystemStopped()
 {
-    return m_serverStopped || (m_connection && m_connection->shutdown.load());
+    return m_serverStopped || m_stalled || (m_connection && m_connection->shutdown.load())
+        || (m_lister && m_lister->serverStalledNow());
+}
+
+void JackPort::setWaitLimit(int ms)
+{
+    m_waitLimit = ms;
+    if (m_lister)
+        m_lister->setWaitLimit(ms);
+}
+
+JackLister &JackPort::lister()
+{
+    if (!m_lister) {
+        m_lister = std::make_unique<JackLister>(listerName);
+        m_lister->setWaitLimit(m_waitLimit);
+        if (m_stalled)
+            m_lister->assumeStalled();
+    }
+    return *m_lister;
 }
 
 unsigned int JackPort::bufferedBytes() const

@@ -11,7 +11,9 @@
 #include <memory>
 #include <string>
 
+class JackClientOpen;
 class JackLister;
+typedef struct _jack_client jack_client_t;
 
 // The MIDI port on a JACK server, through libjack itself: one client holds the input and the
 // output port. Its process callback only moves raw event bytes through fixed ring buffers; a
@@ -19,6 +21,9 @@ class JackLister;
 // device sends is queued, not only SysEx: the input monitor sorts the stream. Received bytes
 // held by the port never pass a bound, whatever the device sends; beyond it they are dropped.
 // While nothing is connected the port has no active client, so it costs the server nothing.
+// Every request to the server is waited for up to a limit: a stalled server (stopped, not
+// killed) answers none, and then counts as a stopped MIDI system until it takes a client or a
+// message again.
 class JackPort : public IMidi, public MidiDataWait
 {
 public:
@@ -50,6 +55,7 @@ public:
     bool portPresent(const char *portName) override;
     bool midiSystemStopped() override;
     std::vector<ListedPort> listPorts() override;
+    void setWaitLimit(int ms) override;
     bool listedPortMatches(const std::string &listed, const char *portName) const override;
 
     // Received bytes held now and not read yet.
@@ -60,9 +66,14 @@ public:
 private:
     struct Connection;
 
-    bool openInput(const QString &portName);
-    bool openOutput(const QString &portName);
+    // The client of an open the server answered within waitMs, or null.
+    jack_client_t *openClient(int waitMs);
+    void traceStall();
+    int waitLimit() const;
+    // Closes connection's client within the wait limit, or leaves it to close later.
+    void closeClient(std::unique_ptr<Connection> connection);
     void closeConnection();
+    JackLister &lister();
 
     const unsigned int m_bound;
     // Declared before the connection, so it outlives the reader thread that appends to it.
@@ -75,5 +86,10 @@ private:
     QString m_outputName;
     // Set when a connection ended because the server went away; cleared by the next connect.
     bool m_serverStopped = false;
+    // Set when the server left a request unanswered within the limit; cleared once it answers.
+    bool m_stalled = false;
+    int m_waitLimit;
+    // An open of the port's client that the server has not answered yet.
+    std::unique_ptr<JackClientOpen> m_opening;
     std::atomic<unsigned long long> m_dropped{0};
 };

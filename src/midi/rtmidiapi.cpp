@@ -1,24 +1,25 @@
 #include "rtmidiapi.h"
 
+#include "miditrace.h"
+
 #include <QFileInfo>
 
 #ifdef VELLICHORD_HAVE_JACK
 #include <jack/jack.h>
 
-#include <cstdio>
 #include <mutex>
 
 namespace {
 
 thread_local bool jackQuiet = false;
 
-// Prints as libjack's own default does, unless the thread asked for quiet.
-void printJackError(const char *text)
+// libjack's own lines (several for one server that goes away) are traced, not printed: what
+// they mean reaches the user as the program's own message. Dropped where the thread asked for
+// quiet.
+void traceJackMessage(const char *text)
 {
-    if (jackQuiet)
-        return;
-    std::fprintf(stderr, "%s\n", text);
-    std::fflush(stderr);
+    if (!jackQuiet)
+        qCDebug(lcMidiTrace).noquote() << "JACK:" << text;
 }
 
 } // namespace
@@ -37,11 +38,21 @@ RtMidi::Api system_midi_api(bool jackOnly)
 #endif
 }
 
-bool set_midi_system_quiet(bool quiet)
+void route_midi_system_messages()
 {
 #ifdef VELLICHORD_HAVE_JACK
     static std::once_flag installed;
-    std::call_once(installed, [] { jack_set_error_function(&printJackError); });
+    std::call_once(installed, [] {
+        jack_set_error_function(&traceJackMessage);
+        jack_set_info_function(&traceJackMessage);
+    });
+#endif
+}
+
+bool set_midi_system_quiet(bool quiet)
+{
+#ifdef VELLICHORD_HAVE_JACK
+    route_midi_system_messages();
     const bool before = jackQuiet;
     jackQuiet = quiet;
     return before;

@@ -13,6 +13,10 @@
 // set. Elsewhere the platform's own (CoreMIDI on macOS).
 RtMidi::Api system_midi_api(bool jackOnly);
 
+// Sends libjack's own error and information lines to the MIDI trace rather than to stderr,
+// from now on; repeated calls change nothing. A build without libjack has none.
+void route_midi_system_messages();
+
 // While set, libjack's own error messages from the calling thread are dropped. Without a JACK
 // server every attempt to open a client prints several lines; a port list taken every second
 // must not. Other threads, and builds without libjack, are not affected. Returns the setting

@@ -142,7 +142,7 @@ void TestCliFiles::help_data()
     // The commands that talk to the device answer --help without one.
     QTest::newRow("ports") << QStringList{"ports", "--help"} << false
                            << "Usage: vellichord ports [options]"
-                           << "Exit codes: 0 done, 2 bad usage.";
+                           << "Exit codes: 0 done, 1 the MIDI system does not answer, 2 bad usage.";
     QTest::newRow("get") << QStringList{"get", "--help"} << false
                          << "Usage: vellichord get [options]"
                          << "3 no device";

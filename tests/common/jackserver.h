@@ -1,9 +1,15 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QThread>
+
+#include <csignal>
 
 // A JACK server with the dummy driver (no sound hardware needed) on a server name of this
 // process's own, so that test runs in parallel never meet. Every JACK client this process
@@ -51,10 +57,35 @@ public:
         return true;
     }
 
+    // Stops the server as SIGSTOP does, and waits until every thread of it has stopped: it
+    // then answers no client. True once it has.
+    bool stall()
+    {
+        if (server.state() != QProcess::Running)
+            return false;
+        ::kill(pid_t(server.processId()), SIGSTOP);
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (stalled())
+                return true;
+            QThread::msleep(10);
+        }
+        return false;
+    }
+
+    // Lets a stalled server go on; harmless when it runs.
+    void resume()
+    {
+        if (server.state() != QProcess::NotRunning)
+            ::kill(pid_t(server.processId()), SIGCONT);
+    }
+
     void stop()
     {
         if (server.state() == QProcess::NotRunning)
             return;
+        // A stalled server would take the signal only once it goes on.
+        resume();
         // SIGTERM lets jackd remove its shared-memory files.
         server.terminate();
         if (!server.waitForFinished(5000))
@@ -65,6 +96,23 @@ public:
     QString name() const { return serverName; }
 
 private:
+    // Whether every thread of the server is stopped (state T in /proc).
+    bool stalled() const
+    {
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(server.processId()));
+        const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &thread : threads) {
+            QFile stat(tasks.filePath(thread + QStringLiteral("/stat")));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray line = stat.readAll();
+            const int end = line.lastIndexOf(')');
+            if (end < 0 || line.mid(end + 2, 1) != "T")
+                return false;
+        }
+        return !threads.isEmpty();
+    }
+
     QProcess server;
     QString serverName;
 };

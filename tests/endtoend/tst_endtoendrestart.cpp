@@ -34,6 +34,14 @@ void press(MainWindow &window, const char *button)
     QTest::mouseClick(window.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
 }
 
+// Lets the server go on when it goes out of scope, also when a check failed before: whatever
+// waits on the server can end then, and the server can be stopped.
+struct ResumeAtEnd
+{
+    JackServer &server;
+    ~ResumeAtEnd() { server.resume(); }
+};
+
 QStringList messages(const UpdateDialog &dialog)
 {
     return dialog.findChild<QTextEdit *>(QStringLiteral("textEdit"))
@@ -57,6 +65,10 @@ private slots:
     void editorFollowsTheServerAway_data();
     void editorFollowsTheServerAway();
     void transferWhoseServerVanishes();
+    void editorThroughAStalledServer_data();
+    void editorThroughAStalledServer();
+    void commandEndsWhileTheServerStalls_data();
+    void commandEndsWhileTheServerStalls();
 
 private:
     JackServer server;
@@ -160,6 +172,93 @@ void TestEndToEndRestart::transferWhoseServerVanishes()
     QTRY_COMPARE_WITH_TIMEOUT(statusText(window), QStringLiteral("MIDI system stopped"),
                               3 * DeviceWatcher::intervalMs);
     QCOMPARE(connectionText(window), QStringLiteral("Not connected"));
+}
+
+void TestEndToEndRestart::editorThroughAStalledServer_data()
+{
+    QTest::addColumn<bool>("download");
+    QTest::newRow("download") << true;
+    QTest::newRow("updater's connect") << false;
+}
+
+void TestEndToEndRestart::editorThroughAStalledServer()
+{
+    QFETCH(bool, download);
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    EmulatorProcess emulator;
+    QVERIFY2(emulator.start({}, &error), qPrintable(error));
+    MainWindow window(std::make_unique<JackPort>());
+    window.show();
+    auto *dialog = window.findChild<UpdateDialog *>();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(window), QStringLiteral("Patch uploaded."), 10000);
+
+    QVERIFY(server.stall());
+    const ResumeAtEnd resume{server};
+    if (download) {
+        // What the send found shows at once.
+        press(window, "buttonDownload");
+        QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
+        QCOMPARE(connectionText(window), QStringLiteral("Not connected"));
+    } else {
+        // The run ends, and the window's thread stays free meanwhile: the end is reported
+        // through its event loop.
+        const QString updateFile = workDir.filePath(QStringLiteral("update.txt"));
+        QVERIFY(writeFile(updateFile, updateRecord(QByteArray()).toHex(' ').toUpper()));
+        window.performUpdate();
+        QVERIFY(dialog->load_update_binary(updateFile));
+        auto *connect = dialog->findChild<QPushButton *>(QStringLiteral("buttonSwitchMode"));
+        QVERIFY(connect->isEnabled());
+        QSignalSpy finished(dialog, &UpdateDialog::runFinished);
+        QTest::mouseClick(connect, Qt::LeftButton);
+        QVERIFY(finished.wait(15000));
+        QCOMPARE(finished.first().first().toBool(), false);
+        QVERIFY2(
+            messages(*dialog).last().startsWith(QStringLiteral("No response from the Vellichord.")),
+            qPrintable(messages(*dialog).join('\n')));
+        QCOMPARE(connectionText(window), QStringLiteral("Not connected"));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(window), QStringLiteral("MIDI system stopped"),
+                              3 * DeviceWatcher::intervalMs);
+
+    // Once the server goes on, the device is found again.
+    server.resume();
+    QTRY_COMPARE_WITH_TIMEOUT(connectionText(window), QStringLiteral("Connected: Vellichord"),
+                              10000);
+    press(window, "buttonDownload");
+    QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
+}
+
+void TestEndToEndRestart::commandEndsWhileTheServerStalls_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("get") << QStringList{"get", "--timeout", "2000"};
+    QTest::newRow("ports") << QStringList{"ports"};
+}
+
+void TestEndToEndRestart::commandEndsWhileTheServerStalls()
+{
+    QFETCH(QStringList, arguments);
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY(server.stall());
+    const ResumeAtEnd resume{server};
+    QProcess command;
+    command.setWorkingDirectory(workDir.path());
+    command.start(QStringLiteral(VELLICHORD_CLI), arguments);
+    // Generous: the wait under test is 2 s, and a busy machine is slow.
+    const bool ended = command.waitForFinished(15000);
+    if (!ended) {
+        command.kill();
+        command.waitForFinished(5000);
+    }
+    QVERIFY2(ended, "the command did not end");
+    QCOMPARE(command.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(command.exitCode(), 1);
+    QCOMPARE(QString::fromLocal8Bit(command.readAllStandardError()),
+             QStringLiteral("vellichord ") + arguments.first()
+                 + QStringLiteral(": the MIDI system does not answer (is the JACK server "
+                                  "stopped?)\n"));
 }
 
 QTEST_MAIN(TestEndToEndRestart)
