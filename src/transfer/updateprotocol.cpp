@@ -306,14 +306,21 @@ int UpdateProtocol::sendRecord(const unsigned char *record, unsigned int size)
     return 0;
 }
 
-bool UpdateProtocol::silentTooLong(quint64 silentSince) const
+void UpdateProtocol::answerHeard()
 {
-    return pausedMs - silentSince >= silenceLimitMs;
+    silentSincePaused = pausedMs;
+    silentSinceReal.start();
 }
 
-int UpdateProtocol::awaitAnswer(quint64 silentSince)
+bool UpdateProtocol::silentTooLong() const
 {
-    for (int poll = 0; poll < answerPolls && !silentTooLong(silentSince); ++poll) {
+    return pausedMs - silentSincePaused >= silenceLimitMs
+        || silentSinceReal.hasExpired(qint64(silenceLimitMs));
+}
+
+int UpdateProtocol::awaitAnswer()
+{
+    for (int poll = 0; poll < answerPolls && !silentTooLong(); ++poll) {
         const int status = monitor.status();
         pause(1);
         if (status != 0) {
@@ -338,8 +345,9 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
 
     unsigned int offset = 0;
     unsigned char retries = 0;
-    // Since the device last answered; an answer of any kind shows that it is still there.
-    quint64 silentSince = pausedMs;
+    // An answer of any kind shows that the device is still there; the transfer's start counts
+    // as one.
+    answerHeard();
     while (offset < length) {
         // A loaded image has passed the check; any other is sent only as far as it is whole.
         const unsigned int size = UpdateFile::recordSize(image, length, offset);
@@ -369,17 +377,17 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
             qCDebug(lcTrace) << "Sending a data frame failed with error" << error;
             return false;
         }
-        const int status = awaitAnswer(silentSince);
+        const int status = awaitAnswer();
         qCDebug(lcTrace).noquote() << statusName(status);
         if (status != 0)
-            silentSince = pausedMs;
+            answerHeard();
 
         switch (status) {
         case 0:
         case statusCrc:
             // Resending to a device that has said nothing for so long would only hold the
             // user up: it has gone, or hangs.
-            if (status == 0 && silentTooLong(silentSince)) {
+            if (status == 0 && silentTooLong()) {
                 emit message(stoppedAnsweringText());
                 qCDebug(lcTrace) << "No answer for" << silenceLimitMs
                                  << "ms; tries of this record:" << retries + 1;
@@ -433,7 +441,7 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
     }
     // Accepting the last record is not the end: the device may confirm the update right after
     // it. Without that it may still wait in update mode, and the update has not taken.
-    if (awaitAnswer(silentSince) == statusDone)
+    if (awaitAnswer() == statusDone)
         return confirmed(progress);
     emit message(tr("The Vellichord took every record but did not confirm the update. It may "
                     "still be in update mode: reconnect it and run the update again."));

@@ -3,6 +3,7 @@
 #include "deviceclaim.h"
 #include "updatefile.h"
 
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -45,7 +46,8 @@ public:
     static constexpr const char *updaterPortName = "Vellichord Updater";
 
     // How long a transfer waits for an answer to one record, its resends included, before it
-    // gives up on the device: silence since the device last answered, on the pause clock.
+    // gives up on the device: silence since the device last answered, on the pause clock or
+    // in real time, whichever reaches it first (real pauses run a little long).
     static constexpr unsigned int silenceLimitMs = 15000;
 
     // Waits the given number of milliseconds. The handshake and the transfer wait only through
@@ -129,10 +131,12 @@ private:
     // fails to send and returns its error code; 0 when every frame went out.
     int sendRecord(const unsigned char *record, unsigned int size);
     // Polls the monitor for the device's answer to a record; 0 when none came, within
-    // answerPolls polls or before the silence limit, counted from silentSince, is reached.
-    int awaitAnswer(quint64 silentSince);
-    // Whether the device has been silent for the silence limit since silentSince.
-    bool silentTooLong(quint64 silentSince) const;
+    // answerPolls polls or before the silence limit is reached.
+    int awaitAnswer();
+    // The device answered: its silence starts anew.
+    void answerHeard();
+    // Whether the device has been silent for the silence limit.
+    bool silentTooLong() const;
     // The lines that say what to do next, in the words of the front end.
     QString noResponseText() const;
     QString reconnectText() const;
@@ -153,8 +157,11 @@ private:
     UpdateFile updateFile;
     Pause pauseFunction;
     Wording words = Wording::Window;
-    // Milliseconds paused since the protocol was made: the clock of the silence limit.
+    // Milliseconds paused since the protocol was made, and their count and the real time
+    // when the device last answered: the clocks of the silence limit.
     quint64 pausedMs = 0;
+    quint64 silentSincePaused = 0;
+    QElapsedTimer silentSinceReal;
     // Nesting depth of running handshakes and transfers.
     std::atomic<int> busyDepth{0};
     std::atomic<bool> connectEnabled{false};
