@@ -318,7 +318,7 @@ bool UpdateProtocol::silentTooLong() const
         || silentSinceReal.hasExpired(qint64(silenceLimitMs));
 }
 
-int UpdateProtocol::awaitAnswer()
+int UpdateProtocol::awaitAnswer(bool stoppable)
 {
     for (int poll = 0; poll < answerPolls && !silentTooLong(); ++poll) {
         const int status = monitor.status();
@@ -327,6 +327,9 @@ int UpdateProtocol::awaitAnswer()
             monitor.clearStatus();
             return status;
         }
+        // The record is whole: a stop need not wait for a silent device.
+        if (stoppable && stopRequested)
+            return 0;
     }
     return 0;
 }
@@ -377,10 +380,12 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
             qCDebug(lcTrace) << "Sending a data frame failed with error" << error;
             return false;
         }
-        const int status = awaitAnswer();
+        const int status = awaitAnswer(true);
         qCDebug(lcTrace).noquote() << statusName(status);
         if (status != 0)
             answerHeard();
+        else if (stopRequested)
+            continue; // taken before the record would be sent again
 
         switch (status) {
         case 0:
@@ -441,7 +446,7 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
     }
     // Accepting the last record is not the end: the device may confirm the update right after
     // it. Without that it may still wait in update mode, and the update has not taken.
-    if (awaitAnswer() == statusDone)
+    if (awaitAnswer(false) == statusDone)
         return confirmed(progress);
     emit message(tr("The Vellichord took every record but did not confirm the update. It may "
                     "still be in update mode: reconnect it and run the update again."));

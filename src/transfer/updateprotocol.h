@@ -131,8 +131,9 @@ private:
     // fails to send and returns its error code; 0 when every frame went out.
     int sendRecord(const unsigned char *record, unsigned int size);
     // Polls the monitor for the device's answer to a record; 0 when none came, within
-    // answerPolls polls or before the silence limit is reached.
-    int awaitAnswer();
+    // answerPolls polls or before the silence limit is reached, or, when stoppable, before a
+    // stop was requested.
+    int awaitAnswer(bool stoppable);
     // The device answered: its silence starts anew.
     void answerHeard();
     // Whether the device has been silent for the silence limit.

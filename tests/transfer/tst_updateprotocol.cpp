@@ -126,6 +126,7 @@ private slots:
     void transferStopsBetweenRecords_data();
     void transferStopsBetweenRecords();
     void stopRequestedBeforeARunIsIgnored();
+    void stopEndsTheWaitForASilentDevice();
     void realClockTakesAStopFromTheEventLoop();
     void updateStopsDuringTheHandshake_data();
     void updateStopsDuringTheHandshake();
@@ -720,6 +721,21 @@ void TestUpdateProtocol::stopRequestedBeforeARunIsIgnored()
     QVERIFY(rig.transmit(threeRecords()));
     QCOMPARE(rig.device->records.size(), 3);
     QVERIFY(!rig.shown.contains(stopped));
+}
+
+void TestUpdateProtocol::stopEndsTheWaitForASilentDevice()
+{
+    UpdateRig rig;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        rig.protocol->requestStop();
+        return quint8(0);
+    };
+
+    QVERIFY(!rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 1);
+    QCOMPARE(rig.shown.last(), stopped);
+    // Three frames and one poll: the stop did not wait out the answer's 5000 polls.
+    QCOMPARE(rig.clock.elapsedMs, 3 * 11 + 1);
 }
 
 // The default pause keeps the event loop running without any window, so that a stop asked for
