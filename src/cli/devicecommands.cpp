@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -266,7 +267,9 @@ void onInterrupt(int)
 }
 #endif
 
-// While alive, Ctrl-C (SIGINT) calls stop instead of ending the program.
+// While alive, Ctrl-C (SIGINT), kill (SIGTERM) and a closed terminal (SIGHUP) call stop
+// instead of ending the program: cut off mid-record, the device would be left with neither
+// the old firmware nor word of what happened.
 class StopOnInterrupt
 {
 public:
@@ -286,7 +289,8 @@ public:
         action.sa_handler = onInterrupt;
         action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &before);
+        for (std::size_t i = 0; i < std::size(handledSignals); ++i)
+            sigaction(handledSignals[i], &action, &before[i]);
 #else
         (void)stop;
 #endif
@@ -294,8 +298,10 @@ public:
     ~StopOnInterrupt()
     {
 #ifdef Q_OS_UNIX
-        if (notifier)
-            sigaction(SIGINT, &before, nullptr);
+        if (notifier) {
+            for (std::size_t i = 0; i < std::size(handledSignals); ++i)
+                sigaction(handledSignals[i], &before[i], nullptr);
+        }
 #endif
     }
     StopOnInterrupt(const StopOnInterrupt &) = delete;
@@ -303,8 +309,9 @@ public:
 
 private:
 #ifdef Q_OS_UNIX
+    static constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP};
     std::unique_ptr<QSocketNotifier> notifier;
-    struct sigaction before = {};
+    struct sigaction before[std::size(handledSignals)] = {};
 #endif
 };
 
@@ -561,8 +568,8 @@ int update(const QStringList &arguments)
         QStringLiteral(
             "Checks the update file, then updates the device's firmware with it, as the editor's "
             "updater does. The device is found as \"Vellichord\" or, in update mode, as "
-            "\"Vellichord Updater\". Ctrl-C stops between records; the device then needs a "
-            "complete update.")
+            "\"Vellichord Updater\". Ctrl-C, SIGTERM and SIGHUP stop it between records; the "
+            "device then needs a complete update.")
         + exitCodes("0 updated (the device confirmed the update), 1 the update failed, was "
                     "stopped or was not confirmed, 2 bad usage or a damaged update file, 3 no "
                     "device"));
@@ -578,6 +585,7 @@ int update(const QStringList &arguments)
     QObject owner;
     MidiMonitor monitor(&owner, midi.get());
     UpdateProtocol protocol(*midi, monitor);
+    protocol.setWording(UpdateProtocol::Wording::CommandLine);
 
     // The file is checked before the device is touched; its lines are shown only once it
     // passed, and otherwise the last of them says what is wrong.
@@ -627,7 +635,7 @@ int update(const QStringList &arguments)
     monitor.wait();
     midi->disconnect();
     if (!done) {
-        err() << command << ": the update failed: " << lastLine << Qt::endl;
+        err() << command << ": the update failed: " << printable_text(lastLine) << Qt::endl;
         return Failed;
     }
     return Done;

@@ -117,6 +117,36 @@ void UpdateProtocol::setPause(Pause pause)
 void UpdateProtocol::pause(unsigned int ms)
 {
     pauseFunction(ms);
+    pausedMs += ms;
+}
+
+QString UpdateProtocol::noResponseText() const
+{
+    return words == Wording::Window
+        ? tr("No response from the Vellichord.  Please connect it and press Connect again.")
+        : tr("No response from the Vellichord.  Please connect it and run the update again.");
+}
+
+QString UpdateProtocol::reconnectText() const
+{
+    return words == Wording::Window
+        ? tr("Please disconnect and reconnect the Vellichord then press Update.")
+        : tr("Please disconnect and reconnect the Vellichord, then run the update again.");
+}
+
+QString UpdateProtocol::stoppedAnsweringText() const
+{
+    return words == Wording::Window
+        ? tr("The Vellichord stopped answering.  Please reconnect it and press Update again.")
+        : tr("The Vellichord stopped answering.  Please reconnect it and run the update again.");
+}
+
+QString UpdateProtocol::connectionLostText() const
+{
+    return words == Wording::Window
+        ? tr("Lost the connection to the Vellichord.  Please connect it and press Update again.")
+        : tr("Lost the connection to the Vellichord.  Please connect it and run the update "
+             "again.");
 }
 
 void UpdateProtocol::requestStop()
@@ -190,8 +220,7 @@ bool UpdateProtocol::find_dfu(bool promptForUpdate)
     Busy busy(*this);
     if (!claimDevice())
         return false;
-    const QString noResponse = tr(
-        "No response from the Vellichord.  Please connect it and press Connect again.");
+    const QString noResponse = noResponseText();
 
     qCDebug(lcTrace) << "Sending update code...";
     monitor.clearStatus();
@@ -241,7 +270,7 @@ bool UpdateProtocol::find_dfu(bool promptForUpdate)
         }
         if (status == statusReset) {
             monitor.clearStatus();
-            emit message(tr("Please disconnect and reconnect the Vellichord then press Update."));
+            emit message(reconnectText());
             qCDebug(lcTrace) << "****** Reset Vellichord and switch mode again ********";
             return false;
         }
@@ -277,15 +306,30 @@ int UpdateProtocol::sendRecord(const unsigned char *record, unsigned int size)
     return 0;
 }
 
-int UpdateProtocol::awaitAnswer()
+void UpdateProtocol::answerHeard()
 {
-    for (int poll = 0; poll < answerPolls; ++poll) {
+    silentSincePaused = pausedMs;
+    silentSinceReal.start();
+}
+
+bool UpdateProtocol::silentTooLong() const
+{
+    return pausedMs - silentSincePaused >= silenceLimitMs
+        || silentSinceReal.hasExpired(qint64(silenceLimitMs));
+}
+
+int UpdateProtocol::awaitAnswer(bool stoppable)
+{
+    for (int poll = 0; poll < answerPolls && !silentTooLong(); ++poll) {
         const int status = monitor.status();
         pause(1);
         if (status != 0) {
             monitor.clearStatus();
             return status;
         }
+        // The record is whole: a stop need not wait for a silent device.
+        if (stoppable && stopRequested)
+            return 0;
     }
     return 0;
 }
@@ -304,6 +348,9 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
 
     unsigned int offset = 0;
     unsigned char retries = 0;
+    // An answer of any kind shows that the device is still there; the transfer's start counts
+    // as one.
+    answerHeard();
     while (offset < length) {
         // A loaded image has passed the check; any other is sent only as far as it is whole.
         const unsigned int size = UpdateFile::recordSize(image, length, offset);
@@ -329,23 +376,33 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
         // The device has gone: waiting for its answer and resending would only end, much
         // later, in a message that blames the file.
         if (const int error = sendRecord(image + offset, size)) {
-            emit message(tr("Lost the connection to the Vellichord.  Please connect it and "
-                            "press Update again."));
+            emit message(connectionLostText());
             qCDebug(lcTrace) << "Sending a data frame failed with error" << error;
             return false;
         }
-        const int status = awaitAnswer();
+        const int status = awaitAnswer(true);
         qCDebug(lcTrace).noquote() << statusName(status);
+        if (status != 0)
+            answerHeard();
+        else if (stopRequested)
+            continue; // taken before the record would be sent again
 
         switch (status) {
         case 0:
         case statusCrc:
+            // Resending to a device that has said nothing for so long would only hold the
+            // user up: it has gone, or hangs.
+            if (status == 0 && silentTooLong()) {
+                emit message(stoppedAnsweringText());
+                qCDebug(lcTrace) << "No answer for" << silenceLimitMs
+                                 << "ms; tries of this record:" << retries + 1;
+                return false;
+            }
             if (retries > maxRetries) {
                 // The last try got no answer at all: a device gone silent is no fault of
                 // the file.
                 if (status == 0)
-                    emit message(tr("The Vellichord stopped answering.  Please reconnect it and "
-                                    "press Update again."));
+                    emit message(stoppedAnsweringText());
                 else
                     emit message(tr("CRC Error in update file.  Please download the latest "
                                     "update and try again."));
@@ -370,7 +427,17 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
             // The device took this record too, and the update with it.
             ++progress.records;
             progress.bytes += size;
-            return confirmed(progress);
+            offset += size;
+            if (offset == length)
+                return confirmed(progress);
+            // It has ended the update though records remain: no complete update, whatever it
+            // says. The bar keeps its last value.
+            emit progressChanged(progress);
+            emit message(tr("The Vellichord ended the update after %1 of %2 records.")
+                             .arg(progress.records)
+                             .arg(progress.recordsTotal));
+            qCDebug(lcTrace) << "Update ended by the device with bytes left:" << length - offset;
+            return false;
         default:
             qCDebug(lcTrace) << "Unknown error.  Update probably failed.";
             emit message(tr("Unknown error.  Update probably failed."));
@@ -379,7 +446,7 @@ bool UpdateProtocol::transmitUpdate(const unsigned char *image, unsigned int len
     }
     // Accepting the last record is not the end: the device may confirm the update right after
     // it. Without that it may still wait in update mode, and the update has not taken.
-    if (awaitAnswer() == statusDone)
+    if (awaitAnswer(false) == statusDone)
         return confirmed(progress);
     emit message(tr("The Vellichord took every record but did not confirm the update. It may "
                     "still be in update mode: reconnect it and run the update again."));

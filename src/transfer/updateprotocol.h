@@ -3,6 +3,7 @@
 #include "deviceclaim.h"
 #include "updatefile.h"
 
+#include <QElapsedTimer>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -44,9 +45,18 @@ public:
     // The device's port name in update mode; in normal mode it is MidiController::portName.
     static constexpr const char *updaterPortName = "Vellichord Updater";
 
+    // How long a transfer waits for an answer to one record, its resends included, before it
+    // gives up on the device: silence since the device last answered, on the pause clock or
+    // in real time, whichever reaches it first (real pauses run a little long).
+    static constexpr unsigned int silenceLimitMs = 15000;
+
     // Waits the given number of milliseconds. The handshake and the transfer wait only through
     // this, so a test can run them on a clock of its own.
     using Pause = std::function<void(unsigned int ms)>;
+
+    // Whose words the lines use where they say what to do next: the updater's buttons
+    // ("press Connect again") or the command line's ("run the update again").
+    enum class Wording { Window, CommandLine };
 
     UpdateProtocol(IMidi &midi, MidiMonitor &monitor, QObject *parent = nullptr);
 
@@ -65,7 +75,8 @@ public:
     // promptForUpdate is false.
     bool find_dfu(bool promptForUpdate = true);
     // Sends the image record by record. True only when the device confirmed the update (0x77),
-    // in answer to a record or right after accepting the last one.
+    // in answer to the last record or right after accepting it; a 0x77 to an earlier record
+    // ends the transfer too, as a failure that says how far it came.
     bool transmitUpdate(const unsigned char *image, unsigned int length);
     // The name under which a device status is traced.
     static QString statusName(int status);
@@ -85,6 +96,8 @@ public:
     // Replaces the clock of the handshake and the transfer; an empty one restores the default,
     // which waits in real time and keeps the event loop running meanwhile. Not while busy.
     void setPause(Pause pause);
+    // Window by default. Not while busy.
+    void setWording(Wording wording) { words = wording; }
 
 public slots:
     // Connect: the handshake alone. True when the device is ready.
@@ -117,8 +130,19 @@ private:
     // Sends one record as data frames, pausing after each. Stops at the first frame the port
     // fails to send and returns its error code; 0 when every frame went out.
     int sendRecord(const unsigned char *record, unsigned int size);
-    // Polls the monitor for the device's answer to a record; 0 when none came.
-    int awaitAnswer();
+    // Polls the monitor for the device's answer to a record; 0 when none came, within
+    // answerPolls polls or before the silence limit is reached, or, when stoppable, before a
+    // stop was requested.
+    int awaitAnswer(bool stoppable);
+    // The device answered: its silence starts anew.
+    void answerHeard();
+    // Whether the device has been silent for the silence limit.
+    bool silentTooLong() const;
+    // The lines that say what to do next, in the words of the front end.
+    QString noResponseText() const;
+    QString reconnectText() const;
+    QString stoppedAnsweringText() const;
+    QString connectionLostText() const;
     // The device confirmed the update: says so and completes the progress. Returns true.
     bool confirmed(UpdateProgress &progress);
     void setConnectEnabled(bool enabled);
@@ -133,6 +157,12 @@ private:
     MidiMonitor &monitor;
     UpdateFile updateFile;
     Pause pauseFunction;
+    Wording words = Wording::Window;
+    // Milliseconds paused since the protocol was made, and their count and the real time
+    // when the device last answered: the clocks of the silence limit.
+    quint64 pausedMs = 0;
+    quint64 silentSincePaused = 0;
+    QElapsedTimer silentSinceReal;
     // Nesting depth of running handshakes and transfers.
     std::atomic<int> busyDepth{0};
     std::atomic<bool> connectEnabled{false};

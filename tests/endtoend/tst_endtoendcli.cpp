@@ -139,6 +139,7 @@ private slots:
     void updateTransfersTheImage();
     void updateFailures_data();
     void updateFailures();
+    void interruptStopsTheUpdateBetweenRecords_data();
     void interruptStopsTheUpdateBetweenRecords();
 
 private:
@@ -580,8 +581,8 @@ void TestEndToEndCli::updateFailures_data()
                                << false << QString();
     QTest::newRow("device not ready")
         << QStringList{"--not-ready"} << healthy << 1
-        << ": the update failed: Please disconnect and reconnect the Vellichord then press "
-           "Update."
+        << ": the update failed: Please disconnect and reconnect the Vellichord, then run the "
+           "update again."
         << true << QString();
     QTest::newRow("error in the file, says the device")
         << QStringList{"--code-error"} << healthy << 1
@@ -594,6 +595,17 @@ void TestEndToEndCli::updateFailures_data()
         << ": the update failed: The Vellichord took every record but did not confirm the "
            "update. It may still be in update mode: reconnect it and run the update again."
         << true << "99 % (3 of 3 records, 1028 of 1028 bytes; missing: the device's confirmation)";
+    // The device's word that it is done does not make the records that were not sent.
+    QTest::newRow("ended at the first record")
+        << QStringList{"--end-at", "1"} << healthy << 1
+        << ": the update failed: The Vellichord ended the update after 1 of 3 records." << true
+        << "49 % (1 of 3 records, 512 of 1028 bytes; missing: 2 records, 516 bytes)";
+    // Given up after the silence limit, in real time here (some 15 s).
+    QTest::newRow("silent after the handshake")
+        << QStringList{"--silent-after-handshake"} << healthy << 1
+        << ": the update failed: The Vellichord stopped answering.  Please reconnect it and run "
+           "the update again."
+        << true << "0 % (0 of 3 records, 0 of 1028 bytes; missing: 3 records, 1028 bytes)";
 }
 
 void TestEndToEndCli::updateFailures()
@@ -632,13 +644,24 @@ void TestEndToEndCli::updateFailures()
             QTRY_VERIFY(emulator.count(QStringLiteral("received:")) > 0);
         else
             QCOMPARE(emulator.count(QStringLiteral("received:")), 0);
-        QCOMPARE(emulator.count(QStringLiteral("image complete")), 0);
+        // Only a device that ends the update itself takes its image for complete.
+        QCOMPARE(emulator.count(QStringLiteral("image complete")),
+                 emulatorArguments.contains(QStringLiteral("--end-at")) ? 1 : 0);
         QCOMPARE(emulator.stop(), QString());
     }
 }
 
+void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT (Ctrl-C)") << SIGINT;
+    QTest::newRow("SIGTERM (kill)") << SIGTERM;
+    QTest::newRow("SIGHUP (terminal closed)") << SIGHUP;
+}
+
 void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords()
 {
+    QFETCH(int, signal);
     const int records = 12;
     const QString firmware = folder.filePath(QStringLiteral("interrupted.hex"));
     QVERIFY(writeFile(firmware, firmwareImage(records).toHex(' ').toUpper()));
@@ -651,7 +674,7 @@ void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords()
     QVERIFY(cli.waitForStarted());
     const auto accepted = [&] { return emulator.count(QStringLiteral("sent: status 0x1A")); };
     QTRY_VERIFY_WITH_TIMEOUT(accepted() >= 2, 60000);
-    ::kill(pid_t(cli.processId()), SIGINT);
+    ::kill(pid_t(cli.processId()), signal);
     QVERIFY(cli.waitForFinished(60000));
 
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);

@@ -1,6 +1,7 @@
 #include "../common/files.h"
 #include "../common/jackserver.h"
 #include "../updater/updaterrig.h"
+#include "closeonsignal.h"
 #include "emulatorprocess.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
@@ -14,6 +15,7 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -76,6 +78,7 @@ private slots:
     void deviceNotReady();
     void updaterModeIsFound();
     void deviceGoneDuringTransfer();
+    void signalEndsTheEditorOnceTheTransferHasEnded();
 
 private:
     JackServer server;
@@ -89,6 +92,9 @@ void TestEndToEndUpdate::initTestCase()
     QString error;
     QVERIFY2(server.start(&error), qPrintable(error));
     QVERIFY(workDir.isValid());
+    // The editors closed here keep their settings in the test's folder.
+    qputenv("XDG_CONFIG_HOME", workDir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", workDir.filePath(QStringLiteral("data")).toLocal8Bit());
     image = fourKiBImage();
     QCOMPARE(image.size(), 4096);
     updateFile = workDir.filePath(QStringLiteral("update.txt"));
@@ -208,6 +214,47 @@ void TestEndToEndUpdate::deviceGoneDuringTransfer()
                       Qt::LeftButton);
     QCOMPARE(editor.window.findChild<QStatusBar *>(QStringLiteral("statusBar"))->currentMessage(),
              QStringLiteral("Upload failed: Vellichord not connected"));
+}
+
+// SIGTERM during a transfer, with the signal handling and the quit of the editor's main(): the
+// transfer goes on to its end, and then the editor ends.
+void TestEndToEndUpdate::signalEndsTheEditorOnceTheTransferHasEnded()
+{
+    const QString received = workDir.filePath(QStringLiteral("received.bin"));
+    QFile::remove(received);
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--write-image"), received}, &error),
+             qPrintable(error));
+    Editor editor;
+    QVERIFY(editor.dialog->load_update_binary(updateFile));
+    closeOnSignal(&editor.window, [&editor] { editor.window.closeUnasked(); });
+    QObject::connect(qApp, &QApplication::lastWindowClosed, qApp, &QApplication::quit);
+    editor.window.show();
+
+    bool raised = false;
+    QObject::connect(editor.progress(), &QProgressBar::valueChanged, [&](int value) {
+        if (value > 0 && !std::exchange(raised, true))
+            std::raise(SIGTERM);
+    });
+    bool busyAtTheEnd = true;
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit,
+                     [&] { busyAtTheEnd = editor.dialog->isBusy(); });
+    QTimer::singleShot(0, editor.dialog, &UpdateDialog::doUpdate);
+    // A failure, not a hang, when the editor never ends.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    watchdog.start(50000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+
+    QVERIFY(raised);
+    QVERIFY(!busyAtTheEnd);
+    QVERIFY(!editor.window.isVisible());
+    QCOMPARE(messages(*editor.dialog).last(), QStringLiteral("Transfer Complete."));
+    QVERIFY(emulator.waitForLine(QStringLiteral("wrote the image")));
+    QCOMPARE(readFile(received).toHex(' '), image.toHex(' '));
+    QCOMPARE(emulator.stop(), QString());
 }
 
 QTEST_MAIN(TestEndToEndUpdate)

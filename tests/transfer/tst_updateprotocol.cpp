@@ -28,6 +28,8 @@ const QString stopped = QStringLiteral(
 const QString stoppedEarly = QStringLiteral("Update stopped before any of the update was sent.");
 const QString ready = QStringLiteral("Please press Update to continue.");
 const QString complete = QStringLiteral("Transfer Complete.");
+const QString endedAfterOne = QStringLiteral(
+    "The Vellichord ended the update after 1 of 3 records.");
 const QString notConfirmed = QStringLiteral(
     "The Vellichord took every record but did not confirm the update. It may still be in update "
     "mode: reconnect it and run the update again.");
@@ -100,6 +102,8 @@ private slots:
     void handshake_data();
     void handshake();
     void handshakeEndsWhenTheCodeCannotBeSent();
+    void commandLineWords_data();
+    void commandLineWords();
 
     // Transfer
     void transfer_data();
@@ -122,6 +126,7 @@ private slots:
     void transferStopsBetweenRecords_data();
     void transferStopsBetweenRecords();
     void stopRequestedBeforeARunIsIgnored();
+    void stopEndsTheWaitForASilentDevice();
     void realClockTakesAStopFromTheEventLoop();
     void updateStopsDuringTheHandshake_data();
     void updateStopsDuringTheHandshake();
@@ -286,6 +291,49 @@ void TestUpdateProtocol::handshakeEndsWhenTheCodeCannotBeSent()
     QCOMPARE(connected.first().first().toString(), QStringLiteral("Vellichord"));
 }
 
+// The lines that say what to do next name no button when the command line runs the update.
+void TestUpdateProtocol::commandLineWords_data()
+{
+    QTest::addColumn<bool>("attached");
+    QTest::addColumn<int>("codeAnswer");
+    QTest::addColumn<int>("recordAnswer"); // -1: the device goes during the first record
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no device") << false << 0x3D << 0x1A
+                               << "No response from the Vellichord.  Please connect it and run "
+                                  "the update again.";
+    QTest::newRow("must be reset") << true << 0x15 << 0x1A
+                                   << "Please disconnect and reconnect the Vellichord, then run "
+                                      "the update again.";
+    QTest::newRow("silent to the records") << true << 0x3D << 0
+                                           << "The Vellichord stopped answering.  Please "
+                                              "reconnect it and run the update again.";
+    QTest::newRow("gone during the transfer") << true << 0x3D << -1
+                                              << "Lost the connection to the Vellichord.  "
+                                                 "Please connect it and run the update again.";
+}
+
+void TestUpdateProtocol::commandLineWords()
+{
+    QFETCH(bool, attached);
+    QFETCH(int, codeAnswer);
+    QFETCH(int, recordAnswer);
+    QFETCH(QString, message);
+
+    UpdateRig rig({QStringLiteral("Vellichord")}, attached);
+    rig.protocol->setWording(UpdateProtocol::Wording::CommandLine);
+    rig.device->statusAnswer = quint8(codeAnswer);
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        if (recordAnswer < 0)
+            unplug(rig.device);
+        return quint8(qMax(recordAnswer, 0));
+    };
+
+    QVERIFY(!(rig.protocol->find_dfu(false) && transmit(rig, threeRecords())));
+    QCOMPARE(rig.shown.last(), message);
+    QCOMPARE(rig.shown.filter(QStringLiteral("press")), QStringList());
+}
+
 void TestUpdateProtocol::transfer_data()
 {
     QTest::addColumn<QByteArray>("image");
@@ -306,26 +354,34 @@ void TestUpdateProtocol::transfer_data()
     // answer.
     QTest::newRow("all accepted, never confirmed")
         << three << QList<int>{0x1A} << false << 3 << notConfirmed << 90 << 8 * 11 + 3 + 5000;
-    QTest::newRow("complete at the first record")
-        << three << QList<int>{0x77} << true << 1 << complete << 100 << 34;
+    // The device ends the transfer, but records remain: no update.
+    QTest::newRow("ended at the first record")
+        << three << QList<int>{0x77} << false << 1 << endedAfterOne << 0 << 34;
+    QTest::newRow("ended at the second record")
+        << three << QList<int>{0x1A, 0x77} << false << 2
+        << QStringLiteral("The Vellichord ended the update after 2 of 3 records.") << 38 << 34 + 45;
     QTest::newRow("damaged every time")
         << one << QList<int>{0x20} << false << 22 << tooManyFailures << 0 << 22 * 12;
-    // A device that stops answering is not blamed on the file.
+    // A device that stops answering is not blamed on the file, and is given up on after the
+    // silence limit: two resends, the last cut short.
+    const int limit = int(UpdateProtocol::silenceLimitMs);
     QTest::newRow("never answered")
-        << one << QList<int>{0} << false << 22 << stoppedAnswering << 0 << 22 * (11 + 5000);
+        << one << QList<int>{0} << false << 3 << stoppedAnswering << 0 << limit;
     QList<int> damagedThenSilent;
     for (int i = 0; i < 21; ++i)
         damagedThenSilent << 0x20;
     QTest::newRow("damaged, then silent") << one << (damagedThenSilent << 0) << false << 22
                                           << stoppedAnswering << 0 << 21 * 12 + 11 + 5000;
-    QList<int> silentThenDamaged;
-    for (int i = 0; i < 21; ++i)
-        silentThenDamaged << 0;
-    QTest::newRow("silent, then damaged") << one << (silentThenDamaged << 0x20) << false << 22
-                                          << tooManyFailures << 0 << 21 * (11 + 5000) + 12;
+    // An answer of any kind starts the silence anew.
+    QList<int> silentTwiceThenDamaged;
+    for (int i = 0; i < 7; ++i)
+        silentTwiceThenDamaged << 0 << 0 << 0x20;
+    QTest::newRow("silent twice, then damaged, over and over")
+        << one << (silentTwiceThenDamaged << 0x20) << false << 22 << tooManyFailures << 0
+        << 7 * (2 * 5011 + 12) + 12;
     QTest::newRow("silent after accepted records")
-        << three << QList<int>{0x1A, 0x1A, 0} << false << 24 << stoppedAnswering << 90
-        << 7 * 11 + 2 + 22 * (11 + 5000);
+        << three << QList<int>{0x1A, 0x1A, 0} << false << 5 << stoppedAnswering << 90
+        << 7 * 11 + 2 + limit;
     QList<int> twentyOneFailures;
     for (int i = 0; i < 21; ++i)
         twentyOneFailures << (i % 2 ? 0x20 : 0);
@@ -511,10 +567,10 @@ void TestUpdateProtocol::progressReportsRecordsAndBytes_data()
     QTest::newRow("all accepted") << QList<int>{
         0x1A} << QList<QList<int>>{start,       start,       {1, 30, 0}, {1, 30, 38},
                                    {2, 70, 38}, {2, 70, 90}, {3, 77, 90}};
-    // The record answered with the confirmation was taken too.
-    QTest::newRow("complete at the second record")
+    // The record answered with the end was taken too; with records left, the bar stays.
+    QTest::newRow("ended at the second record")
         << QList<int>{0x1A, 0x77}
-        << QList<QList<int>>{start, start, {1, 30, 0}, {1, 30, 38}, {2, 70, 100}};
+        << QList<QList<int>>{start, start, {1, 30, 0}, {1, 30, 38}, {2, 70, 38}};
     // A resend reports the same again.
     QTest::newRow("second record resent")
         << QList<int>{0x1A, 0x20, 0x1A}
@@ -614,7 +670,7 @@ void TestUpdateProtocol::transferStopsBetweenRecords_data()
         << QList<int>{0x1A, 0x20, 0x1A} << 2 << false << 2 << 1 << stopped;
     // The device's own end comes first.
     QTest::newRow("during the record that completes it")
-        << QList<int>{0x1A, 0x77} << 2 << true << 2 << 2 << complete;
+        << QList<int>{0x1A, 0x1A, 0x77} << 3 << true << 3 << 3 << complete;
 }
 
 void TestUpdateProtocol::transferStopsBetweenRecords()
@@ -665,6 +721,21 @@ void TestUpdateProtocol::stopRequestedBeforeARunIsIgnored()
     QVERIFY(rig.transmit(threeRecords()));
     QCOMPARE(rig.device->records.size(), 3);
     QVERIFY(!rig.shown.contains(stopped));
+}
+
+void TestUpdateProtocol::stopEndsTheWaitForASilentDevice()
+{
+    UpdateRig rig;
+    rig.device->recordAnswer = [&](const QByteArray &) {
+        rig.protocol->requestStop();
+        return quint8(0);
+    };
+
+    QVERIFY(!rig.transmit(threeRecords()));
+    QCOMPARE(rig.device->records.size(), 1);
+    QCOMPARE(rig.shown.last(), stopped);
+    // Three frames and one poll: the stop did not wait out the answer's 5000 polls.
+    QCOMPARE(rig.clock.elapsedMs, 3 * 11 + 1);
 }
 
 // The default pause keeps the event loop running without any window, so that a stop asked for

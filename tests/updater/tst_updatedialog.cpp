@@ -331,26 +331,33 @@ void TestUpdateDialog::messageBoxShowsTheNewestLine()
 
 void TestUpdateDialog::updateAction_data()
 {
-    QTest::addColumn<int>("answer"); // to the update code
+    QTest::addColumn<int>("answer");       // to the update code
+    QTest::addColumn<int>("recordAnswer"); // to every record
     QTest::addColumn<bool>("loaded");
     QTest::addColumn<int>("codes");
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("messages"); // after the opening ones
 
     QTest::newRow("ready, never confirmed")
-        << 0x3D << true << 1 << 2 << QStringList({updating, notConfirmed});
+        << 0x3D << 0x1A << true << 1 << 2 << QStringList({updating, notConfirmed});
+    // Ended by the device with a record left: said so, not taken for a complete update.
+    QTest::newRow("ended at the first record")
+        << 0x3D << 0x77 << true << 1 << 1
+        << QStringList(
+               {updating, QStringLiteral("The Vellichord ended the update after 1 of 2 records.")});
     QTest::newRow("must be reset")
-        << 0x15 << true << 1 << 0
+        << 0x15 << 0x1A << true << 1 << 0
         << QStringList(
                QStringLiteral("Please disconnect and reconnect the Vellichord then press Update."));
     // Without an image the device is not even asked to get ready.
-    QTest::newRow("no image") << 0x3D << false << 0 << 0
+    QTest::newRow("no image") << 0x3D << 0x1A << false << 0 << 0
                               << QStringList(QStringLiteral("Please open the update file."));
 }
 
 void TestUpdateDialog::updateAction()
 {
     QFETCH(int, answer);
+    QFETCH(int, recordAnswer);
     QFETCH(bool, loaded);
     QFETCH(int, codes);
     QFETCH(int, records);
@@ -358,7 +365,7 @@ void TestUpdateDialog::updateAction()
 
     UpdaterRig rig;
     rig.device->statusAnswer = quint8(answer);
-    rig.answerRecords(0x1A);
+    rig.answerRecords(quint8(recordAnswer));
     if (loaded)
         QVERIFY(rig.dialog->load_update_binary(goodFile));
     const int before = rig.messages().size();
@@ -369,6 +376,8 @@ void TestUpdateDialog::updateAction()
     QCOMPARE(rig.device->records.size(), records);
     QCOMPARE(rig.messages().mid(before), messages);
     QCOMPARE(traces.contains(QStringLiteral("update complete?")), loaded);
+    // None of these completes the update.
+    QVERIFY(rig.dialog->findChild<QProgressBar *>()->value() < 100);
 }
 
 void TestUpdateDialog::updateAgainAfterTheDeviceWasLost()

@@ -191,6 +191,14 @@ int main(int argc, char *argv[])
          QStringLiteral("Answer the record that ends the image with 0x1A (accepted) instead of "
                         "0x77 (update complete): take every record and never confirm the "
                         "update.")},
+        {QStringLiteral("end-at"),
+         QStringLiteral("Answer the <n>-th record received with 0x77 (update complete) even "
+                        "when more records follow, and the records before it with 0x1A "
+                        "(accepted): a device that ends the update early."),
+         QStringLiteral("n")},
+        {QStringLiteral("silent-after-handshake"),
+         QStringLiteral("Answer the update code, then no record at all: a device that goes "
+                        "silent once the transfer has begun.")},
         {QStringLiteral("silent"), QStringLiteral("Answer nothing at all.")},
         {QStringLiteral("patch-reply"),
          QStringLiteral("Answer the patch request with <kind>: patch (the default), short (the "
@@ -231,8 +239,10 @@ int main(int argc, char *argv[])
         return 2;
     }
     device.reply = replies.value(reply);
+    int endAt = 0;
     if (!positiveOption(parser, QStringLiteral("drop-every"), &device.dropEvery)
-        || !positiveOption(parser, QStringLiteral("crc-error-every"), &device.crcErrorEvery))
+        || !positiveOption(parser, QStringLiteral("crc-error-every"), &device.crcErrorEvery)
+        || !positiveOption(parser, QStringLiteral("end-at"), &endAt))
         return 2;
     if (parser.isSet(QStringLiteral("silent")))
         device.dropEvery = 1;
@@ -242,6 +252,16 @@ int main(int argc, char *argv[])
         device.confirmUpdate = false;
     if (parser.isSet(QStringLiteral("code-error")))
         device.recordAnswer = [](const QByteArray &) { return EmulatedDevice::statusCode; };
+    if (endAt > 0) {
+        device.recordAnswer = [&device, endAt](const QByteArray &) {
+            // The record being answered is already counted.
+            return device.records.size() == endAt ? EmulatedDevice::statusDone
+                                                  : EmulatedDevice::statusOk;
+        };
+    }
+    // An answer of 0 is none.
+    if (parser.isSet(QStringLiteral("silent-after-handshake")))
+        device.recordAnswer = [](const QByteArray &) { return static_cast<unsigned char>(0); };
     device.note = say;
     const QString imagePath = parser.value(QStringLiteral("write-image"));
     if (!imagePath.isEmpty()) {
