@@ -33,12 +33,19 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     monitor = new MidiMonitor(this, midi.get());
     // Without a device the editor starts all the same; the port traces what it found.
     midi->connect(devicePort.constData());
+    // Only a message of a patch's length can be one; the others are counted by the monitor
+    // and never reach this thread, however many the device sends.
+    monitor->setPatchFilter(
+        [](const unsigned char *, unsigned int length) { return length == PatchLayout::length; });
     // The monitor is deleted by the destructor only, after its thread has ended.
-    connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
-        if (holdPatch && holdPatch())
-            holdBack(sysex);
-        else if (receivedSysex(sysex))
-            emit patchReceived();
+    connect(monitor, &MidiMonitor::patchesWaiting, this, [this] {
+        const QList<QByteArray> patches = monitor->takePatches();
+        for (const QByteArray &sysex : patches) {
+            if (holdPatch && holdPatch())
+                holdBack(sysex);
+            else if (receivedSysex(sysex))
+                emit patchReceived();
+        }
     });
     monitor->start(QThread::InheritPriority);
     qCDebug(lcTrace) << "Midi monitor thread started.";
