@@ -70,10 +70,11 @@ void DiagnosticLog::flush()
     const bool written = write(path, entries);
     m_file.close();
     if (written) {
-        m_failing = false;
-    } else if (!m_failing) {
-        // Said once while the log stays unwritable; the caller goes on as if it had been written.
-        m_failing = true;
+        m_unwritable.clear();
+    } else if (path != m_unwritable) {
+        // Said once while this log stays unwritable; the caller goes on as if it had been
+        // written.
+        m_unwritable = path;
         qWarning().noquote() << "Couldn't write log file" << printable_text(path);
     }
 }

@@ -39,7 +39,7 @@ public:
                   const unsigned char *message, int length);
 
     // Writes the waiting entries now. When they cannot be written they are dropped and a
-    // warning says so, once until entries can be written again; the caller goes on.
+    // warning says so, once for a log until it can be written again; the caller goes on.
     void flush();
 
 private:
@@ -59,5 +59,6 @@ private:
     // The folder the waiting entries were made in.
     QString m_pendingDir;
     bool m_flushScheduled = false;
-    bool m_failing = false;
+    // The log that could not be written the last time, already warned about.
+    QString m_unwritable;
 };
