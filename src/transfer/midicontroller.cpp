@@ -9,6 +9,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -39,13 +40,19 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
         [](const unsigned char *, unsigned int length) { return length == PatchLayout::length; });
     // The monitor is deleted by the destructor only, after its thread has ended.
     connect(monitor, &MidiMonitor::patchesWaiting, this, [this] {
-        const QList<QByteArray> patches = monitor->takePatches();
-        for (const QByteArray &sysex : patches) {
+        arrived += monitor->takePatches();
+        // A receiver that waits in an event loop of its own brings the next call here: the
+        // patches that came meanwhile then follow those still being handled, in order.
+        if (std::exchange(handlingArrived, true))
+            return;
+        while (!arrived.isEmpty()) {
+            const QByteArray sysex = arrived.takeFirst();
             if (holdPatch && holdPatch())
                 holdBack(sysex);
             else if (receivedSysex(sysex))
                 emit patchReceived();
         }
+        handlingArrived = false;
     });
     monitor->start(QThread::InheritPriority);
     qCDebug(lcTrace) << "Midi monitor thread started.";

@@ -5,6 +5,7 @@
 #include "patchlayout.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -115,4 +116,7 @@ private:
     std::unique_ptr<IMidi> midi;
     std::array<unsigned char, PatchLayout::length> type1Message{};
     std::function<bool()> holdPatch;
+    // Patches taken from the monitor and not handled yet, oldest first.
+    QList<QByteArray> arrived;
+    bool handlingArrived = false;
 };
