@@ -7,6 +7,10 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QMetaMethod>
+#include <QMutexLocker>
+
+#include <utility>
 
 namespace {
 
@@ -109,9 +113,47 @@ void MidiMonitor::readSysex(unsigned char byte)
         qCDebug(lcMidiTrace) << "Received Status" << int(m_buffer[1]);
         return;
     }
+    sortMessage(length);
+}
+
+void MidiMonitor::sortMessage(unsigned int length)
+{
     // A copy per message: the buffer is reused for the next message while the receiver, on
     // another thread, may still be reading this one.
-    emit receivedSysex(QByteArray(reinterpret_cast<const char *>(m_buffer), int(length)));
+    const auto copy = [&] {
+        return QByteArray(reinterpret_cast<const char *>(m_buffer), int(length));
+    };
+    static const QMetaMethod received = QMetaMethod::fromSignal(&MidiMonitor::receivedSysex);
+    if (isSignalConnected(received))
+        emit receivedSysex(copy());
+    if (!m_isPatch)
+        return;
+    if (!m_isPatch(m_buffer, length)) {
+        ++m_passedOverTotal;
+        m_passedOver.add();
+        return;
+    }
+    bool dropped = false;
+    {
+        QMutexLocker lock(&m_queueMutex);
+        if (m_queue.size() >= maxQueued) {
+            m_queue.removeFirst();
+            dropped = true;
+        }
+        m_queue.append(copy());
+    }
+    if (dropped)
+        m_dropped.add();
+    if (!m_waitingAnnounced.exchange(true))
+        emit patchesWaiting();
+}
+
+QList<QByteArray> MidiMonitor::takePatches()
+{
+    // Cleared first: a patch queued from here on is announced again.
+    m_waitingAnnounced.store(false);
+    QMutexLocker lock(&m_queueMutex);
+    return std::exchange(m_queue, {});
 }
 
 void MidiMonitor::bytesLost()
@@ -132,6 +174,8 @@ void MidiMonitor::traceCounts()
     m_ignored.flushDue();
     m_unfinished.flushDue();
     m_overlong.flushDue();
+    m_passedOver.flushDue();
+    m_dropped.flushDue();
 }
 
 void MidiMonitor::stop()

@@ -3,16 +3,22 @@
 #include "throttledcount.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QMutex>
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 class IMidi;
 class MidiDataWait;
 
 // The input thread: drains the port's received bytes, reassembles SysEx messages and sorts
 // them. A three-byte message F0 <status> F7 is the device's status answer and is kept for the
-// updater to poll; every other message is announced with receivedSysex.
+// updater to poll. Every other message is announced with receivedSysex to whoever listens, and
+// sorted by the owner's patch filter: patches wait in a bounded queue for the owner to take
+// them all at once (patchesWaiting, takePatches); the rest are counted, never queued, so that
+// a flood of short messages costs the owner's thread nothing.
 //
 // The stream follows MIDI's rules: a real-time byte (F8..FF) belongs to no message and is
 // dropped, also inside a SysEx message; any other status byte but F7 ends an unfinished SysEx
@@ -26,6 +32,11 @@ class MidiMonitor : public QThread
 public:
     // Longest message assembled, F0 and F7 included; a longer one is dropped.
     static constexpr unsigned int maxMessageLength = 1023;
+    // Most patches that wait for the owner; when it falls behind, the oldest makes room.
+    static constexpr int maxQueued = 64;
+
+    // Tells patches from other messages (F0 to F7, length bytes).
+    using PatchFilter = std::function<bool(const unsigned char *message, unsigned int length)>;
 
     // owner: the object that created the monitor; run() does nothing without one.
     MidiMonitor(QObject *owner, IMidi *midi);
@@ -47,9 +58,22 @@ public:
     int status() const;
     void clearStatus();
 
+    // Which messages are queued for takePatches(); set before start(). Without a filter
+    // nothing is queued or counted.
+    void setPatchFilter(PatchFilter isPatch) { m_isPatch = std::move(isPatch); }
+    // The waiting patches, oldest first; the queue is empty afterwards. Any thread.
+    QList<QByteArray> takePatches();
+    // Messages the filter turned away so far. Any thread.
+    quint64 passedOver() const { return m_passedOverTotal.load(); }
+
 signals:
-    // One complete message, F0 to F7, as a copy of its own.
+    // One complete message, F0 to F7, as a copy of its own; only made while something is
+    // connected. A queued call per message: for a listener that waits for one answer (the
+    // command line), not for one that must stay responsive under a flood.
     void receivedSysex(QByteArray message);
+    // Patches wait in the queue. Emitted again only once takePatches() has been called, so
+    // at most one such call is ever queued.
+    void patchesWaiting();
 
 protected:
     void run() override;
@@ -59,6 +83,7 @@ private:
     void dropUnfinished();
     // Traces the counts that are due; for the idle passes, so that a flood's end is traced.
     void traceCounts();
+    void sortMessage(unsigned int length);
 
     IMidi *m_midi;
     // The same port, when it can wake the monitor as input arrives.
@@ -69,6 +94,15 @@ private:
     QObject *m_owner;
     std::atomic<bool> m_running{true};
     std::atomic<int> m_status{0};
+    PatchFilter m_isPatch;
+    QMutex m_queueMutex;
+    QList<QByteArray> m_queue;
+    std::atomic<bool> m_waitingAnnounced{false};
+    std::atomic<quint64> m_passedOverTotal{0};
+    ThrottledCount m_passedOver{QStringLiteral("ignored %1 SysEx messages that are not patches"),
+                                QStringLiteral("ignored a SysEx message that is not a patch")};
+    ThrottledCount m_dropped{QStringLiteral("dropped %1 patches that were not taken in time"),
+                             QStringLiteral("dropped a patch that was not taken in time")};
     ThrottledCount m_ignored{QStringLiteral("ignored %1 non-SysEx messages"),
                              QStringLiteral("ignored a non-SysEx message")};
     ThrottledCount m_unfinished{QStringLiteral("dropped %1 unfinished SysEx messages"),

@@ -9,6 +9,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -33,15 +34,28 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     monitor = new MidiMonitor(this, midi.get());
     // Without a device the editor starts all the same; the port traces what it found.
     midi->connect(devicePort.constData());
+    // Only a message of a patch's length can be one; the others are counted by the monitor
+    // and never reach this thread, however many the device sends.
+    monitor->setPatchFilter(
+        [](const unsigned char *, unsigned int length) { return length == PatchLayout::length; });
     // The monitor is deleted by the destructor only, after its thread has ended.
-    connect(monitor, &MidiMonitor::receivedSysex, this, [this](const QByteArray &sysex) {
-        // Another maker's message is nothing for this device, whatever its length.
-        if (!PatchLayout::hasDeviceHeader(sysex.constData(), sysex.size()))
-            countForeign();
-        else if (holdPatch && holdPatch())
-            holdBack(sysex);
-        else if (receivedSysex(sysex))
-            emit patchReceived();
+    connect(monitor, &MidiMonitor::patchesWaiting, this, [this] {
+        arrived += monitor->takePatches();
+        // A receiver that waits in an event loop of its own brings the next call here: the
+        // patches that came meanwhile then follow those still being handled, in order.
+        if (std::exchange(handlingArrived, true))
+            return;
+        while (!arrived.isEmpty()) {
+            const QByteArray sysex = arrived.takeFirst();
+            // Another maker's message is nothing for this device, whatever its length.
+            if (!PatchLayout::hasDeviceHeader(sysex.constData(), sysex.size()))
+                countForeign();
+            else if (holdPatch && holdPatch())
+                holdBack(sysex);
+            else if (receivedSysex(sysex))
+                emit patchReceived();
+        }
+        handlingArrived = false;
     });
     foreignFlush.setSingleShot(true);
     connect(&foreignFlush, &QTimer::timeout, this, [this] {

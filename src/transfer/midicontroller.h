@@ -6,6 +6,7 @@
 #include "throttledcount.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -128,4 +129,7 @@ private:
     ThrottledCount foreignMessages{QStringLiteral("ignored %1 SysEx messages of other makers"),
                                    QStringLiteral("ignored a SysEx message of another maker")};
     QTimer foreignFlush;
+    // Patches taken from the monitor and not handled yet, oldest first.
+    QList<QByteArray> arrived;
+    bool handlingArrived = false;
 };

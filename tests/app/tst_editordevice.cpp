@@ -178,7 +178,7 @@ void TestEditorDevice::answerThatIsNoPatchChangesNothing_data()
     QTest::addColumn<QString>("trace");
     QTest::newRow("silent") << SimulatedDevice::Reply::Nothing << QString();
     QTest::newRow("truncated") << SimulatedDevice::Reply::Truncated
-                               << "parseType2Message: message of 101 bytes is too short";
+                               << "ignored a SysEx message that is not a patch";
     QTest::newRow("other kind") << SimulatedDevice::Reply::OtherKind
                                 << "parseType2Message: not a patch, kind byte 98";
     QTest::newRow("overlong") << SimulatedDevice::Reply::Overlong

@@ -144,6 +144,7 @@ void TestLogging::unwrittenLogEntryIsWarnedAboutByDefault()
     caught = &messages;
     const QtMessageHandler before = qInstallMessageHandler(&catchMessage);
     DiagnosticLog::instance().log("f", "1", "g", "lost");
+    DiagnosticLog::instance().flush();
     qInstallMessageHandler(before);
     caught = nullptr;
 

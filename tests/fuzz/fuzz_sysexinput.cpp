@@ -16,7 +16,9 @@
 // - a three-byte message F0 s F7 is never announced: it sets the status to s. Only such a
 //   message sets the status, and only an F7 ends a message that is announced;
 // - byte for byte, the monitor announces exactly the messages, and sets exactly the statuses,
-//   that the assembler's documented rules give (Rules below): no message is lost.
+//   that the assembler's documented rules give (Rules below): no message is lost;
+// - of the announced messages, those the patch filter takes (here: of even length) wait for the
+//   owner, the newest maxQueued of them in order, and the others are counted, every one.
 
 // The MIDI layer has no widgets.
 #define FUZZ_CORE_ONLY
@@ -25,8 +27,10 @@
 #include "midimonitor.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -43,6 +47,8 @@ std::vector<unsigned char> fed;                // the bytes fed to the assembler
 std::vector<unsigned char> fedWithoutRealTime; // the same without bytes F8..FF
 int announced = 0;
 QByteArray lastAnnounced;
+QList<QByteArray> patches; // the announced messages the filter takes
+quint64 others = 0;        // and those it does not
 
 constexpr unsigned char sysexStart = 0xF0;
 constexpr unsigned char sysexEnd = 0xF7;
@@ -99,6 +105,10 @@ void onMessage(const QByteArray &message)
 {
     ++announced;
     lastAnnounced = message;
+    if (message.size() % 2 == 0)
+        patches << message;
+    else
+        ++others;
     const auto *bytes = reinterpret_cast<const unsigned char *>(message.constData());
     const std::size_t length = std::size_t(message.size());
     FUZZ_CHECK(length >= 2);
@@ -200,6 +210,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     delete monitor;
     monitor = new MidiMonitor(owner, port);
     QObject::connect(monitor, &MidiMonitor::receivedSysex, owner, &onMessage, Qt::DirectConnection);
+    monitor->setPatchFilter(
+        [](const unsigned char *, unsigned int length) { return length % 2 == 0; });
+    patches.clear();
+    others = 0;
     fed.clear();
     fedWithoutRealTime.clear();
     announced = 0;
@@ -232,5 +246,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(!port->dataAvailable());
     FUZZ_CHECK(fed.size() == streamLength);
     FUZZ_CHECK(streamLength == 0 || std::memcmp(fed.data(), stream, streamLength) == 0);
+    FUZZ_CHECK(monitor->passedOver() == others);
+    const QList<QByteArray> waiting = monitor->takePatches();
+    FUZZ_CHECK(waiting == patches.mid(std::max(0, patches.size() - MidiMonitor::maxQueued)));
+    FUZZ_CHECK(monitor->takePatches().isEmpty());
     return 0;
 }

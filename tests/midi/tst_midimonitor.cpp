@@ -54,6 +54,36 @@ public slots:
     void receive(QByteArray message) { messages << message; }
 };
 
+// Takes the monitor's waiting patches each time it is told of them, on the test's thread.
+class Taker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Taker(MidiMonitor &monitor)
+        : monitor(monitor)
+    {
+        // Queued even when the monitor is fed on the test's thread, as from its own thread.
+        connect(&monitor, &MidiMonitor::patchesWaiting, this, &Taker::take, Qt::QueuedConnection);
+        // Patches are the ten-byte messages.
+        monitor.setPatchFilter(
+            [](const unsigned char *, unsigned int length) { return length == 10; });
+    }
+
+    MidiMonitor &monitor;
+    int calls = 0;
+    QList<QByteArray> taken;
+
+public slots:
+    void take()
+    {
+        ++calls;
+        taken += monitor.takePatches();
+    }
+};
+
+const QByteArray shortSysex = bytes({0xF0, 0x01, 0x02, 0x03, 0xF7});
+
 void portKinds()
 {
     QTest::addColumn<bool>("wakes");
@@ -103,6 +133,7 @@ private slots:
     void statusMessagesAreKeptNotAnnounced();
     void overlongMessageIsDroppedOnce();
     void messageOfMaximumLengthIsAnnounced();
+    void floodIsCountedAndTheQueueStaysBounded();
 
     // The thread
     void messagesArriveOnReceiverThread_data() { portKinds(); }
@@ -111,6 +142,8 @@ private slots:
     void announcedMessagesStayIntactWhileReceiverIsBusy();
     void queueLargerThanOneReadIsDelivered_data() { portKinds(); }
     void queueLargerThanOneReadIsDelivered();
+    void patchesAmidAFloodAllArriveInOrder_data() { portKinds(); }
+    void patchesAmidAFloodAllArriveInOrder();
     void statusIsVisibleToOtherThreads_data() { portKinds(); }
     void statusIsVisibleToOtherThreads();
     void stopEndsThreadOnce_data() { portKinds(); }
@@ -416,6 +449,53 @@ void TestMidiMonitor::queueLargerThanOneReadIsDelivered()
     QCOMPARE(receiver.messages, sent);
     QVERIFY(!midi.dataAvailable());
     QCOMPARE(traces.count("Buffer overflow"), 0);
+}
+
+void TestMidiMonitor::floodIsCountedAndTheQueueStaysBounded()
+{
+    // The owner's thread takes nothing while the flood comes.
+    TraceCapture traces;
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    Taker taker(monitor);
+    QList<QByteArray> patches;
+    for (int i = 0; i < 100000; ++i) {
+        feed(monitor, shortSysex);
+        if (i % 1000 == 0) {
+            patches << message(10, i % 100);
+            feed(monitor, patches.last());
+        }
+    }
+
+    QCOMPARE(monitor.passedOver(), quint64(100000));
+    QCoreApplication::processEvents();
+    // One call for the whole flood, and only the newest patches, in order.
+    QCOMPARE(taker.calls, 1);
+    QCOMPARE(taker.taken, patches.mid(patches.size() - MidiMonitor::maxQueued));
+    QVERIFY(traces.contains(QStringLiteral("ignored a SysEx message that is not a patch")));
+    QVERIFY(traces.contains(QStringLiteral("dropped a patch that was not taken in time")));
+}
+
+void TestMidiMonitor::patchesAmidAFloodAllArriveInOrder()
+{
+    QFETCH(bool, wakes);
+    const std::unique_ptr<PipeMidi> port = makePort(wakes);
+    MidiMonitor monitor(this, port.get());
+    Taker taker(monitor);
+    QByteArray input;
+    QList<QByteArray> patches;
+    // Fewer patches than the queue holds: none is dropped, however late they are taken.
+    for (int i = 0; i < MidiMonitor::maxQueued; ++i) {
+        patches << message(10, i);
+        input += patches.last() + shortSysex.repeated(1000) + bytes({0xF0, 0x7E, 0xF7});
+    }
+    append(*port, input);
+    monitor.start();
+
+    QTRY_COMPARE(taker.taken.size(), patches.size());
+    QCOMPARE(taker.taken, patches);
+    QCOMPARE(monitor.passedOver(), quint64(1000 * patches.size()));
+    QCOMPARE(monitor.status(), 0x7E);
 }
 
 void TestMidiMonitor::statusIsVisibleToOtherThreads()

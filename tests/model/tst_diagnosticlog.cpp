@@ -1,10 +1,25 @@
+#include "../common/fifo.h"
 #include "../common/files.h"
 #include "../common/tracecapture.h"
 #include "diagnosticlog.h"
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <vector>
+
+namespace {
+
+// A file of the working directory once the waiting entries are written.
+QByteArray logged(const QString &name = QStringLiteral("log.txt"))
+{
+    DiagnosticLog::instance().flush();
+    return readFile(name);
+}
+
+} // namespace
 
 // Every test runs in a fresh working directory, where the log lands.
 class TestDiagnosticLog : public QObject
@@ -20,7 +35,12 @@ private slots:
     void sysexIsLoggedUpToFirstF7_data();
     void sysexIsLoggedUpToFirstF7();
     void unwritableLogIsSilent();
-    void failedWriteIsTraced();
+    void failedWriteIsTracedOnce();
+    void entriesReachTheDiskTogether();
+#ifdef Q_OS_UNIX
+    void fifoIsNeverWrittenOrWaitedOn_data();
+    void fifoIsNeverWrittenOrWaitedOn();
+#endif
     void logRotatesPastOneMebibyte_data();
     void logRotatesPastOneMebibyte();
     void floodKeepsBothFilesBoundedAndWhole();
@@ -44,6 +64,7 @@ void TestDiagnosticLog::init()
 
 void TestDiagnosticLog::cleanup()
 {
+    DiagnosticLog::instance().flush();
     QDir::setCurrent(previousDir);
     dir.reset();
 }
@@ -63,7 +84,7 @@ void TestDiagnosticLog::entryHasExactFormat()
         QStringLiteral("src/transfer/midicontroller.cpp"), QStringLiteral("68"),
         QStringLiteral("MidiController::parseType2Message"), QStringLiteral("hello"));
 
-    QCOMPARE(readFile(QStringLiteral("log.txt")),
+    QCOMPARE(logged(),
              QByteArray("In: src/transfer/midicontroller.cpp on line: 68, "
                         "MidiController::parseType2Message : hello\n\r\n"));
 }
@@ -75,11 +96,12 @@ void TestDiagnosticLog::disabledLogWritesNothing()
     log.log("f", "1", "g", "dropped");
     const unsigned char message[] = {0xF0, 0x01, 0xF7};
     log.logSysex("f", "2", "g", message, 3);
+    log.flush();
     QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
 
     log.setEnabled(true);
     log.log("f", "3", "g", "kept");
-    QCOMPARE(readFile(QStringLiteral("log.txt")), QByteArray("In: f on line: 3, g : kept\n\r\n"));
+    QCOMPARE(logged(), QByteArray("In: f on line: 3, g : kept\n\r\n"));
 }
 
 void TestDiagnosticLog::entriesAccumulate()
@@ -88,7 +110,7 @@ void TestDiagnosticLog::entriesAccumulate()
     DiagnosticLog::instance().log("f", "1", "g", "one");
     DiagnosticLog::instance().log("f", "2", "g", "two");
 
-    QCOMPARE(readFile(QStringLiteral("log.txt")),
+    QCOMPARE(logged(),
              QByteArray("from an earlier run\n"
                         "In: f on line: 1, g : one\n\r\n"
                         "In: f on line: 2, g : two\n\r\n"));
@@ -116,7 +138,7 @@ void TestDiagnosticLog::sysexIsLoggedUpToFirstF7()
     std::vector<unsigned char> bytes(message.begin(), message.end());
     DiagnosticLog::instance().logSysex("f", "1", "g", bytes.data(), int(bytes.size()));
 
-    const QByteArray entry = readFile(QStringLiteral("log.txt"));
+    const QByteArray entry = logged();
     QCOMPARE(pieces(entry), expectedPieces);
     if (QTest::currentDataTag() == QByteArray("patch request"))
         QCOMPARE(entry,
@@ -129,60 +151,103 @@ void TestDiagnosticLog::unwritableLogIsSilent()
     // A directory in the way makes the log unopenable even for root.
     QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
     DiagnosticLog::instance().log("f", "1", "g", "lost");
+    DiagnosticLog::instance().flush();
     QVERIFY(QFileInfo(QStringLiteral("log.txt")).isDir());
 
-    // The file is opened anew for each entry, so logging resumes once it can be written.
+    // The file is opened anew for each batch, so logging resumes once it can be written.
     QVERIFY(QDir().rmdir(QStringLiteral("log.txt")));
     DiagnosticLog::instance().log("f", "2", "g", "kept");
-    QCOMPARE(readFile(QStringLiteral("log.txt")), QByteArray("In: f on line: 2, g : kept\n\r\n"));
+    QCOMPARE(logged(), QByteArray("In: f on line: 2, g : kept\n\r\n"));
 }
 
-void TestDiagnosticLog::failedWriteIsTraced()
+void TestDiagnosticLog::failedWriteIsTracedOnce()
 {
     const QString trace = QStringLiteral("Couldn't write log file ")
         + QDir::current().absoluteFilePath(QStringLiteral("log.txt"));
-
-    // The file cannot be opened.
-    QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
-    {
+    const auto attempt = [](const char *line, const QString &message) {
         TraceCapture traces;
-        DiagnosticLog::instance().log("f", "1", "g", "lost");
-        QCOMPARE(traces.lines(), QStringList{trace});
-    }
+        DiagnosticLog::instance().log("f", line, "g", message);
+        DiagnosticLog::instance().flush();
+        return traces.lines();
+    };
+
+    // The file cannot be opened: said once, however often it is tried.
+    QVERIFY(QDir().mkdir(QStringLiteral("log.txt")));
+    QCOMPARE(attempt("1", "lost"), QStringList{trace});
+    QCOMPARE(attempt("2", "lost"), QStringList());
     QVERIFY(QDir().rmdir(QStringLiteral("log.txt")));
 
-    // A written entry is not traced.
-    {
-        TraceCapture traces;
-        DiagnosticLog::instance().log("f", "2", "g", "kept");
-        QCOMPARE(traces.lines(), QStringList());
-    }
+    // A written entry is not traced; a failure after it is said again.
+    QCOMPARE(attempt("3", "kept"), QStringList());
 
 #ifdef Q_OS_UNIX
     // The disk fills up in the middle of an entry.
-    const QByteArray kept = readFile(QStringLiteral("log.txt"));
+    const QByteArray kept = logged();
     {
-        TraceCapture traces;
         FileSizeLimit full(kept.size() + 10);
         QVERIFY(full.isActive());
-        DiagnosticLog::instance().log("f", "3", "g", QString(100, QLatin1Char('x')));
-        QCOMPARE(traces.lines(), QStringList{trace});
+        QCOMPARE(attempt("4", QString(100, QLatin1Char('x'))), QStringList{trace});
     }
     // What did fit is taken back: the last entry is never torn.
-    QCOMPARE(readFile(QStringLiteral("log.txt")), kept);
+    QCOMPARE(logged(), kept);
+    QCOMPARE(attempt("5", "kept"), QStringList());
 #endif
 
     // A full log that cannot be turned over is not written past its bound.
     const QByteArray full(int(DiagnosticLog::maxFileSize), 'e');
     QVERIFY(writeFile(QStringLiteral("log.txt"), full));
     QVERIFY(QDir().mkdir(QStringLiteral("log.txt.1")));
-    {
-        TraceCapture traces;
-        DiagnosticLog::instance().log("f", "4", "g", "lost");
-        QCOMPARE(traces.lines(), QStringList{trace});
-    }
-    QCOMPARE(readFile(QStringLiteral("log.txt")), full);
+    QCOMPARE(attempt("6", "lost"), QStringList{trace});
+    QCOMPARE(logged(), full);
 }
+
+void TestDiagnosticLog::entriesReachTheDiskTogether()
+{
+    DiagnosticLog::instance().log("f", "1", "g", "one");
+    DiagnosticLog::instance().log("f", "2", "g", "two");
+    // Nothing is opened for an entry: they wait, and are written together without being asked.
+    QVERIFY(!QFile::exists(QStringLiteral("log.txt")));
+    QTRY_COMPARE(readFile(QStringLiteral("log.txt")),
+                 QByteArray("In: f on line: 1, g : one\n\r\nIn: f on line: 2, g : two\n\r\n"));
+}
+
+#ifdef Q_OS_UNIX
+void TestDiagnosticLog::fifoIsNeverWrittenOrWaitedOn_data()
+{
+    QTest::addColumn<bool>("reader");
+    QTest::newRow("no reader") << false;
+    QTest::newRow("a reader waiting") << true;
+}
+
+void TestDiagnosticLog::fifoIsNeverWrittenOrWaitedOn()
+{
+    QFETCH(bool, reader);
+    const QString trace = QStringLiteral("Couldn't write log file ")
+        + QDir::current().absoluteFilePath(QStringLiteral("log.txt"));
+    {
+        // Should the log open it after all, the guard lets it through within two seconds, or
+        // the reader gets what it wrote: the test fails instead of hanging.
+        GuardedFifo fifo(QStringLiteral("log.txt"));
+        QVERIFY(fifo.isCreated());
+        const int readEnd = reader ? ::open("log.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        QVERIFY(!reader || readEnd >= 0);
+        TraceCapture traces;
+        for (const char *line : {"1", "2"}) {
+            DiagnosticLog::instance().log("f", line, "g", "lost");
+            DiagnosticLog::instance().flush();
+        }
+        QCOMPARE(traces.lines(), QStringList{trace});
+        if (reader) {
+            char byte = 0;
+            QVERIFY(::read(readEnd, &byte, 1) <= 0);
+            ::close(readEnd);
+        }
+    }
+    // Without the FIFO the log goes on.
+    DiagnosticLog::instance().log("f", "3", "g", "kept");
+    QCOMPARE(logged(), QByteArray("In: f on line: 3, g : kept\n\r\n"));
+}
+#endif
 
 void TestDiagnosticLog::logRotatesPastOneMebibyte_data()
 {
@@ -217,10 +282,10 @@ void TestDiagnosticLog::logRotatesPastOneMebibyte()
 
     const QByteArray entry("In: f on line: 1, g : new\n\r\n");
     if (rotates) {
-        QCOMPARE(readFile(QStringLiteral("log.txt")), entry);
-        QCOMPARE(readFile(QStringLiteral("log.txt.1")), earlier);
+        QCOMPARE(logged(), entry);
+        QCOMPARE(logged(QStringLiteral("log.txt.1")), earlier);
     } else {
-        QCOMPARE(readFile(QStringLiteral("log.txt")), earlier + entry);
+        QCOMPARE(logged(), earlier + entry);
         QCOMPARE(QFileInfo::exists(QStringLiteral("log.txt.1")), olderFile);
         QVERIFY(QFileInfo(QStringLiteral("log.txt")).size() <= DiagnosticLog::maxFileSize);
     }
@@ -239,8 +304,8 @@ void TestDiagnosticLog::floodKeepsBothFilesBoundedAndWhole()
                                            patch.size());
     }
 
-    const QByteArray newest = readFile(QStringLiteral("log.txt"));
-    const QByteArray older = readFile(QStringLiteral("log.txt.1"));
+    const QByteArray newest = logged();
+    const QByteArray older = logged(QStringLiteral("log.txt.1"));
     QVERIFY(newest.size() <= DiagnosticLog::maxFileSize);
     QVERIFY(older.size() <= DiagnosticLog::maxFileSize);
     // The older file was full when it was turned over.
@@ -286,7 +351,7 @@ void TestDiagnosticLog::controlCharactersAreEscaped()
     QFETCH(QString, written);
 
     DiagnosticLog::instance().log(name, "1", name, name);
-    const QByteArray contents = readFile(QStringLiteral("log.txt"));
+    const QByteArray contents = logged();
     QCOMPARE(QString::fromUtf8(contents),
              QStringLiteral("In: %1 on line: 1, %1 : %1\n\r\n").arg(written));
     // Only the entry's own ending is a control character.

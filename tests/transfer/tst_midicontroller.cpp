@@ -2,6 +2,7 @@
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
+#include "diagnosticlog.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
 
@@ -74,6 +75,7 @@ private slots:
     void arrivingPatchSaysWhatWasBroughtIntoRange();
     void downloadSendsExactlyTheCurrentModels();
     void statusAnswersAreKeptForTheUpdater();
+    void floodOfShortMessagesReachesNeitherParserNorLog();
     void controllerCanGoWhileAnswersArePending();
 
 private:
@@ -711,7 +713,7 @@ void TestMidiController::uploadAnswerIsAppliedAndReported_data()
     QTest::newRow("patch") << SimulatedDevice::Reply::Patch << true << QString();
     QTest::newRow("silent") << SimulatedDevice::Reply::Nothing << false << QString();
     QTest::newRow("truncated") << SimulatedDevice::Reply::Truncated << false
-                               << "parseType2Message: message of 101 bytes is too short";
+                               << "ignored a SysEx message that is not a patch";
     QTest::newRow("other kind") << SimulatedDevice::Reply::OtherKind << false
                                 << "parseType2Message: not a patch, kind byte 98";
     QTest::newRow("overlong") << SimulatedDevice::Reply::Overlong << false
@@ -795,6 +797,28 @@ void TestMidiController::statusAnswersAreKeptForTheUpdater()
     QCOMPARE(updated.count(), 0);
     QCOMPARE(status.count(), 0);
     QVERIFY(!traces.contains(QStringLiteral("Received: ")));
+}
+
+void TestMidiController::floodOfShortMessagesReachesNeitherParserNorLog()
+{
+    QTemporaryDir here;
+    QVERIFY(QDir::setCurrent(here.path()));
+    const auto back = qScopeGuard([this] { QDir::setCurrent(workDir.path()); });
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    QSignalSpy received(&controller, &MidiController::patchReceived);
+    const QByteArray flood = QByteArray::fromHex("f0010203f7").repeated(10000);
+    device->send(flood);
+    device->send(SimulatedDevice::ownPatch());
+    device->send(flood);
+    QVERIFY(drained(controller, *device));
+
+    QCOMPARE(received.count(), 1);
+    QCOMPARE(controller.getPresetName(), QStringLiteral("Simulated Device"));
+    QCOMPARE(controller.getMonitor()->passedOver(), quint64(20000));
+    // The patch alone was handed to the parser, and logged.
+    DiagnosticLog::instance().flush();
+    QCOMPARE(readFile(QStringLiteral("log.txt")).count("In: "), 1);
 }
 
 void TestMidiController::controllerCanGoWhileAnswersArePending()
