@@ -2,6 +2,9 @@
 // tried, and tested end to end, without the hardware.
 
 #include "emulateddevice.h"
+#ifdef VELLICHORD_HAVE_JACK
+#include "jackvirtualoutput.h"
+#endif
 #include "rtmidiapi.h"
 #include "rtmidiport.h"
 #include "sysextext.h"
@@ -17,6 +20,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -105,9 +109,11 @@ QString connectedDevice(RtMidiIn &sources)
 class Emulator
 {
 public:
-    Emulator(EmulatedDevice &device, RtMidiOut &output, bool hex)
+    using Send = std::function<void(const QByteArray &)>;
+
+    Emulator(EmulatedDevice &device, Send send, bool hex)
         : device(device)
-        , output(output)
+        , send(std::move(send))
         , hex(hex)
     {
     }
@@ -129,8 +135,7 @@ private:
     {
         say(QStringLiteral("received: ") + line(message));
         for (const QByteArray &answer : device.receive(message)) {
-            output.sendMessage(reinterpret_cast<const unsigned char *>(answer.constData()),
-                               size_t(answer.size()));
+            send(answer);
             say(QStringLiteral("sent: ") + line(answer));
         }
     }
@@ -144,7 +149,7 @@ private:
     }
 
     EmulatedDevice &device;
-    RtMidiOut &output;
+    Send send;
     bool hex;
 };
 
@@ -285,19 +290,29 @@ int main(int argc, char *argv[])
     std::ostringstream madeErrors;
     std::streambuf *const errorOutput = std::cerr.rdbuf(madeErrors.rdbuf());
     std::unique_ptr<RtMidiIn> input = create_midi_client<RtMidiIn>(jackOnly, clientName);
-    std::unique_ptr<RtMidiOut> output = create_midi_client<RtMidiOut>(jackOnly, clientName);
+#ifdef VELLICHORD_HAVE_JACK
+    // On JACK the output is the emulator's own: RtMidi's crashes now and then as it closes.
+    const bool jack = input && input->getCurrentApi() == RtMidi::UNIX_JACK;
+    JackVirtualOutput jackOutput;
+#else
+    const bool jack = false;
+#endif
+    std::unique_ptr<RtMidiOut> output;
+    if (input && !jack)
+        output = create_midi_client<RtMidiOut>(jackOnly, clientName);
     std::cerr.rdbuf(errorOutput);
     for (const QString &line : QString::fromStdString(madeErrors.str()).split(QLatin1Char('\n'))) {
         if (!line.trimmed().isEmpty() && !midiErrors.texts.contains(line.trimmed()))
             midiErrors.texts << line.trimmed();
     }
-    if (!input || !output) {
+    if (!input || (!jack && !output)) {
         complain(QStringLiteral("no MIDI system: start a JACK server (for example "
                                 "\"jackd -d dummy\") or load the ALSA sequencer (snd-seq)"));
         return 1;
     }
     input->setErrorCallback(&onMidiError, &midiErrors);
-    output->setErrorCallback(&onMidiError, &midiErrors);
+    if (output)
+        output->setErrorCallback(&onMidiError, &midiErrors);
     if (parser.isSet(QStringLiteral("if-absent"))) {
         const QString found = connectedDevice(*input);
         if (!found.isEmpty()) {
@@ -321,20 +336,43 @@ int main(int argc, char *argv[])
 
     const QString portName = parser.isSet(QStringLiteral("updater")) ? updaterPortName
                                                                      : normalPortName;
-    Emulator emulator(device, *output, parser.isSet(QStringLiteral("hex")));
+    Emulator::Send send = [&output](const QByteArray &message) {
+        output->sendMessage(reinterpret_cast<const unsigned char *>(message.constData()),
+                            size_t(message.size()));
+    };
+#ifdef VELLICHORD_HAVE_JACK
+    if (jack) {
+        send = [&jackOutput](const QByteArray &message) {
+            if (!jackOutput.send(message))
+                complain(QStringLiteral("no room in the JACK output queue for a message of %1 "
+                                        "bytes; it is not sent")
+                             .arg(message.size()));
+        };
+    }
+#endif
+    Emulator emulator(device, send, parser.isSet(QStringLiteral("hex")));
     // Receive SysEx; timing and active sensing stay filtered.
     input->ignoreTypes(false, true, true);
     input->setCallback(&Emulator::arrived, &emulator);
     try {
         input->openVirtualPort(portName.toStdString());
-        output->openVirtualPort(portName.toStdString());
+        if (output)
+            output->openVirtualPort(portName.toStdString());
     } catch (const RtMidiError &error) {
         midiErrors.failed = true;
         midiErrors.texts << QString::fromStdString(error.getMessage()).trimmed();
     }
+#ifdef VELLICHORD_HAVE_JACK
+    QString jackError;
+    if (jack && !midiErrors.failed && !jackOutput.open(clientName, portName, &jackError)) {
+        midiErrors.failed = true;
+        midiErrors.texts << jackError;
+    }
+#endif
     set_midi_system_quiet(false);
     midiErrors.gathering = false;
-    const QString api = QString::fromStdString(RtMidi::getApiDisplayName(output->getCurrentApi()));
+    const QString api = QString::fromStdString(
+        RtMidi::getApiDisplayName(output ? output->getCurrentApi() : input->getCurrentApi()));
     if (midiErrors.failed) {
         // Nothing would ever reach an emulator without ports: say so and end.
         // The first complaint is the cause; the others follow from it.
@@ -342,7 +380,7 @@ int main(int argc, char *argv[])
                                 "system running? Start a JACK server (for example \"jackd -d "
                                 "dummy\") or load the ALSA sequencer (snd-seq).")
                      .arg(portName, api, midiErrors.texts.value(0)));
-        input->cancelCallback();
+        input.reset();
         return 1;
     }
     for (const QString &warning : qAsConst(midiErrors.texts))
@@ -353,10 +391,13 @@ int main(int argc, char *argv[])
             .arg(portName, api));
     const int result = app.exec();
 
-    // Closing the ports first ends the input thread before the emulator goes.
-    input->cancelCallback();
+    // The input goes first: once its client is closed, nothing calls the emulator any more.
+    // Unsetting its callback instead would race with a call under way on the input thread.
     input.reset();
     output.reset();
+#ifdef VELLICHORD_HAVE_JACK
+    jackOutput.close();
+#endif
     say(QStringLiteral("Stopped."));
     return result;
 }
