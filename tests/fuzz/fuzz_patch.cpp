@@ -1,6 +1,7 @@
 // Arbitrary bytes as a patch: first loaded as a patch file (MidiController::loadSysex), then
-// handed to the patch controller as a message from the device, the way the input monitor hands
-// it over (its receivedSysex signal, whose slot applies a patch through parseType2Message).
+// handed to the input monitor byte by byte as a message from the device, when the input is one
+// whole message (the monitor queues a patch for the controller, which applies it through
+// parseType2Message).
 // The editor is a whole main window with a port that has no device behind it, made once; each
 // input starts from the editor's first patch.
 //
@@ -19,6 +20,7 @@
 // - Download sends nothing while the preset number lies outside 0..19.
 
 #include "../common/simulateddevice.h"
+#include "diagnosticlog.h"
 #include "fuzzsupport.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
@@ -183,17 +185,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     applyAndCheck([&] { return controller->loadSysex(patchFile); },
                   reinterpret_cast<const unsigned char *>(bytes.constData()), true);
 
-    // As a message from the device.
-    applyAndCheck(
-        [&] {
-            const int before = updates;
-            emit controller->getMonitor()->receivedSysex(bytes);
-            return updates != before;
-        },
-        reinterpret_cast<const unsigned char *>(bytes.constData()), false);
+    // As a message from the device, byte by byte into the input monitor as the port hands them
+    // over. Only an input that is one whole message arrives as itself; how other byte streams
+    // are cut into messages is fuzz_sysexinput's.
+    const auto isWholeMessage = [&bytes] {
+        if (bytes.size() < 2 || uchar(bytes.front()) != PatchLayout::sysexStart
+            || uchar(bytes.back()) != PatchLayout::sysexEnd)
+            return false;
+        return std::all_of(bytes.begin() + 1, bytes.end() - 1,
+                           [](char byte) { return uchar(byte) < 0x80; });
+    };
+    if (isWholeMessage())
+        applyAndCheck(
+            [&] {
+                const int before = updates;
+                for (const char byte : bytes)
+                    controller->getMonitor()->readSysex(uchar(byte));
+                return updates != before;
+            },
+            reinterpret_cast<const unsigned char *>(bytes.constData()), false);
     // Every input starts with no history. A history kept across inputs would grow with each
     // one, and the fuzzer's leak check, which runs after any input that keeps memory, would then
     // run after every input.
     window->getUndoStack()->clear();
+    // The log's batch goes out now, as it would half a second later in the editor: kept across
+    // inputs, it too would make the leak check run after every input.
+    DiagnosticLog::instance().flush();
     return 0;
 }
