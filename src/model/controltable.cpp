@@ -1,51 +1,18 @@
 #include "controltable.h"
 
+#include "parameterinfo.h"
+
 #include <initializer_list>
 
 namespace {
-
-struct Range
-{
-    uint8_t min;
-    uint8_t max;
-    uint8_t initial;
-};
-
-Range rangeOf(ParameterId id)
-{
-    switch (id) {
-    case Channel:
-        return {0, 16, 0};
-    case Max:
-    case MaxX:
-    case MaxY:
-        return {0, 127, 127};
-    case Type:
-    case Toggle:
-    case Aftertouch:
-    case ColourF:
-        return {0, 1, 0};
-    case Colour:
-        return {0, 2, 0};
-    case CC:
-    case CCX:
-    case CCY:
-    case Min:
-    case MinX:
-    case MinY:
-    case NoteOrCC:
-        break;
-    }
-    return {0, 127, 0};
-}
 
 // Adds the parameters in offset order from base: the first at base, the next at base + 1, ...
 void addBlock(MidiControlModel &model, unsigned int base, std::initializer_list<ParameterId> ids)
 {
     unsigned int address = base;
     for (ParameterId id : ids) {
-        const Range r = rangeOf(id);
-        model.addParameter(ControlParameter(address++, r.min, r.max, r.initial, id));
+        const ParameterInfo::Info &p = ParameterInfo::of(id);
+        model.addParameter(ControlParameter(address++, p.min, p.max, p.initial, id));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "midicontrolmodel.h"
+#include "parameterinfo.h"
 #include "trace.h"
 
 #include "patchlayout.h"
@@ -58,49 +59,34 @@ void MidiControlModel::writeType1Sysex(unsigned char *message) const
     }
 }
 
-// The lists are built once: the front panel asks for them for every control after every change.
-
 QStringList MidiControlModel::channelNames()
 {
-    static const QStringList names = [] {
-        QStringList list;
-        for (int channel = 1; channel <= 16; ++channel)
-            list << QStringLiteral("Ch %1").arg(channel);
-        list << QStringLiteral("Global");
-        return list;
-    }();
-    return names;
+    return ParameterInfo::channelNames();
 }
 
 QStringList MidiControlModel::typeNames()
 {
-    static const QStringList names{QStringLiteral("Note"), QStringLiteral("CC")};
-    return names;
+    return ParameterInfo::typeNames();
 }
 
 QStringList MidiControlModel::modeNames()
 {
-    static const QStringList names{QStringLiteral("Momentary"), QStringLiteral("Toggle")};
-    return names;
+    return ParameterInfo::modeNames();
 }
 
 QStringList MidiControlModel::aftertouchNames()
 {
-    static const QStringList names{QStringLiteral("Off"), QStringLiteral("On")};
-    return names;
+    return ParameterInfo::aftertouchNames();
 }
 
 QStringList MidiControlModel::colourNames()
 {
-    static const QStringList names{QStringLiteral("Red"), QStringLiteral("Green"),
-                                   QStringLiteral("Blue")};
-    return names;
+    return ParameterInfo::colourNames();
 }
 
 QStringList MidiControlModel::colourFnNames()
 {
-    static const QStringList names{QStringLiteral("Red"), QStringLiteral("Green")};
-    return names;
+    return ParameterInfo::colourFnNames();
 }
 
 QStringList MidiControlModel::noteNames()
