@@ -1,5 +1,6 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
+#include "editorpane.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
@@ -449,11 +450,13 @@ void TestEditorPane::valueAboveTheMaximumIsStoredAsTheMaximum()
 {
     window->selectModel(model(pad1));
     window->selectModel(model(knobE1));
-    window->updateMax(300); // beyond what a byte holds
+    auto *pane = window->findChild<EditorPane *>();
+    QVERIFY(pane);
+    emit pane->edited(Max, 300); // beyond what a byte holds
     QCOMPARE(int(value(knobE1, Max)), 127);
-    window->updateMax(-1);
+    emit pane->edited(Max, -1);
     QCOMPARE(int(value(knobE1, Max)), 0);
-    window->updateColour(7);
+    emit pane->edited(Colour, 7);
     QCOMPARE(int(value(pad1, Colour)), 2);
     QVERIFY(!model(knobE1)->getParameter(Colour));
 }
