@@ -10,6 +10,7 @@
 #include "debugpixmapitem.h"
 #include "deviceclaim.h"
 #include "devicewatcher.h"
+#include "editorpane.h"
 #include "editortexts.h"
 #include "imidi.h"
 #include "midicontrolitem.h"
@@ -21,7 +22,7 @@
 #include "parametertext.h"
 #include "patchcommands.h"
 #include "platformmidi.h"
-#include "rangespinbox.h"
+#include "presetnamefield.h"
 #ifndef Q_OS_WIN
 #include "rtmidiapi.h"
 #endif
@@ -38,19 +39,15 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 #include <QTextCodec>
 #include <QTimer>
 #include <QUndoStack>
-#include <QValidator>
 
 #include <algorithm>
 #include <functional>
@@ -67,56 +64,6 @@ static int registerImages()
 static const int imagesRegistered = registerImages();
 
 namespace {
-
-// Passes wheel turns over editors without focus to the scroll area around them, so that
-// scrolling the pane never changes the value of every selected control on the way.
-class WheelToPane : public QObject
-{
-public:
-    WheelToPane(QAbstractScrollArea *area, QObject *parent)
-        : QObject(parent)
-        , area(area)
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::Wheel || static_cast<QWidget *>(watched)->hasFocus())
-            return false;
-        QCoreApplication::sendEvent(area->verticalScrollBar(), event);
-        return true;
-    }
-
-private:
-    QAbstractScrollArea *area;
-};
-
-// Keeps of what is typed or pasted into the preset name what the device can store, and tells
-// report what it dropped.
-class PresetNameValidator : public QValidator
-{
-public:
-    PresetNameValidator(std::function<void(const Patch::NameFit &)> report, QObject *parent)
-        : QValidator(parent)
-        , report(std::move(report))
-    {
-    }
-
-    State validate(QString &input, int &pos) const override
-    {
-        const Patch::NameFit fit = Patch::fitName(input, pos);
-        if (!fit.refused.isEmpty() || !fit.cut.isEmpty()) {
-            input = fit.text;
-            pos = fit.cursor;
-            report(fit);
-        }
-        return Acceptable;
-    }
-
-private:
-    std::function<void(const Patch::NameFit &)> report;
-};
 
 // Hands the events of the object it watches to a function, which tells whether it took them.
 class EventHook : public QObject
@@ -163,14 +110,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     scene = new CustomScene(ui->graphicsView);
     scene->installEventFilter(&eventFilter);
 
-    // The name travels as SysEx data bytes, so only printable ASCII can be typed. The
-    // validator, not the field's maximum length, keeps it to 16 characters, so that it sees
-    // all of a paste and keeps what fits.
-    ui->lineEditPresetName->setValidator(new PresetNameValidator(
-        [this](const Patch::NameFit &fit) { presetNameDropped(fit); }, ui->lineEditPresetName));
-    ui->labelPresetNameCount->setMinimumWidth(
-        ui->labelPresetNameCount->fontMetrics().horizontalAdvance(
-            QStringLiteral("%1/%1").arg(PatchLayout::nameLength)));
+    connect(ui->presetNameField, &PresetNameField::statusMessage, this,
+            &MainWindow::showStatusMessage);
     showPresetName();
 
     const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
@@ -204,33 +145,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     panelHooks << new MultiSelection(ui->graphicsView, this,
                                      QList<MidiControlItem *>(items.begin(), items.end()));
 
-    // Typed digits reach the model only when the edit is finished; steps reach it at once.
-    const std::pair<RangeSpinBox *, ParameterId> rangeBoxes[] = {
-        {ui->spinMin, Min},   {ui->spinMax, Max},   {ui->spinMinX, MinX},
-        {ui->spinMaxX, MaxX}, {ui->spinMinY, MinY}, {ui->spinMaxY, MaxY}};
-    for (const auto &[box, id] : rangeBoxes) {
-        box->setKeyboardTracking(false);
-        connect(box, &RangeSpinBox::tookMaximumFor, this, [this, box = box, id = id](int typed) {
-            showStatusMessage(tr("%1: %2 is out of range (allowed: %3..%4); %4 is set")
-                                  .arg(ParameterText::caption(id))
-                                  .arg(typed)
-                                  .arg(std::max(box->minimum(), 0))
-                                  .arg(box->maximum()));
-        });
-    }
-
-    buildLabelMap();
-    buildEditorList();
     generateCCandNoteLists();
-    fitEditorPaneToFont();
-    // A wheel turned over the pane scrolls it; it changes an editor only after a click into it.
-    auto *wheelToPane = new WheelToPane(ui->scrollAreaEditorPane, this);
-    for (QWidget *editor : qAsConst(editorWidgets)) {
-        editor->setFocusPolicy(Qt::StrongFocus);
-        editor->installEventFilter(wheelToPane);
-    }
+    editorPane = new EditorPane(ccNames, noteNames, ui->widgetRightPane);
+    ui->layoutRightPane->addWidget(editorPane);
+    connect(editorPane, &EditorPane::edited, this, &MainWindow::applyEdit);
+    connect(editorPane, &EditorPane::statusMessage, this, &MainWindow::showStatusMessage);
 
-    fillComboBoxes();
     connectSignals();
     createActions();
     arrangeTabOrder();
@@ -317,9 +237,8 @@ MainWindow::~MainWindow()
 {
     // The name field loses its focus as the widgets go, after this window's own part is gone;
     // a spin box hidden with a number typed but not entered takes it then.
-    disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
-    for (QWidget *editor : qAsConst(editorWidgets))
-        disconnect(editor, nullptr, this, nullptr);
+    disconnect(ui->presetNameField, nullptr, this, nullptr);
+    disconnect(editorPane, nullptr, this, nullptr);
     delete deviceWatcher;   // it uses the controller's port and the update dialog
     delete updateDialog;    // a run still going uses the controller's port
     qDeleteAll(panelHooks); // the view loses its focus after the items have gone
@@ -330,37 +249,6 @@ MainWindow::~MainWindow()
     delete midiController;
     delete contextMenu;
     qCDebug(lcTrace) << "deleted ui";
-}
-
-void MainWindow::buildLabelMap()
-{
-    labelMap = {
-        {ui->comboBoxChannel, ui->labelChannel},
-        {ui->comboBoxCC, ui->labelCC},
-        {ui->comboBoxCCX, ui->labelCCX},
-        {ui->comboBoxCCY, ui->labelCCY},
-        {ui->spinMin, ui->labelMin},
-        {ui->spinMinX, ui->labelMinX},
-        {ui->spinMinY, ui->labelMinY},
-        {ui->spinMax, ui->labelMax},
-        {ui->spinMaxX, ui->labelMaxX},
-        {ui->spinMaxY, ui->labelMaxY},
-        {ui->comboBoxType, ui->labelType},
-        {ui->comboBoxToggle, ui->labelMode},
-        {ui->comboBoxNoteOrCC, ui->labelNoteCC},
-        {ui->comboBoxAftertouch, ui->labelAftertouch},
-        {ui->comboBoxColour, ui->labelColour},
-        {ui->comboBoxColourF, ui->labelColour_2},
-    };
-}
-
-void MainWindow::buildEditorList()
-{
-    editorWidgets = {
-        ui->comboBoxChannel,  ui->comboBoxCC,         ui->comboBoxCCX,    ui->comboBoxCCY,
-        ui->spinMin,          ui->spinMinX,           ui->spinMinY,       ui->spinMax,
-        ui->spinMaxX,         ui->spinMaxY,           ui->comboBoxType,   ui->comboBoxToggle,
-        ui->comboBoxNoteOrCC, ui->comboBoxAftertouch, ui->comboBoxColour, ui->comboBoxColourF};
 }
 
 namespace {
@@ -394,90 +282,7 @@ QByteArray readLineHead(QFile &file, bool &cut)
     return head;
 }
 
-int widestText(const QFontMetrics &metrics, const QStringList &texts)
-{
-    int widest = 0;
-    for (const QString &text : texts)
-        widest = std::max(widest, metrics.horizontalAdvance(text));
-    return widest;
-}
-
-// The width a combo box needs to show a text of textWidth in its edit field. The style draws
-// the text one pixel in from each side of the field.
-int comboWidthFor(QComboBox *box, int textWidth)
-{
-    QStyleOptionComboBox option;
-    option.initFrom(box);
-    option.rect = QRect(0, 0, 200, box->sizeHint().height());
-    const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                     QStyle::SC_ComboBoxEditField, box);
-    return textWidth + 2 + (option.rect.width() - field.width());
-}
-
 } // namespace
-
-// Sizes come from the font rather than from fixed numbers, so that no caption, item or value
-// is cut off with a larger font. The longest controller name sets the width of the editors.
-void MainWindow::fitEditorPaneToFont()
-{
-    // One column of captions, wide enough for the Note/CC row's other captions as well.
-    QStringList captions = {tr("Note"), tr("CC"), tr("Note/CC")};
-    for (QWidget *label : qAsConst(labelMap))
-        captions << static_cast<QLabel *>(label)->text();
-    const int labelWidth = widestText(ui->labelType->fontMetrics(), captions);
-    for (QWidget *label : qAsConst(labelMap))
-        label->setMinimumWidth(labelWidth);
-
-    QStringList items = ccNames + noteNames;
-    items << multiValueText;
-    for (const QStringList &list :
-         {MidiControlModel::channelNames(), MidiControlModel::typeNames(),
-          MidiControlModel::modeNames(), MidiControlModel::aftertouchNames(),
-          MidiControlModel::colourNames(), MidiControlModel::colourFnNames()})
-        items += list;
-    // Overlong names in a name file must not push the window off the screen; the list that
-    // drops down still shows them whole.
-    const QFontMetrics metrics = ui->comboBoxCC->fontMetrics();
-    const int textWidth = std::min(widestText(metrics, items), 50 * metrics.averageCharWidth());
-    int editorWidth = comboWidthFor(ui->comboBoxCC, textWidth);
-    for (QSpinBox *box :
-         {ui->spinMin, ui->spinMax, ui->spinMinX, ui->spinMaxX, ui->spinMinY, ui->spinMaxY}) {
-        // A spin box sizes itself for its range and its special-value text.
-        const QSignalBlocker blocker(box);
-        const QString special = box->specialValueText();
-        const int minimum = box->minimum();
-        box->setSpecialValueText(multiValueText);
-        box->setMinimum(-1);
-        editorWidth = std::max(editorWidth, box->sizeHint().width());
-        box->setMinimum(minimum);
-        box->setSpecialValueText(special);
-    }
-    for (QWidget *editor : qAsConst(editorWidgets))
-        editor->setMinimumWidth(editorWidth);
-
-    // The pane scrolls up and down only: it is as wide as its widest row and a scroll bar.
-    int rowWidth = 0;
-    for (QWidget *editor : qAsConst(editorWidgets))
-        rowWidth = std::max(rowWidth, editor->parentWidget()->minimumSizeHint().width());
-    QScrollArea *scroll = ui->scrollAreaEditorPane;
-    scroll->setMinimumWidth(rowWidth + scroll->verticalScrollBar()->sizeHint().width()
-                            + 2 * scroll->frameWidth());
-
-    // The heading names up to three controls; it must never widen the window while it runs.
-    QStringList names;
-    QList<int> all;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        names << ControlNames::name(i);
-        all << i;
-    }
-    const QFontMetrics headingMetrics = ui->labelSelection->fontMetrics();
-    std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
-        return headingMetrics.horizontalAdvance(a) > headingMetrics.horizontalAdvance(b);
-    });
-    const QString widestHeading = names.mid(0, 3).join(QStringLiteral(", "));
-    ui->labelSelection->setMinimumWidth(
-        widestText(headingMetrics, {widestHeading, ControlNames::describe(all)}));
-}
 
 void MainWindow::generateCCandNoteLists()
 {
@@ -544,65 +349,18 @@ void MainWindow::generateCCandNoteLists()
     noteNames = ControlSummary::noteEntries();
 }
 
-void MainWindow::fillComboBoxes()
-{
-    comboItemLists = {
-        {ui->comboBoxChannel, MidiControlModel::channelNames()},
-        {ui->comboBoxCC, ccNames},
-        {ui->comboBoxCCX, ccNames},
-        {ui->comboBoxCCY, ccNames},
-        {ui->comboBoxType, MidiControlModel::typeNames()},
-        {ui->comboBoxToggle, MidiControlModel::modeNames()},
-        {ui->comboBoxNoteOrCC, ccNames},
-        {ui->comboBoxAftertouch, MidiControlModel::aftertouchNames()},
-        {ui->comboBoxColour, MidiControlModel::colourNames()},
-        {ui->comboBoxColourF, MidiControlModel::colourFnNames()},
-    };
-    for (QComboBox *box : {ui->comboBoxChannel, ui->comboBoxAftertouch, ui->comboBoxColour,
-                           ui->comboBoxColourF, ui->comboBoxToggle, ui->comboBoxType}) {
-        const QSignalBlocker blocker(box);
-        box->addItems(comboItemLists.value(box));
-        box->setEnabled(false);
-    }
-}
-
 void MainWindow::connectSignals()
 {
-    connect(ui->spinMin, QOverload<int>::of(&QSpinBox::valueChanged), this, &MainWindow::updateMin);
-    connect(ui->spinMax, QOverload<int>::of(&QSpinBox::valueChanged), this, &MainWindow::updateMax);
-    connect(ui->spinMinX, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::updateMinX);
-    connect(ui->spinMinY, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::updateMinY);
-    connect(ui->spinMaxX, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::updateMaxX);
-    connect(ui->spinMaxY, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            &MainWindow::updateMaxY);
-
-    const auto indexChanged = QOverload<int>::of(&QComboBox::currentIndexChanged);
-    connect(ui->comboBoxCC, indexChanged, this, &MainWindow::updateCC);
-    connect(ui->comboBoxCCX, indexChanged, this, &MainWindow::updateCCX);
-    connect(ui->comboBoxCCY, indexChanged, this, &MainWindow::updateCCY);
-    connect(ui->comboBoxChannel, indexChanged, this, &MainWindow::updateCh);
-    connect(ui->comboBoxType, indexChanged, this, &MainWindow::updateType);
-    connect(ui->comboBoxToggle, indexChanged, this, &MainWindow::updateToggle);
-    connect(ui->comboBoxNoteOrCC, indexChanged, this, &MainWindow::updateNoteOrCC);
-    connect(ui->comboBoxAftertouch, indexChanged, this, &MainWindow::updateAftertouch);
-    connect(ui->comboBoxColour, indexChanged, this, &MainWindow::updateColour);
-    connect(ui->comboBoxColourF, indexChanged, this, &MainWindow::updateColourF);
-
     // Typing is one undo step per burst: leaving the field ends the burst.
-    connect(ui->lineEditPresetName, &QLineEdit::textChanged, this, [this](const QString &name) {
-        showPresetNameCount();
+    connect(ui->presetNameField, &PresetNameField::renamed, this, [this](const QString &name) {
         midiController->setPresetName(name);
         recordChange(tr("Rename preset"), renameBurst);
     });
-    connect(ui->lineEditPresetName, &QLineEdit::editingFinished, this, [this] { ++renameBurst; });
+    connect(ui->presetNameField, &PresetNameField::editingFinished, this,
+            [this] { ++renameBurst; });
     connect(midiController, &MidiController::modelUpdated, this, &MainWindow::refreshView);
     connect(ui->pushButtonSelectMulti, &QPushButton::clicked, this, &MainWindow::SelectMulti);
     connect(ui->pushButtonSelectSingle, &QPushButton::clicked, this, &MainWindow::SelectSingle);
-    // After updateType: the names follow the type the models already hold.
-    connect(ui->comboBoxType, indexChanged, this, &MainWindow::switchNoteCCLabels);
 }
 
 void MainWindow::createActions()
@@ -658,7 +416,7 @@ void MainWindow::createActions()
     connect(none, &QAction::triggered, this, [this] {
         // The pane's editors go with the selection. The keyboard goes back to the picture,
         // not on to the next button, where a Space would reach the device.
-        if (ui->scrollAreaEditorPane->isAncestorOf(focusWidget()))
+        if (editorPane->isAncestorOf(focusWidget()))
             ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
         deselectAllItems();
     });
@@ -828,11 +586,8 @@ void MainWindow::arrangeTabOrder()
     // The picture first, with the buttons that choose how it selects; then the name and the
     // pane that edit the selection, top to bottom; then the device and file commands.
     QList<QWidget *> chain = {ui->graphicsView, ui->pushButtonSelectSingle,
-                              ui->pushButtonSelectMulti, ui->lineEditPresetName};
-    for (QWidget *editor : ui->widgetEditorPane->findChildren<QWidget *>()) {
-        if (editorWidgets.contains(editor))
-            chain << editor;
-    }
+                              ui->pushButtonSelectMulti, ui->presetNameField->lineEdit()};
+    chain << editorPane->editors();
     chain << ui->buttonUpload << ui->buttonDownload << ui->buttonLoadSysex << ui->buttonSaveSysex
           << ui->buttonUpdate;
     for (int i = 1; i < chain.size(); ++i)
@@ -891,17 +646,10 @@ bool MainWindow::handlePanelKey(const QKeyEvent *event)
         items[keyCursor]->setSelected(!items[keyCursor]->isSelected());
         return true;
     case Qt::Key_Return:
-    case Qt::Key_Enter: {
+    case Qt::Key_Enter:
         // Into the first editor the selection has, in the pane's order.
-        for (QWidget *editor : ui->widgetEditorPane->findChildren<QWidget *>()) {
-            if (editorWidgets.contains(editor) && editor->isVisibleTo(ui->widgetEditorPane)
-                && editor->isEnabled()) {
-                editor->setFocus(Qt::TabFocusReason);
-                return true;
-            }
-        }
+        editorPane->focusFirstEditor();
         return true;
-    }
     default:
         return false;
     }
@@ -1049,47 +797,7 @@ void MainWindow::devicePatchChanged(const QByteArray &patch)
 
 void MainWindow::showPresetName()
 {
-    // The validator would drop characters of a loaded name that typing could not give.
-    QLineEdit *field = ui->lineEditPresetName;
-    const QSignalBlocker blocker(field);
-    const QValidator *validator = field->validator();
-    field->setValidator(nullptr);
-    field->setText(midiController->getPresetName());
-    field->setValidator(validator);
-    showPresetNameCount();
-}
-
-void MainWindow::showPresetNameCount()
-{
-    ui->labelPresetNameCount->setText(QStringLiteral("%1/%2")
-                                          .arg(ui->lineEditPresetName->text().size())
-                                          .arg(PatchLayout::nameLength));
-}
-
-void MainWindow::presetNameDropped(const Patch::NameFit &fit)
-{
-    if (fit.cut.isEmpty() && fit.refused.toUcs4().size() == 1) {
-        showStatusMessage(
-            tr("The Vellichord stores only printable ASCII characters in a preset name"));
-        return;
-    }
-    if (fit.refused.isEmpty() && fit.cut.size() == 1) {
-        showStatusMessage(
-            tr("A preset name holds at most %1 characters").arg(PatchLayout::nameLength));
-        return;
-    }
-    QStringList dropped;
-    for (const uint codePoint : fit.refused.toUcs4()) {
-        const QString character = QString::fromUcs4(&codePoint, 1);
-        // A control character would act on the status bar; it is named by its number.
-        dropped << (codePoint < 0x20 || codePoint == 0x7F
-                        ? QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0'))
-                        : character);
-    }
-    if (!fit.cut.isEmpty())
-        dropped << tr("\"%1\" past %2 characters").arg(fit.cut).arg(PatchLayout::nameLength);
-    showStatusMessage(
-        tr("Dropped from the preset name: %1").arg(dropped.join(QStringLiteral(", "))));
+    ui->presetNameField->showName(midiController->getPresetName());
 }
 
 void MainWindow::showStatusMessage(const QString &text)
@@ -1141,43 +849,9 @@ void MainWindow::placeItems()
         scene->addItem(item);
 }
 
-// The editor pane shows what the selected controls have; every change the program makes to
-// an editor is made with its signals blocked, so only the user's edits reach the models.
 void MainWindow::refreshEditorPane()
 {
-    const QList<unsigned int> present = selectionParameters.collect(selectedModels);
-
-    refreshSpinBox(present, ui->spinMin, Min);
-    refreshSpinBox(present, ui->spinMinX, MinX);
-    refreshSpinBox(present, ui->spinMinY, MinY);
-    refreshSpinBox(present, ui->spinMax, Max);
-    refreshSpinBox(present, ui->spinMaxX, MaxX);
-    refreshSpinBox(present, ui->spinMaxY, MaxY);
-
-    refreshComboBox(present, ui->comboBoxChannel, Channel);
-    refreshComboBox(present, ui->comboBoxCC, CC);
-    refreshComboBox(present, ui->comboBoxCCX, CCX);
-    refreshComboBox(present, ui->comboBoxCCY, CCY);
-    refreshComboBox(present, ui->comboBoxType, Type);
-    refreshComboBox(present, ui->comboBoxToggle, Toggle);
-    refreshComboBox(present, ui->comboBoxNoteOrCC, NoteOrCC);
-    refreshComboBox(present, ui->comboBoxAftertouch, Aftertouch);
-    refreshComboBox(present, ui->comboBoxColour, Colour);
-    refreshComboBox(present, ui->comboBoxColourF, ColourF);
-
-    switchNoteCCLabels(ui->comboBoxType->currentIndex());
-    showNoteOrCCValue();
-
-    // A row without its editor takes no room, so the shown rows stay evenly spaced.
-    for (QWidget *editor : qAsConst(editorWidgets))
-        editor->parentWidget()->setVisible(!editor->isHidden());
-
-    QList<int> indices;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        if (selectedModels.contains(controlModels->at(i)))
-            indices << i;
-    }
-    ui->labelSelection->setText(ControlNames::describe(indices));
+    editorPane->show(selectedIndices(), *controlModels);
     refreshDisplay();
 }
 
@@ -1207,243 +881,16 @@ void MainWindow::refreshDisplay()
                           selectedModels.size() == 1 ? selectedModels.first() : nullptr));
 }
 
-namespace {
-
-// The value that the selected controls having the parameter agree on, -1 when none has it or
-// two differ.
-int sharedValue(const QList<MidiControlModel *> &models, unsigned int id)
+void MainWindow::applyEdit(ParameterId id, int value)
 {
-    const std::optional<unsigned char> value = SelectionParameters::commonValue(models, {id});
-    return value ? int(*value) : -1;
-}
-
-} // namespace
-
-void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id)
-{
-    // Only the controls that have the parameter count, wherever they stand in the selection.
-    int minimum = 0;
-    for (const MidiControlModel *model : qAsConst(selectedModels)) {
-        if (const ControlParameter *p = model->getParameter(static_cast<ParameterId>(id))) {
-            minimum = p->min();
-            break;
-        }
-    }
-    if (!present.contains(id)) {
-        resetSpinBox(box, minimum, false);
-        return;
-    }
-
-    const QSignalBlocker blocker(box);
-    const int value = sharedValue(selectedModels, id);
-    if (value >= 0) {
-        box->setSpecialValueText(QString());
-        box->setMinimum(minimum);
-        box->setValue(value);
-    } else {
-        // A spin box shows its special-value text while its value equals its minimum.
-        box->setSpecialValueText(multiValueText);
-        box->setMinimum(minimum - 1);
-        box->setValue(minimum - 1);
-    }
-    box->setEnabled(true);
-    box->setVisible(true);
-    labelMap.value(box)->setVisible(true);
-}
-
-void MainWindow::refreshComboBox(const QList<unsigned int> &present, QComboBox *box,
-                                 unsigned int id)
-{
-    if (!present.contains(id)) {
-        resetComboBox(box, false);
-        return;
-    }
-
-    const QSignalBlocker blocker(box);
-    box->clear();
-    box->addItems(comboItemLists.value(box));
-    const int value = sharedValue(selectedModels, id);
-    if (value >= 0) {
-        box->setCurrentIndex(value);
-    } else {
-        box->addItem(multiValueText);
-        box->setCurrentIndex(box->count() - 1);
-    }
-    box->setEnabled(true);
-    box->setVisible(true);
-    labelMap.value(box)->setVisible(true);
-}
-
-void MainWindow::resetSpinBox(QSpinBox *box, int minimum, bool shown)
-{
-    const bool wasBlocked = box->blockSignals(true);
-    box->setSpecialValueText(QString());
-    box->setMinimum(minimum);
-    box->setVisible(shown);
-    labelMap.value(box)->setVisible(shown);
-    box->setEnabled(shown);
-    box->blockSignals(wasBlocked);
-}
-
-void MainWindow::resetComboBox(QComboBox *box, bool shown)
-{
-    // Drops the "<multi>" item and keeps the index the user picked.
-    const bool wasBlocked = box->blockSignals(true);
-    const int index = box->currentIndex();
-    box->clear();
-    box->addItems(comboItemLists.value(box));
-    box->setCurrentIndex(index);
-    box->setVisible(shown);
-    box->setEnabled(shown);
-    labelMap.value(box)->setVisible(shown);
-    box->blockSignals(wasBlocked);
-}
-
-void MainWindow::updateItems(QList<MidiControlModel *> &models, unsigned int id, int value)
-{
-    qCDebug(lcTrace) << "prop" << id << "value" << value << "len" << models.size();
+    qCDebug(lcTrace) << "prop" << unsigned(id) << "value" << value << "len"
+                     << selectedModels.size();
     // Out-of-byte values are pinned rather than cut to their low 8 bits, so that 300 ends up
     // as the parameter's maximum instead of 44.
     const auto byte = static_cast<unsigned char>(std::clamp(value, 0, 255));
-    for (MidiControlModel *model : qAsConst(models))
+    for (MidiControlModel *model : qAsConst(selectedModels))
         model->updateParameter(id, byte);
     recordChange();
-}
-
-void MainWindow::updateRange(QSpinBox *box, unsigned int id, int value)
-{
-    if (!box->specialValueText().isEmpty())
-        resetSpinBox(box, 0, box->isEnabled());
-    updateItems(selectedModels, id, value);
-}
-
-void MainWindow::updateFromList(QComboBox *box, unsigned int id, int index)
-{
-    resetComboBox(box, box->isEnabled());
-    updateItems(selectedModels, id, index);
-}
-
-void MainWindow::updateCh(int index)
-{
-    updateFromList(ui->comboBoxChannel, Channel, index);
-}
-
-void MainWindow::updateCC(int index)
-{
-    updateFromList(ui->comboBoxCC, CC, index);
-}
-
-void MainWindow::updateCCX(int index)
-{
-    updateFromList(ui->comboBoxCCX, CCX, index);
-}
-
-void MainWindow::updateCCY(int index)
-{
-    updateFromList(ui->comboBoxCCY, CCY, index);
-}
-
-void MainWindow::updateMin(int value)
-{
-    updateRange(ui->spinMin, Min, value);
-}
-
-void MainWindow::updateMinX(int value)
-{
-    updateRange(ui->spinMinX, MinX, value);
-}
-
-void MainWindow::updateMinY(int value)
-{
-    updateRange(ui->spinMinY, MinY, value);
-}
-
-void MainWindow::updateMax(int value)
-{
-    updateRange(ui->spinMax, Max, value);
-}
-
-void MainWindow::updateMaxX(int value)
-{
-    updateRange(ui->spinMaxX, MaxX, value);
-}
-
-void MainWindow::updateMaxY(int value)
-{
-    updateRange(ui->spinMaxY, MaxY, value);
-}
-
-void MainWindow::updateType(int index)
-{
-    updateFromList(ui->comboBoxType, Type, index);
-}
-
-void MainWindow::updateToggle(int index)
-{
-    updateFromList(ui->comboBoxToggle, Toggle, index);
-}
-
-void MainWindow::updateNoteOrCC(int index)
-{
-    resetComboBox(ui->comboBoxNoteOrCC, ui->comboBoxNoteOrCC->isEnabled());
-    switchNoteCCLabels(ui->comboBoxType->currentIndex());
-    updateItems(selectedModels, NoteOrCC, index);
-    showNoteOrCCValue();
-}
-
-// The number box is filled with the controller names first and with the names of the type
-// after; a number past the end of a short controller-name file is lost on the way. Once the
-// list fits the type, the number is shown again (a mixed selection keeps showing none).
-void MainWindow::showNoteOrCCValue()
-{
-    // The box is enabled exactly while a selected control has the parameter.
-    const int value = sharedValue(selectedModels, NoteOrCC);
-    if (ui->comboBoxNoteOrCC->isEnabled() && value >= 0) {
-        const QSignalBlocker blocker(ui->comboBoxNoteOrCC);
-        ui->comboBoxNoteOrCC->setCurrentIndex(value);
-    }
-}
-
-void MainWindow::updateAftertouch(int index)
-{
-    updateFromList(ui->comboBoxAftertouch, Aftertouch, index);
-}
-
-void MainWindow::updateColour(int index)
-{
-    updateFromList(ui->comboBoxColour, Colour, index);
-}
-
-void MainWindow::updateColourF(int index)
-{
-    updateFromList(ui->comboBoxColourF, ColourF, index);
-}
-
-void MainWindow::switchNoteCCLabels(int index)
-{
-    // Only the names change; the number stays.
-    QComboBox *box = ui->comboBoxNoteOrCC;
-    const bool wasBlocked = box->blockSignals(true);
-    const int current = box->currentIndex();
-    // Numbers that differ keep their marker through the change of names.
-    const bool mixed = box->currentText() == multiValueText;
-    const bool note = index == 0;
-    // Beside the controllers' own CC row, or for pads of both types, the row keeps its full
-    // name, so that no two rows read "CC".
-    const bool bothTypes = index != 0 && index != 1;
-    if (bothTypes || !ui->comboBoxCC->isHidden())
-        ui->labelNoteCC->setText(tr("Note/CC"));
-    else
-        ui->labelNoteCC->setText(note ? tr("Note") : tr("CC"));
-    box->clear();
-    box->addItems(note ? noteNames : ccNames);
-    if (mixed) {
-        box->addItem(multiValueText);
-        box->setCurrentIndex(box->count() - 1);
-    } else {
-        box->setCurrentIndex(current);
-    }
-    box->blockSignals(wasBlocked);
 }
 
 void MainWindow::refreshView()
@@ -1707,10 +1154,7 @@ void MainWindow::restoreUnsent(const QByteArray &patch)
 {
     // Byte for byte, preset number included, as one step that Undo takes back.
     midiController->restorePatch(patch);
-    {
-        const QSignalBlocker blocker(ui->lineEditPresetName);
-        ui->lineEditPresetName->setText(midiController->getPresetName());
-    }
+    showPresetName();
     ++renameBurst;
     recordChange(tr("Restore unsent changes"));
     refreshEditorPane();

@@ -2,10 +2,10 @@
 
 #include "editorsettings.h"
 #include "eventfilter.h"
+#include "parameterid.h"
 #include "patch.h"
 #include "recoveryfile.h"
 #include "selectionhost.h"
-#include "selectionparameters.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -22,17 +22,16 @@ class ControlTable;
 class CustomScene;
 class DebugPixmapItem;
 class DeviceWatcher;
+class EditorPane;
 class IMidi;
 class MidiControlItem;
 class MidiControlModel;
 class MidiController;
 class PanelDisplay;
 class QAction;
-class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QMenu;
-class QSpinBox;
 class QTimer;
 class QUndoStack;
 class UpdateDialog;
@@ -103,22 +102,6 @@ public:
     void offerRecovery();
 
 public slots:
-    void updateCh(int index);
-    void updateCC(int index);
-    void updateCCX(int index);
-    void updateCCY(int index);
-    void updateMin(int value);
-    void updateMinX(int value);
-    void updateMinY(int value);
-    void updateMax(int value);
-    void updateMaxX(int value);
-    void updateMaxY(int value);
-    void updateType(int index);
-    void updateToggle(int index);
-    void updateNoteOrCC(int index);
-    void updateAftertouch(int index);
-    void updateColour(int index);
-    void updateColourF(int index);
     void refreshView();
     void performUpdate();
     void downloadPatch();
@@ -127,7 +110,6 @@ public slots:
     void saveSysex();
     void SelectSingle();
     void SelectMulti();
-    void switchNoteCCLabels(int index);
     void selectAll();
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
@@ -144,14 +126,7 @@ protected:
 private:
     // Puts the patch's name into the name field as it is, without the field's signals.
     void showPresetName();
-    // The name field's character count, and a hint on what typing or pasting dropped.
-    void showPresetNameCount();
-    void presetNameDropped(const Patch::NameFit &fit);
-    void buildLabelMap();
-    void buildEditorList();
-    void fitEditorPaneToFont();
     void generateCCandNoteLists();
-    void fillComboBoxes();
     void connectSignals();
     void createActions();
     void restoreSettings();
@@ -167,14 +142,8 @@ private:
     void moveKeyCursor(int control);
     QList<int> selectedIndices() const;
     void arrangeTabOrder();
-    void refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id);
-    void refreshComboBox(const QList<unsigned int> &present, QComboBox *box, unsigned int id);
-    void resetSpinBox(QSpinBox *box, int minimum, bool shown);
-    void resetComboBox(QComboBox *box, bool shown);
-    void updateItems(QList<MidiControlModel *> &models, unsigned int id, int value);
-    void updateRange(QSpinBox *box, unsigned int id, int value);
-    void updateFromList(QComboBox *box, unsigned int id, int index);
-    void showNoteOrCCValue();
+    // The pane's edit: the selected controls having the parameter take the value.
+    void applyEdit(ParameterId id, int value);
 
     QByteArray currentPatch();
     // Makes the change the models already hold one undo step; text empty names it by what
@@ -201,7 +170,6 @@ private:
 
     Ui::MainWindow *ui = nullptr;
     MidiController *midiController = nullptr;
-    SelectionParameters selectionParameters;
     ContextMenu *contextMenu = nullptr;
     ControlTable *controlModels = nullptr;
     CustomScene *scene = nullptr;
@@ -218,9 +186,7 @@ private:
     QTimer *uploadAnswerTimer = nullptr;
     DeviceWatcher *deviceWatcher = nullptr;
     QLabel *connectionLabel = nullptr;
-    QMap<QWidget *, QStringList> comboItemLists; // combo box -> its item texts
-    QMap<QWidget *, QWidget *> labelMap;         // editor widget -> its caption label
-    QList<QWidget *> editorWidgets;
+    EditorPane *editorPane = nullptr;
     QStringList ccNames;   // controller names, line k of the name file names controller k
     QStringList noteNames; // C-2 .. G8, entry n names note n
 

@@ -1,5 +1,9 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
+#include "controllernamefile.h"
+#include "controlsummary.h"
+#include "controltable.h"
+#include "editorpane.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
@@ -33,6 +37,18 @@ const char *const labelNames[] = {
     "labelMinY",    "labelMax",        "labelMaxX",   "labelMaxY",    "labelType", "labelMode",
     "labelNoteCC",  "labelAftertouch", "labelColour", "labelColour_2"};
 
+// The controller names as the editor reads them from its name file.
+QStringList controllerNames()
+{
+    QFile file(findControllerNameFile());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList names = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (names.last().isEmpty())
+        names.removeLast();
+    return names;
+}
+
 QStringList itemsOf(const QComboBox *box)
 {
     QStringList items;
@@ -44,12 +60,14 @@ QStringList itemsOf(const QComboBox *box)
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Change>)
+Q_DECLARE_METATYPE(ParameterId)
 
 class TestEditorPane : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { qRegisterMetaType<ParameterId>(); }
     void init();
     void cleanup();
 
@@ -64,6 +82,17 @@ private slots:
     void mixedTypesShowControllerNames();
     void noteOrCCBoxShowsTheMarkerWhenNumbersDiffer();
 
+    // The pane by itself
+    void editsLeaveAsOneEditedSignal_data();
+    void editsLeaveAsOneEditedSignal();
+    void showingNeverEmitsEdited();
+    void numberPastTheMaximumIsReported_data();
+    void numberPastTheMaximumIsReported();
+    void enterGoesToTheFirstShownEditor_data();
+    void enterGoesToTheFirstShownEditor();
+    void editorsRunTopToBottom();
+    void rowsNameTheGivenControllers();
+
     // Editing
     void choiceOnMixedChannelsSetsAllAndDropsTheMarker();
     void steppingMixedMaxSetsBoth();
@@ -77,13 +106,35 @@ private slots:
     void appliedPatchClearsTheSelection();
 
 private:
-    QWidget *editor(int id) const { return window->findChild<QWidget *>(editorNames[id]); }
-    QWidget *label(int id) const { return window->findChild<QWidget *>(labelNames[id]); }
-    QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(name); }
-    QSpinBox *spin(const char *name) const { return window->findChild<QSpinBox *>(name); }
+    // Tests of the pane by itself find its widgets in the pane, the others in the window.
+    QWidget *root() const { return pane ? static_cast<QWidget *>(pane.get()) : window.get(); }
+    QWidget *editor(int id) const { return root()->findChild<QWidget *>(editorNames[id]); }
+    QWidget *label(int id) const { return root()->findChild<QWidget *>(labelNames[id]); }
+    QComboBox *combo(const char *name) const { return root()->findChild<QComboBox *>(name); }
+    QSpinBox *spin(const char *name) const { return root()->findChild<QSpinBox *>(name); }
     MidiControlModel *model(int index) const
     {
-        return window->getMidiController()->getModels()->at(index);
+        return pane ? table->at(index) : window->getMidiController()->getModels()->at(index);
+    }
+    // A pane of its own, without a window, showing the controls of table.
+    void openPane(const QStringList &names = controllerNames())
+    {
+        window.reset();
+        table = std::make_unique<ControlTable>();
+        pane = std::make_unique<EditorPane>(names, ControlSummary::noteEntries());
+        pane->show();
+    }
+    // Adds the control to the pane's selection and shows it, as the window does.
+    void paneSelect(int index)
+    {
+        if (!paneSelection.contains(index))
+            paneSelection << index;
+        pane->show(paneSelection, *table);
+    }
+    void paneDeselect(int index)
+    {
+        paneSelection.removeAll(index);
+        pane->show(paneSelection, *table);
     }
     unsigned char value(int index, ParameterId id) const
     {
@@ -106,6 +157,9 @@ private:
     }
 
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<ControlTable> table;
+    std::unique_ptr<EditorPane> pane;
+    QList<int> paneSelection;
 };
 
 QList<int> TestEditorPane::shownIds() const
@@ -129,6 +183,9 @@ void TestEditorPane::init()
 
 void TestEditorPane::cleanup()
 {
+    pane.reset();
+    table.reset();
+    paneSelection.clear();
     window.reset();
 }
 
@@ -201,13 +258,14 @@ void TestEditorPane::typeSwitchesTheNumberNames()
 
 void TestEditorPane::padThenKnobShowsTheUnionWithTheKnobsValues()
 {
+    openPane();
     model(knobE1)->updateParameter(CC, 7);
     model(knobE1)->updateParameter(Min, 10);
     model(knobE1)->updateParameter(Max, 90);
     model(pad1)->updateParameter(Channel, 5);
     model(knobE1)->updateParameter(Channel, 5);
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
+    paneSelect(pad1);
+    paneSelect(knobE1);
 
     QCOMPARE(shownIds(),
              QList<int>({Channel, CC, Min, Max, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
@@ -223,16 +281,17 @@ void TestEditorPane::padThenKnobShowsTheUnionWithTheKnobsValues()
 
 void TestEditorPane::everyHolderIsComparedNotOnlyNeighbours()
 {
+    openPane();
     model(pad1)->updateParameter(Type, 0);
     model(pad3)->updateParameter(Type, 1);
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
-    window->selectModel(model(pad3));
+    paneSelect(pad1);
+    paneSelect(knobE1);
+    paneSelect(pad3);
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     QCOMPARE(combo("comboBoxType")->count(), 3);
 
     // Without the knob between them, the same.
-    window->deselectModel(model(knobE1));
+    paneDeselect(knobE1);
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     QCOMPARE(combo("comboBoxType")->count(), 3);
 }
@@ -290,10 +349,11 @@ void TestEditorPane::mixedSelectionShowsWhatItsControlsHave()
     QFETCH(QString, editor);
     QFETCH(QString, shown);
 
+    openPane();
     apply(values);
     for (const int control : controls)
-        window->selectModel(model(control));
-    QWidget *widget = window->findChild<QWidget *>(editor);
+        paneSelect(control);
+    QWidget *widget = pane->findChild<QWidget *>(editor);
     QVERIFY(widget->isEnabled() && !widget->isHidden());
     if (auto *box = qobject_cast<QComboBox *>(widget))
         QCOMPARE(box->currentText(), shown);
@@ -303,12 +363,13 @@ void TestEditorPane::mixedSelectionShowsWhatItsControlsHave()
 
 void TestEditorPane::mixedTypesShowControllerNames()
 {
+    openPane();
     model(pad2)->updateParameter(Type, 1);
-    window->selectModel(model(pad1));
-    window->selectModel(model(pad2));
+    paneSelect(pad1);
+    paneSelect(pad2);
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     // The numbers are notes for one pad and controllers for the other.
-    QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note/CC"));
+    QCOMPARE(pane->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note/CC"));
     QCOMPARE(combo("comboBoxNoteOrCC")->itemText(7), QStringLiteral("7 Volume"));
 }
 
@@ -449,11 +510,13 @@ void TestEditorPane::valueAboveTheMaximumIsStoredAsTheMaximum()
 {
     window->selectModel(model(pad1));
     window->selectModel(model(knobE1));
-    window->updateMax(300); // beyond what a byte holds
+    auto *pane = window->findChild<EditorPane *>();
+    QVERIFY(pane);
+    emit pane->edited(Max, 300); // beyond what a byte holds
     QCOMPARE(int(value(knobE1, Max)), 127);
-    window->updateMax(-1);
+    emit pane->edited(Max, -1);
     QCOMPARE(int(value(knobE1, Max)), 0);
-    window->updateColour(7);
+    emit pane->edited(Colour, 7);
     QCOMPARE(int(value(pad1, Colour)), 2);
     QVERIFY(!model(knobE1)->getParameter(Colour));
 }
@@ -532,6 +595,201 @@ void TestEditorPane::appliedPatchClearsTheSelection()
     QVERIFY(window->getMidiController()->parseType2Message(patch));
     QVERIFY(window->getSelectedModels().isEmpty());
     QCOMPARE(shownIds(), QList<int>());
+}
+
+void TestEditorPane::editsLeaveAsOneEditedSignal_data()
+{
+    QTest::addColumn<QList<int>>("controls");
+    QTest::addColumn<QList<Change>>("values");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<int>("key");    // pressed on a spin box
+    QTest::addColumn<int>("choice"); // chosen in a combo box
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("channel") << QList<int>{pad1} << QList<Change>{} << "comboBoxChannel" << 0 << 16
+                             << int(Channel) << 16;
+    QTest::newRow("first colour") << QList<int>{pad1} << QList<Change>{{pad1, Colour, 2}}
+                                  << "comboBoxColour" << 0 << 0 << int(Colour) << 0;
+    QTest::newRow("last note") << QList<int>{pad1} << QList<Change>{} << "comboBoxNoteOrCC" << 0
+                               << 127 << int(NoteOrCC) << 127;
+    QTest::newRow("type over <multi>") << QList<int>{pad1, pad2} << QList<Change>{{pad2, Type, 1}}
+                                       << "comboBoxType" << 0 << 1 << int(Type) << 1;
+    QTest::newRow("max, one down") << QList<int>{knobE1} << QList<Change>{} << "spinMax"
+                                   << int(Qt::Key_Down) << -1 << int(Max) << 126;
+    QTest::newRow("max at the top, up")
+        << QList<int>{knobE1} << QList<Change>{} << "spinMax" << int(Qt::Key_Up) << -1 << -1 << -1;
+    QTest::newRow("min Y, up") << QList<int>{37} << QList<Change>{} << "spinMinY" << int(Qt::Key_Up)
+                               << -1 << int(MinY) << 1;
+    QTest::newRow("min of two knobs that differ, up")
+        << QList<int>{knobE1, knobE2} << QList<Change>{{knobE2, Min, 9}} << "spinMin"
+        << int(Qt::Key_Up) << -1 << int(Min) << 0;
+}
+
+void TestEditorPane::editsLeaveAsOneEditedSignal()
+{
+    QFETCH(QList<int>, controls);
+    QFETCH(QList<Change>, values);
+    QFETCH(QString, editor);
+    QFETCH(int, key);
+    QFETCH(int, choice);
+    QFETCH(int, id);
+    QFETCH(int, value);
+
+    openPane();
+    apply(values);
+    for (const int control : controls)
+        paneSelect(control);
+    QSignalSpy edited(pane.get(), &EditorPane::edited);
+    QWidget *widget = pane->findChild<QWidget *>(editor);
+    QVERIFY(widget && widget->isEnabled());
+    if (auto *box = qobject_cast<QComboBox *>(widget))
+        box->setCurrentIndex(choice);
+    else
+        QTest::keyClick(widget, Qt::Key(key));
+    if (id < 0) {
+        QCOMPARE(edited.count(), 0);
+        return;
+    }
+    QCOMPARE(edited.count(), 1);
+    QCOMPARE(edited.at(0).at(0).value<ParameterId>(), ParameterId(id));
+    QCOMPARE(edited.at(0).at(1).toInt(), value);
+    // The edited box shows the value, no longer the marker of differing values.
+    if (auto *box = qobject_cast<QComboBox *>(widget)) {
+        QCOMPARE(box->currentIndex(), value);
+        QVERIFY(!itemsOf(box).contains(QStringLiteral("<multi>")));
+    } else {
+        QCOMPARE(qobject_cast<QSpinBox *>(widget)->text(), QString::number(value));
+    }
+}
+
+void TestEditorPane::showingNeverEmitsEdited()
+{
+    openPane();
+    model(pad1)->updateParameter(Channel, 3);
+    model(pad2)->updateParameter(Type, 1);
+    model(knobE1)->updateParameter(Max, 5);
+    QSignalSpy edited(pane.get(), &EditorPane::edited);
+    for (int index : {pad1, knobE1, pad2, 37, 6, 30, 0})
+        paneSelect(index);
+    for (int index : {knobE1, pad1, 37, pad2, 6, 30, 0})
+        paneDeselect(index);
+    paneSelect(pad2);
+    QCOMPARE(edited.count(), 0);
+}
+
+void TestEditorPane::numberPastTheMaximumIsReported_data()
+{
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message"); // empty: none
+
+    QTest::newRow("Min X") << "spinMinX"
+                           << "300"
+                           << "Min X: 300 is out of range (allowed: 0..127); 127 is set";
+    QTest::newRow("Min Y, nine digits")
+        << "spinMinY"
+        << "999999999"
+        << "Min Y: 999999999 is out of range (allowed: 0..127); 127 is set";
+    QTest::newRow("in range") << "spinMinX"
+                              << "127"
+                              << "";
+}
+
+void TestEditorPane::numberPastTheMaximumIsReported()
+{
+    QFETCH(QString, editor);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+
+    openPane();
+    paneSelect(37); // the X-Y pad
+    QSignalSpy messages(pane.get(), &EditorPane::statusMessage);
+    QSignalSpy edited(pane.get(), &EditorPane::edited);
+    QSpinBox *box = spin(qPrintable(editor));
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, typed);
+    QCOMPARE(edited.count(), 0); // not before the edit is finished
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(messages.count(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(messages.at(0).at(0).toString(), message);
+    QCOMPARE(edited.count(), 1);
+    QCOMPARE(edited.at(0).at(1).toInt(), 127);
+}
+
+void TestEditorPane::enterGoesToTheFirstShownEditor_data()
+{
+    QTest::addColumn<QList<int>>("controls");
+    QTest::addColumn<QString>("editor"); // empty: none takes the keyboard
+
+    QTest::newRow("nothing") << QList<int>{} << "";
+    QTest::newRow("pad") << QList<int>{pad1} << "comboBoxType";
+    QTest::newRow("knob") << QList<int>{knobE1} << "comboBoxChannel";
+    QTest::newRow("X-Y pad") << QList<int>{37} << "comboBoxChannel";
+    QTest::newRow("knob, then pad") << QList<int>{knobE1, pad1} << "comboBoxType";
+    QTest::newRow("F1") << QList<int>{6} << "comboBoxType";
+}
+
+void TestEditorPane::enterGoesToTheFirstShownEditor()
+{
+    QFETCH(QList<int>, controls);
+    QFETCH(QString, editor);
+
+    openPane();
+    QVERIFY(QTest::qWaitForWindowActive(pane.get()));
+    for (const int control : controls)
+        paneSelect(control);
+    QWidget *before = QApplication::focusWidget();
+    QCOMPARE(pane->focusFirstEditor(), !editor.isEmpty());
+    if (editor.isEmpty())
+        QCOMPARE(QApplication::focusWidget(), before);
+    else
+        QTRY_COMPARE(QApplication::focusWidget(), pane->findChild<QWidget *>(editor));
+}
+
+void TestEditorPane::editorsRunTopToBottom()
+{
+    openPane();
+    for (int i = 0; i < ControlTable::count; ++i)
+        paneSelect(i);
+    const QList<QWidget *> editors = pane->editors();
+    QCOMPARE(editors.size(), 16);
+    QSet<QWidget *> distinct;
+    int previous = -1;
+    for (QWidget *editor : editors) {
+        QVERIFY2(editor->isVisible(), qPrintable(editor->objectName()));
+        const int top = editor->mapTo(pane.get(), QPoint(0, 0)).y();
+        QVERIFY2(top > previous, qPrintable(editor->objectName()));
+        previous = top;
+        distinct << editor;
+    }
+    QCOMPARE(distinct.size(), 16);
+}
+
+void TestEditorPane::rowsNameTheGivenControllers()
+{
+    // A name file of three lines: controllers past them have no name to show.
+    openPane({QStringLiteral("Zero"), QStringLiteral("One"), QStringLiteral("Two")});
+    model(knobE1)->updateParameter(CC, 2);
+    model(pad1)->updateParameter(Type, 1);
+    model(pad1)->updateParameter(NoteOrCC, 1);
+    paneSelect(knobE1);
+    QCOMPARE(itemsOf(combo("comboBoxCC")), QStringList({"Zero", "One", "Two"}));
+    QCOMPARE(combo("comboBoxCC")->currentText(), QStringLiteral("Two"));
+    paneDeselect(knobE1);
+    paneSelect(pad1);
+    QCOMPARE(pane->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("CC"));
+    QCOMPARE(combo("comboBoxNoteOrCC")->currentText(), QStringLiteral("One"));
+    // Type Note: the note names.
+    combo("comboBoxType")->setCurrentIndex(0);
+    QCOMPARE(pane->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note"));
+    QCOMPARE(combo("comboBoxNoteOrCC")->count(), 128);
+    QCOMPARE(combo("comboBoxNoteOrCC")->currentText(), QStringLiteral("1 C#-2"));
+    // A note past the three names is chosen and shown all the same.
+    combo("comboBoxNoteOrCC")->setCurrentIndex(60);
+    QCOMPARE(combo("comboBoxNoteOrCC")->currentText(), QStringLiteral("60 C3"));
 }
 
 QTEST_MAIN(TestEditorPane)
