@@ -113,13 +113,13 @@ void TestUnsent::marksFollowTheBytes()
     QVERIFY(!window->isWindowModified());
 
     // Undone to before the Download: the device's patch differs again. Redone: it is the same.
-    window->getUndoStack()->undo();
+    window->document()->undoStack()->undo();
     QCOMPARE(marked(*window), QList<int>());
     QVERIFY(window->isWindowModified());
-    window->getUndoStack()->undo();
+    window->document()->undoStack()->undo();
     QCOMPARE(marked(*window), marks);
-    window->getUndoStack()->redo();
-    window->getUndoStack()->redo();
+    window->document()->undoStack()->redo();
+    window->document()->undoStack()->redo();
     QCOMPARE(marked(*window), QList<int>());
     QVERIFY(!window->isWindowModified());
 
@@ -136,13 +136,13 @@ void TestUnsent::marksFollowTheBytes()
 void TestUnsent::referenceBeforeAnyDeviceIsTheStart()
 {
     MainWindow window(noDevice());
-    QVERIFY(!window.hasUnsentChanges());
+    QVERIFY(!window.document()->hasUnsentChanges());
     select(window, {45});
     child<QComboBox>(window, QStringLiteral("comboBoxColour"))->setCurrentIndex(2);
     QCOMPARE(marked(window), QList<int>{45});
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QCOMPARE(marked(window), QList<int>());
-    QVERIFY(!window.hasUnsentChanges());
+    QVERIFY(!window.document()->hasUnsentChanges());
 }
 
 void TestUnsent::closeAsksWithUnsentChanges_data()
@@ -251,7 +251,7 @@ void TestUnsent::patchFromTheDevice()
         QCOMPARE(marked(*window), (QList<int>{30, 31}));
     }
     const QByteArray before = type1(*window);
-    QUndoStack *stack = window->getUndoStack();
+    QUndoStack *stack = window->document()->undoStack();
     const int steps = stack->count();
     if (asked) {
         device->reply = SimulatedDevice::Reply::Nothing;
@@ -276,7 +276,7 @@ void TestUnsent::patchFromTheDevice()
     if (!kept)
         QCOMPARE(stack->undoText(), QStringLiteral("Patch from Vellichord"));
     QCOMPARE(marked(*window), kept ? (QList<int>{5, 30, 31}) : QList<int>());
-    QCOMPARE(window->hasUnsentChanges(), kept);
+    QCOMPARE(window->document()->hasUnsentChanges(), kept);
 
     auto *revert = window->findChild<QAction *>(QStringLiteral("actionRevert"));
     QVERIFY(revert);
