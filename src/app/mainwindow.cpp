@@ -8,7 +8,6 @@
 #include "controlsummary.h"
 #include "customscene.h"
 #include "debugpixmapitem.h"
-#include "deviceclaim.h"
 #include "devicewatcher.h"
 #include "editortexts.h"
 #include "imidi.h"

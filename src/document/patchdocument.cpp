@@ -60,7 +60,7 @@ PatchDocument::~PatchDocument()
     delete midiController;
 }
 
-ControlTable &PatchDocument::controls() const
+const ControlTable &PatchDocument::controls() const
 {
     return *midiController->getModels();
 }
@@ -168,7 +168,7 @@ void PatchDocument::applyEdit(const QList<int> &controls, ParameterId id, int va
 void PatchDocument::edit(const QString &stepText, const std::function<void(ControlTable &)> &change,
                          const QList<int> &selected)
 {
-    change(controls());
+    change(*midiController->getModels());
     recordChange(stepText, selected);
 }
 

@@ -44,7 +44,7 @@ public:
     ~PatchDocument() override;
 
     MidiController *controller() const { return midiController; }
-    ControlTable &controls() const;
+    const ControlTable &controls() const;
     QUndoStack *undoStack() const { return stack; }
 
     // The editor's patch as a Type 1 message, as of the last step.
