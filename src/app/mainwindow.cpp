@@ -666,7 +666,7 @@ void MainWindow::createActions()
         tr("Revert to Device Patch: drop the unsent changes and take the patch the Vellichord "
            "holds, as one step that Undo takes back"),
         QKeySequence());
-    connect(revertAction, &QAction::triggered, this, &MainWindow::revertToDevicePatch);
+    connect(revertAction, &QAction::triggered, patchDocument, &PatchDocument::revertToDevice);
     device->addAction(upload);
     device->addAction(download);
     device->addAction(revertAction);
@@ -934,11 +934,6 @@ void MainWindow::refreshUnsent()
     unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
     setWindowModified(unsent);
     revertAction->setEnabled(unsent);
-}
-
-void MainWindow::revertToDevicePatch()
-{
-    patchDocument->revertToDevice();
 }
 
 void MainWindow::showPresetName()
@@ -1354,16 +1349,12 @@ void MainWindow::performUpdate()
 
 void MainWindow::downloadPatch()
 {
-    if (updateDialog->isBusy())
-        return;
     patchDocument->download();
     showConnectionState();
 }
 
 void MainWindow::uploadPatch()
 {
-    if (updateDialog->isBusy())
-        return;
     patchDocument->upload();
     showConnectionState();
 }

@@ -119,8 +119,6 @@ public slots:
     void selectAll();
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
-    // Puts the patch the device is known to hold into the editor, as one undo step.
-    void revertToDevicePatch();
     void openRecentFile(const QString &fileName);
     void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
