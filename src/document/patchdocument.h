@@ -39,7 +39,7 @@ public:
     // Undo steps kept; the oldest go first. Bursts of unrequested patches are one step each.
     static constexpr int undoLimit = 1000;
 
-    // Owns the controller on the given port; nothing reaches the device before start().
+    // Owns the controller on the given port; the device is asked for its patch by start().
     explicit PatchDocument(std::unique_ptr<IMidi> midi, QObject *parent = nullptr);
     ~PatchDocument() override;
 

@@ -106,7 +106,6 @@ private slots:
     void answerThatIsNoPatchChangesNothing();
     void statusAnswersAreKeptForTheUpdater();
     void savedDevicePatchLoadsIntoAnotherEditor();
-    void documentCanGoWhileAnswersArePending();
 
 private:
     QTemporaryDir workDir;
@@ -807,27 +806,6 @@ void TestPatchDocument::savedDevicePatchLoadsIntoAnotherEditor()
     QByteArray expected = saved;
     expected[9] = 2;
     QCOMPARE(target.type1().toHex(' '), expected.toHex(' '));
-}
-
-// Moved from the window's device tests.
-void TestPatchDocument::documentCanGoWhileAnswersArePending()
-{
-    // Answers still queued, on the port or as posted calls, when the document goes away must
-    // be dropped with it (the sanitizer build checks that nothing freed is touched).
-    for (int round = 0; round < 20; ++round) {
-        SimulatedDevice *device = nullptr;
-        TraceCapture traces;
-        {
-            Probe probe(plug(device));
-            probe.document.start();
-            for (int i = 0; i < round; ++i)
-                device->send(device->patchMessage());
-            if (round % 2)
-                QTest::qWait(1);
-        }
-        QVERIFY(traces.contains(QStringLiteral("~MidiMonitor()")));
-        QVERIFY(traces.contains(QStringLiteral("processMidi Finished")));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestPatchDocument)
