@@ -1,7 +1,6 @@
 #include "../common/filedialog.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
-#include "deviceclaim.h"
 #include "editprobe.h"
 #include "patch.h"
 
@@ -45,8 +44,6 @@ private slots:
     void closeWithoutChangesAsksNothing();
     void patchFromTheDevice_data();
     void patchFromTheDevice();
-    void refusedWhileAnotherProgramUpdates_data();
-    void refusedWhileAnotherProgramUpdates();
 
 private:
     QTemporaryDir workDir;
@@ -294,49 +291,6 @@ void TestUnsent::patchFromTheDevice()
     stack->undo();
     QCOMPARE(type1(*window), before);
     QCOMPARE(marked(*window), (QList<int>{5, 30, 31}));
-}
-
-void TestUnsent::refusedWhileAnotherProgramUpdates_data()
-{
-    QTest::addColumn<QString>("button"); // empty: the request at start-up
-    QTest::addColumn<QString>("action");
-
-    QTest::newRow("Download") << "buttonDownload"
-                              << "Download";
-    QTest::newRow("Upload") << "buttonUpload"
-                            << "Upload";
-    QTest::newRow("request at start-up") << ""
-                                         << "Patch request";
-}
-
-void TestUnsent::refusedWhileAnotherProgramUpdates()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, action);
-
-    // Held as vellichord update holds it; the window's own updater is idle.
-    DeviceClaim update(DeviceClaim::Kind::Update);
-    SimulatedDevice *device = nullptr;
-    std::unique_ptr<MainWindow> window;
-    int sent = 0;
-    if (button.isEmpty()) {
-        QVERIFY(update.take());
-        window = std::make_unique<MainWindow>(plug(device));
-    } else {
-        window = connectedWindow(device);
-        QVERIFY(window);
-        sent = device->received.size();
-        QVERIFY(update.take());
-        press(*window, qPrintable(button));
-    }
-    QCOMPARE(statusText(*window),
-             QStringLiteral("%1 refused: %2 is updating the Vellichord's firmware")
-                 .arg(action, QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
-    QCOMPARE(device->received.size(), sent);
-
-    update.release();
-    press(*window, button.isEmpty() ? "buttonUpload" : qPrintable(button));
-    QCOMPARE(device->received.size(), sent + 1);
 }
 
 QTEST_MAIN(TestUnsent)

@@ -677,6 +677,7 @@ void TestPatchDocument::restoreUnsentIsOneStep()
     QVERIFY(!document.hasUnsentChanges());
 }
 
+// Moved from the window's unsent tests: the window only pressed the buttons.
 void TestPatchDocument::refusedWhileAnotherProgramUpdates_data()
 {
     QTest::addColumn<QString>("action");
