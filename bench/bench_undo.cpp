@@ -7,6 +7,7 @@
 
 #include "../tests/common/simulateddevice.h"
 #include "mainwindow.h"
+#include "patchdocument.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     window.selectAll();
     QApplication::processEvents();
     auto *channel = window.findChild<QComboBox *>(QStringLiteral("comboBoxChannel"));
-    QUndoStack *stack = window.getUndoStack();
+    QUndoStack *stack = window.document()->undoStack();
     stack->setUndoLimit(0);
 
     // One edit on all 64 controls, with its repaint: the marks follow every change.

@@ -8,7 +8,6 @@
 #include "controlsummary.h"
 #include "customscene.h"
 #include "debugpixmapitem.h"
-#include "deviceclaim.h"
 #include "devicewatcher.h"
 #include "editorpane.h"
 #include "editortexts.h"
@@ -20,7 +19,7 @@
 #include "paneldisplay.h"
 #include "panelnavigation.h"
 #include "parametertext.h"
-#include "patchcommands.h"
+#include "patchdocument.h"
 #include "platformmidi.h"
 #include "presetnamefield.h"
 #ifndef Q_OS_WIN
@@ -96,14 +95,14 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     ui->setupUi(this);
 
     settings = std::make_unique<EditorSettings>();
-    undoStack = new QUndoStack(this);
-    // A flood of patches from the device would otherwise grow the history without end. The
-    // limit can only be set while the stack is empty.
-    undoStack->setUndoLimit(undoLimit);
-    clock.start();
-
-    midiController = new MidiController(std::move(midi));
-    connect(midiController, &MidiController::statusMessage, this, &MainWindow::showStatusMessage);
+    patchDocument = new PatchDocument(std::move(midi), this);
+    midiController = patchDocument->controller();
+    connect(patchDocument, &PatchDocument::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(patchDocument, &PatchDocument::statusFollowUp, this,
+            [this](const QString &text, const QString &shown) {
+                if (ui->statusBar->currentMessage() == shown)
+                    showStatusMessage(text);
+            });
     controlModels = midiController->getModels();
     multiSelect = false;
 
@@ -159,6 +158,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
     updateDialog->setSettings(settings.get());
+    patchDocument->setBusyCheck([this] { return updateDialog->isBusy(); });
     // While the updater runs on its thread, the port is its own: nothing else reaches the
     // device, and no other dialog opens. The slots refuse too, for a trigger queued before.
     connect(updateDialog, &UpdateDialog::busyChanged, this, [this](bool busy) {
@@ -170,18 +170,6 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             showConnectionState();
     });
 
-    // A device pulled out between request and answer never answers. Once the wait is over,
-    // "Waiting for upload..." gives way, unless another text already has.
-    uploadAnswerTimer = new QTimer(this);
-    uploadAnswerTimer->setObjectName(QStringLiteral("uploadAnswerTimer"));
-    uploadAnswerTimer->setSingleShot(true);
-    uploadAnswerTimer->setInterval(uploadAnswerWaitMs);
-    connect(uploadAnswerTimer, &QTimer::timeout, this, [this] {
-        answerAwaited = false;
-        if (ui->statusBar->currentMessage() == tr("Waiting for upload..."))
-            showStatusMessage(tr("Upload failed: no answer from Vellichord"));
-    });
-
     unsentLabel = new QLabel(this);
     unsentLabel->setObjectName(QStringLiteral("labelUnsent"));
     ui->statusBar->addPermanentWidget(unsentLabel);
@@ -189,28 +177,21 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     connectionLabel->setObjectName(QStringLiteral("labelConnection"));
     ui->statusBar->addPermanentWidget(connectionLabel);
 
-    // Until the device says otherwise, it is taken to hold the patch the editor starts with.
-    editorPatch = devicePatch = currentPatch();
-    connect(midiController, &MidiController::patchReceived, this, &MainWindow::patchFromDevice);
-    // A patch the editor did not ask for never replaces unsent changes.
-    midiController->setPatchHold([this] { return hasUnsentChanges() && !answerAwaited; });
-    connect(midiController, &MidiController::patchHeld, this, &MainWindow::devicePatchChanged);
+    connect(patchDocument, &PatchDocument::unsentChanged, this, &MainWindow::refreshUnsent);
+    connect(patchDocument, &PatchDocument::patchChanged, this,
+            [this](PatchDocument::Replacement how) {
+                if (how == PatchDocument::Replacement::Arrived) {
+                    refreshView();
+                } else {
+                    showPresetName();
+                    refreshEditorPane();
+                }
+            });
+    // The display says "No Vellichord found" until a device connects or a patch arrives.
+    connect(patchDocument, &PatchDocument::deviceFoundChanged, this, &MainWindow::refreshDisplay);
     refreshUnsent();
-
-    qCDebug(lcTrace) << "Upload patch";
-    if (!deviceRefused(tr("Patch request"))) {
-        uploadPatch();
-        // Without a device the editor starts from the factory patch; the status and the
-        // panel's display say why, the display until a device connects or a patch arrives.
-        noDeviceFound = !answerAwaited;
-        showStatusMessage(noDeviceFound ? tr("No Vellichord found") : tr("Ready"));
-        refreshDisplay();
-    }
-    const auto deviceFound = [this] {
-        noDeviceFound = false;
-        refreshDisplay();
-    };
-    connect(midiController, &MidiController::patchReceived, this, deviceFound);
+    patchDocument->start();
+    showConnectionState();
 
     // The device may come later, go, or come back after a firmware update. The port is left
     // to the updater while it runs a handshake or a transfer.
@@ -218,8 +199,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         *midiController->getMidi(), MidiController::portName,
         [this] { return updateDialog->isBusy(); }, this);
     deviceWatcher->setObjectName(QStringLiteral("deviceWatcher"));
-    connect(deviceWatcher, &DeviceWatcher::deviceConnected, this, &MainWindow::deviceAppeared);
-    connect(deviceWatcher, &DeviceWatcher::deviceConnected, this, deviceFound);
+    connect(deviceWatcher, &DeviceWatcher::deviceConnected, patchDocument,
+            &PatchDocument::deviceAppeared);
     connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
             [this] { showStatusMessage(tr("Vellichord disconnected")); });
     connect(deviceWatcher, &DeviceWatcher::midiSystemStopped, this,
@@ -246,7 +227,7 @@ MainWindow::~MainWindow()
         delete item;
     delete scene;
     delete ui;
-    delete midiController;
+    delete patchDocument; // and with it the controller
     delete contextMenu;
     qCDebug(lcTrace) << "deleted ui";
 }
@@ -352,13 +333,10 @@ void MainWindow::generateCCandNoteLists()
 void MainWindow::connectSignals()
 {
     // Typing is one undo step per burst: leaving the field ends the burst.
-    connect(ui->presetNameField, &PresetNameField::renamed, this, [this](const QString &name) {
-        midiController->setPresetName(name);
-        recordChange(tr("Rename preset"), renameBurst);
-    });
-    connect(ui->presetNameField, &PresetNameField::editingFinished, this,
-            [this] { ++renameBurst; });
-    connect(midiController, &MidiController::modelUpdated, this, &MainWindow::refreshView);
+    connect(ui->presetNameField, &PresetNameField::renamed, patchDocument,
+            &PatchDocument::setPresetName);
+    connect(ui->presetNameField, &PresetNameField::editingFinished, patchDocument,
+            &PatchDocument::endNameBurst);
     connect(ui->pushButtonSelectMulti, &QPushButton::clicked, this, &MainWindow::SelectMulti);
     connect(ui->pushButtonSelectSingle, &QPushButton::clicked, this, &MainWindow::SelectSingle);
 }
@@ -399,10 +377,10 @@ void MainWindow::createActions()
     file->addAction(quit);
 
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
-    QAction *undo = undoStack->createUndoAction(this, tr("&Undo"));
+    QAction *undo = patchDocument->undoStack()->createUndoAction(this, tr("&Undo"));
     undo->setObjectName(QStringLiteral("actionUndo"));
     undo->setShortcut(QKeySequence::Undo);
-    QAction *redo = undoStack->createRedoAction(this, tr("&Redo"));
+    QAction *redo = patchDocument->undoStack()->createRedoAction(this, tr("&Redo"));
     redo->setObjectName(QStringLiteral("actionRedo"));
     redo->setShortcut(QKeySequence::Redo);
     edit->addAction(undo);
@@ -444,7 +422,7 @@ void MainWindow::createActions()
         tr("Revert to Device Patch: drop the unsent changes and take the patch the Vellichord "
            "holds, as one step that Undo takes back"),
         QKeySequence());
-    connect(revertAction, &QAction::triggered, this, &MainWindow::revertToDevicePatch);
+    connect(revertAction, &QAction::triggered, patchDocument, &PatchDocument::revertToDevice);
     device->addAction(upload);
     device->addAction(download);
     device->addAction(revertAction);
@@ -574,10 +552,13 @@ void MainWindow::numberSelectedControls()
     if (dialog.exec() != QDialog::Accepted)
         return;
     const Numbering::Plan &plan = dialog.plan();
-    for (const Numbering::Assignment &step : plan.assignments)
-        controlModels->at(step.control)
-            ->updateParameter(step.id, static_cast<unsigned char>(step.value));
-    recordChange(tr("Number %n controls", nullptr, int(plan.assignments.size())));
+    patchDocument->edit(tr("Number %n controls", nullptr, int(plan.assignments.size())),
+                        [&plan](ControlTable &table) {
+                            for (const Numbering::Assignment &step : plan.assignments)
+                                table.at(step.control)
+                                    ->updateParameter(step.id,
+                                                      static_cast<unsigned char>(step.value));
+                        });
     refreshEditorPane();
 }
 
@@ -688,111 +669,17 @@ void MainWindow::showAbout()
                                 QString::fromLatin1(qVersion()), midiSystemName()));
 }
 
-QByteArray MainWindow::currentPatch()
-{
-    return midiController->currentPatch();
-}
-
-void MainWindow::recordChange(const QString &text, int burst, bool unrequested)
-{
-    const QByteArray after = currentPatch();
-    if (after == editorPatch)
-        return;
-    QList<int> selected;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        if (selectedModels.contains(controlModels->at(i)))
-            selected << i;
-    }
-    const QString name = text.isEmpty()
-        ? describePatchChange(*controlModels, editorPatch, after, selected)
-        : text;
-    const QByteArray before = editorPatch;
-    editorPatch = after;
-    auto *step = new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); }, before,
-                                  after, name, burst);
-    if (unrequested)
-        step->setUnrequestedArrival(clock.elapsed());
-    undoStack->push(step);
-    refreshUnsent();
-}
-
-void MainWindow::restorePatch(const QByteArray &patch)
-{
-    midiController->restorePatch(patch);
-    editorPatch = patch;
-    showPresetName();
-    // A burst of typing that follows starts a step of its own.
-    ++renameBurst;
-    refreshEditorPane();
-    refreshUnsent();
-}
-
 void MainWindow::refreshUnsent()
 {
     // Called after every change of the editor's or the device's patch.
     refreshPanel();
-    const QList<int> changed = changedControls(*controlModels, editorPatch, devicePatch);
+    const QList<int> changed = patchDocument->unsentControls();
     for (int i = 0; i < ControlTable::count; ++i)
         items[i]->setUnsent(changed.contains(i));
-    const bool unsent = hasUnsentChanges();
+    const bool unsent = patchDocument->hasUnsentChanges();
     unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
     setWindowModified(unsent);
     revertAction->setEnabled(unsent);
-}
-
-void MainWindow::revertToDevicePatch()
-{
-    if (!hasUnsentChanges())
-        return;
-    const QByteArray before = editorPatch;
-    const QByteArray after = devicePatch;
-    restorePatch(after);
-    undoStack->push(new PatchCommand([this](const QByteArray &patch) { restorePatch(patch); },
-                                     before, after, tr("Revert to Device Patch")));
-}
-
-bool MainWindow::deviceRefused(const QString &action)
-{
-    // The editor's own updater keeps the window off the device by itself.
-    DeviceClaim::Holder holder;
-    if (updateDialog->isBusy() || !DeviceClaim::isHeld(DeviceClaim::Kind::Update, &holder))
-        return false;
-    showStatusMessage(
-        tr("%1 refused: %2 is updating the Vellichord's firmware").arg(action, holder.name()));
-    return true;
-}
-
-void MainWindow::deviceAppeared()
-{
-    if (hasUnsentChanges()) {
-        // Either direction may be what the user wants; neither overwrites without being asked.
-        showStatusMessage(tr("Vellichord connected: Upload gets its patch, Download sends yours"));
-        return;
-    }
-    showStatusMessage(tr("Vellichord connected"));
-    if (deviceRefused(tr("Patch request")))
-        return;
-    if (midiController->uploadPatch()) {
-        answerAwaited = true;
-        uploadAnswerTimer->start();
-    }
-}
-
-void MainWindow::patchFromDevice()
-{
-    answerAwaited = false;
-    devicePatch = editorPatch;
-    refreshUnsent();
-}
-
-void MainWindow::devicePatchChanged(const QByteArray &patch)
-{
-    devicePatch = patch;
-    refreshUnsent();
-    showStatusMessage(hasUnsentChanges()
-                          ? tr("The Vellichord's patch changed; your unsent changes are kept. "
-                               "Upload takes the device's patch.")
-                          : tr("Patch uploaded."));
 }
 
 void MainWindow::showPresetName()
@@ -834,7 +721,7 @@ void MainWindow::deselectAllItems()
 void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
 {
     contextMenu->showMenu(*model, position);
-    recordChange();
+    patchDocument->commitEdit(selectedIndices());
     // The pane shows what the choice has set.
     refreshEditorPane();
 }
@@ -876,36 +763,22 @@ void MainWindow::refreshDisplay()
     if (!display)
         return;
     display->setLines(ControlSummary::displayPreset(midiController->getPresetNo()),
-                      noDeviceFound ? tr("No Vellichord found") : midiController->getPresetName(),
+                      patchDocument->noDeviceFound() ? tr("No Vellichord found")
+                                                     : midiController->getPresetName(),
                       ControlSummary::displayControl(
                           selectedModels.size() == 1 ? selectedModels.first() : nullptr));
 }
 
 void MainWindow::applyEdit(ParameterId id, int value)
 {
-    qCDebug(lcTrace) << "prop" << unsigned(id) << "value" << value << "len"
-                     << selectedModels.size();
-    // Out-of-byte values are pinned rather than cut to their low 8 bits, so that 300 ends up
-    // as the parameter's maximum instead of 44.
-    const auto byte = static_cast<unsigned char>(std::clamp(value, 0, 255));
-    for (MidiControlModel *model : qAsConst(selectedModels))
-        model->updateParameter(id, byte);
-    recordChange();
+    patchDocument->applyEdit(selectedIndices(), id, value);
 }
 
 void MainWindow::refreshView()
 {
-    qCDebug(lcTrace) << "RefreshView";
+    // A new patch: what was selected means nothing in it.
     deselectAllItems();
     showPresetName();
-    // A new patch replaces the editor's at once, but as one step that Undo takes back.
-    ++renameBurst;
-    // Patches the device sends unasked in quick succession are one step; an answer to a
-    // request is one of its own. patchFromDevice has not yet marked this one answered.
-    if (loadingFile)
-        recordChange(tr("Load patch file"));
-    else
-        recordChange(tr("Patch from Vellichord"), -1, !answerAwaited);
 }
 
 void MainWindow::performUpdate()
@@ -919,32 +792,13 @@ void MainWindow::performUpdate()
 
 void MainWindow::downloadPatch()
 {
-    if (updateDialog->isBusy() || deviceRefused(tr("Download")))
-        return;
-    if (const QString refusal = midiController->downloadRefusal(); !refusal.isEmpty()) {
-        showStatusMessage(refusal);
-        return;
-    }
-    if (midiController->downloadPatch()) {
-        devicePatch = currentPatch();
-        refreshUnsent();
-        showStatusMessage(tr("Patch downloaded"));
-    } else
-        showStatusMessage(tr("Download failed: Vellichord not connected"));
+    patchDocument->download();
     showConnectionState();
 }
 
 void MainWindow::uploadPatch()
 {
-    if (updateDialog->isBusy() || deviceRefused(tr("Upload")))
-        return;
-    if (midiController->uploadPatch()) {
-        showStatusMessage(tr("Waiting for upload..."));
-        answerAwaited = true;
-        uploadAnswerTimer->start();
-    } else {
-        showStatusMessage(tr("Upload failed: Vellichord not connected"));
-    }
+    patchDocument->upload();
     showConnectionState();
 }
 
@@ -974,20 +828,10 @@ void MainWindow::loadSysex()
 
 bool MainWindow::loadFile(const QString &fileName)
 {
-    PatchFileFault fault = PatchFileFault::None;
-    loadingFile = true;
-    const bool loaded = midiController->loadSysex(fileName, &fault);
-    loadingFile = false;
-    if (loaded) {
-        const QString outOfRange = out_of_range_text(midiController->getPatch().broughtIntoRange());
-        showStatusMessage(outOfRange.isEmpty() ? tr("Settings File Loaded")
-                                               : tr("Settings File Loaded; %1").arg(outOfRange));
-        rememberFile(fileName);
-    } else {
-        showStatusMessage(
-            tr("Could not load settings file: %1: %2").arg(fileName, patch_file_fault_text(fault)));
-    }
-    return loaded;
+    if (!patchDocument->load(fileName))
+        return false;
+    rememberFile(fileName);
+    return true;
 }
 
 void MainWindow::saveSysex()
@@ -1009,11 +853,8 @@ bool MainWindow::saveToFile()
     // A dialog that left it out (a typed path through a folder with a dot in its name).
     if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
         fileName += QLatin1Char('.') + patchFileSuffix;
-    if (!midiController->saveSysex(fileName)) {
-        showStatusMessage(tr("Could not save settings file: ") + fileName);
+    if (!patchDocument->save(fileName))
         return false;
-    }
-    showStatusMessage(tr("Settings file saved: %1").arg(fileName));
     rememberFile(fileName);
     return true;
 }
@@ -1040,7 +881,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     bool refused = updateDialog->isBusy();
     // A signal that comes while the question is open ends it unanswered; the window closes
     // all the same (a close() meanwhile does nothing while this one runs).
-    if (!refused && hasUnsentChanges() && !closingUnasked)
+    if (!refused && patchDocument->hasUnsentChanges() && !closingUnasked)
         refused = !askBeforeClosing() && !closingUnasked;
     if (refused) {
         event->ignore();
@@ -1071,7 +912,7 @@ bool MainWindow::askBeforeClosing()
     if (box.clickedButton() == download) {
         // Says why when it fails; the window then stays.
         downloadPatch();
-        return !hasUnsentChanges();
+        return !patchDocument->hasUnsentChanges();
     }
     if (box.clickedButton() == save)
         return saveToFile();
@@ -1080,11 +921,11 @@ bool MainWindow::askBeforeClosing()
 
 void MainWindow::closeUnasked()
 {
-    if (hasUnsentChanges()) {
+    if (patchDocument->hasUnsentChanges()) {
         // A recovery file not offered yet holds the changes of an earlier run; it stays beside.
         if (recoveryAwaitsAnswer && recovery.exists())
             qWarning().noquote() << "Kept the earlier recovery file as" << recovery.setAside();
-        if (recovery.write(editorPatch))
+        if (recovery.write(patchDocument->patch()))
             qCDebug(lcTrace).noquote() << "Unsent changes kept in" << recovery.path();
         else
             qWarning().noquote() << "Could not write the recovery file" << recovery.path()
@@ -1107,15 +948,12 @@ void MainWindow::offerRecovery()
 {
     if (!recovery.exists())
         return;
-    if (answerAwaited) {
+    if (patchDocument->answerAwaited()) {
         if (!recoveryAwaitsAnswer) {
-            // Queued behind patchFromDevice and the wait's end, which clear answerAwaited.
-            auto askAfterAnswer = [this] {
+            connect(patchDocument, &PatchDocument::answerWaitEnded, this, [this] {
                 if (std::exchange(recoveryAwaitsAnswer, false))
                     QTimer::singleShot(0, this, &MainWindow::offerRecovery);
-            };
-            connect(midiController, &MidiController::patchReceived, this, askAfterAnswer);
-            connect(uploadAnswerTimer, &QTimer::timeout, this, askAfterAnswer);
+            });
         }
         recoveryAwaitsAnswer = true;
         return;
@@ -1143,19 +981,9 @@ void MainWindow::offerRecovery()
     box.exec();
     // Unanswered (the editor was ended meanwhile), the file stays for the next start.
     if (box.clickedButton() == restore)
-        restoreUnsent(patch);
+        patchDocument->restoreUnsent(patch);
     else if (box.clickedButton() != discard)
         return;
     if (!recovery.remove())
         qWarning().noquote() << "Could not remove the recovery file" << recovery.path();
-}
-
-void MainWindow::restoreUnsent(const QByteArray &patch)
-{
-    // Byte for byte, preset number included, as one step that Undo takes back.
-    midiController->restorePatch(patch);
-    showPresetName();
-    ++renameBurst;
-    recordChange(tr("Restore unsent changes"));
-    refreshEditorPane();
 }

@@ -8,7 +8,6 @@
 #include "selectionhost.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
@@ -28,12 +27,12 @@ class MidiControlItem;
 class MidiControlModel;
 class MidiController;
 class PanelDisplay;
+class PatchDocument;
 class QAction;
 class QKeyEvent;
 class QLabel;
 class QMenu;
 class QTimer;
-class QUndoStack;
 class UpdateDialog;
 
 namespace Ui {
@@ -53,10 +52,6 @@ public:
     explicit MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // How long after an Upload request the window waits for the device's patch before it says
-    // that no answer came. A patch that comes later is still applied.
-    static constexpr int uploadAnswerWaitMs = 5000;
-
     // Shows text in the status bar until the next text replaces it.
     void showStatusMessage(const QString &text);
 
@@ -69,6 +64,8 @@ public:
 
     bool isMultiSelect() const override { return multiSelect; }
     MidiController *getMidiController() const { return midiController; }
+    // The patch, its undo steps and the device-known patch.
+    PatchDocument *document() const { return patchDocument; }
     CustomScene *getScene() const { return scene; }
     MidiControlItem *getItem(int index) const { return items.at(index); }
     PanelDisplay *getDisplay() const { return display; }
@@ -78,19 +75,10 @@ public:
     void showContextMenu(MidiControlItem *item, MidiControlModel *model,
                          const QPoint &position) override;
 
-    // Every change of the patch is a step here; undo and redo change only the editor.
-    QUndoStack *getUndoStack() const { return undoStack; }
-    // Puts a whole patch (a Type 1 message) back into the editor, keeping the selection.
-    void restorePatch(const QByteArray &patch);
-    // Whether the editor's patch differs from the last one the device is known to hold.
-    bool hasUnsentChanges() const { return editorPatch != devicePatch; }
     // The files loaded or saved lately, the latest first.
     QStringList recentFiles() const;
     // Where the editor keeps what it remembers between runs.
     EditorSettings *getSettings() const { return settings.get(); }
-
-    // Undo steps kept; the oldest go first. Bursts of unrequested patches are one step each.
-    static constexpr int undoLimit = 1000;
 
     // Closes without asking, for ends nobody may be there to answer (logging out, kill,
     // Ctrl-C): unsent changes go to the recovery file first. A firmware transfer still holds
@@ -113,8 +101,6 @@ public slots:
     void selectAll();
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
-    // Puts the patch the device is known to hold into the editor, as one undo step.
-    void revertToDevicePatch();
     void openRecentFile(const QString &fileName);
     void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
@@ -145,23 +131,9 @@ private:
     // The pane's edit: the selected controls having the parameter take the value.
     void applyEdit(ParameterId id, int value);
 
-    QByteArray currentPatch();
-    // Makes the change the models already hold one undo step; text empty names it by what
-    // changed. Steps of the same burst (>= 0) merge; so do patches the device sent unasked
-    // (unrequested) that follow each other closely.
-    void recordChange(const QString &text = QString(), int burst = -1, bool unrequested = false);
     // Marks, status field and title after the editor's or the device's patch changed.
     void refreshUnsent();
-    void deviceAppeared();
-    void patchFromDevice();
-    // A patch the device sent while the editor kept its unsent changes: it becomes the
-    // device-known patch.
-    void devicePatchChanged(const QByteArray &patch);
-    // Whether another program is updating the device's firmware; if so, says that action was
-    // refused and returns true.
-    bool deviceRefused(const QString &action);
     bool askBeforeClosing();
-    void restoreUnsent(const QByteArray &patch);
     bool loadFile(const QString &fileName);
     bool saveToFile();
     void rememberFile(const QString &fileName);
@@ -169,7 +141,8 @@ private:
     QString lastFolder() const;
 
     Ui::MainWindow *ui = nullptr;
-    MidiController *midiController = nullptr;
+    PatchDocument *patchDocument = nullptr;
+    MidiController *midiController = nullptr; // the document's
     ContextMenu *contextMenu = nullptr;
     ControlTable *controlModels = nullptr;
     CustomScene *scene = nullptr;
@@ -180,22 +153,14 @@ private:
     int keyCursor = -1;
     QList<QObject *> panelHooks; // event filters on the view, gone before the items go
     bool multiSelect = false;
-    bool noDeviceFound = false; // at start, until a device connects or a patch arrives
     EventFilter eventFilter;
     UpdateDialog *updateDialog = nullptr;
-    QTimer *uploadAnswerTimer = nullptr;
     DeviceWatcher *deviceWatcher = nullptr;
     QLabel *connectionLabel = nullptr;
     EditorPane *editorPane = nullptr;
     QStringList ccNames;   // controller names, line k of the name file names controller k
     QStringList noteNames; // C-2 .. G8, entry n names note n
 
-    QUndoStack *undoStack = nullptr;
-    QByteArray editorPatch; // the models' patch as of the last step
-    QByteArray devicePatch; // the last patch the device is known to hold
-    bool loadingFile = false;
-    bool answerAwaited = false; // a patch request is out and not answered yet
-    int renameBurst = 0;
     RecoveryFile recovery;
     bool closingUnasked = false;
     bool closeAfterTransfer = false;
@@ -204,5 +169,4 @@ private:
     QMenu *recentMenu = nullptr;
     QAction *revertAction = nullptr;
     std::unique_ptr<EditorSettings> settings;
-    QElapsedTimer clock; // when unrequested patches arrived, for merging their steps
 };

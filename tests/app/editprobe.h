@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "patchdocument.h"
 #include "patchlayout.h"
 
 #include <QtTest>

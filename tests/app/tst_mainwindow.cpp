@@ -9,6 +9,7 @@
 #include "midicontroller.h"
 #include "midimonitor.h"
 #include "paneldisplay.h"
+#include "patchdocument.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -631,7 +632,7 @@ void TestMainWindow::uploadAnswerThatNeverComesIsReported()
     device->connected = false;
     QTRY_COMPARE_WITH_TIMEOUT(statusText(window),
                               QStringLiteral("Upload failed: no answer from Vellichord"),
-                              MainWindow::uploadAnswerWaitMs + 10000);
+                              PatchDocument::uploadAnswerWaitMs + 10000);
     QCOMPARE(type1(window), before);
 
     // An answer that comes after all is applied as any patch message is.
@@ -656,7 +657,7 @@ void TestMainWindow::uploadWaitLeavesOtherTextsAlone()
     // Answered in time: the wait runs out and the answer's text stays.
     QTest::mouseClick(widget<QPushButton>(window, "buttonUpload"), Qt::LeftButton);
     QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), MainWindow::uploadAnswerWaitMs + 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), PatchDocument::uploadAnswerWaitMs + 10000);
     QCOMPARE(statusText(window), QStringLiteral("Patch uploaded."));
 
     // Unanswered, but something else was said meanwhile.
@@ -665,7 +666,7 @@ void TestMainWindow::uploadWaitLeavesOtherTextsAlone()
     QCOMPARE(statusText(window), QStringLiteral("Waiting for upload..."));
     QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
-    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), MainWindow::uploadAnswerWaitMs + 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!wait->isActive(), PatchDocument::uploadAnswerWaitMs + 10000);
     QCOMPARE(statusText(window), QStringLiteral("Patch downloaded"));
 }
 

@@ -262,7 +262,7 @@ void TestMenus::vanishedRecentFileIsSaidAndRemoved()
     MainWindow window(noDevice());
     loadThroughMenu(window, kept);
     loadThroughMenu(window, gone);
-    window.getUndoStack()->clear();
+    window.document()->undoStack()->clear();
     const QByteArray loaded = type1(window);
     QVERIFY(QFile::remove(gone));
 
@@ -288,7 +288,7 @@ void TestMenus::modeAndFolderAreRemembered()
         window.show();
         child<QPushButton>(window, QStringLiteral("pushButtonSelectMulti"))->click();
         loadThroughMenu(window, path);
-        window.getUndoStack()->undo(); // nothing unsent: closes without asking
+        window.document()->undoStack()->undo(); // nothing unsent: closes without asking
         window.move(40, 30);
         QVERIFY(window.close());
     }
@@ -364,7 +364,7 @@ void TestMenus::unusableSettingsFileDoesNotStopTheEditor()
     loadThroughMenu(window, path);
     QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
     QCOMPARE(window.recentFiles(), QStringList{path});
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QVERIFY(window.close());
     if (kind == QLatin1String("folder"))
         QVERIFY(QFileInfo(settingsPath()).isDir());

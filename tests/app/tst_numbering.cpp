@@ -188,7 +188,7 @@ void TestNumbering::dialogNumbersTheSelectionAsOneStep()
     const ControlTable &table = *window.getMidiController()->getModels();
     editprobe::select(window, selected);
     const QByteArray before = editprobe::type1(window);
-    const int steps = window.getUndoStack()->count();
+    const int steps = window.document()->undoStack()->count();
 
     // Every other byte stays as it was.
     QByteArray expected = before;
@@ -205,13 +205,13 @@ void TestNumbering::dialogNumbersTheSelectionAsOneStep()
     answerNumbering(start, step, order);
     numberAction(window)->trigger();
     QCOMPARE(editprobe::type1(window), expected);
-    QCOMPARE(window.getUndoStack()->count(), steps + 1);
-    QCOMPARE(window.getUndoStack()->text(steps),
+    QCOMPARE(window.document()->undoStack()->count(), steps + 1);
+    QCOMPARE(window.document()->undoStack()->text(steps),
              QStringLiteral("Number %1 controls").arg(numbered.size()));
 
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QCOMPARE(editprobe::type1(window), before);
-    window.getUndoStack()->redo();
+    window.document()->undoStack()->redo();
     QCOMPARE(editprobe::type1(window), expected);
 }
 
@@ -238,7 +238,7 @@ void TestNumbering::valuesPast127AreRefusedBeforeAnyChange()
     MainWindow window(noDevice());
     editprobe::select(window, range(39, 63));
     const QByteArray before = editprobe::type1(window);
-    const int steps = window.getUndoStack()->count();
+    const int steps = window.document()->undoStack()->count();
 
     QString shown;
     bool stayedOpen = false;
@@ -270,7 +270,7 @@ void TestNumbering::valuesPast127AreRefusedBeforeAnyChange()
     QCOMPARE(placesBefore.size(), 4);
     QCOMPARE(placesAfter, placesBefore);
     QCOMPARE(editprobe::type1(window), before);
-    QCOMPARE(window.getUndoStack()->count(), steps);
+    QCOMPARE(window.document()->undoStack()->count(), steps);
 }
 
 QTEST_MAIN(TestNumbering)

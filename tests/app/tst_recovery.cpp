@@ -222,8 +222,9 @@ void TestRecovery::nextStartOffersThem()
     if (answer == QStringLiteral("Restore")) {
         QCOMPARE(type1(*next), patch);
         QCOMPARE(marked(*next), editedControls);
-        QCOMPARE(next->getUndoStack()->undoText(), QStringLiteral("Restore unsent changes"));
-        next->getUndoStack()->undo();
+        QCOMPARE(next->document()->undoStack()->undoText(),
+                 QStringLiteral("Restore unsent changes"));
+        next->document()->undoStack()->undo();
     }
     QCOMPARE(type1(*next), own);
     QCOMPARE(marked(*next), QList<int>());

@@ -3,7 +3,6 @@
 #include "../common/simulateddevice.h"
 #include "../common/viewinput.h"
 #include "editprobe.h"
-#include "patchcommands.h"
 
 #include <QUndoStack>
 
@@ -22,9 +21,6 @@ private slots:
     void stepTextsNameTheChange();
     void typingIsOneStepPerBurst();
     void undoKeepsTheSelectionAndShowsTheValues();
-    void unrequestedPatchesMergeWithinASecond_data();
-    void unrequestedPatchesMergeWithinASecond();
-    void aBurstOfUnrequestedPatchesIsOneStep();
     void theOldestStepsGoBeyondTheLimit();
 
 private:
@@ -45,7 +41,7 @@ void TestUndo::mixedSequenceUndoesAndRedoesByteForByte()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-    QUndoStack *stack = window.getUndoStack();
+    QUndoStack *stack = window.document()->undoStack();
     QCOMPARE(stack->count(), 1);
     QCOMPARE(stack->text(0), QStringLiteral("Patch from Vellichord"));
     QList<QByteArray> states = {type1(window)};
@@ -154,8 +150,8 @@ void TestUndo::stepTextsNameTheChange()
         combo->setCurrentIndex(value);
     else
         static_cast<QSpinBox *>(box)->setValue(value);
-    QCOMPARE(window.getUndoStack()->count(), 1);
-    QCOMPARE(window.getUndoStack()->undoText(), text);
+    QCOMPARE(window.document()->undoStack()->count(), 1);
+    QCOMPARE(window.document()->undoStack()->undoText(), text);
 }
 
 void TestUndo::typingIsOneStepPerBurst()
@@ -163,7 +159,7 @@ void TestUndo::typingIsOneStepPerBurst()
     MainWindow window(noDevice());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QUndoStack *stack = window.getUndoStack();
+    QUndoStack *stack = window.document()->undoStack();
     auto *name = child<QLineEdit>(window, QStringLiteral("lineEditPresetName"));
     const QString start = name->text();
     name->setFocus();
@@ -203,97 +199,23 @@ void TestUndo::undoKeepsTheSelectionAndShowsTheValues()
     window.getItem(17)->setSelected(false);
     channel->setCurrentIndex(before + 6); // E1 and E3 only: the pane now shows "<multi>"
 
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QCOMPARE(channel->currentIndex(), before + 4);
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QCOMPARE(channel->currentIndex(), before);
     QCOMPARE(window.getSelectedModels().size(), 2);
     QVERIFY(window.getItem(16)->isSelected() && window.getItem(18)->isSelected());
-    window.getUndoStack()->redo();
-    window.getUndoStack()->redo();
+    window.document()->undoStack()->redo();
+    window.document()->undoStack()->redo();
     select(window, {16, 17, 18});
     QCOMPARE(channel->currentText(), QStringLiteral("<multi>"));
-}
-
-void TestUndo::unrequestedPatchesMergeWithinASecond_data()
-{
-    QTest::addColumn<qint64>("gap");
-    QTest::addColumn<bool>("secondRequested");
-    QTest::addColumn<int>("steps");
-    QTest::addColumn<QByteArray>("afterOneUndo");
-
-    QTest::newRow("together") << qint64(0) << false << 1 << QByteArray("start");
-    QTest::newRow("a second apart")
-        << PatchCommand::unrequestedBurstMs << false << 1 << QByteArray("start");
-    QTest::newRow("more than a second apart")
-        << PatchCommand::unrequestedBurstMs + 1 << false << 2 << QByteArray("start+");
-    QTest::newRow("an answer to a request between")
-        << qint64(0) << true << 3 << QByteArray("start++");
-}
-
-void TestUndo::unrequestedPatchesMergeWithinASecond()
-{
-    QFETCH(qint64, gap);
-    QFETCH(bool, secondRequested);
-    QFETCH(int, steps);
-    QFETCH(QByteArray, afterOneUndo);
-
-    QByteArray shown("start");
-    const auto apply = [&shown](const QByteArray &patch) { shown = patch; };
-    QUndoStack stack;
-    // Three patches; the gap is between the first and the second, the third comes at once.
-    const QList<QPair<qint64, bool>> patches = {
-        {5000, false}, {5000 + gap, secondRequested}, {5000 + gap, false}};
-    for (const auto &[at, requested] : patches) {
-        const QByteArray before = shown;
-        shown += '+';
-        auto *step = new PatchCommand(apply, before, shown,
-                                      QStringLiteral("Patch from Vellichord"));
-        if (!requested)
-            step->setUnrequestedArrival(at);
-        stack.push(step);
-    }
-    QCOMPARE(stack.count(), steps);
-    stack.undo();
-    QCOMPARE(shown, afterOneUndo);
-}
-
-void TestUndo::aBurstOfUnrequestedPatchesIsOneStep()
-{
-    SimulatedDevice *device = nullptr;
-    MainWindow window(plug(device));
-    QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-    QUndoStack *stack = window.getUndoStack();
-    QCOMPARE(stack->count(), 1);
-    const QByteArray start = type1(window);
-
-    const int max = int(
-        window.getMidiController()->getModels()->at(0)->getParameter(Max)->address());
-    QByteArray patch = SimulatedDevice::ownPatch();
-    for (char value : {3, 4, 5}) {
-        patch[max] = value;
-        device->send(patch);
-    }
-    QTRY_COMPARE(type1(window).at(max), char(5));
-    QCOMPARE(stack->count(), 2);
-    QCOMPARE(stack->text(1), QStringLiteral("Patch from Vellichord"));
-    const QByteArray burst = type1(window);
-
-    // The answer to Upload is a step of its own, however soon it follows.
-    window.findChild<QAction *>(QStringLiteral("actionUpload"))->trigger();
-    QTRY_COMPARE(type1(window).at(max), SimulatedDevice::ownPatch().at(max));
-    QCOMPARE(stack->count(), 3);
-    stack->undo();
-    QCOMPARE(type1(window), burst);
-    stack->undo();
-    QCOMPARE(type1(window), start);
 }
 
 void TestUndo::theOldestStepsGoBeyondTheLimit()
 {
     MainWindow window(noDevice());
-    QUndoStack *stack = window.getUndoStack();
-    QCOMPARE(stack->undoLimit(), MainWindow::undoLimit);
+    QUndoStack *stack = window.document()->undoStack();
+    QCOMPARE(stack->undoLimit(), PatchDocument::undoLimit);
     // The window's edits past a limit are tried on a short stack: a thousand of them take
     // longer than a test may under the sanitizers.
     QCOMPARE(stack->count(), 0);

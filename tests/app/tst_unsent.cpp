@@ -1,7 +1,6 @@
 #include "../common/filedialog.h"
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
-#include "deviceclaim.h"
 #include "editprobe.h"
 #include "patch.h"
 
@@ -45,8 +44,6 @@ private slots:
     void closeWithoutChangesAsksNothing();
     void patchFromTheDevice_data();
     void patchFromTheDevice();
-    void refusedWhileAnotherProgramUpdates_data();
-    void refusedWhileAnotherProgramUpdates();
 
 private:
     QTemporaryDir workDir;
@@ -113,13 +110,13 @@ void TestUnsent::marksFollowTheBytes()
     QVERIFY(!window->isWindowModified());
 
     // Undone to before the Download: the device's patch differs again. Redone: it is the same.
-    window->getUndoStack()->undo();
+    window->document()->undoStack()->undo();
     QCOMPARE(marked(*window), QList<int>());
     QVERIFY(window->isWindowModified());
-    window->getUndoStack()->undo();
+    window->document()->undoStack()->undo();
     QCOMPARE(marked(*window), marks);
-    window->getUndoStack()->redo();
-    window->getUndoStack()->redo();
+    window->document()->undoStack()->redo();
+    window->document()->undoStack()->redo();
     QCOMPARE(marked(*window), QList<int>());
     QVERIFY(!window->isWindowModified());
 
@@ -136,13 +133,13 @@ void TestUnsent::marksFollowTheBytes()
 void TestUnsent::referenceBeforeAnyDeviceIsTheStart()
 {
     MainWindow window(noDevice());
-    QVERIFY(!window.hasUnsentChanges());
+    QVERIFY(!window.document()->hasUnsentChanges());
     select(window, {45});
     child<QComboBox>(window, QStringLiteral("comboBoxColour"))->setCurrentIndex(2);
     QCOMPARE(marked(window), QList<int>{45});
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QCOMPARE(marked(window), QList<int>());
-    QVERIFY(!window.hasUnsentChanges());
+    QVERIFY(!window.document()->hasUnsentChanges());
 }
 
 void TestUnsent::closeAsksWithUnsentChanges_data()
@@ -251,7 +248,7 @@ void TestUnsent::patchFromTheDevice()
         QCOMPARE(marked(*window), (QList<int>{30, 31}));
     }
     const QByteArray before = type1(*window);
-    QUndoStack *stack = window->getUndoStack();
+    QUndoStack *stack = window->document()->undoStack();
     const int steps = stack->count();
     if (asked) {
         device->reply = SimulatedDevice::Reply::Nothing;
@@ -276,7 +273,7 @@ void TestUnsent::patchFromTheDevice()
     if (!kept)
         QCOMPARE(stack->undoText(), QStringLiteral("Patch from Vellichord"));
     QCOMPARE(marked(*window), kept ? (QList<int>{5, 30, 31}) : QList<int>());
-    QCOMPARE(window->hasUnsentChanges(), kept);
+    QCOMPARE(window->document()->hasUnsentChanges(), kept);
 
     auto *revert = window->findChild<QAction *>(QStringLiteral("actionRevert"));
     QVERIFY(revert);
@@ -294,49 +291,6 @@ void TestUnsent::patchFromTheDevice()
     stack->undo();
     QCOMPARE(type1(*window), before);
     QCOMPARE(marked(*window), (QList<int>{5, 30, 31}));
-}
-
-void TestUnsent::refusedWhileAnotherProgramUpdates_data()
-{
-    QTest::addColumn<QString>("button"); // empty: the request at start-up
-    QTest::addColumn<QString>("action");
-
-    QTest::newRow("Download") << "buttonDownload"
-                              << "Download";
-    QTest::newRow("Upload") << "buttonUpload"
-                            << "Upload";
-    QTest::newRow("request at start-up") << ""
-                                         << "Patch request";
-}
-
-void TestUnsent::refusedWhileAnotherProgramUpdates()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, action);
-
-    // Held as vellichord update holds it; the window's own updater is idle.
-    DeviceClaim update(DeviceClaim::Kind::Update);
-    SimulatedDevice *device = nullptr;
-    std::unique_ptr<MainWindow> window;
-    int sent = 0;
-    if (button.isEmpty()) {
-        QVERIFY(update.take());
-        window = std::make_unique<MainWindow>(plug(device));
-    } else {
-        window = connectedWindow(device);
-        QVERIFY(window);
-        sent = device->received.size();
-        QVERIFY(update.take());
-        press(*window, qPrintable(button));
-    }
-    QCOMPARE(statusText(*window),
-             QStringLiteral("%1 refused: %2 is updating the Vellichord's firmware")
-                 .arg(action, QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
-    QCOMPARE(device->received.size(), sent);
-
-    update.release();
-    press(*window, button.isEmpty() ? "buttonUpload" : qPrintable(button));
-    QCOMPARE(device->received.size(), sent + 1);
 }
 
 QTEST_MAIN(TestUnsent)

@@ -7,6 +7,7 @@
 #include "emulatorprocess.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
+#include "patchdocument.h"
 #include "rtmidiport.h"
 
 #include <QLabel>
@@ -323,7 +324,7 @@ void TestEndToEndPatch::uploadAnswerThatNeverComesIsReported()
     QVERIFY(QTest::qWaitFor([&] { return emulator.count(dropped) == 2; }, 10000));
     QTRY_COMPARE_WITH_TIMEOUT(statusText(*window),
                               QStringLiteral("Upload failed: no answer from Vellichord"),
-                              MainWindow::uploadAnswerWaitMs + 10000);
+                              PatchDocument::uploadAnswerWaitMs + 10000);
     QCOMPARE(type1(*window).toHex(' '), defaults.toHex(' '));
 }
 

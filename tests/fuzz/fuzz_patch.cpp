@@ -25,6 +25,7 @@
 #include "mainwindow.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
+#include "patchdocument.h"
 #include "patchlayout.h"
 
 #include <QByteArray>
@@ -207,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Every input starts with no history. A history kept across inputs would grow with each
     // one, and the fuzzer's leak check, which runs after any input that keeps memory, would then
     // run after every input.
-    window->getUndoStack()->clear();
+    window->document()->undoStack()->clear();
     // The log's batch goes out now, as it would half a second later in the editor: kept across
     // inputs, it too would make the leak check run after every input.
     DiagnosticLog::instance().flush();

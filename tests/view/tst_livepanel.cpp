@@ -118,7 +118,7 @@ void TestLivePanel::drawingFollowsEveryChange()
     model(window, pad7)->updateParameter(Toggle, 0);
     model(window, pad7)->updateParameter(Aftertouch, 0);
     model(window, pad7)->updateParameter(Type, 0);
-    window.restorePatch(type1(window));
+    window.document()->restore(type1(window));
     MidiControlItem *item = window.getItem(pad7);
     QCOMPARE(item->assignment().section(QLatin1Char('\n'), 0, 0), QStringLiteral("C-2"));
     const QColor before = drawnCentre(window, pad7);
@@ -152,15 +152,15 @@ void TestLivePanel::drawingFollowsEveryChange()
         child<QComboBox>(window, QStringLiteral("comboBoxColour"))->setCurrentIndex(1);
         child<QComboBox>(window, QStringLiteral("comboBoxNoteOrCC"))->setCurrentIndex(70);
         QCOMPARE(item->assignment(), QStringLiteral("A#3"));
-        window.getUndoStack()->undo();
-        window.getUndoStack()->undo();
+        window.document()->undoStack()->undo();
+        window.document()->undoStack()->undo();
     } else {
         paneSetsBlueC3(window);
-        window.getUndoStack()->undo();
-        window.getUndoStack()->undo();
+        window.document()->undoStack()->undo();
+        window.document()->undoStack()->undo();
         QCOMPARE(item->assignment(), QStringLiteral("C-2"));
-        window.getUndoStack()->redo();
-        window.getUndoStack()->redo();
+        window.document()->undoStack()->redo();
+        window.document()->undoStack()->redo();
     }
 
     // Nothing else changed on the way.
@@ -183,14 +183,14 @@ void TestLivePanel::channelShownWhereItDiffers()
         model(window, i)->updateParameter(Channel, 9);
     model(window, 39)->updateParameter(Channel, 1);
     model(window, 16)->updateParameter(Channel, 16);
-    window.restorePatch(type1(window));
+    window.document()->restore(type1(window));
     QCOMPARE(window.getItem(39)->assignment(), QStringLiteral("C-2\nCh 2"));
     QCOMPARE(window.getItem(16)->assignment(), QStringLiteral("CC 0\nGlobal"));
     QCOMPARE(window.getItem(40)->assignment(), QStringLiteral("C-2"));
     QCOMPARE(window.getItem(37)->assignment(), QStringLiteral("X 0 / Y 0"));
     // Function buttons light by their own colour list.
     model(window, 6)->updateParameter(ColourF, 1);
-    window.restorePatch(type1(window));
+    window.document()->restore(type1(window));
     QVERIFY(window.getItem(6)->ledColour().green() > 2 * window.getItem(6)->ledColour().red());
     QVERIFY(window.getItem(7)->ledColour().red() > 2 * window.getItem(7)->ledColour().green());
     QVERIFY(!window.getItem(16)->ledColour().isValid()); // knobs have no light
@@ -231,7 +231,7 @@ void TestLivePanel::displayShowsPresetAndSelectedControl()
     model(window, 39)->updateParameter(Channel, 2);
     model(window, 39)->updateParameter(Type, 0);
     model(window, 39)->updateParameter(NoteOrCC, 62);
-    window.restorePatch(type1(window));
+    window.document()->restore(type1(window));
     select(window, {39});
     QCOMPARE(display->controlLine(), QStringLiteral("CH 3   NOTE D3"));
     // An edit shows at once.
@@ -245,7 +245,7 @@ void TestLivePanel::displayShowsPresetAndSelectedControl()
 
     child<QLineEdit>(window, QStringLiteral("lineEditPresetName"))->setText(QStringLiteral("Kit"));
     QCOMPARE(display->nameLine(), QStringLiteral("Kit"));
-    window.getUndoStack()->undo();
+    window.document()->undoStack()->undo();
     QCOMPARE(display->nameLine(), QStringLiteral("Simulated Device"));
 }
 

@@ -1,4 +1,4 @@
-#include "patchcommands.h"
+#include "patchcommand.h"
 
 #include "controlnames.h"
 #include "controltable.h"
