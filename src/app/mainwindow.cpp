@@ -6,22 +6,18 @@
 #include "controlnames.h"
 #include "controlplacement.h"
 #include "controlsummary.h"
-#include "customscene.h"
-#include "debugpixmapitem.h"
 #include "deviceclaim.h"
 #include "devicewatcher.h"
 #include "editortexts.h"
+#include "frontpanel.h"
 #include "imidi.h"
-#include "midicontrolitem.h"
 #include "midicontroller.h"
-#include "multiselection.h"
 #include "numberingdialog.h"
-#include "paneldisplay.h"
-#include "panelnavigation.h"
 #include "parametertext.h"
 #include "patchcommands.h"
 #include "platformmidi.h"
 #include "rangespinbox.h"
+#include "selection.h"
 #ifndef Q_OS_WIN
 #include "rtmidiapi.h"
 #endif
@@ -118,23 +114,6 @@ private:
     std::function<void(const Patch::NameFit &)> report;
 };
 
-// Hands the events of the object it watches to a function, which tells whether it took them.
-class EventHook : public QObject
-{
-public:
-    EventHook(std::function<bool(QEvent *)> handle, QObject *parent)
-        : QObject(parent)
-        , handle(std::move(handle))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override { return handle(event); }
-
-private:
-    std::function<bool(QEvent *)> handle;
-};
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -158,10 +137,9 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     midiController = new MidiController(std::move(midi));
     connect(midiController, &MidiController::statusMessage, this, &MainWindow::showStatusMessage);
     controlModels = midiController->getModels();
-    multiSelect = false;
 
-    scene = new CustomScene(ui->graphicsView);
-    scene->installEventFilter(&eventFilter);
+    controlSelection = new Selection(this);
+    connect(controlSelection, &Selection::changed, this, &MainWindow::refreshEditorPane);
 
     // The name travels as SysEx data bytes, so only printable ASCII can be typed. The
     // validator, not the field's maximum length, keeps it to 16 characters, so that it sees
@@ -173,36 +151,10 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             QStringLiteral("%1/%1").arg(PatchLayout::nameLength)));
     showPresetName();
 
-    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
-    qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
-    pixmapItem = new DebugPixmapItem(QPixmap::fromImage(picture));
-    scene->addItem(pixmapItem);
-    placeItems();
-    display = new PanelDisplay;
-    scene->addItem(display);
-    ui->graphicsView->setScene(scene);
-    ui->graphicsView->setFocusPolicy(Qt::StrongFocus);
-    panelHooks << new EventHook([this](QEvent *event) { return panelEvent(event); }, this);
-    ui->graphicsView->installEventFilter(panelHooks.last());
-    // The keyboard goes on from the control last clicked.
-    panelHooks << new EventHook(
-        [this](QEvent *event) {
-            if (event->type() != QEvent::MouseButtonPress)
-                return false;
-            const QPointF at = ui->graphicsView->mapToScene(
-                static_cast<QMouseEvent *>(event)->pos());
-            for (int i = 0; i < ControlTable::count; ++i) {
-                if (QRectF(controlRects.at(i)).contains(at)) {
-                    moveKeyCursor(i);
-                    break;
-                }
-            }
-            return false;
-        },
-        this);
-    ui->graphicsView->viewport()->installEventFilter(panelHooks.last());
-    panelHooks << new MultiSelection(ui->graphicsView, this,
-                                     QList<MidiControlItem *>(items.begin(), items.end()));
+    ui->graphicsView->setSelection(controlSelection);
+    connect(ui->graphicsView, &FrontPanel::contextMenuRequested, this,
+            &MainWindow::showContextMenu);
+    connect(ui->graphicsView, &FrontPanel::enterPressed, this, &MainWindow::focusFirstEditor);
 
     // Typed digits reach the model only when the edit is finished; steps reach it at once.
     const std::pair<RangeSpinBox *, ParameterId> rangeBoxes[] = {
@@ -236,9 +188,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     arrangeTabOrder();
     refreshEditorPane();
 
-    contextMenu = new ContextMenu(ccNames, noteNames, this);
+    ui->graphicsView->setControllerNames(ccNames);
+    contextMenu = std::make_unique<ContextMenu>(ccNames, noteNames);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
-    updateDialog->setSettings(settings.get());
+    updateDialog->setLastFolder(settings->updaterLastFolder());
+    connect(updateDialog, &UpdateDialog::lastFolderChanged, this,
+            [this](const QString &folder) { settings->setUpdaterLastFolder(folder); });
     // While the updater runs on its thread, the port is its own: nothing else reaches the
     // device, and no other dialog opens. The slots refuse too, for a trigger queued before.
     connect(updateDialog, &UpdateDialog::busyChanged, this, [this](bool busy) {
@@ -282,14 +237,10 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         uploadPatch();
         // Without a device the editor starts from the factory patch; the status and the
         // panel's display say why, the display until a device connects or a patch arrives.
-        noDeviceFound = !answerAwaited;
-        showStatusMessage(noDeviceFound ? tr("No Vellichord found") : tr("Ready"));
-        refreshDisplay();
+        ui->graphicsView->setNoDeviceFound(!answerAwaited);
+        showStatusMessage(answerAwaited ? tr("Ready") : tr("No Vellichord found"));
     }
-    const auto deviceFound = [this] {
-        noDeviceFound = false;
-        refreshDisplay();
-    };
+    const auto deviceFound = [this] { ui->graphicsView->setNoDeviceFound(false); };
     connect(midiController, &MidiController::patchReceived, this, deviceFound);
 
     // The device may come later, go, or come back after a firmware update. The port is left
@@ -320,15 +271,10 @@ MainWindow::~MainWindow()
     disconnect(ui->lineEditPresetName, nullptr, this, nullptr);
     for (QWidget *editor : qAsConst(editorWidgets))
         disconnect(editor, nullptr, this, nullptr);
-    delete deviceWatcher;   // it uses the controller's port and the update dialog
-    delete updateDialog;    // a run still going uses the controller's port
-    qDeleteAll(panelHooks); // the view loses its focus after the items have gone
-    for (MidiControlItem *item : items)
-        delete item;
-    delete scene;
+    delete deviceWatcher; // it uses the controller's port and the update dialog
+    delete updateDialog;  // a run still going uses the controller's port
     delete ui;
     delete midiController;
-    delete contextMenu;
     qCDebug(lcTrace) << "deleted ui";
 }
 
@@ -599,8 +545,21 @@ void MainWindow::connectSignals()
     });
     connect(ui->lineEditPresetName, &QLineEdit::editingFinished, this, [this] { ++renameBurst; });
     connect(midiController, &MidiController::modelUpdated, this, &MainWindow::refreshView);
-    connect(ui->pushButtonSelectMulti, &QPushButton::clicked, this, &MainWindow::SelectMulti);
-    connect(ui->pushButtonSelectSingle, &QPushButton::clicked, this, &MainWindow::SelectSingle);
+    // The buttons show the mode in force; a click on the one of that mode, which unchecks
+    // it, checks it again.
+    const auto showMode = [this] {
+        ui->pushButtonSelectSingle->setChecked(!controlSelection->isMulti());
+        ui->pushButtonSelectMulti->setChecked(controlSelection->isMulti());
+    };
+    connect(controlSelection, &Selection::modeChanged, this, showMode);
+    for (const auto &[button, mode] :
+         {std::pair{ui->pushButtonSelectSingle, Selection::Mode::Single},
+          std::pair{ui->pushButtonSelectMulti, Selection::Mode::Multi}}) {
+        connect(button, &QPushButton::clicked, this, [this, mode = mode, showMode] {
+            controlSelection->setMode(mode);
+            showMode();
+        });
+    }
     // After updateType: the names follow the type the models already hold.
     connect(ui->comboBoxType, indexChanged, this, &MainWindow::switchNoteCCLabels);
 }
@@ -660,7 +619,7 @@ void MainWindow::createActions()
         // not on to the next button, where a Space would reach the device.
         if (ui->scrollAreaEditorPane->isAncestorOf(focusWidget()))
             ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
-        deselectAllItems();
+        controlSelection->clear();
     });
     edit->addAction(all);
     edit->addAction(none);
@@ -732,7 +691,7 @@ void MainWindow::restoreSettings()
     if (position && showsUsablePart(QRect(*position, frameGeometry().size()), screens))
         move(*position);
     if (settings->multiSelect())
-        SelectMulti();
+        controlSelection->setMode(Selection::Mode::Multi);
 }
 
 QStringList MainWindow::recentFiles() const
@@ -786,27 +745,29 @@ void MainWindow::openRecentFile(const QString &fileName)
 
 void MainWindow::selectAll()
 {
-    for (MidiControlItem *item : items)
-        item->setSelected(true);
+    // One at a time, so that the controls already selected keep their places.
+    for (int i = 0; i < ControlTable::count; ++i)
+        controlSelection->select(i);
 }
 
-QList<int> MainWindow::selectedIndices() const
+QList<MidiControlModel *> MainWindow::selectedModels() const
 {
-    QList<int> indices;
-    for (const MidiControlModel *model : selectedModels) {
-        for (int i = 0; i < ControlTable::count; ++i) {
-            if (controlModels->at(i) == model)
-                indices << i;
-        }
-    }
-    return indices;
+    QList<MidiControlModel *> models;
+    for (int control : controlSelection->indices())
+        models << controlModels->at(control);
+    return models;
+}
+
+FrontPanel *MainWindow::frontPanel() const
+{
+    return ui->graphicsView;
 }
 
 void MainWindow::numberSelectedControls()
 {
     if (updateDialog->isBusy())
         return;
-    const QList<int> selected = selectedIndices();
+    const QList<int> selected = controlSelection->indices();
     if (selected.isEmpty()) {
         showStatusMessage(tr("Select the controls to number first"));
         return;
@@ -839,80 +800,15 @@ void MainWindow::arrangeTabOrder()
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
-bool MainWindow::panelEvent(QEvent *event)
+void MainWindow::focusFirstEditor()
 {
-    switch (event->type()) {
-    case QEvent::FocusIn:
-        if (keyCursor < 0) {
-            const QList<int> selected = selectedIndices();
-            keyCursor = selected.isEmpty() ? 39 : selected.first(); // PAD1 or the selection
+    for (QWidget *editor : ui->widgetEditorPane->findChildren<QWidget *>()) {
+        if (editorWidgets.contains(editor) && editor->isVisibleTo(ui->widgetEditorPane)
+            && editor->isEnabled()) {
+            editor->setFocus(Qt::TabFocusReason);
+            return;
         }
-        items[keyCursor]->setKeyboardFocus(true);
-        break;
-    case QEvent::FocusOut:
-        if (keyCursor >= 0)
-            items[keyCursor]->setKeyboardFocus(false);
-        break;
-    case QEvent::KeyPress:
-        return handlePanelKey(static_cast<QKeyEvent *>(event));
-    default:
-        break;
     }
-    return false;
-}
-
-bool MainWindow::handlePanelKey(const QKeyEvent *event)
-{
-    using PanelNavigation::Direction;
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool shift = modifiers == Qt::ShiftModifier;
-    if (modifiers != Qt::NoModifier && !shift)
-        return false;
-    const QMap<int, Direction> directions = {{Qt::Key_Left, Direction::Left},
-                                             {Qt::Key_Right, Direction::Right},
-                                             {Qt::Key_Up, Direction::Up},
-                                             {Qt::Key_Down, Direction::Down}};
-    if (keyCursor < 0)
-        keyCursor = 39;
-    if (directions.contains(event->key())) {
-        const int next = PanelNavigation::nearest(keyCursor, directions.value(event->key()));
-        if (next < 0)
-            return true; // at the edge: stay
-        moveKeyCursor(next);
-        if (!shift)
-            deselectAllItems();
-        items[next]->setSelected(true);
-        return true;
-    }
-    if (shift)
-        return false;
-    switch (event->key()) {
-    case Qt::Key_Space:
-        items[keyCursor]->setSelected(!items[keyCursor]->isSelected());
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        // Into the first editor the selection has, in the pane's order.
-        for (QWidget *editor : ui->widgetEditorPane->findChildren<QWidget *>()) {
-            if (editorWidgets.contains(editor) && editor->isVisibleTo(ui->widgetEditorPane)
-                && editor->isEnabled()) {
-                editor->setFocus(Qt::TabFocusReason);
-                return true;
-            }
-        }
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-void MainWindow::moveKeyCursor(int control)
-{
-    if (keyCursor >= 0)
-        items[keyCursor]->setKeyboardFocus(false);
-    keyCursor = control;
-    items[keyCursor]->setKeyboardFocus(ui->graphicsView->hasFocus());
 }
 
 namespace {
@@ -950,11 +846,8 @@ void MainWindow::recordChange(const QString &text, int burst, bool unrequested)
     const QByteArray after = currentPatch();
     if (after == editorPatch)
         return;
-    QList<int> selected;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        if (selectedModels.contains(controlModels->at(i)))
-            selected << i;
-    }
+    QList<int> selected = controlSelection->indices();
+    std::sort(selected.begin(), selected.end());
     const QString name = text.isEmpty()
         ? describePatchChange(*controlModels, editorPatch, after, selected)
         : text;
@@ -983,9 +876,7 @@ void MainWindow::refreshUnsent()
 {
     // Called after every change of the editor's or the device's patch.
     refreshPanel();
-    const QList<int> changed = changedControls(*controlModels, editorPatch, devicePatch);
-    for (int i = 0; i < ControlTable::count; ++i)
-        items[i]->setUnsent(changed.contains(i));
+    ui->graphicsView->setUnsent(changedControls(*controlModels, editorPatch, devicePatch));
     const bool unsent = hasUnsentChanges();
     unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
     setWindowModified(unsent);
@@ -1097,55 +988,24 @@ void MainWindow::showStatusMessage(const QString &text)
     ui->statusBar->showMessage(text);
 }
 
-void MainWindow::selectModel(MidiControlModel *model)
+void MainWindow::showContextMenu(int control, const QPoint &position)
 {
-    if (!selectedModels.contains(model))
-        selectedModels.append(model);
-    refreshEditorPane();
-}
-
-void MainWindow::deselectModel(MidiControlModel *model)
-{
-    selectedModels.removeAll(model);
-    refreshEditorPane();
-}
-
-void MainWindow::deselectAllItems()
-{
-    // Each deselected item takes its model out of the selection and refreshes the pane.
-    for (MidiControlItem *item : items)
-        item->setSelected(false);
-    // Models selected through selectModel alone have no item to deselect; they go too, so that
-    // the pane never shows values from before a new patch.
-    if (!selectedModels.isEmpty()) {
-        selectedModels.clear();
-        refreshEditorPane();
-    }
-}
-
-void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
-{
-    contextMenu->showMenu(*model, position);
+    const QList<MidiControlModel *> selected = selectedModels();
+    const std::optional<ParameterChoice> choice = contextMenu->exec(*controlModels->at(control),
+                                                                    selected, position);
+    if (!choice)
+        return;
+    ContextMenu::apply(*choice, selected);
     recordChange();
     // The pane shows what the choice has set.
     refreshEditorPane();
-}
-
-void MainWindow::placeItems()
-{
-    for (int i = 0; i < ControlTable::count; ++i) {
-        items[i] = new MidiControlItem(this, controlModels->at(i));
-        items[i]->setRect(controlRects[i]);
-    }
-    for (MidiControlItem *item : items)
-        scene->addItem(item);
 }
 
 // The editor pane shows what the selected controls have; every change the program makes to
 // an editor is made with its signals blocked, so only the user's edits reach the models.
 void MainWindow::refreshEditorPane()
 {
-    const QList<unsigned int> present = selectionParameters.collect(selectedModels);
+    const QList<unsigned int> present = selectionParameters.collect(selectedModels());
 
     refreshSpinBox(present, ui->spinMin, Min);
     refreshSpinBox(present, ui->spinMinX, MinX);
@@ -1172,39 +1032,15 @@ void MainWindow::refreshEditorPane()
     for (QWidget *editor : qAsConst(editorWidgets))
         editor->parentWidget()->setVisible(!editor->isHidden());
 
-    QList<int> indices;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        if (selectedModels.contains(controlModels->at(i)))
-            indices << i;
-    }
+    QList<int> indices = controlSelection->indices();
+    std::sort(indices.begin(), indices.end());
     ui->labelSelection->setText(ControlNames::describe(indices));
-    refreshDisplay();
 }
 
 void MainWindow::refreshPanel()
 {
-    QList<const MidiControlModel *> models;
-    for (int i = 0; i < ControlTable::count; ++i)
-        models << controlModels->at(i);
-    // Channels are drawn only where they differ from the one most controls use.
-    const int channel = ControlSummary::mostCommonChannel(models);
-    for (int i = 0; i < ControlTable::count; ++i) {
-        const MidiControlModel &model = *controlModels->at(i);
-        items[i]->setLedColour(MidiControlItem::ledColourOf(model));
-        items[i]->setAssignment(ControlSummary::assignment(model, channel));
-        items[i]->setToolTip(ControlSummary::details(i, model, ccNames));
-    }
-    refreshDisplay();
-}
-
-void MainWindow::refreshDisplay()
-{
-    if (!display)
-        return;
-    display->setLines(ControlSummary::displayPreset(midiController->getPresetNo()),
-                      noDeviceFound ? tr("No Vellichord found") : midiController->getPresetName(),
-                      ControlSummary::displayControl(
-                          selectedModels.size() == 1 ? selectedModels.first() : nullptr));
+    ui->graphicsView->showPatch(*controlModels, midiController->getPresetNo(),
+                                midiController->getPresetName());
 }
 
 namespace {
@@ -1223,7 +1059,7 @@ void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *bo
 {
     // Only the controls that have the parameter count, wherever they stand in the selection.
     int minimum = 0;
-    for (const MidiControlModel *model : qAsConst(selectedModels)) {
+    for (const MidiControlModel *model : selectedModels()) {
         if (const ControlParameter *p = model->getParameter(static_cast<ParameterId>(id))) {
             minimum = p->min();
             break;
@@ -1235,7 +1071,7 @@ void MainWindow::refreshSpinBox(const QList<unsigned int> &present, QSpinBox *bo
     }
 
     const QSignalBlocker blocker(box);
-    const int value = sharedValue(selectedModels, id);
+    const int value = sharedValue(selectedModels(), id);
     if (value >= 0) {
         box->setSpecialValueText(QString());
         box->setMinimum(minimum);
@@ -1262,7 +1098,7 @@ void MainWindow::refreshComboBox(const QList<unsigned int> &present, QComboBox *
     const QSignalBlocker blocker(box);
     box->clear();
     box->addItems(comboItemLists.value(box));
-    const int value = sharedValue(selectedModels, id);
+    const int value = sharedValue(selectedModels(), id);
     if (value >= 0) {
         box->setCurrentIndex(value);
     } else {
@@ -1299,7 +1135,7 @@ void MainWindow::resetComboBox(QComboBox *box, bool shown)
     box->blockSignals(wasBlocked);
 }
 
-void MainWindow::updateItems(QList<MidiControlModel *> &models, unsigned int id, int value)
+void MainWindow::updateItems(const QList<MidiControlModel *> &models, unsigned int id, int value)
 {
     qCDebug(lcTrace) << "prop" << id << "value" << value << "len" << models.size();
     // Out-of-byte values are pinned rather than cut to their low 8 bits, so that 300 ends up
@@ -1314,13 +1150,13 @@ void MainWindow::updateRange(QSpinBox *box, unsigned int id, int value)
 {
     if (!box->specialValueText().isEmpty())
         resetSpinBox(box, 0, box->isEnabled());
-    updateItems(selectedModels, id, value);
+    updateItems(selectedModels(), id, value);
 }
 
 void MainWindow::updateFromList(QComboBox *box, unsigned int id, int index)
 {
     resetComboBox(box, box->isEnabled());
-    updateItems(selectedModels, id, index);
+    updateItems(selectedModels(), id, index);
 }
 
 void MainWindow::updateCh(int index)
@@ -1387,7 +1223,7 @@ void MainWindow::updateNoteOrCC(int index)
 {
     resetComboBox(ui->comboBoxNoteOrCC, ui->comboBoxNoteOrCC->isEnabled());
     switchNoteCCLabels(ui->comboBoxType->currentIndex());
-    updateItems(selectedModels, NoteOrCC, index);
+    updateItems(selectedModels(), NoteOrCC, index);
     showNoteOrCCValue();
 }
 
@@ -1397,7 +1233,7 @@ void MainWindow::updateNoteOrCC(int index)
 void MainWindow::showNoteOrCCValue()
 {
     // The box is enabled exactly while a selected control has the parameter.
-    const int value = sharedValue(selectedModels, NoteOrCC);
+    const int value = sharedValue(selectedModels(), NoteOrCC);
     if (ui->comboBoxNoteOrCC->isEnabled() && value >= 0) {
         const QSignalBlocker blocker(ui->comboBoxNoteOrCC);
         ui->comboBoxNoteOrCC->setCurrentIndex(value);
@@ -1449,7 +1285,7 @@ void MainWindow::switchNoteCCLabels(int index)
 void MainWindow::refreshView()
 {
     qCDebug(lcTrace) << "RefreshView";
-    deselectAllItems();
+    controlSelection->clear();
     showPresetName();
     // A new patch replaces the editor's at once, but as one step that Undo takes back.
     ++renameBurst;
@@ -1571,22 +1407,6 @@ bool MainWindow::saveToFile()
     return true;
 }
 
-void MainWindow::SelectSingle()
-{
-    ui->graphicsView->setDragMode(QGraphicsView::NoDrag);
-    multiSelect = false;
-    ui->pushButtonSelectMulti->setChecked(false);
-    ui->pushButtonSelectSingle->setChecked(true);
-}
-
-void MainWindow::SelectMulti()
-{
-    ui->graphicsView->setDragMode(QGraphicsView::RubberBandDrag);
-    multiSelect = true;
-    ui->pushButtonSelectSingle->setChecked(false);
-    ui->pushButtonSelectMulti->setChecked(true);
-}
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Stopping the input monitor now would cut a firmware transfer short.
@@ -1600,7 +1420,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     settings->setWindowPosition(pos());
-    settings->setMultiSelect(multiSelect);
+    settings->setMultiSelect(controlSelection->isMulti());
     settings->sync();
     qCDebug(lcTrace) << "Closing Main window";
     deviceWatcher->stop();

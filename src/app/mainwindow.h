@@ -1,10 +1,8 @@
 #pragma once
 
 #include "editorsettings.h"
-#include "eventfilter.h"
 #include "patch.h"
 #include "recoveryfile.h"
-#include "selectionhost.h"
 #include "selectionparameters.h"
 
 #include <QByteArray>
@@ -19,14 +17,12 @@
 
 class ContextMenu;
 class ControlTable;
-class CustomScene;
-class DebugPixmapItem;
 class DeviceWatcher;
+class FrontPanel;
 class IMidi;
-class MidiControlItem;
 class MidiControlModel;
 class MidiController;
-class PanelDisplay;
+class Selection;
 class QAction;
 class QComboBox;
 class QKeyEvent;
@@ -43,7 +39,7 @@ class MainWindow;
 
 // The editor's one window: the device view, the editor pane, the buttons and the status bar.
 // It owns the patch controller and everything else that lives as long as the editor.
-class MainWindow : public QMainWindow, public SelectionHost
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
@@ -61,23 +57,10 @@ public:
     // Shows text in the status bar until the next text replaces it.
     void showStatusMessage(const QString &text);
 
-    // The selection, in order of selection and without duplicates. Each change refreshes the
-    // editor pane.
-    void selectModel(MidiControlModel *model) override;
-    void deselectModel(MidiControlModel *model) override;
-    void deselectAllItems();
-    QList<MidiControlModel *> &getSelectedModels() override { return selectedModels; }
-
-    bool isMultiSelect() const override { return multiSelect; }
+    // The selected controls; each change refreshes the editor pane and the panel.
+    Selection *selection() const { return controlSelection; }
     MidiController *getMidiController() const { return midiController; }
-    CustomScene *getScene() const { return scene; }
-    MidiControlItem *getItem(int index) const { return items.at(index); }
-    PanelDisplay *getDisplay() const { return display; }
-    // The control the keyboard's cursor is on in the picture, -1 before the picture had focus.
-    int keyboardCursor() const { return keyCursor; }
-
-    void showContextMenu(MidiControlItem *item, MidiControlModel *model,
-                         const QPoint &position) override;
+    FrontPanel *frontPanel() const;
 
     // Every change of the patch is a step here; undo and redo change only the editor.
     QUndoStack *getUndoStack() const { return undoStack; }
@@ -125,8 +108,6 @@ public slots:
     void uploadPatch();
     void loadSysex();
     void saveSysex();
-    void SelectSingle();
-    void SelectMulti();
     void switchNoteCCLabels(int index);
     void selectAll();
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
@@ -155,23 +136,22 @@ private:
     void connectSignals();
     void createActions();
     void restoreSettings();
-    void placeItems();
 
     void refreshEditorPane();
-    // What the picture draws from the patch: colours, assignments, tooltips and the display.
+    // Hands the patch to the picture: colours, assignments, tooltips and the display.
     void refreshPanel();
-    void refreshDisplay();
-    // The picture's focus and keys: arrows, Shift+arrows, Space and Enter. True when taken.
-    bool panelEvent(QEvent *event);
-    bool handlePanelKey(const QKeyEvent *event);
-    void moveKeyCursor(int control);
-    QList<int> selectedIndices() const;
+    // The selected controls' models, in order of selection.
+    QList<MidiControlModel *> selectedModels() const;
+    // Opens the context menu of control and applies the choice to the selection as one step.
+    void showContextMenu(int control, const QPoint &position);
+    // Into the first editor the selection has, in the pane's order.
+    void focusFirstEditor();
     void arrangeTabOrder();
     void refreshSpinBox(const QList<unsigned int> &present, QSpinBox *box, unsigned int id);
     void refreshComboBox(const QList<unsigned int> &present, QComboBox *box, unsigned int id);
     void resetSpinBox(QSpinBox *box, int minimum, bool shown);
     void resetComboBox(QComboBox *box, bool shown);
-    void updateItems(QList<MidiControlModel *> &models, unsigned int id, int value);
+    void updateItems(const QList<MidiControlModel *> &models, unsigned int id, int value);
     void updateRange(QSpinBox *box, unsigned int id, int value);
     void updateFromList(QComboBox *box, unsigned int id, int index);
     void showNoteOrCCValue();
@@ -202,18 +182,9 @@ private:
     Ui::MainWindow *ui = nullptr;
     MidiController *midiController = nullptr;
     SelectionParameters selectionParameters;
-    ContextMenu *contextMenu = nullptr;
+    std::unique_ptr<ContextMenu> contextMenu;
     ControlTable *controlModels = nullptr;
-    CustomScene *scene = nullptr;
-    std::array<MidiControlItem *, 64> items{};
-    QList<MidiControlModel *> selectedModels;
-    DebugPixmapItem *pixmapItem = nullptr;
-    PanelDisplay *display = nullptr;
-    int keyCursor = -1;
-    QList<QObject *> panelHooks; // event filters on the view, gone before the items go
-    bool multiSelect = false;
-    bool noDeviceFound = false; // at start, until a device connects or a patch arrives
-    EventFilter eventFilter;
+    Selection *controlSelection = nullptr;
     UpdateDialog *updateDialog = nullptr;
     QTimer *uploadAnswerTimer = nullptr;
     DeviceWatcher *deviceWatcher = nullptr;

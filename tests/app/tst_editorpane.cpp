@@ -1,8 +1,10 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -143,10 +145,10 @@ void TestEditorPane::nothingSelectedHidesEverything()
     QCOMPARE(combo("comboBoxNoteOrCC")->count(), 128);
     QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note"));
 
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
-    window->deselectModel(model(pad1));
-    window->deselectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
+    window->selection()->deselect(pad1);
+    window->selection()->deselect(knobE1);
     QCOMPARE(shownIds(), QList<int>());
 }
 
@@ -156,7 +158,7 @@ void TestEditorPane::onePadShowsItsSixRows()
     model(pad1)->updateParameter(NoteOrCC, 60);
     model(pad1)->updateParameter(Colour, 2);
     model(pad1)->updateParameter(Toggle, 1);
-    window->selectModel(model(pad1));
+    window->selection()->select(pad1);
 
     QCOMPARE(shownIds(), QList<int>({Channel, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
     QCOMPARE(combo("comboBoxChannel")->currentText(), QStringLiteral("Ch 4"));
@@ -174,14 +176,14 @@ void TestEditorPane::onePadShowsItsSixRows()
     QCOMPARE(number->currentText(), QStringLiteral("60 C3"));
 
     // Selecting it again changes nothing.
-    window->selectModel(model(pad1));
-    QCOMPARE(window->getSelectedModels().size(), 1);
+    window->selection()->select(pad1);
+    QCOMPARE(window->selection()->size(), 1);
 }
 
 void TestEditorPane::typeSwitchesTheNumberNames()
 {
     model(pad1)->updateParameter(NoteOrCC, 64);
-    window->selectModel(model(pad1));
+    window->selection()->select(pad1);
     QComboBox *type = combo("comboBoxType");
     QComboBox *number = combo("comboBoxNoteOrCC");
     auto *caption = window->findChild<QLabel *>("labelNoteCC");
@@ -206,8 +208,8 @@ void TestEditorPane::padThenKnobShowsTheUnionWithTheKnobsValues()
     model(knobE1)->updateParameter(Max, 90);
     model(pad1)->updateParameter(Channel, 5);
     model(knobE1)->updateParameter(Channel, 5);
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
 
     QCOMPARE(shownIds(),
              QList<int>({Channel, CC, Min, Max, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
@@ -225,14 +227,14 @@ void TestEditorPane::everyHolderIsComparedNotOnlyNeighbours()
 {
     model(pad1)->updateParameter(Type, 0);
     model(pad3)->updateParameter(Type, 1);
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
-    window->selectModel(model(pad3));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
+    window->selection()->select(pad3);
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     QCOMPARE(combo("comboBoxType")->count(), 3);
 
     // Without the knob between them, the same.
-    window->deselectModel(model(knobE1));
+    window->selection()->deselect(knobE1);
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     QCOMPARE(combo("comboBoxType")->count(), 3);
 }
@@ -292,7 +294,7 @@ void TestEditorPane::mixedSelectionShowsWhatItsControlsHave()
 
     apply(values);
     for (const int control : controls)
-        window->selectModel(model(control));
+        window->selection()->select(control);
     QWidget *widget = window->findChild<QWidget *>(editor);
     QVERIFY(widget->isEnabled() && !widget->isHidden());
     if (auto *box = qobject_cast<QComboBox *>(widget))
@@ -304,8 +306,8 @@ void TestEditorPane::mixedSelectionShowsWhatItsControlsHave()
 void TestEditorPane::mixedTypesShowControllerNames()
 {
     model(pad2)->updateParameter(Type, 1);
-    window->selectModel(model(pad1));
-    window->selectModel(model(pad2));
+    window->selection()->select(pad1);
+    window->selection()->select(pad2);
     QCOMPARE(combo("comboBoxType")->currentText(), QStringLiteral("<multi>"));
     // The numbers are notes for one pad and controllers for the other.
     QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note/CC"));
@@ -317,8 +319,8 @@ void TestEditorPane::noteOrCCBoxShowsTheMarkerWhenNumbersDiffer()
     // Notes, then controller names after a change of Type: the marker stays, never a blank box.
     model(pad1)->updateParameter(NoteOrCC, 36);
     model(pad2)->updateParameter(NoteOrCC, 37);
-    window->selectModel(model(pad1));
-    window->selectModel(model(pad2));
+    window->selection()->select(pad1);
+    window->selection()->select(pad2);
     QComboBox *number = combo("comboBoxNoteOrCC");
     QCOMPARE(number->count(), 129);
     QCOMPARE(number->currentText(), QStringLiteral("<multi>"));
@@ -340,8 +342,8 @@ void TestEditorPane::choiceOnMixedChannelsSetsAllAndDropsTheMarker()
 {
     model(pad1)->updateParameter(Channel, 0);
     model(pad2)->updateParameter(Channel, 9);
-    window->selectModel(model(pad1));
-    window->selectModel(model(pad2));
+    window->selection()->select(pad1);
+    window->selection()->select(pad2);
     QComboBox *channel = combo("comboBoxChannel");
     QCOMPARE(channel->count(), 18);
     QCOMPARE(channel->itemText(17), QStringLiteral("<multi>"));
@@ -362,8 +364,8 @@ void TestEditorPane::steppingMixedMaxSetsBoth()
 {
     model(knobE1)->updateParameter(Max, 100);
     model(knobE2)->updateParameter(Max, 90);
-    window->selectModel(model(knobE1));
-    window->selectModel(model(knobE2));
+    window->selection()->select(knobE1);
+    window->selection()->select(knobE2);
     QSpinBox *max = spin("spinMax");
     QCOMPARE(max->text(), QStringLiteral("<multi>"));
     QCOMPARE(max->value(), -1);
@@ -417,7 +419,7 @@ void TestEditorPane::editOnMixedSelectionReachesItsHoldersOnly()
 
     apply(values);
     for (const int control : controls)
-        window->getItem(control)->setSelected(true);
+        window->frontPanel()->item(control)->setSelected(true);
     QByteArray expected = patch();
     for (const Change &change : changes)
         expected[int(model(change.control)->getParameter(change.id)->address())] = char(
@@ -433,8 +435,8 @@ void TestEditorPane::editOnMixedSelectionReachesItsHoldersOnly()
 
 void TestEditorPane::typedValueReachesModelsWhenFinished()
 {
-    window->selectModel(model(knobE1));
-    window->selectModel(model(knobE2));
+    window->selection()->select(knobE1);
+    window->selection()->select(knobE2);
     QSpinBox *min = spin("spinMin");
     min->setFocus();
     min->selectAll();
@@ -447,8 +449,8 @@ void TestEditorPane::typedValueReachesModelsWhenFinished()
 
 void TestEditorPane::valueAboveTheMaximumIsStoredAsTheMaximum()
 {
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
     window->updateMax(300); // beyond what a byte holds
     QCOMPARE(int(value(knobE1, Max)), 127);
     window->updateMax(-1);
@@ -481,8 +483,8 @@ void TestEditorPane::typedNumberPastTheMaximumGivesTheMaximum()
     QFETCH(int, stored);
     model(knobE1)->updateParameter(Max, 50);
     model(knobE2)->updateParameter(Max, mixed ? 60 : 50);
-    window->selectModel(model(knobE1));
-    window->selectModel(model(knobE2));
+    window->selection()->select(knobE1);
+    window->selection()->select(knobE2);
     QSpinBox *max = spin("spinMax");
     window->showStatusMessage(QStringLiteral("Ready"));
     max->setFocus();
@@ -509,12 +511,12 @@ void TestEditorPane::programChangesNeverReachTheUpdateSlots()
 
     TraceCapture traces;
     for (int index : {pad1, knobE1, pad2, 37, 6, 30, 0})
-        window->selectModel(model(index));
+        window->selection()->select(index);
     for (int index : {knobE1, pad1, 37})
-        window->deselectModel(model(index));
-    window->selectModel(model(knobE2));
-    window->deselectAllItems();
-    window->selectModel(model(pad2));
+        window->selection()->deselect(index);
+    window->selection()->select(knobE2);
+    window->selection()->clear();
+    window->selection()->select(pad2);
     window->refreshView();
 
     for (const QString &line : traces.lines())
@@ -526,11 +528,11 @@ void TestEditorPane::programChangesNeverReachTheUpdateSlots()
 
 void TestEditorPane::appliedPatchClearsTheSelection()
 {
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
     QByteArray patch = SimulatedDevice().patchMessage();
     QVERIFY(window->getMidiController()->parseType2Message(patch));
-    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(window->selection()->isEmpty());
     QCOMPARE(shownIds(), QList<int>());
 }
 

@@ -1,10 +1,12 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "../common/viewinput.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "patchlayout.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -88,12 +90,12 @@ QList<int> TestContextMenu::selection() const
     QList<int> listed;
     QList<int> drawn;
     for (int i = 0; i < 64; ++i) {
-        if (window->getSelectedModels().contains(model(i)))
+        if (window->selection()->contains(i))
             listed << i;
-        if (window->getItem(i)->isSelected())
+        if (window->frontPanel()->item(i)->isSelected())
             drawn << i;
     }
-    if (listed != drawn || listed.size() != window->getSelectedModels().size()) {
+    if (listed != drawn || listed.size() != window->selection()->size()) {
         qWarning() << "listed" << listed << "drawn" << drawn;
         return {-1};
     }
@@ -132,7 +134,7 @@ void TestContextMenu::submenusFitTheControl_data()
     QTest::newRow("slider S6") << 5 << plain;
     QTest::newRow("knob E1") << 16 << plain;
     QTest::newRow("crossfader") << 38 << plain;
-    QTest::newRow("X-Y pad") << 37 << QStringList{"Channel", "CCX", "CCY"};
+    QTest::newRow("X-Y pad") << 37 << QStringList{"Channel", "CC X", "CC Y"};
     QTest::newRow("pad") << 39
                          << QStringList{"Type", "Note", "Mode", "Channel", "Color", "Aftertouch"};
     QTest::newRow("function button F1")
@@ -213,7 +215,7 @@ void TestContextMenu::currentValueIsChecked_data()
     QTest::newRow("types differ") << QList<int>{39, 40, 6}
                                   << QList<Change>{{39, Type, 0}, {40, Type, 0}, {6, Type, 1}} << 39
                                   << "Type" << QString();
-    QTest::newRow("X-Y pad's CCY") << QList<int>{37} << QList<Change>{{37, CCY, 1}} << 37 << "CCY"
+    QTest::newRow("X-Y pad's CCY") << QList<int>{37} << QList<Change>{{37, CCY, 1}} << 37 << "CC Y"
                                    << "1 Modulation Wheel";
 }
 
@@ -228,7 +230,7 @@ void TestContextMenu::currentValueIsChecked()
     for (const Change &change : values)
         model(change.control)->updateParameter(change.id, change.value);
     for (const int i : selected)
-        window->getItem(i)->setSelected(true);
+        window->frontPanel()->item(i)->setSelected(true);
 
     QStringList checkedEntries;
     int entries = 0;
@@ -279,7 +281,7 @@ void TestContextMenu::choiceAppliesToTheSelection_data()
     QTest::newRow("note name: NoteOrCC only")
         << QList<int>{39, 16, 40} << 39 << "Note"
         << "60 C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}};
-    QTest::newRow("X-Y pad axes") << QList<int>{37} << 37 << "CCY"
+    QTest::newRow("X-Y pad axes") << QList<int>{37} << 37 << "CC Y"
                                   << "1 Modulation Wheel" << QList<Change>{{37, CCY, 1}};
     QTest::newRow("Color Fn on buttons only")
         << QList<int>{6, 7, 39} << 6 << "Color Fn"
@@ -310,7 +312,7 @@ void TestContextMenu::choiceAppliesToTheSelection()
     model(39)->updateParameter(Type, submenu == QLatin1String("CC") ? 1 : 0);
 
     for (const int i : selected)
-        window->getItem(i)->setSelected(true);
+        window->frontPanel()->item(i)->setSelected(true);
     const QByteArray before = patch();
 
     chooseFromMenuOf(*window, clicked, submenu, entry);
@@ -370,7 +372,7 @@ void TestContextMenu::rightClickActsOnTheClickedControl()
     std::sort(selected.begin(), selected.end());
     QCOMPARE(selection(), selected);
     if (multi)
-        window->SelectMulti();
+        window->selection()->setMode(Selection::Mode::Multi);
     const QByteArray before = patch();
 
     chooseFromMenuOf(*window, clicked, submenu, entry);
@@ -401,13 +403,13 @@ void TestContextMenu::laterEditsReachOnlyTheDrawnSelection()
     // A click beside the controls leaves nothing selected, listed or drawn.
     click(*window, QPointF(20, 520));
     QCOMPARE(selection(), QList<int>{});
-    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(window->selection()->isEmpty());
 }
 
 void TestContextMenu::dismissedMenuChangesNothing()
 {
-    window->getItem(39)->setSelected(true);
-    window->getItem(40)->setSelected(true);
+    window->frontPanel()->item(39)->setSelected(true);
+    window->frontPanel()->item(40)->setSelected(true);
     const QByteArray before = patch();
     chooseFromMenuOf(*window, 39);
     QCOMPARE(patch(), before);
