@@ -1,6 +1,8 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "../common/viewinput.h"
+#include "contextmenu.h"
+#include "controltable.h"
 #include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
@@ -28,6 +30,7 @@ struct Change
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Change>)
+Q_DECLARE_METATYPE(QList<ParameterId>)
 
 class TestContextMenu : public QObject
 {
@@ -49,6 +52,8 @@ private slots:
     void laterEditsReachOnlyTheDrawnSelection();
     void dismissedMenuChangesNothing();
     void paneShowsTheChosenValue();
+    void entriesHoldWhatTheySet_data();
+    void entriesHoldWhatTheySet();
 
 private:
     MidiControlModel *model(int index) const
@@ -424,4 +429,59 @@ void TestContextMenu::paneShowsTheChosenValue()
 }
 
 QTEST_MAIN(TestContextMenu)
+void TestContextMenu::entriesHoldWhatTheySet_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::addColumn<int>("type"); // -1: the control has none
+    QTest::addColumn<QString>("submenu");
+    QTest::addColumn<QList<ParameterId>>("ids");
+    QTest::addColumn<int>("entries");
+
+    QTest::newRow("pad's channel") << 39 << 0 << "Channel" << QList<ParameterId>{Channel} << 17;
+    QTest::newRow("pad's note") << 39 << 0 << "Note" << QList<ParameterId>{NoteOrCC} << 128;
+    QTest::newRow("pad's CC, with the knobs'")
+        << 39 << 1 << "CC" << QList<ParameterId>{NoteOrCC, CC} << 4;
+    QTest::newRow("knob's CC") << 16 << -1 << "CC" << QList<ParameterId>{CC} << 4;
+    QTest::newRow("X-Y pad's CC X") << 37 << -1 << "CC X" << QList<ParameterId>{CCX} << 4;
+    QTest::newRow("X-Y pad's CC Y") << 37 << -1 << "CC Y" << QList<ParameterId>{CCY} << 4;
+    QTest::newRow("F1's Color Fn") << 6 << 1 << "Color Fn" << QList<ParameterId>{ColourF} << 2;
+    QTest::newRow("pad's Color") << 39 << 1 << "Color" << QList<ParameterId>{Colour} << 3;
+    QTest::newRow("pad's Type") << 39 << 1 << "Type" << QList<ParameterId>{Type} << 2;
+    QTest::newRow("pad's Mode") << 39 << 1 << "Mode" << QList<ParameterId>{Toggle} << 2;
+    QTest::newRow("pad's Aftertouch")
+        << 39 << 1 << "Aftertouch" << QList<ParameterId>{Aftertouch} << 2;
+}
+
+// Each entry holds the parameters it sets and its own position as the value; of two equal
+// names both set the later position.
+void TestContextMenu::entriesHoldWhatTheySet()
+{
+    QFETCH(int, control);
+    QFETCH(int, type);
+    QFETCH(QString, submenu);
+    QFETCH(QList<ParameterId>, ids);
+    QFETCH(int, entries);
+
+    ControlTable controls;
+    if (type >= 0)
+        controls.at(control)->updateParameter(Type, static_cast<unsigned char>(type));
+    const QStringList controllerNames{"0 Bank", "Twin", "2 Breath", "Twin"};
+    QStringList noteNames;
+    for (int note = 0; note < 128; ++note)
+        noteNames << QString::number(note);
+    ContextMenu contextMenu(controllerNames, noteNames);
+    const std::unique_ptr<QMenu> menu(contextMenu.build(*controls.at(control), {}));
+    QAction *titled = actionNamed(menu.get(), submenu);
+    QVERIFY(titled && titled->menu());
+    const QList<QAction *> actions = titled->menu()->actions();
+    QCOMPARE(actions.size(), entries);
+    const bool twins = entries == controllerNames.size();
+    for (int i = 0; i < actions.size(); ++i) {
+        const std::optional<ParameterChoice> choice = ContextMenu::choiceOf(actions.at(i));
+        QVERIFY(choice);
+        QCOMPARE(choice->ids, ids);
+        QCOMPARE(choice->value, twins && (i == 1 || i == 3) ? 3 : i);
+    }
+}
+
 #include "tst_contextmenu.moc"
