@@ -4,7 +4,6 @@
 #include "contextmenu.h"
 #include "controllernamefile.h"
 #include "controlnames.h"
-#include "controlplacement.h"
 #include "controlsummary.h"
 #include "deviceclaim.h"
 #include "devicewatcher.h"
@@ -32,7 +31,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>

@@ -12,7 +12,6 @@
 #include <QMap>
 #include <QStringList>
 
-#include <array>
 #include <memory>
 
 class ContextMenu;
@@ -25,7 +24,6 @@ class MidiController;
 class Selection;
 class QAction;
 class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSpinBox;
