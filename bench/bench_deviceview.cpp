@@ -8,6 +8,7 @@
 #include "../tests/common/simulateddevice.h"
 #include "../tests/common/viewinput.h"
 #include "mainwindow.h"
+#include "selection.h"
 
 #include <QApplication>
 
@@ -54,17 +55,17 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
 
     const QPointF bare(20, 520);
-    window.SelectMulti();
+    window.selection()->setMode(Selection::Mode::Multi);
     const double band = medianMilliseconds(
         runs, [&] { viewinput::click(window, bare); },
         [&] { viewinput::drag(window, QPointF(1, 1), QPointF(636, 532)); });
-    if (window.getSelectedModels().size() != 64) {
+    if (window.selection()->size() != 64) {
         std::fprintf(stderr, "the band selected %d controls, not 64\n",
-                     int(window.getSelectedModels().size()));
+                     int(window.selection()->size()));
         return 1;
     }
 
-    window.SelectSingle();
+    window.selection()->setMode(Selection::Mode::Single);
     int pad = 39;
     const double click = medianMilliseconds(
         runs, [&] { pad = pad == 39 ? 40 : 39; }, [&] { viewinput::clickControl(window, pad); });

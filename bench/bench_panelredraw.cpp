@@ -8,7 +8,7 @@
 
 #include "../tests/common/simulateddevice.h"
 #include "controlplacement.h"
-#include "customscene.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
 
@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
     QImage image(panelWidth, panelHeight, QImage::Format_ARGB32_Premultiplied);
     const double paint = medianMilliseconds(runs, [&](int) {
         QPainter painter(&image);
-        window.getScene()->render(&painter);
+        window.frontPanel()->scene()->render(&painter);
     });
 
     std::printf("received patch to repainted panel: median %.2f ms of %d runs (target < 16 ms)\n",

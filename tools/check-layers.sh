@@ -6,8 +6,8 @@
 #   tools/check-layers.sh [PROGRAM...]
 #
 # Layers, lowest first: src/model and src/midi (side by side), src/transfer, src/document, then
-# src/cli and the editor's view/, app/ and updater/ on top. The document holds no widget; of
-# QtWidgets it uses only the undo classes, which Qt 5 keeps there.
+# src/cli and the editor's view/ and updater/, with app/ on top of them all. The document holds
+# no widget; of QtWidgets it uses only the undo classes, which Qt 5 keeps there.
 set -euo pipefail
 
 SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/../src" && pwd)
@@ -20,16 +20,21 @@ declare -A MAY_USE=(
     [transfer]="transfer model midi"
     [cli]="cli transfer model midi"
     [document]="document transfer model midi"
+    [view]="view document transfer model midi"
+    [updater]="updater view document transfer model midi"
 )
-declare -A QT_ALLOWED=(
-    [document]="QUndoStack QUndoCommand"
-)
+# The editor's windows may include QtGui and QtWidgets; the document only its undo stack.
+declare -A GUI_ALLOWED=([view]=all [updater]=all [document]="QUndoStack QUndoCommand")
 
 for layer in "${!MAY_USE[@]}"; do
     for file in "$SRC/$layer"/*.h "$SRC/$layer"/*.cpp; do
         [[ -e $file ]] || continue
         while IFS= read -r header; do
             found=false
+            # A form's generated header, of a .ui file of the layer's own.
+            if [[ $header == ui_*.h && -e $SRC/$layer/$(basename "${header#ui_}" .h).ui ]]; then
+                found=true
+            fi
             for folder in ${MAY_USE[$layer]}; do
                 if [[ -e $SRC/$folder/$header ]]; then
                     found=true
@@ -53,7 +58,8 @@ for layer in "${!MAY_USE[@]}"; do
                 done
                 [[ $header == QtGui || $header == QtWidgets ]] && module=$header
             fi
-            if [[ " ${QT_ALLOWED[$layer]:-} " == *" ${header#QtWidgets/} "* ]]; then
+            allowed=${GUI_ALLOWED[$layer]:-}
+            if [[ $allowed == all || " $allowed " == *" ${name##*/} "* ]]; then
                 continue
             fi
             if [[ $module == QtGui || $module == QtWidgets ]]; then

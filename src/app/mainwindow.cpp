@@ -3,25 +3,19 @@
 
 #include "contextmenu.h"
 #include "controllernamefile.h"
-#include "controlnames.h"
-#include "controlplacement.h"
 #include "controlsummary.h"
-#include "customscene.h"
-#include "debugpixmapitem.h"
+#include "controltable.h"
 #include "devicewatcher.h"
 #include "editorpane.h"
 #include "editortexts.h"
+#include "frontpanel.h"
 #include "imidi.h"
-#include "midicontrolitem.h"
 #include "midicontroller.h"
-#include "multiselection.h"
 #include "numberingdialog.h"
-#include "paneldisplay.h"
-#include "panelnavigation.h"
-#include "parametertext.h"
 #include "patchdocument.h"
 #include "platformmidi.h"
 #include "presetnamefield.h"
+#include "selection.h"
 #ifndef Q_OS_WIN
 #include "rtmidiapi.h"
 #endif
@@ -32,56 +26,20 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSignalBlocker>
-#include <QTextCodec>
 #include <QTimer>
 #include <QUndoStack>
 
-#include <algorithm>
-#include <functional>
 #include <optional>
 #include <utility>
-
-// The pictures are compiled into the core library; a static library's resources must be
-// registered by hand, here before main() runs.
-static int registerImages()
-{
-    Q_INIT_RESOURCE(images);
-    return 0;
-}
-static const int imagesRegistered = registerImages();
-
-namespace {
-
-// Hands the events of the object it watches to a function, which tells whether it took them.
-class EventHook : public QObject
-{
-public:
-    EventHook(std::function<bool(QEvent *)> handle, QObject *parent)
-        : QObject(parent)
-        , handle(std::move(handle))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override { return handle(event); }
-
-private:
-    std::function<bool(QEvent *)> handle;
-};
-
-} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : MainWindow(make_platform_midi(), parent)
@@ -91,10 +49,10 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , settings(std::make_unique<EditorSettings>())
 {
     ui->setupUi(this);
 
-    settings = std::make_unique<EditorSettings>();
     patchDocument = new PatchDocument(std::move(midi), this);
     midiController = patchDocument->controller();
     connect(patchDocument, &PatchDocument::statusMessage, this, &MainWindow::showStatusMessage);
@@ -103,61 +61,43 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
                 if (ui->statusBar->currentMessage() == shown)
                     showStatusMessage(text);
             });
-    controlModels = midiController->getModels();
-    multiSelect = false;
 
-    scene = new CustomScene(ui->graphicsView);
-    scene->installEventFilter(&eventFilter);
+    // Without a name file the lists stay empty, the note list too.
+    const std::optional<QStringList> nameFile = readControllerNames();
+    const QStringList ccNames = nameFile.value_or(QStringList());
+    const QStringList noteNames = nameFile ? ControlSummary::noteEntries() : QStringList();
+    controlSelection = new Selection(this);
+    ui->graphicsView->setSelection(controlSelection);
+    ui->graphicsView->setControllerNames(ccNames);
+    connect(ui->graphicsView, &FrontPanel::contextMenuRequested, this,
+            &MainWindow::showContextMenu);
+    contextMenu = std::make_unique<ContextMenu>(ccNames, noteNames);
 
+    pane = new EditorPane(ccNames, noteNames, ui->widgetRightPane);
+    ui->layoutRightPane->addWidget(pane);
+    connect(pane, &EditorPane::edited, this, [this](ParameterId id, int value) {
+        patchDocument->applyEdit(controlSelection->indices(), id, value);
+    });
+    connect(pane, &EditorPane::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(ui->graphicsView, &FrontPanel::enterPressed, pane, &EditorPane::focusFirstEditor);
+    connect(controlSelection, &Selection::changed, this,
+            [this] { pane->show(controlSelection->indices(), patchDocument->controls()); });
+
+    // Typing is one undo step per burst: leaving the field ends the burst.
     connect(ui->presetNameField, &PresetNameField::statusMessage, this,
             &MainWindow::showStatusMessage);
-    showPresetName();
-
-    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
-    qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
-    pixmapItem = new DebugPixmapItem(QPixmap::fromImage(picture));
-    scene->addItem(pixmapItem);
-    placeItems();
-    display = new PanelDisplay;
-    scene->addItem(display);
-    ui->graphicsView->setScene(scene);
-    ui->graphicsView->setFocusPolicy(Qt::StrongFocus);
-    panelHooks << new EventHook([this](QEvent *event) { return panelEvent(event); }, this);
-    ui->graphicsView->installEventFilter(panelHooks.last());
-    // The keyboard goes on from the control last clicked.
-    panelHooks << new EventHook(
-        [this](QEvent *event) {
-            if (event->type() != QEvent::MouseButtonPress)
-                return false;
-            const QPointF at = ui->graphicsView->mapToScene(
-                static_cast<QMouseEvent *>(event)->pos());
-            for (int i = 0; i < ControlTable::count; ++i) {
-                if (QRectF(controlRects.at(i)).contains(at)) {
-                    moveKeyCursor(i);
-                    break;
-                }
-            }
-            return false;
-        },
-        this);
-    ui->graphicsView->viewport()->installEventFilter(panelHooks.last());
-    panelHooks << new MultiSelection(ui->graphicsView, this,
-                                     QList<MidiControlItem *>(items.begin(), items.end()));
-
-    generateCCandNoteLists();
-    editorPane = new EditorPane(ccNames, noteNames, ui->widgetRightPane);
-    ui->layoutRightPane->addWidget(editorPane);
-    connect(editorPane, &EditorPane::edited, this, &MainWindow::applyEdit);
-    connect(editorPane, &EditorPane::statusMessage, this, &MainWindow::showStatusMessage);
-
-    connectSignals();
+    connect(ui->presetNameField, &PresetNameField::renamed, patchDocument,
+            &PatchDocument::setPresetName);
+    connect(ui->presetNameField, &PresetNameField::editingFinished, patchDocument,
+            &PatchDocument::endNameBurst);
+    connectSelectionButtons();
     createActions();
     arrangeTabOrder();
-    refreshEditorPane();
 
-    contextMenu = new ContextMenu(ccNames, noteNames, this);
     updateDialog = new UpdateDialog(this, midiController); // hidden until Update is pressed
-    updateDialog->setSettings(settings.get());
+    updateDialog->setLastFolder(settings->updaterLastFolder());
+    connect(updateDialog, &UpdateDialog::lastFolderChanged, this,
+            [this](const QString &folder) { settings->setUpdaterLastFolder(folder); });
     patchDocument->setBusyCheck([this] { return updateDialog->isBusy(); });
     // While the updater runs on its thread, the port is its own: nothing else reaches the
     // device, and no other dialog opens. The slots refuse too, for a trigger queued before.
@@ -180,15 +120,16 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     connect(patchDocument, &PatchDocument::unsentChanged, this, &MainWindow::refreshUnsent);
     connect(patchDocument, &PatchDocument::patchChanged, this,
             [this](PatchDocument::Replacement how) {
-                if (how == PatchDocument::Replacement::Arrived) {
-                    refreshView();
-                } else {
-                    showPresetName();
-                    refreshEditorPane();
-                }
+                // A new patch: what was selected means nothing in it.
+                if (how == PatchDocument::Replacement::Arrived)
+                    controlSelection->clear();
+                showPatch();
             });
     // The display says "No Vellichord found" until a device connects or a patch arrives.
-    connect(patchDocument, &PatchDocument::deviceFoundChanged, this, &MainWindow::refreshDisplay);
+    connect(patchDocument, &PatchDocument::deviceFoundChanged, this, [this] {
+        ui->graphicsView->setNoDeviceFound(patchDocument->noDeviceFound());
+    });
+    showPatch();
     refreshUnsent();
     patchDocument->start();
     showConnectionState();
@@ -216,129 +157,35 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // The name field loses its focus as the widgets go, after this window's own part is gone;
-    // a spin box hidden with a number typed but not entered takes it then.
+    // The name field and the pane lose their focus as the widgets go, after this window's own
+    // part is gone; a spin box hidden with a number typed but not entered takes it then.
     disconnect(ui->presetNameField, nullptr, this, nullptr);
-    disconnect(editorPane, nullptr, this, nullptr);
-    delete deviceWatcher;   // it uses the controller's port and the update dialog
-    delete updateDialog;    // a run still going uses the controller's port
-    qDeleteAll(panelHooks); // the view loses its focus after the items have gone
-    for (MidiControlItem *item : items)
-        delete item;
-    delete scene;
+    disconnect(pane, nullptr, this, nullptr);
+    disconnect(controlSelection, nullptr, this, nullptr);
+    delete deviceWatcher; // it uses the controller's port and the update dialog
+    delete updateDialog;  // a run still going uses the controller's port
     delete ui;
     delete patchDocument; // and with it the controller
-    delete contextMenu;
     qCDebug(lcTrace) << "deleted ui";
 }
 
-namespace {
-
-// A controller number is 0..127, so later lines name nothing.
-constexpr int controllerNameLines = 128;
-// Characters kept of a line; a longer line's name is cut there and marked with an ellipsis.
-constexpr int controllerNameLength = 64;
-// UTF-8 needs at most four bytes a character; a line's bytes past these are skipped unread.
-constexpr qint64 controllerNameBytes = 4 * controllerNameLength;
-// Skipping stops here too, so that no file, however long its lines, holds up the start.
-constexpr qint64 controllerFileBytes = qint64(64) << 20;
-
-// Reads the first controllerNameBytes bytes of a line, without its line end, and skips the rest
-// of a longer line; cut tells whether bytes were skipped.
-QByteArray readLineHead(QFile &file, bool &cut)
+void MainWindow::connectSelectionButtons()
 {
-    QByteArray head = file.readLine(controllerNameBytes + 1); // gives at most n - 1 bytes
-    cut = false;
-    if (!head.endsWith('\n')) {
-        QByteArray rest;
-        do {
-            rest = file.readLine(64 * 1024);
-            cut = cut || (!rest.isEmpty() && rest != "\n" && rest != "\r\n");
-        } while (!rest.isEmpty() && !rest.endsWith('\n') && file.pos() < controllerFileBytes);
+    // The buttons show the mode in force; a click on the one of that mode, which unchecks
+    // it, checks it again.
+    const auto showMode = [this] {
+        ui->pushButtonSelectSingle->setChecked(!controlSelection->isMulti());
+        ui->pushButtonSelectMulti->setChecked(controlSelection->isMulti());
+    };
+    connect(controlSelection, &Selection::modeChanged, this, showMode);
+    for (const auto &[button, mode] :
+         {std::pair{ui->pushButtonSelectSingle, Selection::Mode::Single},
+          std::pair{ui->pushButtonSelectMulti, Selection::Mode::Multi}}) {
+        connect(button, &QPushButton::clicked, this, [this, mode = mode, showMode] {
+            controlSelection->setMode(mode);
+            showMode();
+        });
     }
-    if (head.endsWith('\n'))
-        head.chop(1);
-    if (head.endsWith('\r'))
-        head.chop(1);
-    return head;
-}
-
-} // namespace
-
-void MainWindow::generateCCandNoteLists()
-{
-    const QString path = findControllerNameFile();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        // Named by its first place, the one a build folder or a Windows install uses.
-        const QString shown = path.isEmpty()
-            ? QCoreApplication::applicationDirPath() + QLatin1Char('/') + controllerNameFileName
-            : path;
-        qWarning().noquote() << "Couldn't find file" << shown;
-        qWarning().noquote() << "Looked for" << controllerNameFileName << "in"
-                             << controllerNameFolders().join(QStringLiteral(", "));
-        return;
-    }
-    qCDebug(lcTrace).noquote() << "Reading controller names from" << path;
-    // Only the head of each of the first lines is read, so a huge file or a huge line costs no
-    // more than a proper one. Lines may end in "\r\n" as well as in "\n".
-    QList<QByteArray> heads;
-    QList<bool> cutLines;
-    while (heads.size() < controllerNameLines && !file.atEnd()
-           && file.pos() < controllerFileBytes) {
-        bool cut = false;
-        heads.append(readLineHead(file, cut));
-        cutLines.append(cut);
-    }
-    const qint64 bytesLeftOut = file.atEnd() ? 0 : std::max<qint64>(0, file.size() - file.pos());
-    if (!heads.isEmpty() && heads.first().startsWith("\xEF\xBB\xBF"))
-        heads.first().remove(0, 3);
-
-    // Names are read as UTF-8 whatever the locale; a file that is not valid UTF-8 was written
-    // in the system's own 8-bit encoding. A character split where a long line was cut is no
-    // fault of the file.
-    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
-    bool isUtf8 = true;
-    QStringList names;
-    for (const QByteArray &head : qAsConst(heads)) {
-        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-        names.append(utf8->toUnicode(head.constData(), head.size(), &state));
-        isUtf8 = isUtf8 && state.invalidChars == 0;
-    }
-    int namesCut = 0;
-    for (int line = 0; line < names.size(); ++line) {
-        QString name = isUtf8 ? names.at(line) : QString::fromLocal8Bit(heads.at(line));
-        if (cutLines.at(line) || name.size() > controllerNameLength) {
-            // Never between the two halves of a character outside the basic plane.
-            int length = std::min<int>(name.size(), controllerNameLength);
-            if (length < name.size() && name.at(length).isLowSurrogate())
-                --length;
-            name = name.left(length) + QChar(0x2026);
-            ++namesCut;
-        }
-        ccNames.append(name);
-    }
-    if (bytesLeftOut > 0 || namesCut > 0)
-        qCDebug(lcTrace).noquote()
-            << QStringLiteral("Midi-CC-list.txt: read %1 names; left out %2 bytes after line %1 "
-                              "and the characters past %3 of %4 longer lines")
-                   .arg(ccNames.size())
-                   .arg(bytesLeftOut)
-                   .arg(controllerNameLength)
-                   .arg(namesCut);
-
-    noteNames = ControlSummary::noteEntries();
-}
-
-void MainWindow::connectSignals()
-{
-    // Typing is one undo step per burst: leaving the field ends the burst.
-    connect(ui->presetNameField, &PresetNameField::renamed, patchDocument,
-            &PatchDocument::setPresetName);
-    connect(ui->presetNameField, &PresetNameField::editingFinished, patchDocument,
-            &PatchDocument::endNameBurst);
-    connect(ui->pushButtonSelectMulti, &QPushButton::clicked, this, &MainWindow::SelectMulti);
-    connect(ui->pushButtonSelectSingle, &QPushButton::clicked, this, &MainWindow::SelectSingle);
 }
 
 void MainWindow::createActions()
@@ -394,9 +241,9 @@ void MainWindow::createActions()
     connect(none, &QAction::triggered, this, [this] {
         // The pane's editors go with the selection. The keyboard goes back to the picture,
         // not on to the next button, where a Space would reach the device.
-        if (editorPane->isAncestorOf(focusWidget()))
+        if (pane->isAncestorOf(focusWidget()))
             ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
-        deselectAllItems();
+        controlSelection->clear();
     });
     edit->addAction(all);
     edit->addAction(none);
@@ -468,17 +315,12 @@ void MainWindow::restoreSettings()
     if (position && showsUsablePart(QRect(*position, frameGeometry().size()), screens))
         move(*position);
     if (settings->multiSelect())
-        SelectMulti();
+        controlSelection->setMode(Selection::Mode::Multi);
 }
 
 QStringList MainWindow::recentFiles() const
 {
     return settings->recentFiles();
-}
-
-QString MainWindow::lastFolder() const
-{
-    return settings->lastFolder();
 }
 
 void MainWindow::rememberFile(const QString &fileName)
@@ -522,32 +364,26 @@ void MainWindow::openRecentFile(const QString &fileName)
 
 void MainWindow::selectAll()
 {
-    for (MidiControlItem *item : items)
-        item->setSelected(true);
+    // One at a time, so that the controls already selected keep their places.
+    for (int i = 0; i < ControlTable::count; ++i)
+        controlSelection->select(i);
 }
 
-QList<int> MainWindow::selectedIndices() const
+FrontPanel *MainWindow::frontPanel() const
 {
-    QList<int> indices;
-    for (const MidiControlModel *model : selectedModels) {
-        for (int i = 0; i < ControlTable::count; ++i) {
-            if (controlModels->at(i) == model)
-                indices << i;
-        }
-    }
-    return indices;
+    return ui->graphicsView;
 }
 
 void MainWindow::numberSelectedControls()
 {
     if (updateDialog->isBusy())
         return;
-    const QList<int> selected = selectedIndices();
+    const QList<int> selected = controlSelection->indices();
     if (selected.isEmpty()) {
         showStatusMessage(tr("Select the controls to number first"));
         return;
     }
-    NumberingDialog dialog(*controlModels, selected, this);
+    NumberingDialog dialog(patchDocument->controls(), selected, this);
     dialog.setObjectName(QStringLiteral("numberingDialog"));
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -559,7 +395,7 @@ void MainWindow::numberSelectedControls()
                                     ->updateParameter(step.id,
                                                       static_cast<unsigned char>(step.value));
                         });
-    refreshEditorPane();
+    pane->show(selected, patchDocument->controls());
 }
 
 void MainWindow::arrangeTabOrder()
@@ -568,80 +404,11 @@ void MainWindow::arrangeTabOrder()
     // pane that edit the selection, top to bottom; then the device and file commands.
     QList<QWidget *> chain = {ui->graphicsView, ui->pushButtonSelectSingle,
                               ui->pushButtonSelectMulti, ui->presetNameField->lineEdit()};
-    chain << editorPane->editors();
+    chain << pane->editors();
     chain << ui->buttonUpload << ui->buttonDownload << ui->buttonLoadSysex << ui->buttonSaveSysex
           << ui->buttonUpdate;
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
-}
-
-bool MainWindow::panelEvent(QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::FocusIn:
-        if (keyCursor < 0) {
-            const QList<int> selected = selectedIndices();
-            keyCursor = selected.isEmpty() ? 39 : selected.first(); // PAD1 or the selection
-        }
-        items[keyCursor]->setKeyboardFocus(true);
-        break;
-    case QEvent::FocusOut:
-        if (keyCursor >= 0)
-            items[keyCursor]->setKeyboardFocus(false);
-        break;
-    case QEvent::KeyPress:
-        return handlePanelKey(static_cast<QKeyEvent *>(event));
-    default:
-        break;
-    }
-    return false;
-}
-
-bool MainWindow::handlePanelKey(const QKeyEvent *event)
-{
-    using PanelNavigation::Direction;
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool shift = modifiers == Qt::ShiftModifier;
-    if (modifiers != Qt::NoModifier && !shift)
-        return false;
-    const QMap<int, Direction> directions = {{Qt::Key_Left, Direction::Left},
-                                             {Qt::Key_Right, Direction::Right},
-                                             {Qt::Key_Up, Direction::Up},
-                                             {Qt::Key_Down, Direction::Down}};
-    if (keyCursor < 0)
-        keyCursor = 39;
-    if (directions.contains(event->key())) {
-        const int next = PanelNavigation::nearest(keyCursor, directions.value(event->key()));
-        if (next < 0)
-            return true; // at the edge: stay
-        moveKeyCursor(next);
-        if (!shift)
-            deselectAllItems();
-        items[next]->setSelected(true);
-        return true;
-    }
-    if (shift)
-        return false;
-    switch (event->key()) {
-    case Qt::Key_Space:
-        items[keyCursor]->setSelected(!items[keyCursor]->isSelected());
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // Into the first editor the selection has, in the pane's order.
-        editorPane->focusFirstEditor();
-        return true;
-    default:
-        return false;
-    }
-}
-
-void MainWindow::moveKeyCursor(int control)
-{
-    if (keyCursor >= 0)
-        items[keyCursor]->setKeyboardFocus(false);
-    keyCursor = control;
-    items[keyCursor]->setKeyboardFocus(ui->graphicsView->hasFocus());
 }
 
 namespace {
@@ -672,19 +439,21 @@ void MainWindow::showAbout()
 void MainWindow::refreshUnsent()
 {
     // Called after every change of the editor's or the device's patch.
-    refreshPanel();
-    const QList<int> changed = patchDocument->unsentControls();
-    for (int i = 0; i < ControlTable::count; ++i)
-        items[i]->setUnsent(changed.contains(i));
+    ui->graphicsView->showPatch(patchDocument->controls(), midiController->getPresetNo(),
+                                midiController->getPresetName());
+    ui->graphicsView->setUnsent(patchDocument->unsentControls());
     const bool unsent = patchDocument->hasUnsentChanges();
     unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
     setWindowModified(unsent);
     revertAction->setEnabled(unsent);
 }
 
-void MainWindow::showPresetName()
+void MainWindow::showPatch()
 {
     ui->presetNameField->showName(midiController->getPresetName());
+    pane->show(controlSelection->indices(), patchDocument->controls());
+    ui->graphicsView->showPatch(patchDocument->controls(), midiController->getPresetNo(),
+                                midiController->getPresetName());
 }
 
 void MainWindow::showStatusMessage(const QString &text)
@@ -692,93 +461,20 @@ void MainWindow::showStatusMessage(const QString &text)
     ui->statusBar->showMessage(text);
 }
 
-void MainWindow::selectModel(MidiControlModel *model)
+void MainWindow::showContextMenu(int control, const QPoint &position)
 {
-    if (!selectedModels.contains(model))
-        selectedModels.append(model);
-    refreshEditorPane();
-}
-
-void MainWindow::deselectModel(MidiControlModel *model)
-{
-    selectedModels.removeAll(model);
-    refreshEditorPane();
-}
-
-void MainWindow::deselectAllItems()
-{
-    // Each deselected item takes its model out of the selection and refreshes the pane.
-    for (MidiControlItem *item : items)
-        item->setSelected(false);
-    // Models selected through selectModel alone have no item to deselect; they go too, so that
-    // the pane never shows values from before a new patch.
-    if (!selectedModels.isEmpty()) {
-        selectedModels.clear();
-        refreshEditorPane();
-    }
-}
-
-void MainWindow::showContextMenu(MidiControlItem *, MidiControlModel *model, const QPoint &position)
-{
-    contextMenu->showMenu(*model, position);
-    patchDocument->commitEdit(selectedIndices());
-    // The pane shows what the choice has set.
-    refreshEditorPane();
-}
-
-void MainWindow::placeItems()
-{
-    for (int i = 0; i < ControlTable::count; ++i) {
-        items[i] = new MidiControlItem(this, controlModels->at(i));
-        items[i]->setRect(controlRects[i]);
-    }
-    for (MidiControlItem *item : items)
-        scene->addItem(item);
-}
-
-void MainWindow::refreshEditorPane()
-{
-    editorPane->show(selectedIndices(), *controlModels);
-    refreshDisplay();
-}
-
-void MainWindow::refreshPanel()
-{
-    QList<const MidiControlModel *> models;
-    for (int i = 0; i < ControlTable::count; ++i)
-        models << controlModels->at(i);
-    // Channels are drawn only where they differ from the one most controls use.
-    const int channel = ControlSummary::mostCommonChannel(models);
-    for (int i = 0; i < ControlTable::count; ++i) {
-        const MidiControlModel &model = *controlModels->at(i);
-        items[i]->setLedColour(MidiControlItem::ledColourOf(model));
-        items[i]->setAssignment(ControlSummary::assignment(model, channel));
-        items[i]->setToolTip(ControlSummary::details(i, model, ccNames));
-    }
-    refreshDisplay();
-}
-
-void MainWindow::refreshDisplay()
-{
-    if (!display)
+    QList<MidiControlModel *> selected;
+    for (int index : controlSelection->indices())
+        selected << patchDocument->controller()->getModels()->at(index);
+    const std::optional<ParameterChoice> choice =
+        contextMenu->exec(*patchDocument->controls().at(control), selected, position);
+    if (!choice)
         return;
-    display->setLines(ControlSummary::displayPreset(midiController->getPresetNo()),
-                      patchDocument->noDeviceFound() ? tr("No Vellichord found")
-                                                     : midiController->getPresetName(),
-                      ControlSummary::displayControl(
-                          selectedModels.size() == 1 ? selectedModels.first() : nullptr));
-}
-
-void MainWindow::applyEdit(ParameterId id, int value)
-{
-    patchDocument->applyEdit(selectedIndices(), id, value);
-}
-
-void MainWindow::refreshView()
-{
-    // A new patch: what was selected means nothing in it.
-    deselectAllItems();
-    showPresetName();
+    patchDocument->edit(
+        QString(), [&](ControlTable &) { ContextMenu::apply(*choice, selected); },
+        controlSelection->indices());
+    // The pane shows what the choice has set.
+    pane->show(controlSelection->indices(), patchDocument->controls());
 }
 
 void MainWindow::performUpdate()
@@ -819,7 +515,7 @@ void MainWindow::loadSysex()
 {
     if (updateDialog->isBusy())
         return;
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), lastFolder(),
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), settings->lastFolder(),
                                                           patchFileFilters);
     if (fileName.isEmpty())
         return;
@@ -843,7 +539,7 @@ void MainWindow::saveSysex()
 
 bool MainWindow::saveToFile()
 {
-    QFileDialog dialog(this, tr("Save File"), lastFolder(), patchFileFilters);
+    QFileDialog dialog(this, tr("Save File"), settings->lastFolder(), patchFileFilters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The dialog adds it before asking whether to replace an existing file.
     dialog.setDefaultSuffix(patchFileSuffix);
@@ -859,22 +555,6 @@ bool MainWindow::saveToFile()
     return true;
 }
 
-void MainWindow::SelectSingle()
-{
-    ui->graphicsView->setDragMode(QGraphicsView::NoDrag);
-    multiSelect = false;
-    ui->pushButtonSelectMulti->setChecked(false);
-    ui->pushButtonSelectSingle->setChecked(true);
-}
-
-void MainWindow::SelectMulti()
-{
-    ui->graphicsView->setDragMode(QGraphicsView::RubberBandDrag);
-    multiSelect = true;
-    ui->pushButtonSelectSingle->setChecked(false);
-    ui->pushButtonSelectMulti->setChecked(true);
-}
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Stopping the input monitor now would cut a firmware transfer short.
@@ -888,7 +568,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     settings->setWindowPosition(pos());
-    settings->setMultiSelect(multiSelect);
+    settings->setMultiSelect(controlSelection->isMulti());
     settings->sync();
     qCDebug(lcTrace) << "Closing Main window";
     deviceWatcher->stop();

@@ -1,47 +1,35 @@
 #pragma once
 
 #include "editorsettings.h"
-#include "eventfilter.h"
 #include "parameterid.h"
-#include "patch.h"
 #include "recoveryfile.h"
-#include "selectionhost.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QMainWindow>
-#include <QMap>
 #include <QStringList>
 
-#include <array>
 #include <memory>
 
 class ContextMenu;
-class ControlTable;
-class CustomScene;
-class DebugPixmapItem;
 class DeviceWatcher;
 class EditorPane;
+class FrontPanel;
 class IMidi;
-class MidiControlItem;
-class MidiControlModel;
 class MidiController;
-class PanelDisplay;
 class PatchDocument;
 class QAction;
-class QKeyEvent;
 class QLabel;
 class QMenu;
-class QTimer;
+class Selection;
 class UpdateDialog;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The editor's one window: the device view, the editor pane, the buttons and the status bar.
-// It owns the patch controller and everything else that lives as long as the editor.
-class MainWindow : public QMainWindow, public SelectionHost
+// The editor's one window: it arranges the front panel, the editor pane, the buttons and the
+// status bar, holds the menus and dialogs, and wires them to the patch document and the
+// selection, which hold the state.
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
@@ -55,25 +43,13 @@ public:
     // Shows text in the status bar until the next text replaces it.
     void showStatusMessage(const QString &text);
 
-    // The selection, in order of selection and without duplicates. Each change refreshes the
-    // editor pane.
-    void selectModel(MidiControlModel *model) override;
-    void deselectModel(MidiControlModel *model) override;
-    void deselectAllItems();
-    QList<MidiControlModel *> &getSelectedModels() override { return selectedModels; }
-
-    bool isMultiSelect() const override { return multiSelect; }
-    MidiController *getMidiController() const { return midiController; }
     // The patch, its undo steps and the device-known patch.
     PatchDocument *document() const { return patchDocument; }
-    CustomScene *getScene() const { return scene; }
-    MidiControlItem *getItem(int index) const { return items.at(index); }
-    PanelDisplay *getDisplay() const { return display; }
-    // The control the keyboard's cursor is on in the picture, -1 before the picture had focus.
-    int keyboardCursor() const { return keyCursor; }
-
-    void showContextMenu(MidiControlItem *item, MidiControlModel *model,
-                         const QPoint &position) override;
+    MidiController *getMidiController() const { return midiController; }
+    // The selected controls; each change refreshes the editor pane and the panel.
+    Selection *selection() const { return controlSelection; }
+    FrontPanel *frontPanel() const;
+    EditorPane *editorPane() const { return pane; }
 
     // The files loaded or saved lately, the latest first.
     QStringList recentFiles() const;
@@ -90,14 +66,11 @@ public:
     void offerRecovery();
 
 public slots:
-    void refreshView();
     void performUpdate();
     void downloadPatch();
     void uploadPatch();
     void loadSysex();
     void saveSysex();
-    void SelectSingle();
-    void SelectMulti();
     void selectAll();
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
@@ -110,27 +83,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // Puts the patch's name into the name field as it is, without the field's signals.
-    void showPresetName();
-    void generateCCandNoteLists();
-    void connectSignals();
     void createActions();
+    void connectSelectionButtons();
     void restoreSettings();
-    void placeItems();
-
-    void refreshEditorPane();
-    // What the picture draws from the patch: colours, assignments, tooltips and the display.
-    void refreshPanel();
-    void refreshDisplay();
-    // The picture's focus and keys: arrows, Shift+arrows, Space and Enter. True when taken.
-    bool panelEvent(QEvent *event);
-    bool handlePanelKey(const QKeyEvent *event);
-    void moveKeyCursor(int control);
-    QList<int> selectedIndices() const;
     void arrangeTabOrder();
-    // The pane's edit: the selected controls having the parameter take the value.
-    void applyEdit(ParameterId id, int value);
-
+    // The picture and the pane show the patch the document now holds.
+    void showPatch();
+    void showContextMenu(int control, const QPoint &position);
     // Marks, status field and title after the editor's or the device's patch changed.
     void refreshUnsent();
     bool askBeforeClosing();
@@ -138,35 +97,23 @@ private:
     bool saveToFile();
     void rememberFile(const QString &fileName);
     void rebuildRecentMenu();
-    QString lastFolder() const;
 
     Ui::MainWindow *ui = nullptr;
+    std::unique_ptr<EditorSettings> settings;
     PatchDocument *patchDocument = nullptr;
     MidiController *midiController = nullptr; // the document's
-    ContextMenu *contextMenu = nullptr;
-    ControlTable *controlModels = nullptr;
-    CustomScene *scene = nullptr;
-    std::array<MidiControlItem *, 64> items{};
-    QList<MidiControlModel *> selectedModels;
-    DebugPixmapItem *pixmapItem = nullptr;
-    PanelDisplay *display = nullptr;
-    int keyCursor = -1;
-    QList<QObject *> panelHooks; // event filters on the view, gone before the items go
-    bool multiSelect = false;
-    EventFilter eventFilter;
+    Selection *controlSelection = nullptr;
+    EditorPane *pane = nullptr;
+    std::unique_ptr<ContextMenu> contextMenu;
     UpdateDialog *updateDialog = nullptr;
     DeviceWatcher *deviceWatcher = nullptr;
     QLabel *connectionLabel = nullptr;
-    EditorPane *editorPane = nullptr;
-    QStringList ccNames;   // controller names, line k of the name file names controller k
-    QStringList noteNames; // C-2 .. G8, entry n names note n
+    QLabel *unsentLabel = nullptr;
+    QMenu *recentMenu = nullptr;
+    QAction *revertAction = nullptr;
 
     RecoveryFile recovery;
     bool closingUnasked = false;
     bool closeAfterTransfer = false;
     bool recoveryAwaitsAnswer = false;
-    QLabel *unsentLabel = nullptr;
-    QMenu *recentMenu = nullptr;
-    QAction *revertAction = nullptr;
-    std::unique_ptr<EditorSettings> settings;
 };

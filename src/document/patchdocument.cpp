@@ -151,6 +151,7 @@ bool PatchDocument::save(const QString &fileName)
 
 void PatchDocument::applyEdit(const QList<int> &controls, ParameterId id, int value)
 {
+    qCDebug(lcTrace) << "prop" << unsigned(id) << "value" << value << "len" << controls.size();
     // Out-of-byte values are pinned rather than cut to their low 8 bits, so that 300 ends up
     // as the parameter's maximum instead of 44.
     const auto byte = static_cast<unsigned char>(std::clamp(value, 0, 255));

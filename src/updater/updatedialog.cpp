@@ -1,6 +1,5 @@
 #include "updatedialog.h"
 
-#include "editorsettings.h"
 #include "midicontroller.h"
 #include "ui_updatedialog.h"
 
@@ -184,13 +183,12 @@ void UpdateDialog::openFileDialog()
 {
     if (running)
         return;
-    const QString folder = settings ? settings->updaterLastFolder() : QString();
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), folder, QString());
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), lastFolder, QString());
     // A cancelled choice keeps whatever was loaded before.
     if (path.isEmpty())
         return;
-    if (settings)
-        settings->setUpdaterLastFolder(QFileInfo(path).absolutePath());
+    lastFolder = QFileInfo(path).absolutePath();
+    emit lastFolderChanged(lastFolder);
     load_update_binary(path);
 }
 

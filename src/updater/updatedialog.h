@@ -10,7 +10,6 @@
 #include <memory>
 
 class MidiController;
-class EditorSettings;
 
 namespace Ui {
 class UpdateDialog;
@@ -43,7 +42,9 @@ public:
     UpdateProtocol &protocol() { return updater; }
 
     // Where Open File keeps the folder it was last used in; the dialog does without when null.
-    void setSettings(EditorSettings *store) { settings = store; }
+    // The folder the file dialog opens in; a chosen file's folder replaces it
+    // (lastFolderChanged).
+    void setLastFolder(const QString &folder) { lastFolder = folder; }
 
     // Adds text as a new line under every message shown since the dialog was created.
     void appendMessage(const QString &text);
@@ -68,6 +69,7 @@ public slots:
     void stop();
 
 signals:
+    void lastFolderChanged(const QString &folder);
     // A run started (true) or ended (false).
     void busyChanged(bool busy);
     // A run ended, with its result; its messages are shown by then.
@@ -87,5 +89,5 @@ private:
     std::unique_ptr<QThread> worker;
     bool running = false;
     QString messageText;
-    EditorSettings *settings = nullptr;
+    QString lastFolder;
 };

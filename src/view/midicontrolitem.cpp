@@ -2,7 +2,7 @@
 #include "trace.h"
 
 #include "midicontrolmodel.h"
-#include "selectionhost.h"
+#include "selection.h"
 
 #include <QDebug>
 #include <QFontMetricsF>
@@ -14,11 +14,9 @@
 
 #include <algorithm>
 
-MidiControlItem::MidiControlItem(SelectionHost *window, MidiControlModel *model,
-                                 QGraphicsItem *parent)
+MidiControlItem::MidiControlItem(int index, QGraphicsItem *parent)
     : QGraphicsRectItem(parent)
-    , window(window)
-    , model(model)
+    , controlIndex(index)
     // A bright outline and a light veil: the colour and the texts beneath stay readable.
     , selectedPen(QBrush(QColor(110, 200, 255), Qt::SolidPattern), 2.0, Qt::SolidLine,
                   Qt::SquareCap, Qt::MiterJoin)
@@ -36,7 +34,7 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    if (led.isValid()) {
+    if (led.isValid() && model) {
         // Over the face only, translucent so that the printed name shows through.
         const bool pad = model->getValue(ParameterId::Colour, nullptr);
         const QRectF face = pad ? QRectF(rect()).adjusted(4, 4, -4, -4)
@@ -92,7 +90,7 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
 // keeps it readable over any colour.
 void MidiControlItem::drawAssignment(QPainter *painter) const
 {
-    if (assigned.isEmpty())
+    if (assigned.isEmpty() || !model)
         return;
     const QRectF r = rect();
     QRectF box;
@@ -223,7 +221,7 @@ void MidiControlItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
     }
     // In Select Multi the press falls through to the view, where MultiSelection tells a click
     // from a band.
-    if (window->isMultiSelect()) {
+    if (selection && selection->isMulti()) {
         event->ignore();
         return;
     }
@@ -240,10 +238,10 @@ void MidiControlItem::openContextMenu()
         setSelected(true);
     }
     const QList<QGraphicsView *> views = scene()->views();
-    if (!views.isEmpty()) {
+    if (!views.isEmpty() && contextMenuHandler) {
         QGraphicsView *view = views.first();
         const QPoint inView = view->mapFromScene(mapToScene(boundingRect().bottomLeft()));
-        window->showContextMenu(this, model, view->viewport()->mapToGlobal(inView));
+        contextMenuHandler(controlIndex, view->viewport()->mapToGlobal(inView));
     }
     // The menu took the button's release, so nothing else ends the grab that the press began;
     // left in place, it would send the next press anywhere on the picture to this item.
@@ -253,12 +251,12 @@ void MidiControlItem::openContextMenu()
 
 QVariant MidiControlItem::itemChange(GraphicsItemChange change, const QVariant &value)
 {
-    const QVariant result = QGraphicsRectItem::itemChange(change, value);
-    if (change == ItemSelectedChange) {
+    // Once the item is drawn so: the selection's listeners then find the two agreeing.
+    if (change == ItemSelectedHasChanged && selection) {
         if (value.toBool())
-            window->selectModel(model);
+            selection->select(controlIndex);
         else
-            window->deselectModel(model);
+            selection->deselect(controlIndex);
     }
-    return result;
+    return QGraphicsRectItem::itemChange(change, value);
 }

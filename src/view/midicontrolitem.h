@@ -5,20 +5,32 @@
 #include <QGraphicsRectItem>
 #include <QPen>
 
-class SelectionHost;
-class MidiControlModel;
+#include <functional>
 
-// A selectable rectangle over one control of the front-panel picture, bound to that control's
-// model. Selecting it puts the model into the window's selection; a right click opens the
-// control's context menu for the selection it belongs to. It draws what the window hands it:
-// the control's light colour and what the control sends.
+class MidiControlModel;
+class Selection;
+
+// A selectable rectangle over one control of the front-panel picture, the control with its
+// index. Selecting it puts the control into the Selection; a right click asks for the
+// control's context menu for the selection it belongs to. It draws what the panel hands it:
+// the control's light colour and what the control sends, placed by the kind of its model.
 class MidiControlItem : public QGraphicsRectItem
 {
 public:
-    MidiControlItem(SelectionHost *window, MidiControlModel *model,
-                    QGraphicsItem *parent = nullptr);
+    explicit MidiControlItem(int index, QGraphicsItem *parent = nullptr);
 
-    MidiControlModel *getModel() const { return model; }
+    int index() const { return controlIndex; }
+    // The selection this item's control belongs to or not.
+    void setSelection(Selection *selection) { this->selection = selection; }
+    // The control's model, which tells where the texts go; the item draws nothing of its own
+    // without one.
+    void setModel(const MidiControlModel *model) { this->model = model; }
+    const MidiControlModel *getModel() const { return model; }
+    // Called with the item's index and the menu's global position on a right click.
+    void setContextMenuHandler(std::function<void(int, const QPoint &)> handler)
+    {
+        contextMenuHandler = std::move(handler);
+    }
 
     // Marks the control as holding values the device does not have yet.
     void setUnsent(bool unsent);
@@ -48,8 +60,10 @@ private:
     void openContextMenu();
     void drawAssignment(QPainter *painter) const;
 
-    SelectionHost *window;
-    MidiControlModel *model;
+    int controlIndex;
+    Selection *selection = nullptr;
+    const MidiControlModel *model = nullptr;
+    std::function<void(int, const QPoint &)> contextMenuHandler;
     QPen selectedPen;
     QPen noPen;
     QBrush noBrush;

@@ -2,16 +2,17 @@
 
 #include "midicontrolitem.h"
 #include "readingorder.h"
-#include "selectionhost.h"
+#include "selection.h"
 
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMouseEvent>
 
-MultiSelection::MultiSelection(QGraphicsView *view, SelectionHost *host,
+MultiSelection::MultiSelection(QGraphicsView *view, Selection *selection,
                                QList<MidiControlItem *> items)
-    : view(view)
-    , host(host)
+    : QObject(view)
+    , view(view)
+    , selection(selection)
     , items(std::move(items))
 {
     view->viewport()->installEventFilter(this);
@@ -30,19 +31,15 @@ bool MultiSelection::eventFilter(QObject *, QEvent *event)
     // A double-click comes in place of its second press; the scene handles it as one, and it
     // is a second click here.
     if (event->type() != QEvent::MouseButtonRelease) {
-        pressed = host->isMultiSelect();
+        pressed = selection->isMulti();
         if (!pressed)
             return false;
         adding = mouse->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
         banding = false;
         pressAt = mouse->pos();
         before.clear();
-        for (MidiControlModel *model : host->getSelectedModels()) {
-            for (MidiControlItem *item : qAsConst(items)) {
-                if (item->getModel() == model)
-                    before << item;
-            }
-        }
+        for (int control : selection->indices())
+            before << items.at(control);
         // With Ctrl the scene and the view leave the selection alone at the press and the
         // view's band only ever adds; whether it replaces is decided once the band shows.
         mouse->setModifiers(mouse->modifiers() | Qt::ControlModifier);
@@ -90,23 +87,11 @@ void MultiSelection::bandChanged(const QRect &band)
     select(wanted);
 }
 
-// Makes exactly the wanted items selected, the host's list in their order.
+// Makes exactly the wanted items selected, the selection in their order.
 void MultiSelection::select(const QList<MidiControlItem *> &wanted)
 {
-    for (MidiControlItem *item : qAsConst(items)) {
-        if (item->isSelected() && !wanted.contains(item))
-            item->setSelected(false);
-    }
+    QList<int> ordered;
     for (MidiControlItem *item : wanted)
-        item->setSelected(true);
-    QList<MidiControlModel *> &models = host->getSelectedModels();
-    QList<MidiControlModel *> ordered;
-    for (MidiControlItem *item : wanted)
-        ordered << item->getModel();
-    // Models the host holds without an item drawn as selected stay, after the others.
-    for (MidiControlModel *model : qAsConst(models)) {
-        if (!ordered.contains(model))
-            ordered << model;
-    }
-    models = ordered;
+        ordered << item->index();
+    selection->set(ordered);
 }

@@ -7,7 +7,7 @@
 class MidiControlItem;
 class QGraphicsView;
 class QRect;
-class SelectionHost;
+class Selection;
 
 // Select Multi on the device view, as file managers and drawing programs select: a click
 // toggles the control under it and keeps the rest; a band dragged from anywhere selects the
@@ -18,7 +18,8 @@ class SelectionHost;
 class MultiSelection : public QObject
 {
 public:
-    MultiSelection(QGraphicsView *view, SelectionHost *host, QList<MidiControlItem *> items);
+    // A child of view; items are the view's control items, in index order.
+    MultiSelection(QGraphicsView *view, Selection *selection, QList<MidiControlItem *> items);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -28,7 +29,7 @@ private:
     void select(const QList<MidiControlItem *> &wanted);
 
     QGraphicsView *view;
-    SelectionHost *host;
+    Selection *selection;
     QList<MidiControlItem *> items;
     bool pressed = false;            // the left button went down in Select Multi and is still down
     bool adding = false;             // Ctrl or Shift was held at the press

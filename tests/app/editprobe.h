@@ -1,10 +1,12 @@
 #pragma once
 
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "patchdocument.h"
 #include "patchlayout.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -40,9 +42,9 @@ inline void press(const MainWindow &window, const char *button)
 // Selects exactly these controls, as clicks on the picture would.
 inline void select(MainWindow &window, const QList<int> &controls)
 {
-    window.deselectAllItems();
+    window.selection()->clear();
     for (int i : controls)
-        window.getItem(i)->setSelected(true);
+        window.frontPanel()->item(i)->setSelected(true);
 }
 
 // The controls drawn with the mark of unsent changes.
@@ -50,7 +52,7 @@ inline QList<int> marked(const MainWindow &window)
 {
     QList<int> indices;
     for (int i = 0; i < 64; ++i) {
-        if (window.getItem(i)->isUnsent())
+        if (window.frontPanel()->item(i)->isUnsent())
             indices << i;
     }
     return indices;

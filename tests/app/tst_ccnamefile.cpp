@@ -2,15 +2,31 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "../common/viewinput.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "patchlayout.h"
+#include "selection.h"
 
 #include <QTextCodec>
 #include <QtTest>
 #include <QtWidgets>
 
 #include <algorithm>
+
+namespace {
+
+struct Setting
+{
+    int control;
+    ParameterId id;
+    int value;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Setting>)
 
 // This test has a folder to itself: it writes the controller-name file beside its executable,
 // where the editor looks for it.
@@ -27,6 +43,8 @@ private slots:
     void lineEndsAreDropped();
     void shortFileStillShowsTheNoteOfAPad();
     void menuTakesTheLastOfTwins();
+    void menuChoiceSetsOnlyItsParameter_data();
+    void menuChoiceSetsOnlyItsParameter();
     void namesAreListedAsWritten_data();
     void namesAreListedAsWritten();
     void onlyTheHeadOfAHugeFileIsRead();
@@ -100,7 +118,7 @@ void TestCCNameFile::editorOffersTheShippedNames()
     QVERIFY(QFile::copy(VELLICHORD_CC_NAMES, namesPath()));
     MainWindow window(noDevice());
     model(window, 16)->updateParameter(CC, 74);
-    window.selectModel(model(window, 16));
+    window.selection()->select(16);
     auto *cc = window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"));
     QCOMPARE(cc->count(), 128);
     QCOMPARE(cc->currentText(), QStringLiteral("74 Brightness"));
@@ -114,8 +132,8 @@ void TestCCNameFile::missingFileLeavesNameListsEmpty()
 
     auto *cc = window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"));
     auto *number = window.findChild<QComboBox *>(QStringLiteral("comboBoxNoteOrCC"));
-    window.selectModel(model(window, 39));
-    window.selectModel(model(window, 16));
+    window.selection()->select(39);
+    window.selection()->select(16);
     QCOMPARE(cc->count(), 0);
     QCOMPARE(number->count(), 0);
     QVERIFY(!cc->isHidden() && !number->isHidden());
@@ -136,7 +154,7 @@ void TestCCNameFile::lineEndsAreDropped()
 {
     QVERIFY(writeFile(namesPath(), "0 First\r\n1 Second\r\n\r\n3  spaced \n4 last"));
     MainWindow window(noDevice());
-    window.selectModel(model(window, 16));
+    window.selection()->select(16);
     auto *cc = window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"));
     QCOMPARE(cc->count(), 5);
     QCOMPARE(cc->itemText(0), QStringLiteral("0 First"));
@@ -153,7 +171,7 @@ void TestCCNameFile::shortFileStillShowsTheNoteOfAPad()
     QVERIFY(writeFile(namesPath(), "0 Only\n"));
     MainWindow window(noDevice());
     model(window, 39)->updateParameter(NoteOrCC, 60);
-    window.selectModel(model(window, 39));
+    window.selection()->select(39);
     auto *number = window.findChild<QComboBox *>(QStringLiteral("comboBoxNoteOrCC"));
     QCOMPARE(number->count(), 128);
     QCOMPARE(number->currentText(), QStringLiteral("60 C3"));
@@ -174,7 +192,7 @@ void TestCCNameFile::menuTakesTheLastOfTwins()
     MainWindow window(noDevice());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.getItem(0)->setSelected(true);
+    window.frontPanel()->item(0)->setSelected(true);
 
     unsigned char value = 0;
     viewinput::chooseFromMenuOf(window, 0, QStringLiteral("CC"), QStringLiteral("Twin"));
@@ -186,6 +204,80 @@ void TestCCNameFile::menuTakesTheLastOfTwins()
     QVERIFY(model(window, 0)->getValue(CC, &value));
     QCOMPARE(int(value), 127);
     QVERIFY(!ccEntriesOf(window, 0).first.contains(QStringLiteral("128")));
+}
+
+void TestCCNameFile::menuChoiceSetsOnlyItsParameter_data()
+{
+    QTest::addColumn<QList<Setting>>("start");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<QString>("submenu");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QList<Setting>>("changes");
+
+    // PAD1 and F1 in CC mode, where controller names are the pad's number names.
+    const QList<Setting> ccMode{{39, Type, 1}, {39, NoteOrCC, 7}, {6, Type, 1}, {6, NoteOrCC, 7}};
+    const QList<Setting> noteMode{{39, Type, 0}, {39, NoteOrCC, 36}};
+    QTest::newRow("Channel") << ccMode << 39 << "Channel"
+                             << "Ch 5" << QList<Setting>{{39, Channel, 4}};
+    QTest::newRow("Type") << noteMode << 39 << "Type"
+                          << "CC" << QList<Setting>{{39, Type, 1}};
+    QTest::newRow("Mode") << ccMode << 39 << "Mode"
+                          << "Toggle" << QList<Setting>{{39, Toggle, 1}};
+    QTest::newRow("Color") << ccMode << 39 << "Color"
+                           << "Blue" << QList<Setting>{{39, Colour, 2}};
+    QTest::newRow("Color Fn") << ccMode << 6 << "Color Fn"
+                              << "Green" << QList<Setting>{{6, ColourF, 1}};
+    QTest::newRow("Aftertouch") << ccMode << 39 << "Aftertouch"
+                                << "On" << QList<Setting>{{39, Aftertouch, 1}};
+    QTest::newRow("CC of a pad") << ccMode << 39 << "CC"
+                                 << "Blue" << QList<Setting>{{39, NoteOrCC, 42}};
+    QTest::newRow("CC of a knob") << ccMode << 16 << "CC"
+                                  << "Ch 5" << QList<Setting>{{16, CC, 43}};
+    QTest::newRow("CC X") << ccMode << 37 << "CC X"
+                          << "Toggle" << QList<Setting>{{37, CCX, 45}};
+    QTest::newRow("CC Y") << ccMode << 37 << "CC Y"
+                          << "On" << QList<Setting>{{37, CCY, 47}};
+    QTest::newRow("Note") << noteMode << 39 << "Note"
+                          << "60 C3" << QList<Setting>{{39, NoteOrCC, 60}};
+}
+
+// Controller names that read like the entries of other submenus: a choice sets its own
+// parameter, never one whose names hold the same text.
+void TestCCNameFile::menuChoiceSetsOnlyItsParameter()
+{
+    QFETCH(QList<Setting>, start);
+    QFETCH(int, clicked);
+    QFETCH(QString, submenu);
+    QFETCH(QString, entry);
+    QFETCH(QList<Setting>, changes);
+
+    const QMap<int, QByteArray> lookalikes{{42, "Blue"},   {43, "Ch 5"},  {44, "CC"},
+                                           {45, "Toggle"}, {46, "Green"}, {47, "On"}};
+    QByteArray names;
+    for (int line = 0; line < 128; ++line)
+        names += lookalikes.value(line, QByteArray::number(line)) + '\n';
+    QVERIFY(writeFile(namesPath(), names));
+    MainWindow window(noDevice());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const Setting &setting : start)
+        model(window, setting.control)->updateParameter(setting.id, setting.value);
+    window.selection()->select(clicked);
+
+    const auto message = [&window] {
+        return QByteArray(
+            reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()),
+            int(PatchLayout::length));
+    };
+    QByteArray expected = message();
+    for (const Setting &change : changes) {
+        const int address = int(model(window, change.control)->getParameter(change.id)->address());
+        QVERIFY(expected.at(address) != char(change.value));
+        expected[address] = char(change.value);
+    }
+
+    viewinput::chooseFromMenuOf(window, clicked, submenu, entry);
+    QCOMPARE(message(), expected);
 }
 
 void TestCCNameFile::namesAreListedAsWritten_data()
@@ -238,7 +330,7 @@ void TestCCNameFile::namesAreListedAsWritten()
     // A knob: its controller box lists the names and shows its number's name, or none.
     MidiControlModel *knob = model(window, 16);
     knob->updateParameter(CC, 1);
-    window.getItem(16)->setSelected(true);
+    window.frontPanel()->item(16)->setSelected(true);
     auto *cc = window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"));
     QStringList listed;
     for (int i = 0; i < cc->count(); ++i)
@@ -266,10 +358,10 @@ void TestCCNameFile::namesAreListedAsWritten()
 
     // A pad sending controller changes lists the names for its number; one sending notes
     // lists the 128 note names.
-    window.deselectAllItems();
+    window.selection()->clear();
     MidiControlModel *pad = model(window, 39);
     pad->updateParameter(Type, 1);
-    window.getItem(39)->setSelected(true);
+    window.frontPanel()->item(39)->setSelected(true);
     auto *number = window.findChild<QComboBox *>(QStringLiteral("comboBoxNoteOrCC"));
     QCOMPARE(number->count(), names.size());
     auto *type = window.findChild<QComboBox *>(QStringLiteral("comboBoxType"));
@@ -320,7 +412,7 @@ void TestCCNameFile::onlyTheHeadOfAHugeFileIsRead()
                        "the characters past 64 of 2 longer lines")
             .arg(contents.size() - headBytes)));
 
-    window.getItem(16)->setSelected(true);
+    window.frontPanel()->item(16)->setSelected(true);
     QCOMPARE(itemsOf(window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"))), expected);
     const auto [texts, tooltips] = ccEntriesOf(window, 16);
     QCOMPARE(tooltips, expected);

@@ -4,6 +4,7 @@
 #include "controllernamefile.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -137,7 +138,7 @@ void TestControllerNameFile::firstFoundIsRead()
 
     TraceCapture traces;
     MainWindow window(noDevice());
-    window.selectModel(window.getMidiController()->getModels()->at(16));
+    window.selection()->select(16);
     auto *cc = window.findChild<QComboBox *>(QStringLiteral("comboBoxCC"));
     if (read.isEmpty()) {
         QVERIFY(traces.contains(QStringLiteral("Couldn't find file ") + besidePath()));

@@ -2,6 +2,7 @@
 #include "../common/simulateddevice.h"
 #include "../updater/updaterrig.h"
 #include "devicewatcher.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
@@ -70,7 +71,7 @@ private:
 // Makes an edit the device has not got: control 39's channel.
 void editChannel(MainWindow &window, int index)
 {
-    window.getItem(39)->setSelected(true);
+    window.frontPanel()->item(39)->setSelected(true);
     window.findChild<QComboBox *>(QStringLiteral("comboBoxChannel"))->setCurrentIndex(index);
 }
 
@@ -113,7 +114,7 @@ void TestDeviceConnection::deviceAttachedAfterStartIsFound()
     MainWindow window(plug(device, false));
     QCOMPARE(statusText(window), QStringLiteral("No Vellichord found"));
     QCOMPARE(connectionField(window), QStringLiteral("Not connected"));
-    QCOMPARE(window.getDisplay()->nameLine(), QStringLiteral("No Vellichord found"));
+    QCOMPARE(window.frontPanel()->display()->nameLine(), QStringLiteral("No Vellichord found"));
     const QByteArray defaults = type1(window);
 
     // Without unsent changes the editor asks the device for its patch, as at start-up; the
@@ -125,7 +126,8 @@ void TestDeviceConnection::deviceAttachedAfterStartIsFound()
     QVERIFY(type1(window) != defaults);
     QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(),
              QString::fromLatin1(SimulatedDevice::name));
-    QCOMPARE(window.getDisplay()->nameLine(), QString::fromLatin1(SimulatedDevice::name));
+    QCOMPARE(window.frontPanel()->display()->nameLine(),
+             QString::fromLatin1(SimulatedDevice::name));
 }
 
 void TestDeviceConnection::uploadAndDownloadConnectFirst()

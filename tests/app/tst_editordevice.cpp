@@ -2,6 +2,7 @@
 #include "../common/files.h"
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
@@ -103,7 +104,8 @@ void TestEditorDevice::presetOutsideRangeIsShownAndNotDownloaded()
     device->send(patch);
     QTRY_VERIFY(statusText(window).startsWith(
         QStringLiteral("Patch uploaded. Its preset number %1 is outside 0..19").arg(presetNo)));
-    QCOMPARE(window.getDisplay()->presetLine(), QStringLiteral("PRESET %1").arg(presetNo));
+    QCOMPARE(window.frontPanel()->display()->presetLine(),
+             QStringLiteral("PRESET %1").arg(presetNo));
 
     const int sent = device->received.size();
     QTest::mouseClick(button(window, "buttonDownload"), Qt::LeftButton);

@@ -4,9 +4,12 @@
 #include "controlsummary.h"
 #include "controltable.h"
 #include "editorpane.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
+#include "patchdocument.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -200,10 +203,10 @@ void TestEditorPane::nothingSelectedHidesEverything()
     QCOMPARE(combo("comboBoxNoteOrCC")->count(), 128);
     QCOMPARE(window->findChild<QLabel *>("labelNoteCC")->text(), QStringLiteral("Note"));
 
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
-    window->deselectModel(model(pad1));
-    window->deselectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
+    window->selection()->deselect(pad1);
+    window->selection()->deselect(knobE1);
     QCOMPARE(shownIds(), QList<int>());
 }
 
@@ -213,7 +216,7 @@ void TestEditorPane::onePadShowsItsSixRows()
     model(pad1)->updateParameter(NoteOrCC, 60);
     model(pad1)->updateParameter(Colour, 2);
     model(pad1)->updateParameter(Toggle, 1);
-    window->selectModel(model(pad1));
+    window->selection()->select(pad1);
 
     QCOMPARE(shownIds(), QList<int>({Channel, Type, Toggle, NoteOrCC, Aftertouch, Colour}));
     QCOMPARE(combo("comboBoxChannel")->currentText(), QStringLiteral("Ch 4"));
@@ -231,14 +234,14 @@ void TestEditorPane::onePadShowsItsSixRows()
     QCOMPARE(number->currentText(), QStringLiteral("60 C3"));
 
     // Selecting it again changes nothing.
-    window->selectModel(model(pad1));
-    QCOMPARE(window->getSelectedModels().size(), 1);
+    window->selection()->select(pad1);
+    QCOMPARE(window->selection()->size(), 1);
 }
 
 void TestEditorPane::typeSwitchesTheNumberNames()
 {
     model(pad1)->updateParameter(NoteOrCC, 64);
-    window->selectModel(model(pad1));
+    window->selection()->select(pad1);
     QComboBox *type = combo("comboBoxType");
     QComboBox *number = combo("comboBoxNoteOrCC");
     auto *caption = window->findChild<QLabel *>("labelNoteCC");
@@ -378,8 +381,8 @@ void TestEditorPane::noteOrCCBoxShowsTheMarkerWhenNumbersDiffer()
     // Notes, then controller names after a change of Type: the marker stays, never a blank box.
     model(pad1)->updateParameter(NoteOrCC, 36);
     model(pad2)->updateParameter(NoteOrCC, 37);
-    window->selectModel(model(pad1));
-    window->selectModel(model(pad2));
+    window->selection()->select(pad1);
+    window->selection()->select(pad2);
     QComboBox *number = combo("comboBoxNoteOrCC");
     QCOMPARE(number->count(), 129);
     QCOMPARE(number->currentText(), QStringLiteral("<multi>"));
@@ -401,8 +404,8 @@ void TestEditorPane::choiceOnMixedChannelsSetsAllAndDropsTheMarker()
 {
     model(pad1)->updateParameter(Channel, 0);
     model(pad2)->updateParameter(Channel, 9);
-    window->selectModel(model(pad1));
-    window->selectModel(model(pad2));
+    window->selection()->select(pad1);
+    window->selection()->select(pad2);
     QComboBox *channel = combo("comboBoxChannel");
     QCOMPARE(channel->count(), 18);
     QCOMPARE(channel->itemText(17), QStringLiteral("<multi>"));
@@ -423,8 +426,8 @@ void TestEditorPane::steppingMixedMaxSetsBoth()
 {
     model(knobE1)->updateParameter(Max, 100);
     model(knobE2)->updateParameter(Max, 90);
-    window->selectModel(model(knobE1));
-    window->selectModel(model(knobE2));
+    window->selection()->select(knobE1);
+    window->selection()->select(knobE2);
     QSpinBox *max = spin("spinMax");
     QCOMPARE(max->text(), QStringLiteral("<multi>"));
     QCOMPARE(max->value(), -1);
@@ -478,7 +481,7 @@ void TestEditorPane::editOnMixedSelectionReachesItsHoldersOnly()
 
     apply(values);
     for (const int control : controls)
-        window->getItem(control)->setSelected(true);
+        window->frontPanel()->item(control)->setSelected(true);
     QByteArray expected = patch();
     for (const Change &change : changes)
         expected[int(model(change.control)->getParameter(change.id)->address())] = char(
@@ -494,8 +497,8 @@ void TestEditorPane::editOnMixedSelectionReachesItsHoldersOnly()
 
 void TestEditorPane::typedValueReachesModelsWhenFinished()
 {
-    window->selectModel(model(knobE1));
-    window->selectModel(model(knobE2));
+    window->selection()->select(knobE1);
+    window->selection()->select(knobE2);
     QSpinBox *min = spin("spinMin");
     min->setFocus();
     min->selectAll();
@@ -508,8 +511,8 @@ void TestEditorPane::typedValueReachesModelsWhenFinished()
 
 void TestEditorPane::valueAboveTheMaximumIsStoredAsTheMaximum()
 {
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
     auto *pane = window->findChild<EditorPane *>();
     QVERIFY(pane);
     emit pane->edited(Max, 300); // beyond what a byte holds
@@ -544,8 +547,8 @@ void TestEditorPane::typedNumberPastTheMaximumGivesTheMaximum()
     QFETCH(int, stored);
     model(knobE1)->updateParameter(Max, 50);
     model(knobE2)->updateParameter(Max, mixed ? 60 : 50);
-    window->selectModel(model(knobE1));
-    window->selectModel(model(knobE2));
+    window->selection()->select(knobE1);
+    window->selection()->select(knobE2);
     QSpinBox *max = spin("spinMax");
     window->showStatusMessage(QStringLiteral("Ready"));
     max->setFocus();
@@ -572,13 +575,13 @@ void TestEditorPane::programChangesNeverReachTheUpdateSlots()
 
     TraceCapture traces;
     for (int index : {pad1, knobE1, pad2, 37, 6, 30, 0})
-        window->selectModel(model(index));
+        window->selection()->select(index);
     for (int index : {knobE1, pad1, 37})
-        window->deselectModel(model(index));
-    window->selectModel(model(knobE2));
-    window->deselectAllItems();
-    window->selectModel(model(pad2));
-    window->refreshView();
+        window->selection()->deselect(index);
+    window->selection()->select(knobE2);
+    window->selection()->clear();
+    window->selection()->select(pad2);
+    emit window->document()->patchChanged(PatchDocument::Replacement::Arrived);
 
     for (const QString &line : traces.lines())
         QVERIFY2(!line.startsWith(QStringLiteral("prop ")), qPrintable(line));
@@ -589,11 +592,11 @@ void TestEditorPane::programChangesNeverReachTheUpdateSlots()
 
 void TestEditorPane::appliedPatchClearsTheSelection()
 {
-    window->selectModel(model(pad1));
-    window->selectModel(model(knobE1));
+    window->selection()->select(pad1);
+    window->selection()->select(knobE1);
     QByteArray patch = SimulatedDevice().patchMessage();
     QVERIFY(window->getMidiController()->parseType2Message(patch));
-    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(window->selection()->isEmpty());
     QCOMPARE(shownIds(), QList<int>());
 }
 

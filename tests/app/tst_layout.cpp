@@ -1,6 +1,7 @@
 #include "../common/simulateddevice.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
+#include "selection.h"
 #include "updatedialog.h"
 
 #include <QtTest>
@@ -161,7 +162,7 @@ bool TestLayout::openWindow()
 void TestLayout::select(const QList<int> &indices)
 {
     for (int index : indices)
-        window->selectModel(model(index));
+        window->selection()->select(index);
     settle();
 }
 
@@ -194,7 +195,7 @@ void TestLayout::headingNamesTheSelection()
 
     // Taking a control out again names what is left.
     if (selection.size() == 3) {
-        window->deselectModel(model(*std::min_element(selection.begin(), selection.end())));
+        window->selection()->deselect(*std::min_element(selection.begin(), selection.end()));
         QCOMPARE(label->text().count(QStringLiteral(", ")), 1);
     }
 }

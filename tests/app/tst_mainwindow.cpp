@@ -4,12 +4,14 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "diagnosticlog.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "midimonitor.h"
 #include "paneldisplay.h"
 #include "patchdocument.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -190,7 +192,7 @@ void TestMainWindow::editorsStartInTheirInitialState()
     auto *multi = widget<QPushButton>(window, "pushButtonSelectMulti");
     QVERIFY(single->isCheckable() && single->isChecked());
     QVERIFY(multi->isCheckable() && !multi->isChecked());
-    QVERIFY(!window.isMultiSelect());
+    QVERIFY(!window.selection()->isMulti());
     QCOMPARE(widget<QGraphicsView>(window, "graphicsView")->dragMode(), QGraphicsView::NoDrag);
 }
 
@@ -266,7 +268,7 @@ void TestMainWindow::startupSaysWhetherTheDeviceIsThere()
     QCOMPARE(statusText(window), status);
     QCOMPARE(widget<QLabel>(window, "labelConnection")->text(), connection);
     // The display's name line; with a device it shows the preset's name.
-    QCOMPARE(window.getDisplay()->nameLine(),
+    QCOMPARE(window.frontPanel()->display()->nameLine(),
              displayed.isEmpty() ? window.getMidiController()->getPresetName() : displayed);
     QVERIFY(traces.contains(QStringLiteral("Upload patch")));
 }
@@ -403,14 +405,14 @@ void TestMainWindow::selectButtonsSwitchModes()
     // Clicking the mode already in force keeps its button checked.
     for (int i = 0; i < 2; ++i) {
         QTest::mouseClick(multi, Qt::LeftButton);
-        QVERIFY(window.isMultiSelect());
+        QVERIFY(window.selection()->isMulti());
         QCOMPARE(view->dragMode(), QGraphicsView::RubberBandDrag);
         QVERIFY(multi->isChecked());
         QVERIFY(!single->isChecked());
     }
     for (int i = 0; i < 2; ++i) {
         QTest::mouseClick(single, Qt::LeftButton);
-        QVERIFY(!window.isMultiSelect());
+        QVERIFY(!window.selection()->isMulti());
         QCOMPARE(view->dragMode(), QGraphicsView::NoDrag);
         QVERIFY(single->isChecked());
         QVERIFY(!multi->isChecked());
@@ -591,7 +593,7 @@ void TestMainWindow::unpluggedDeviceIsReportedAndThePatchKept()
     QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
     // An edit that has not reached the device yet.
     auto *channel = widget<QComboBox>(window, "comboBoxChannel");
-    window.getItem(39)->setSelected(true);
+    window.frontPanel()->item(39)->setSelected(true);
     channel->setCurrentIndex(6);
     const QByteArray edited = type1(window);
     QCOMPARE(int(edited[65]), 6);
@@ -699,7 +701,7 @@ void TestMainWindow::patchFileChangedOnDiskBeforeLoad()
     MainWindow window(noDevice());
     auto *name = widget<QLineEdit>(window, "lineEditPresetName");
     auto *max = widget<QSpinBox>(window, "spinMax");
-    window.getItem(3)->setSelected(true);
+    window.frontPanel()->item(3)->setSelected(true);
     name->setText(QStringLiteral("Saved Set"));
     max->setValue(100);
     const QString path = workDir.filePath(QStringLiteral("changing-%1.syx").arg(change));
@@ -709,7 +711,7 @@ void TestMainWindow::patchFileChangedOnDiskBeforeLoad()
     const QByteArray saved = readFile(path);
     QCOMPARE(saved, type1(window));
 
-    window.getItem(3)->setSelected(true);
+    window.frontPanel()->item(3)->setSelected(true);
     name->setText(QStringLiteral("Edited"));
     max->setValue(50);
     const QByteArray edited = type1(window);

@@ -132,9 +132,9 @@ void TestMenus::shortcutsAndButtonsTriggerTheSameAction()
     QTest::keySequence(&window, keys);
     QCOMPARE(triggered.count(), 1);
     if (actionName == QLatin1String("actionSelectAll"))
-        QCOMPARE(window.getSelectedModels().size(), 64);
+        QCOMPARE(window.selection()->size(), 64);
     if (actionName == QLatin1String("actionSelectNone"))
-        QCOMPARE(window.getSelectedModels().size(), 0);
+        QCOMPARE(window.selection()->size(), 0);
     if (actionName == QLatin1String("actionQuit"))
         QVERIFY(!window.isVisible());
     if (actionName == QLatin1String("actionUpload"))
@@ -193,11 +193,11 @@ void TestMenus::escapeInThePaneReturnsTheKeysToThePicture()
     const int sent = device->received.size();
 
     QTest::keyClick(field, Qt::Key_Escape);
-    QVERIFY(window.getSelectedModels().isEmpty());
+    QVERIFY(window.selection()->isEmpty());
     QCOMPARE(QApplication::focusWidget(), child<QWidget>(window, QStringLiteral("graphicsView")));
     // The Space that follows toggles the picture's control, and nothing reaches the device.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(window.getSelectedModels().size(), 1);
+    QCOMPARE(window.selection()->size(), 1);
     QCOMPARE(device->received.size(), sent);
 }
 
@@ -293,7 +293,7 @@ void TestMenus::modeAndFolderAreRemembered()
         QVERIFY(window.close());
     }
     MainWindow window(noDevice());
-    QVERIFY(window.isMultiSelect());
+    QVERIFY(window.selection()->isMulti());
     QCOMPARE(window.pos(), QPoint(40, 30));
     QCOMPARE(folderOfNextDialog([&] { action(window, "actionLoad")->trigger(); }),
              QDir(folder.path()).absolutePath());
@@ -360,7 +360,7 @@ void TestMenus::unusableSettingsFileDoesNotStopTheEditor()
 
     MainWindow window(noDevice());
     window.show();
-    QVERIFY(!window.isMultiSelect());
+    QVERIFY(!window.selection()->isMulti());
     loadThroughMenu(window, path);
     QCOMPARE(statusText(window), QStringLiteral("Settings File Loaded"));
     QCOMPARE(window.recentFiles(), QStringList{path});

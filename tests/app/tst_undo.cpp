@@ -196,15 +196,15 @@ void TestUndo::undoKeepsTheSelectionAndShowsTheValues()
     auto *channel = child<QComboBox>(window, QStringLiteral("comboBoxChannel"));
     const int before = channel->currentIndex();
     channel->setCurrentIndex(before + 4);
-    window.getItem(17)->setSelected(false);
+    window.frontPanel()->item(17)->setSelected(false);
     channel->setCurrentIndex(before + 6); // E1 and E3 only: the pane now shows "<multi>"
 
     window.document()->undoStack()->undo();
     QCOMPARE(channel->currentIndex(), before + 4);
     window.document()->undoStack()->undo();
     QCOMPARE(channel->currentIndex(), before);
-    QCOMPARE(window.getSelectedModels().size(), 2);
-    QVERIFY(window.getItem(16)->isSelected() && window.getItem(18)->isSelected());
+    QCOMPARE(window.selection()->size(), 2);
+    QVERIFY(window.frontPanel()->item(16)->isSelected() && window.frontPanel()->item(18)->isSelected());
     window.document()->undoStack()->redo();
     window.document()->undoStack()->redo();
     select(window, {16, 17, 18});

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "controlplacement.h"
-#include "customscene.h"
 #include "mainwindow.h"
 
 #include <QtTest>

@@ -3,10 +3,10 @@
 #include "../common/jackserver.h"
 #include "../common/simulateddevice.h"
 #include "../common/viewinput.h"
-#include "editortexts.h"
 #include "emulatorprocess.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
+#include "parameterinfo.h"
 #include "patchdocument.h"
 #include "rtmidiport.h"
 
@@ -130,7 +130,8 @@ void TestEndToEndPatch::downloadReachesTheEmulatorByteForByte()
     QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
 
     viewinput::clickControl(*window, 39);
-    viewinput::chooseFromMenuOf(*window, 39, menuTitleChannel, QStringLiteral("Ch 9"));
+    viewinput::chooseFromMenuOf(*window, 39, ParameterInfo::caption(Channel),
+                                QStringLiteral("Ch 9"));
     const QByteArray edited = type1(*window);
     QCOMPARE(int(edited[channelAddress(*window, 39)]), 8);
 
@@ -159,7 +160,8 @@ void TestEndToEndPatch::savedPatchLoadsAndDownloads()
     QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
 
     viewinput::clickControl(*window, 0);
-    viewinput::chooseFromMenuOf(*window, 0, menuTitleChannel, QStringLiteral("Ch 3"));
+    viewinput::chooseFromMenuOf(*window, 0, ParameterInfo::caption(Channel),
+                                QStringLiteral("Ch 3"));
     const QString path = workDir.filePath(QStringLiteral("saved.syx"));
     answerFileDialog(path);
     press(*window, "buttonSaveSysex");
@@ -167,7 +169,8 @@ void TestEndToEndPatch::savedPatchLoadsAndDownloads()
     QCOMPARE(saved.size(), 348);
     QCOMPARE(saved, type1(*window));
 
-    viewinput::chooseFromMenuOf(*window, 0, menuTitleChannel, QStringLiteral("Ch 12"));
+    viewinput::chooseFromMenuOf(*window, 0, ParameterInfo::caption(Channel),
+                                QStringLiteral("Ch 12"));
     QVERIFY(type1(*window) != saved);
     answerFileDialog(path);
     press(*window, "buttonLoadSysex");
@@ -283,7 +286,8 @@ void TestEndToEndPatch::deviceGoneBeforeDownloadAndUpload()
     auto window = startEditor();
     QTRY_COMPARE_WITH_TIMEOUT(statusText(*window), QStringLiteral("Patch uploaded."), 10000);
     viewinput::clickControl(*window, 39);
-    viewinput::chooseFromMenuOf(*window, 39, menuTitleChannel, QStringLiteral("Ch 9"));
+    viewinput::chooseFromMenuOf(*window, 39, ParameterInfo::caption(Channel),
+                                QStringLiteral("Ch 9"));
     const QByteArray edited = type1(*window);
     const QString name =
         window->findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text();
@@ -299,7 +303,8 @@ void TestEndToEndPatch::deviceGoneBeforeDownloadAndUpload()
     QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(), name);
 
     // Editing goes on, and the patch can be kept in a file.
-    viewinput::chooseFromMenuOf(*window, 39, menuTitleChannel, QStringLiteral("Ch 10"));
+    viewinput::chooseFromMenuOf(*window, 39, ParameterInfo::caption(Channel),
+                                QStringLiteral("Ch 10"));
     QCOMPARE(int(type1(*window)[channelAddress(*window, 39)]), 9);
     const QString path = workDir.filePath(QStringLiteral("unplugged.syx"));
     answerFileDialog(path);

@@ -1,10 +1,14 @@
 #include "../common/simulateddevice.h"
 #include "../common/tracecapture.h"
 #include "../common/viewinput.h"
+#include "contextmenu.h"
+#include "controltable.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "patchlayout.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -26,6 +30,7 @@ struct Change
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Change>)
+Q_DECLARE_METATYPE(QList<ParameterId>)
 
 class TestContextMenu : public QObject
 {
@@ -47,6 +52,8 @@ private slots:
     void laterEditsReachOnlyTheDrawnSelection();
     void dismissedMenuChangesNothing();
     void paneShowsTheChosenValue();
+    void entriesHoldWhatTheySet_data();
+    void entriesHoldWhatTheySet();
 
 private:
     MidiControlModel *model(int index) const
@@ -88,12 +95,12 @@ QList<int> TestContextMenu::selection() const
     QList<int> listed;
     QList<int> drawn;
     for (int i = 0; i < 64; ++i) {
-        if (window->getSelectedModels().contains(model(i)))
+        if (window->selection()->contains(i))
             listed << i;
-        if (window->getItem(i)->isSelected())
+        if (window->frontPanel()->item(i)->isSelected())
             drawn << i;
     }
-    if (listed != drawn || listed.size() != window->getSelectedModels().size()) {
+    if (listed != drawn || listed.size() != window->selection()->size()) {
         qWarning() << "listed" << listed << "drawn" << drawn;
         return {-1};
     }
@@ -132,7 +139,7 @@ void TestContextMenu::submenusFitTheControl_data()
     QTest::newRow("slider S6") << 5 << plain;
     QTest::newRow("knob E1") << 16 << plain;
     QTest::newRow("crossfader") << 38 << plain;
-    QTest::newRow("X-Y pad") << 37 << QStringList{"Channel", "CCX", "CCY"};
+    QTest::newRow("X-Y pad") << 37 << QStringList{"Channel", "CC X", "CC Y"};
     QTest::newRow("pad") << 39
                          << QStringList{"Type", "Note", "Mode", "Channel", "Color", "Aftertouch"};
     QTest::newRow("function button F1")
@@ -213,7 +220,7 @@ void TestContextMenu::currentValueIsChecked_data()
     QTest::newRow("types differ") << QList<int>{39, 40, 6}
                                   << QList<Change>{{39, Type, 0}, {40, Type, 0}, {6, Type, 1}} << 39
                                   << "Type" << QString();
-    QTest::newRow("X-Y pad's CCY") << QList<int>{37} << QList<Change>{{37, CCY, 1}} << 37 << "CCY"
+    QTest::newRow("X-Y pad's CCY") << QList<int>{37} << QList<Change>{{37, CCY, 1}} << 37 << "CC Y"
                                    << "1 Modulation Wheel";
 }
 
@@ -228,7 +235,7 @@ void TestContextMenu::currentValueIsChecked()
     for (const Change &change : values)
         model(change.control)->updateParameter(change.id, change.value);
     for (const int i : selected)
-        window->getItem(i)->setSelected(true);
+        window->frontPanel()->item(i)->setSelected(true);
 
     QStringList checkedEntries;
     int entries = 0;
@@ -279,7 +286,7 @@ void TestContextMenu::choiceAppliesToTheSelection_data()
     QTest::newRow("note name: NoteOrCC only")
         << QList<int>{39, 16, 40} << 39 << "Note"
         << "60 C3" << QList<Change>{{39, NoteOrCC, 60}, {40, NoteOrCC, 60}};
-    QTest::newRow("X-Y pad axes") << QList<int>{37} << 37 << "CCY"
+    QTest::newRow("X-Y pad axes") << QList<int>{37} << 37 << "CC Y"
                                   << "1 Modulation Wheel" << QList<Change>{{37, CCY, 1}};
     QTest::newRow("Color Fn on buttons only")
         << QList<int>{6, 7, 39} << 6 << "Color Fn"
@@ -310,7 +317,7 @@ void TestContextMenu::choiceAppliesToTheSelection()
     model(39)->updateParameter(Type, submenu == QLatin1String("CC") ? 1 : 0);
 
     for (const int i : selected)
-        window->getItem(i)->setSelected(true);
+        window->frontPanel()->item(i)->setSelected(true);
     const QByteArray before = patch();
 
     chooseFromMenuOf(*window, clicked, submenu, entry);
@@ -370,7 +377,7 @@ void TestContextMenu::rightClickActsOnTheClickedControl()
     std::sort(selected.begin(), selected.end());
     QCOMPARE(selection(), selected);
     if (multi)
-        window->SelectMulti();
+        window->selection()->setMode(Selection::Mode::Multi);
     const QByteArray before = patch();
 
     chooseFromMenuOf(*window, clicked, submenu, entry);
@@ -401,13 +408,13 @@ void TestContextMenu::laterEditsReachOnlyTheDrawnSelection()
     // A click beside the controls leaves nothing selected, listed or drawn.
     click(*window, QPointF(20, 520));
     QCOMPARE(selection(), QList<int>{});
-    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(window->selection()->isEmpty());
 }
 
 void TestContextMenu::dismissedMenuChangesNothing()
 {
-    window->getItem(39)->setSelected(true);
-    window->getItem(40)->setSelected(true);
+    window->frontPanel()->item(39)->setSelected(true);
+    window->frontPanel()->item(40)->setSelected(true);
     const QByteArray before = patch();
     chooseFromMenuOf(*window, 39);
     QCOMPARE(patch(), before);
@@ -422,4 +429,59 @@ void TestContextMenu::paneShowsTheChosenValue()
 }
 
 QTEST_MAIN(TestContextMenu)
+void TestContextMenu::entriesHoldWhatTheySet_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::addColumn<int>("type"); // -1: the control has none
+    QTest::addColumn<QString>("submenu");
+    QTest::addColumn<QList<ParameterId>>("ids");
+    QTest::addColumn<int>("entries");
+
+    QTest::newRow("pad's channel") << 39 << 0 << "Channel" << QList<ParameterId>{Channel} << 17;
+    QTest::newRow("pad's note") << 39 << 0 << "Note" << QList<ParameterId>{NoteOrCC} << 128;
+    QTest::newRow("pad's CC, with the knobs'")
+        << 39 << 1 << "CC" << QList<ParameterId>{NoteOrCC, CC} << 4;
+    QTest::newRow("knob's CC") << 16 << -1 << "CC" << QList<ParameterId>{CC} << 4;
+    QTest::newRow("X-Y pad's CC X") << 37 << -1 << "CC X" << QList<ParameterId>{CCX} << 4;
+    QTest::newRow("X-Y pad's CC Y") << 37 << -1 << "CC Y" << QList<ParameterId>{CCY} << 4;
+    QTest::newRow("F1's Color Fn") << 6 << 1 << "Color Fn" << QList<ParameterId>{ColourF} << 2;
+    QTest::newRow("pad's Color") << 39 << 1 << "Color" << QList<ParameterId>{Colour} << 3;
+    QTest::newRow("pad's Type") << 39 << 1 << "Type" << QList<ParameterId>{Type} << 2;
+    QTest::newRow("pad's Mode") << 39 << 1 << "Mode" << QList<ParameterId>{Toggle} << 2;
+    QTest::newRow("pad's Aftertouch")
+        << 39 << 1 << "Aftertouch" << QList<ParameterId>{Aftertouch} << 2;
+}
+
+// Each entry holds the parameters it sets and its own position as the value; of two equal
+// names both set the later position.
+void TestContextMenu::entriesHoldWhatTheySet()
+{
+    QFETCH(int, control);
+    QFETCH(int, type);
+    QFETCH(QString, submenu);
+    QFETCH(QList<ParameterId>, ids);
+    QFETCH(int, entries);
+
+    ControlTable controls;
+    if (type >= 0)
+        controls.at(control)->updateParameter(Type, static_cast<unsigned char>(type));
+    const QStringList controllerNames{"0 Bank", "Twin", "2 Breath", "Twin"};
+    QStringList noteNames;
+    for (int note = 0; note < 128; ++note)
+        noteNames << QString::number(note);
+    ContextMenu contextMenu(controllerNames, noteNames);
+    const std::unique_ptr<QMenu> menu(contextMenu.build(*controls.at(control), {}));
+    QAction *titled = actionNamed(menu.get(), submenu);
+    QVERIFY(titled && titled->menu());
+    const QList<QAction *> actions = titled->menu()->actions();
+    QCOMPARE(actions.size(), entries);
+    const bool twins = entries == controllerNames.size();
+    for (int i = 0; i < actions.size(); ++i) {
+        const std::optional<ParameterChoice> choice = ContextMenu::choiceOf(actions.at(i));
+        QVERIFY(choice);
+        QCOMPARE(choice->ids, ids);
+        QCOMPARE(choice->value, twins && (i == 1 || i == 3) ? 3 : i);
+    }
+}
+
 #include "tst_contextmenu.moc"

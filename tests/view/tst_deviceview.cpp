@@ -2,10 +2,11 @@
 #include "../common/tracecapture.h"
 #include "../common/viewinput.h"
 #include "controlplacement.h"
-#include "customscene.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "selection.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -25,13 +26,7 @@ MidiControlModel *model(const MainWindow &window, int index)
 // Control indices of the selected models, in order of selection.
 QList<int> selectedIndices(MainWindow &window)
 {
-    QList<int> indices;
-    for (MidiControlModel *m : window.getSelectedModels()) {
-        for (int i = 0; i < 64; ++i) {
-            if (model(window, i) == m)
-                indices << i;
-        }
-    }
+    QList<int> indices = window.selection()->indices();
     return indices;
 }
 
@@ -40,7 +35,7 @@ QList<int> selectedItems(const MainWindow &window)
 {
     QList<int> indices;
     for (int i = 0; i < 64; ++i) {
-        if (window.getItem(i)->isSelected())
+        if (window.frontPanel()->item(i)->isSelected())
             indices << i;
     }
     return indices;
@@ -125,20 +120,21 @@ void TestDeviceView::pictureLoadsFromTheResources()
     QCOMPARE(qAlpha(picture.pixel(panelWidth / 2, panelHeight / 2)), 255);
 
     // The picture sits at the origin, under every rectangle, and sets the scene's extent.
-    QCOMPARE(another.getScene()->sceneRect(), QRectF(0, 0, panelWidth, panelHeight));
+    QCOMPARE(another.frontPanel()->scene()->sceneRect(), QRectF(0, 0, panelWidth, panelHeight));
     // The picture, the 64 rectangles and the display.
-    QCOMPARE(another.getScene()->items().size(), 66);
+    QCOMPARE(another.frontPanel()->scene()->items().size(), 66);
 }
 
 void TestDeviceView::rectanglesLieOnTheirControlsWithoutOverlap()
 {
     const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
     for (int i = 0; i < 64; ++i) {
-        MidiControlItem *item = window->getItem(i);
+        MidiControlItem *item = window->frontPanel()->item(i);
         const QRect rect = item->rect().toRect();
         QCOMPARE(rect, controlRects.at(i));
         QCOMPARE(item->pos(), QPointF(0, 0));
         QCOMPARE(item->getModel(), model(*window, i));
+        QCOMPARE(item->index(), i);
         QCOMPARE(item->flags(), QGraphicsItem::ItemIsSelectable);
         QVERIFY2(QRect(0, 0, panelWidth, panelHeight).contains(rect),
                  qPrintable(QString::number(i)));
@@ -158,7 +154,7 @@ void TestDeviceView::rectanglesLieOnTheirControlsWithoutOverlap()
 
 void TestDeviceView::selectionOutlinesAndKeepsTheLabelReadable()
 {
-    MidiControlItem *item = window->getItem(39);
+    MidiControlItem *item = window->frontPanel()->item(39);
     const auto paint = [item](QStyle::State state) {
         QImage image(100, 100, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
@@ -220,10 +216,10 @@ void TestDeviceView::transportBadgesLeaveBothLegendsAlone()
     const auto render = [this](const QRectF &area) {
         QImage image(area.size().toSize(), QImage::Format_ARGB32);
         QPainter painter(&image);
-        window->getScene()->render(&painter, QRectF(image.rect()), area);
+        window->frontPanel()->scene()->render(&painter, QRectF(image.rect()), area);
         return image;
     };
-    MidiControlItem *item = window->getItem(control);
+    MidiControlItem *item = window->frontPanel()->item(control);
     item->setAssignment(QString());
     const QImage bare = render(whole);
     const QImage bareLegends = render(legends);
@@ -243,7 +239,7 @@ void TestDeviceView::clickSelectsOneControlAndBarePictureClears()
     QCOMPARE(selectedItems(*window), QList<int>{6});
 
     click(*window, barePicture);
-    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(window->selection()->isEmpty());
     QVERIFY(selectedItems(*window).isEmpty());
 }
 
@@ -267,12 +263,12 @@ void TestDeviceView::rectanglesNeverMove()
 {
     for (const bool multi : {false, true}) {
         if (multi)
-            window->SelectMulti();
+            window->selection()->setMode(Selection::Mode::Multi);
         drag(*window, centreOf(39), centreOf(39) + QPointF(120, 90));
         drag(*window, centreOf(37), centreOf(37) + QPointF(-30, 200));
         for (int i = 0; i < 64; ++i) {
-            QCOMPARE(window->getItem(i)->pos(), QPointF(0, 0));
-            QCOMPARE(window->getItem(i)->rect().toRect(), controlRects.at(i));
+            QCOMPARE(window->frontPanel()->item(i)->pos(), QPointF(0, 0));
+            QCOMPARE(window->frontPanel()->item(i)->rect().toRect(), controlRects.at(i));
         }
     }
 }
@@ -280,7 +276,7 @@ void TestDeviceView::rectanglesNeverMove()
 void TestDeviceView::bandAcrossFirstPadRowSelectsThatRow()
 {
     QTest::mouseClick(button(*window, "pushButtonSelectMulti"), Qt::LeftButton);
-    QVERIFY(window->isMultiSelect());
+    QVERIFY(window->selection()->isMulti());
 
     drag(*window, QPointF(180, 250), QPointF(450, 262));
     QCOMPARE(selectedItems(*window), (QList<int>{39, 40, 41, 42, 43}));
@@ -291,7 +287,7 @@ void TestDeviceView::bandAcrossFirstPadRowSelectsThatRow()
     // A band over the whole picture takes all 64.
     drag(*window, QPointF(1, 1), QPointF(636, 532));
     QCOMPARE(selectedItems(*window).size(), 64);
-    QCOMPARE(window->getSelectedModels().size(), 64);
+    QCOMPARE(window->selection()->size(), 64);
 }
 
 void TestDeviceView::switchingModesKeepsTheSelection()
@@ -308,7 +304,7 @@ void TestDeviceView::switchingModesKeepsTheSelection()
 
     QTest::mouseClick(multi, Qt::LeftButton);
     QCOMPARE(graphicsView->dragMode(), QGraphicsView::RubberBandDrag);
-    QVERIFY(window->isMultiSelect());
+    QVERIFY(window->selection()->isMulti());
     QVERIFY(!single->isChecked());
     QVERIFY(multi->isChecked());
     QCOMPARE(selectedIndices(*window), (QList<int>{39, 44}));
@@ -316,12 +312,12 @@ void TestDeviceView::switchingModesKeepsTheSelection()
     // The button of the mode in force toggles itself off on the click; the slot checks it again.
     QTest::mouseClick(multi, Qt::LeftButton);
     QVERIFY(multi->isChecked());
-    QVERIFY(window->isMultiSelect());
+    QVERIFY(window->selection()->isMulti());
 
     QTest::mouseClick(single, Qt::LeftButton);
     QTest::mouseClick(single, Qt::LeftButton);
     QCOMPARE(graphicsView->dragMode(), QGraphicsView::NoDrag);
-    QVERIFY(!window->isMultiSelect());
+    QVERIFY(!window->selection()->isMulti());
     QVERIFY(single->isChecked());
     QVERIFY(!multi->isChecked());
     QCOMPARE(selectedIndices(*window), (QList<int>{39, 44}));
@@ -385,7 +381,7 @@ void TestDeviceView::clicksToggleAndBandsSelectInReadingOrder()
     QFETCH(QList<QPointF>, path);
     QFETCH(int, modifiers);
     QFETCH(QList<int>, selected);
-    window->SelectMulti();
+    window->selection()->setMode(Selection::Mode::Multi);
     for (int control : clicked)
         clickControl(*window, control);
     if (path.size() == 1) {
@@ -419,7 +415,7 @@ void TestDeviceView::rightClickOnSelectedControlKeepsTheSelection()
     clickControl(*window, 39);
     clickControl(*window, 40, Qt::LeftButton, Qt::ControlModifier);
     if (multi)
-        window->SelectMulti();
+        window->selection()->setMode(Selection::Mode::Multi);
     chooseFromMenuOf(*window, 40);
     QVERIFY(traces.contains(QStringLiteral("open menu")));
     QCOMPARE(selectedIndices(*window), (QList<int>{39, 40}));
@@ -429,7 +425,7 @@ void TestDeviceView::rightClickOnSelectedControlKeepsTheSelection()
     QCOMPARE(selectedItems(*window), (QList<int>{39, 40}));
 
     // The selection goes on as if there had been no menu.
-    window->SelectSingle();
+    window->selection()->setMode(Selection::Mode::Single);
     clickControl(*window, 45, Qt::LeftButton, Qt::ControlModifier);
     QCOMPARE(selectedIndices(*window), (QList<int>{39, 40, 45}));
     QCOMPARE(selectedItems(*window), (QList<int>{39, 40, 45}));
@@ -466,7 +462,7 @@ void TestDeviceView::rightClickOnUnselectedControlSelectsItAlone()
     clickControl(*window, 16);
     clickControl(*window, 17, Qt::LeftButton, Qt::ControlModifier);
     if (multi)
-        window->SelectMulti();
+        window->selection()->setMode(Selection::Mode::Multi);
 
     // The pane shows the clicked control while its menu is open.
     bool typeShownDuringMenu = false;
@@ -483,9 +479,9 @@ void TestDeviceView::rightClickOnUnselectedControlSelectsItAlone()
     QCOMPARE(selectedItems(*window), QList<int>{6});
 
     // A click beside the controls clears it like any selection.
-    window->SelectSingle();
+    window->selection()->setMode(Selection::Mode::Single);
     click(*window, barePicture);
-    QVERIFY(window->getSelectedModels().isEmpty());
+    QVERIFY(window->selection()->isEmpty());
     QVERIFY(selectedItems(*window).isEmpty());
     QVERIFY(!type->isEnabled());
 }
@@ -500,7 +496,7 @@ void TestDeviceView::releaseTakenByTheMenuLeavesTheViewWorking()
     // On a desktop the open menu receives the button's release; the view sees only the press.
     QFETCH(bool, multi);
     if (multi)
-        window->SelectMulti();
+        window->selection()->setMode(Selection::Mode::Multi);
     onNextMenu([](QMenu *menu) { dismiss(menu); });
     QTest::mousePress(view(*window)->viewport(), Qt::RightButton, Qt::NoModifier,
                       toViewport(*window, centreOf(39)));
@@ -524,12 +520,12 @@ void TestDeviceView::appliedPatchDeselectsEverything()
     QTRY_VERIFY(device->received.size() == 1);
     QTest::qWait(50);
 
-    patched.getItem(39)->setSelected(true);
-    patched.getItem(16)->setSelected(true);
+    patched.frontPanel()->item(39)->setSelected(true);
+    patched.frontPanel()->item(16)->setSelected(true);
     QCOMPARE(selectedIndices(patched), (QList<int>{39, 16}));
     patched.uploadPatch();
     QTRY_VERIFY(selectedItems(patched).isEmpty());
-    QVERIFY(patched.getSelectedModels().isEmpty());
+    QVERIFY(patched.selection()->isEmpty());
 
     // A control selected by a right click goes as well, and the pane no longer shows its
     // values from before the patch.
@@ -539,7 +535,7 @@ void TestDeviceView::appliedPatchDeselectsEverything()
     QCOMPARE(selectedIndices(patched), QList<int>{40});
     QCOMPARE(selectedItems(patched), QList<int>{40});
     patched.uploadPatch();
-    QTRY_VERIFY(patched.getSelectedModels().isEmpty());
+    QTRY_VERIFY(patched.selection()->isEmpty());
     auto *channel = patched.findChild<QComboBox *>(QStringLiteral("comboBoxChannel"));
     QVERIFY(!channel->isEnabled());
 }

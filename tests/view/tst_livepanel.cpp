@@ -4,11 +4,12 @@
 #include "../common/viewinput.h"
 #include "controlplacement.h"
 #include "controlsummary.h"
-#include "customscene.h"
+#include "frontpanel.h"
 #include "mainwindow.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
 #include "paneldisplay.h"
+#include "selection.h"
 
 #include <QUndoStack>
 #include <QtTest>
@@ -27,13 +28,7 @@ MidiControlModel *model(const MainWindow &window, int index)
 
 QList<int> selectedIndices(MainWindow &window)
 {
-    QList<int> indices;
-    for (MidiControlModel *m : window.getSelectedModels()) {
-        for (int i = 0; i < 64; ++i) {
-            if (model(window, i) == m)
-                indices << i;
-        }
-    }
+    QList<int> indices = window.selection()->indices();
     std::sort(indices.begin(), indices.end());
     return indices;
 }
@@ -45,7 +40,7 @@ QColor drawnCentre(const MainWindow &window, int control)
     QImage image(rect.size(), QImage::Format_ARGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
-    window.getScene()->render(&painter, QRectF(image.rect()), QRectF(rect));
+    window.frontPanel()->scene()->render(&painter, QRectF(image.rect()), QRectF(rect));
     painter.end();
     return image.pixelColor(rect.width() / 2, rect.height() * 3 / 4 - 6);
 }
@@ -119,12 +114,12 @@ void TestLivePanel::drawingFollowsEveryChange()
     model(window, pad7)->updateParameter(Aftertouch, 0);
     model(window, pad7)->updateParameter(Type, 0);
     window.document()->restore(type1(window));
-    MidiControlItem *item = window.getItem(pad7);
+    MidiControlItem *item = window.frontPanel()->item(pad7);
     QCOMPARE(item->assignment().section(QLatin1Char('\n'), 0, 0), QStringLiteral("C-2"));
     const QColor before = drawnCentre(window, pad7);
     QVERIFY2(before.red() > before.blue(), qPrintable(before.name()));
     const QByteArray wanted = blueC3Patch(window);
-    const QString neighbour = window.getItem(pad7 + 1)->assignment();
+    const QString neighbour = window.frontPanel()->item(pad7 + 1)->assignment();
     QVERIFY(!neighbour.isEmpty());
 
     if (change == QLatin1String("pane")) {
@@ -172,7 +167,7 @@ void TestLivePanel::drawingFollowsEveryChange()
     const QColor after = drawnCentre(window, pad7);
     QVERIFY2(after.blue() > after.red() + 40, qPrintable(after.name()));
     // Its neighbour keeps its own.
-    QCOMPARE(window.getItem(pad7 + 1)->assignment(), neighbour);
+    QCOMPARE(window.frontPanel()->item(pad7 + 1)->assignment(), neighbour);
 }
 
 void TestLivePanel::channelShownWhereItDiffers()
@@ -184,16 +179,16 @@ void TestLivePanel::channelShownWhereItDiffers()
     model(window, 39)->updateParameter(Channel, 1);
     model(window, 16)->updateParameter(Channel, 16);
     window.document()->restore(type1(window));
-    QCOMPARE(window.getItem(39)->assignment(), QStringLiteral("C-2\nCh 2"));
-    QCOMPARE(window.getItem(16)->assignment(), QStringLiteral("CC 0\nGlobal"));
-    QCOMPARE(window.getItem(40)->assignment(), QStringLiteral("C-2"));
-    QCOMPARE(window.getItem(37)->assignment(), QStringLiteral("X 0 / Y 0"));
+    QCOMPARE(window.frontPanel()->item(39)->assignment(), QStringLiteral("C-2\nCh 2"));
+    QCOMPARE(window.frontPanel()->item(16)->assignment(), QStringLiteral("CC 0\nGlobal"));
+    QCOMPARE(window.frontPanel()->item(40)->assignment(), QStringLiteral("C-2"));
+    QCOMPARE(window.frontPanel()->item(37)->assignment(), QStringLiteral("X 0 / Y 0"));
     // Function buttons light by their own colour list.
     model(window, 6)->updateParameter(ColourF, 1);
     window.document()->restore(type1(window));
-    QVERIFY(window.getItem(6)->ledColour().green() > 2 * window.getItem(6)->ledColour().red());
-    QVERIFY(window.getItem(7)->ledColour().red() > 2 * window.getItem(7)->ledColour().green());
-    QVERIFY(!window.getItem(16)->ledColour().isValid()); // knobs have no light
+    QVERIFY(window.frontPanel()->item(6)->ledColour().green() > 2 * window.frontPanel()->item(6)->ledColour().red());
+    QVERIFY(window.frontPanel()->item(7)->ledColour().red() > 2 * window.frontPanel()->item(7)->ledColour().green());
+    QVERIFY(!window.frontPanel()->item(16)->ledColour().isValid()); // knobs have no light
 }
 
 void TestLivePanel::displayShowsPresetAndSelectedControl()
@@ -201,7 +196,7 @@ void TestLivePanel::displayShowsPresetAndSelectedControl()
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device));
     QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
-    PanelDisplay *display = window.getDisplay();
+    PanelDisplay *display = window.frontPanel()->display();
     // The picture's screen is blank: what it shows comes from the patch.
     const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
     const QRect screen = displayScreenRect;
@@ -220,7 +215,7 @@ void TestLivePanel::displayShowsPresetAndSelectedControl()
     }
     QImage drawn(screen.size(), QImage::Format_ARGB32);
     QPainter painter(&drawn);
-    window.getScene()->render(&painter, QRectF(drawn.rect()), QRectF(screen));
+    window.frontPanel()->scene()->render(&painter, QRectF(drawn.rect()), QRectF(screen));
     painter.end();
     QVERIFY(lightPixels(drawn, screen.topLeft()) > 50);
 
@@ -303,16 +298,16 @@ void TestLivePanel::arrowsMoveTheSelection()
     QApplication::setActiveWindow(&window);
     view->setFocus();
     QTRY_VERIFY(view->hasFocus());
-    QCOMPARE(window.keyboardCursor(), from);
-    QVERIFY(window.getItem(from)->hasKeyboardFocus());
+    QCOMPARE(window.frontPanel()->keyboardCursor(), from);
+    QVERIFY(window.frontPanel()->item(from)->hasKeyboardFocus());
     const QByteArray before = type1(window);
 
     QTest::keyClick(view, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
     QCOMPARE(selectedIndices(window), selected);
-    QCOMPARE(window.keyboardCursor(), cursor);
-    QVERIFY(window.getItem(cursor)->hasKeyboardFocus());
+    QCOMPARE(window.frontPanel()->keyboardCursor(), cursor);
+    QVERIFY(window.frontPanel()->item(cursor)->hasKeyboardFocus());
     for (int i = 0; i < 64; ++i)
-        QCOMPARE(window.getItem(i)->hasKeyboardFocus(), i == cursor);
+        QCOMPARE(window.frontPanel()->item(i)->hasKeyboardFocus(), i == cursor);
     QCOMPARE(type1(window), before);
 }
 
@@ -326,7 +321,7 @@ void TestLivePanel::spaceEnterAndEscape()
     view->setFocus();
     QTRY_VERIFY(view->hasFocus());
     // Before any click the cursor starts on PAD1.
-    QCOMPARE(window.keyboardCursor(), 39);
+    QCOMPARE(window.frontPanel()->keyboardCursor(), 39);
     QVERIFY(selectedIndices(window).isEmpty());
 
     QTest::keyClick(view, Qt::Key_Space);
@@ -338,15 +333,17 @@ void TestLivePanel::spaceEnterAndEscape()
     QCOMPARE(selectedIndices(window), (QList<int>{39, 40}));
     QTest::keyClick(view, Qt::Key_Escape);
     QVERIFY(selectedIndices(window).isEmpty());
-    QVERIFY(window.getItem(41)->hasKeyboardFocus());
+    QVERIFY(window.frontPanel()->item(41)->hasKeyboardFocus());
 
     // Enter goes to the first editor the selection has.
     QTest::keyClick(view, Qt::Key_Space);
     QTest::keyClick(view, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), child<QComboBox>(window, QStringLiteral("comboBoxType")));
-    QVERIFY(!window.getItem(41)->hasKeyboardFocus()); // drawn only while the picture has focus
+    QVERIFY(!window.frontPanel()
+                 ->item(41)
+                 ->hasKeyboardFocus()); // drawn only while the picture has focus
     view->setFocus();
-    QTRY_VERIFY(window.getItem(41)->hasKeyboardFocus());
+    QTRY_VERIFY(window.frontPanel()->item(41)->hasKeyboardFocus());
     // PAD3 lies between F6 and F7; of two controls as near, the first in the table wins.
     QTest::keyClick(view, Qt::Key_Up); // F6
     QTest::keyClick(view, Qt::Key_Up); // F2

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // The file that names the 128 MIDI controllers for the editor's lists.
 inline const QString controllerNameFileName = QStringLiteral("Midi-CC-list.txt");
@@ -13,3 +16,9 @@ QString findControllerNameFile();
 
 // The folders findControllerNameFile looks in, in order, for messages.
 QStringList controllerNameFolders();
+
+// The controller names of the name file findControllerNameFile finds, line n naming controller
+// n: at most 128 lines of at most 64 characters each (a longer name is cut and ends in "…"),
+// read as UTF-8 or, when the file is no valid UTF-8, in the system's 8-bit encoding. Without a
+// file, warns where it looked and gives nothing.
+std::optional<QStringList> readControllerNames();

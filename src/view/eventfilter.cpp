@@ -1,6 +1,0 @@
-#include "eventfilter.h"
-
-bool EventFilter::eventFilter(QObject *, QEvent *)
-{
-    return false;
-}

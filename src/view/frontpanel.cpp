@@ -1,0 +1,214 @@
+#include "frontpanel.h"
+#include "trace.h"
+
+#include "controlplacement.h"
+#include "controlsummary.h"
+#include "controltable.h"
+#include "midicontrolitem.h"
+#include "multiselection.h"
+#include "paneldisplay.h"
+#include "panelnavigation.h"
+#include "selection.h"
+
+#include <QDebug>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QKeyEvent>
+#include <QMap>
+#include <QMouseEvent>
+
+// The pictures are compiled into the gui library; a static library's resources must be
+// registered by hand, here before main() runs.
+static int registerImages()
+{
+    Q_INIT_RESOURCE(images);
+    return 0;
+}
+static const int imagesRegistered = registerImages();
+
+namespace {
+
+constexpr int firstPad = 39; // where the keyboard's cursor starts: PAD1
+
+} // namespace
+
+FrontPanel::FrontPanel(QWidget *parent)
+    : QGraphicsView(parent)
+    , panelScene(new QGraphicsScene(this))
+    , panelDisplay(new PanelDisplay)
+{
+    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
+    qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
+    // The picture takes no press, so a click on bare picture reaches the scene, which clears
+    // the selection.
+    panelScene->addPixmap(QPixmap::fromImage(picture));
+    for (int i = 0; i < ControlTable::count; ++i) {
+        items[i] = new MidiControlItem(i);
+        items[i]->setRect(controlRects[i]);
+        items[i]->setContextMenuHandler([this](int control, const QPoint &position) {
+            emit contextMenuRequested(control, position);
+        });
+        panelScene->addItem(items[i]);
+    }
+    panelScene->addItem(panelDisplay);
+    setScene(panelScene);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void FrontPanel::setSelection(Selection *newSelection)
+{
+    selection = newSelection;
+    for (MidiControlItem *item : items)
+        item->setSelection(selection);
+    new MultiSelection(this, selection, QList<MidiControlItem *>(items.begin(), items.end()));
+    connect(selection, &Selection::changed, this, &FrontPanel::selectionChanged);
+    connect(selection, &Selection::modeChanged, this, &FrontPanel::modeChanged);
+    modeChanged();
+    selectionChanged();
+}
+
+void FrontPanel::showPatch(const ControlTable &table, int number, const QString &name)
+{
+    controls = &table;
+    presetNumber = number;
+    presetName = name;
+    QList<const MidiControlModel *> models;
+    for (int i = 0; i < ControlTable::count; ++i)
+        models << table.at(i);
+    // Channels are drawn only where they differ from the one most controls use.
+    const int channel = ControlSummary::mostCommonChannel(models);
+    for (int i = 0; i < ControlTable::count; ++i) {
+        const MidiControlModel &model = *table.at(i);
+        items[i]->setModel(&model);
+        items[i]->setLedColour(MidiControlItem::ledColourOf(model));
+        items[i]->setAssignment(ControlSummary::assignment(model, channel));
+        items[i]->setToolTip(ControlSummary::details(i, model, controllerNames));
+    }
+    refreshDisplay();
+}
+
+void FrontPanel::setUnsent(const QList<int> &controls)
+{
+    for (int i = 0; i < ControlTable::count; ++i)
+        items[i]->setUnsent(controls.contains(i));
+}
+
+void FrontPanel::setNoDeviceFound(bool noDevice)
+{
+    noDeviceFound = noDevice;
+    refreshDisplay();
+}
+
+void FrontPanel::refreshDisplay()
+{
+    const MidiControlModel *shown = nullptr;
+    if (controls && selection && selection->size() == 1)
+        shown = controls->at(selection->indices().constFirst());
+    panelDisplay->setLines(ControlSummary::displayPreset(presetNumber),
+                           noDeviceFound ? tr("No Vellichord found") : presetName,
+                           ControlSummary::displayControl(shown));
+}
+
+// Draws the selection as it now is; each item told to change passes the change back, which
+// the selection finds already made.
+void FrontPanel::selectionChanged()
+{
+    for (int i = 0; i < ControlTable::count; ++i) {
+        const bool selected = selection->contains(i);
+        if (items[i]->isSelected() != selected)
+            items[i]->setSelected(selected);
+    }
+    refreshDisplay();
+}
+
+void FrontPanel::modeChanged()
+{
+    setDragMode(selection->isMulti() ? QGraphicsView::RubberBandDrag : QGraphicsView::NoDrag);
+}
+
+void FrontPanel::focusInEvent(QFocusEvent *event)
+{
+    if (keyCursor < 0) {
+        const QList<int> selected = selection ? selection->indices() : QList<int>();
+        keyCursor = selected.isEmpty() ? firstPad : selected.first();
+    }
+    items[keyCursor]->setKeyboardFocus(true);
+    QGraphicsView::focusInEvent(event);
+}
+
+void FrontPanel::focusOutEvent(QFocusEvent *event)
+{
+    if (keyCursor >= 0)
+        items[keyCursor]->setKeyboardFocus(false);
+    QGraphicsView::focusOutEvent(event);
+}
+
+void FrontPanel::keyPressEvent(QKeyEvent *event)
+{
+    if (handleKey(event)) {
+        event->accept();
+        return;
+    }
+    QGraphicsView::keyPressEvent(event);
+}
+
+void FrontPanel::mousePressEvent(QMouseEvent *event)
+{
+    // The keyboard goes on from the control last clicked.
+    const QPointF at = mapToScene(event->pos());
+    for (int i = 0; i < ControlTable::count; ++i) {
+        if (QRectF(controlRects.at(i)).contains(at)) {
+            moveKeyCursor(i);
+            break;
+        }
+    }
+    QGraphicsView::mousePressEvent(event);
+}
+
+// Arrows move the cursor and select the control it reaches (with Shift, add it), Space
+// toggles the control under the cursor, Enter hands over to the editors.
+bool FrontPanel::handleKey(const QKeyEvent *event)
+{
+    using PanelNavigation::Direction;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool shift = modifiers == Qt::ShiftModifier;
+    if (!selection || (modifiers != Qt::NoModifier && !shift))
+        return false;
+    const QMap<int, Direction> directions = {{Qt::Key_Left, Direction::Left},
+                                             {Qt::Key_Right, Direction::Right},
+                                             {Qt::Key_Up, Direction::Up},
+                                             {Qt::Key_Down, Direction::Down}};
+    if (keyCursor < 0)
+        keyCursor = firstPad;
+    if (directions.contains(event->key())) {
+        const int next = PanelNavigation::nearest(keyCursor, directions.value(event->key()));
+        if (next < 0)
+            return true; // at the edge: stay
+        moveKeyCursor(next);
+        if (!shift)
+            selection->clear();
+        selection->select(next);
+        return true;
+    }
+    if (shift)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Space:
+        selection->toggle(keyCursor);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit enterPressed();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FrontPanel::moveKeyCursor(int control)
+{
+    if (keyCursor >= 0)
+        items[keyCursor]->setKeyboardFocus(false);
+    keyCursor = control;
+    items[keyCursor]->setKeyboardFocus(hasFocus());
+}

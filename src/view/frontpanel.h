@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QGraphicsView>
+#include <QList>
+#include <QStringList>
+
+#include <array>
+
+class ControlTable;
+class MidiControlItem;
+class PanelDisplay;
+class QGraphicsScene;
+class Selection;
+
+// The device's front panel: the picture, a selectable rectangle over each of the 64 controls,
+// the display, and the keyboard's cursor over them. It draws what the patch it is shown holds
+// (light colours, assignments, tooltips, the display's lines) and keeps its items' selection
+// in step with a Selection, both ways: a click, a band or a key changes the Selection, and a
+// change of the Selection is drawn. In Select Multi a click toggles and a band selects
+// (MultiSelection).
+class FrontPanel : public QGraphicsView
+{
+    Q_OBJECT
+
+public:
+    explicit FrontPanel(QWidget *parent = nullptr);
+
+    // The selection the panel shows and changes; set once, before the panel is used.
+    void setSelection(Selection *selection);
+    // The controller names the tooltips use, line k of the name file naming controller k.
+    void setControllerNames(const QStringList &names) { controllerNames = names; }
+
+    MidiControlItem *item(int control) const { return items.at(control); }
+    PanelDisplay *display() const { return panelDisplay; }
+    // The control the keyboard's cursor is on, -1 before the panel had focus or a click.
+    int keyboardCursor() const { return keyCursor; }
+
+public slots:
+    // Draws the patch: the colours, assignments and tooltips of every control, and the
+    // display's preset, name and selected control. The table is read again whenever the
+    // selection changes, so it must live as long as the panel.
+    void showPatch(const ControlTable &controls, int presetNumber, const QString &presetName);
+    // Marks these controls as holding values the device does not have yet, and no others.
+    void setUnsent(const QList<int> &controls);
+    // While set, the display's name line says that no device was found.
+    void setNoDeviceFound(bool noDevice);
+
+signals:
+    // A right click on control; the menu belongs at globalPosition.
+    void contextMenuRequested(int control, const QPoint &globalPosition);
+    // Enter or Return while the panel has focus: the editors are to take over.
+    void enterPressed();
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    bool handleKey(const QKeyEvent *event);
+    void moveKeyCursor(int control);
+    void selectionChanged();
+    void modeChanged();
+    void refreshDisplay();
+
+    QGraphicsScene *panelScene;
+    std::array<MidiControlItem *, 64> items{};
+    PanelDisplay *panelDisplay;
+    Selection *selection = nullptr;
+    const ControlTable *controls = nullptr;
+    QStringList controllerNames;
+    int presetNumber = 0;
+    QString presetName;
+    bool noDeviceFound = false;
+    int keyCursor = -1;
+};
