@@ -20,6 +20,7 @@
 #include "rtmidiapi.h"
 #endif
 #include "ui_mainwindow.h"
+#include "unsentrecovery.h"
 #include "updatedialog.h"
 
 #include <QCloseEvent>
@@ -79,6 +80,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         patchDocument->applyEdit(controlSelection->indices(), id, value);
     });
     connect(pane, &EditorPane::statusMessage, this, &MainWindow::showStatusMessage);
+    recovery = new UnsentRecovery(patchDocument, this);
+    connect(recovery, &UnsentRecovery::statusMessage, this, &MainWindow::showStatusMessage);
     connect(ui->graphicsView, &FrontPanel::enterPressed, pane, &EditorPane::focusFirstEditor);
     connect(controlSelection, &Selection::changed, this,
             [this] { pane->show(controlSelection->indices(), patchDocument->controls()); });
@@ -601,16 +604,7 @@ bool MainWindow::askBeforeClosing()
 
 void MainWindow::closeUnasked()
 {
-    if (patchDocument->hasUnsentChanges()) {
-        // A recovery file not offered yet holds the changes of an earlier run; it stays beside.
-        if (recoveryAwaitsAnswer && recovery.exists())
-            qWarning().noquote() << "Kept the earlier recovery file as" << recovery.setAside();
-        if (recovery.write(patchDocument->patch()))
-            qCDebug(lcTrace).noquote() << "Unsent changes kept in" << recovery.path();
-        else
-            qWarning().noquote() << "Could not write the recovery file" << recovery.path()
-                                 << "- the unsent changes are lost";
-    }
+    recovery->keep();
     closingUnasked = true;
     if (close() || closeAfterTransfer)
         return;
@@ -626,44 +620,5 @@ void MainWindow::closeUnasked()
 
 void MainWindow::offerRecovery()
 {
-    if (!recovery.exists())
-        return;
-    if (patchDocument->answerAwaited()) {
-        if (!recoveryAwaitsAnswer) {
-            connect(patchDocument, &PatchDocument::answerWaitEnded, this, [this] {
-                if (std::exchange(recoveryAwaitsAnswer, false))
-                    QTimer::singleShot(0, this, &MainWindow::offerRecovery);
-            });
-        }
-        recoveryAwaitsAnswer = true;
-        return;
-    }
-    QByteArray patch;
-    const PatchFileFault fault = recovery.read(&patch);
-    if (fault != PatchFileFault::None) {
-        const QString aside = recovery.setAside();
-        showStatusMessage(aside.isEmpty()
-                              ? tr("Could not restore the unsent changes: %1: %2")
-                                    .arg(recovery.path(), patch_file_fault_text(fault))
-                              : tr("Could not restore the unsent changes: %1: %2; kept as %3")
-                                    .arg(recovery.path(), patch_file_fault_text(fault), aside));
-        return;
-    }
-    const QString time = QLocale().toString(recovery.time(), QLocale::ShortFormat);
-    QMessageBox box(QMessageBox::Question, tr("Unsent changes"),
-                    tr("Restore the unsent changes from %1?").arg(time), QMessageBox::NoButton,
-                    this);
-    box.setObjectName(QStringLiteral("recoveryQuestion"));
-    QPushButton *restore = box.addButton(tr("Restore"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
-    box.setDefaultButton(restore);
-    qCDebug(lcTrace).noquote() << "Offering the unsent changes of" << recovery.path();
-    box.exec();
-    // Unanswered (the editor was ended meanwhile), the file stays for the next start.
-    if (box.clickedButton() == restore)
-        patchDocument->restoreUnsent(patch);
-    else if (box.clickedButton() != discard)
-        return;
-    if (!recovery.remove())
-        qWarning().noquote() << "Could not remove the recovery file" << recovery.path();
+    recovery->offer();
 }

@@ -2,7 +2,6 @@
 
 #include "editorsettings.h"
 #include "parameterid.h"
-#include "recoveryfile.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -20,6 +19,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class Selection;
+class UnsentRecovery;
 class UpdateDialog;
 
 namespace Ui {
@@ -112,8 +112,7 @@ private:
     QMenu *recentMenu = nullptr;
     QAction *revertAction = nullptr;
 
-    RecoveryFile recovery;
+    UnsentRecovery *recovery = nullptr;
     bool closingUnasked = false;
     bool closeAfterTransfer = false;
-    bool recoveryAwaitsAnswer = false;
 };
