@@ -2,6 +2,7 @@
 
 #include "controlnames.h"
 #include "midicontrolmodel.h"
+#include "parameterinfo.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -136,15 +137,9 @@ QString details(int index, const MidiControlModel &model, const QStringList &ccN
     if (const std::optional<int> aftertouch = valueOf(model, Aftertouch))
         parts << QStringLiteral("Aftertouch ")
                 + nameAt(MidiControlModel::aftertouchNames(), aftertouch);
-    const struct
-    {
-        ParameterId id;
-        const char *caption;
-    } ranges[] = {{Min, "Min"},    {Max, "Max"},    {MinX, "Min X"},
-                  {MaxX, "Max X"}, {MinY, "Min Y"}, {MaxY, "Max Y"}};
-    for (const auto &range : ranges) {
-        if (const std::optional<int> value = valueOf(model, range.id))
-            parts << QStringLiteral("%1 %2").arg(QLatin1String(range.caption)).arg(*value);
+    for (const ParameterId range : {Min, Max, MinX, MaxX, MinY, MaxY}) {
+        if (const std::optional<int> value = valueOf(model, range))
+            parts << QStringLiteral("%1 %2").arg(ParameterInfo::caption(range)).arg(*value);
     }
     return ControlNames::name(index) + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }
