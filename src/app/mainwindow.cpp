@@ -5,6 +5,7 @@
 #include "controllernamefile.h"
 #include "controlsummary.h"
 #include "controltable.h"
+#include "connectionfield.h"
 #include "devicewatcher.h"
 #include "editorpane.h"
 #include "editortexts.h"
@@ -116,9 +117,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     unsentLabel = new QLabel(this);
     unsentLabel->setObjectName(QStringLiteral("labelUnsent"));
     ui->statusBar->addPermanentWidget(unsentLabel);
-    connectionLabel = new QLabel(this);
-    connectionLabel->setObjectName(QStringLiteral("labelConnection"));
-    ui->statusBar->addPermanentWidget(connectionLabel);
+    connection = new ConnectionField(
+        *midiController->getMidi(), [this] { return updateDialog->isBusy(); }, this);
+    ui->statusBar->addPermanentWidget(connection);
+    connect(connection, &ConnectionField::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(connection, &ConnectionField::deviceConnected, patchDocument,
+            &PatchDocument::deviceAppeared);
 
     connect(patchDocument, &PatchDocument::unsentChanged, this, &MainWindow::refreshUnsent);
     connect(patchDocument, &PatchDocument::patchChanged, this,
@@ -137,20 +141,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     patchDocument->start();
     showConnectionState();
 
-    // The device may come later, go, or come back after a firmware update. The port is left
-    // to the updater while it runs a handshake or a transfer.
-    deviceWatcher = new DeviceWatcher(
-        *midiController->getMidi(), MidiController::portName,
-        [this] { return updateDialog->isBusy(); }, this);
-    deviceWatcher->setObjectName(QStringLiteral("deviceWatcher"));
-    connect(deviceWatcher, &DeviceWatcher::deviceConnected, patchDocument,
-            &PatchDocument::deviceAppeared);
-    connect(deviceWatcher, &DeviceWatcher::deviceDisconnected, this,
-            [this] { showStatusMessage(tr("Vellichord disconnected")); });
-    connect(deviceWatcher, &DeviceWatcher::midiSystemStopped, this,
-            [this] { showStatusMessage(tr("MIDI system stopped")); });
-    connect(deviceWatcher, &DeviceWatcher::looked, this, &MainWindow::showConnectionState);
-    deviceWatcher->start();
+    connection->watcher()->start();
 
     // The picture keeps its size; a larger font widens the right column and the window with it.
     // The menu bar sits above the content and adds its height.
@@ -165,7 +156,7 @@ MainWindow::~MainWindow()
     disconnect(ui->presetNameField, nullptr, this, nullptr);
     disconnect(pane, nullptr, this, nullptr);
     disconnect(controlSelection, nullptr, this, nullptr);
-    delete deviceWatcher; // it uses the controller's port and the update dialog
+    delete connection;    // its watcher uses the controller's port and the update dialog
     delete updateDialog;  // a run still going uses the controller's port
     delete ui;
     delete patchDocument; // and with it the controller
@@ -503,15 +494,7 @@ void MainWindow::uploadPatch()
 
 void MainWindow::showConnectionState()
 {
-    // The updater's thread has the port; the state is shown again when it is done.
-    if (updateDialog->isBusy())
-        return;
-    IMidi *midi = midiController->getMidi();
-    const std::string name = midi->connectedName();
-    // A connection the MIDI system dropped under the updater is not one.
-    connectionLabel->setText(name.empty() || midi->midiSystemStopped()
-                                 ? tr("Not connected")
-                                 : tr("Connected: %1").arg(QString::fromLocal8Bit(name.c_str())));
+    connection->refresh();
 }
 
 void MainWindow::loadSysex()
@@ -574,7 +557,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     settings->setMultiSelect(controlSelection->isMulti());
     settings->sync();
     qCDebug(lcTrace) << "Closing Main window";
-    deviceWatcher->stop();
+    connection->watcher()->stop();
     midiController->stopMonitor();
     QMainWindow::closeEvent(event);
 }

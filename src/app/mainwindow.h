@@ -8,8 +8,8 @@
 
 #include <memory>
 
+class ConnectionField;
 class ContextMenu;
-class DeviceWatcher;
 class EditorPane;
 class FrontPanel;
 class IMidi;
@@ -106,8 +106,7 @@ private:
     EditorPane *pane = nullptr;
     std::unique_ptr<ContextMenu> contextMenu;
     UpdateDialog *updateDialog = nullptr;
-    DeviceWatcher *deviceWatcher = nullptr;
-    QLabel *connectionLabel = nullptr;
+    ConnectionField *connection = nullptr;
     QLabel *unsentLabel = nullptr;
     QMenu *recentMenu = nullptr;
     QAction *revertAction = nullptr;
