@@ -1,19 +1,19 @@
 #include "mainwindow.h"
 #include "trace.h"
 
+#include "connectionfield.h"
 #include "contextmenu.h"
 #include "controllernamefile.h"
 #include "controlsummary.h"
 #include "controltable.h"
-#include "connectionfield.h"
 #include "devicewatcher.h"
 #include "editorpane.h"
-#include "editortexts.h"
 #include "frontpanel.h"
 #include "imidi.h"
 #include "midicontroller.h"
 #include "numberingdialog.h"
 #include "patchdocument.h"
+#include "patchfiledialog.h"
 #include "platformmidi.h"
 #include "presetnamefield.h"
 #include "selection.h"
@@ -28,7 +28,6 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -133,9 +132,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
                 showPatch();
             });
     // The display says "No Vellichord found" until a device connects or a patch arrives.
-    connect(patchDocument, &PatchDocument::deviceFoundChanged, this, [this] {
-        ui->graphicsView->setNoDeviceFound(patchDocument->noDeviceFound());
-    });
+    connect(patchDocument, &PatchDocument::deviceFoundChanged, this,
+            [this] { ui->graphicsView->setNoDeviceFound(patchDocument->noDeviceFound()); });
     showPatch();
     refreshUnsent();
     patchDocument->start();
@@ -156,8 +154,8 @@ MainWindow::~MainWindow()
     disconnect(ui->presetNameField, nullptr, this, nullptr);
     disconnect(pane, nullptr, this, nullptr);
     disconnect(controlSelection, nullptr, this, nullptr);
-    delete connection;    // its watcher uses the controller's port and the update dialog
-    delete updateDialog;  // a run still going uses the controller's port
+    delete connection;   // its watcher uses the controller's port and the update dialog
+    delete updateDialog; // a run still going uses the controller's port
     delete ui;
     delete patchDocument; // and with it the controller
     qCDebug(lcTrace) << "deleted ui";
@@ -460,8 +458,8 @@ void MainWindow::showContextMenu(int control, const QPoint &position)
     QList<MidiControlModel *> selected;
     for (int index : controlSelection->indices())
         selected << patchDocument->controller()->getModels()->at(index);
-    const std::optional<ParameterChoice> choice =
-        contextMenu->exec(*patchDocument->controls().at(control), selected, position);
+    const std::optional<ParameterChoice> choice = contextMenu->exec(
+        *patchDocument->controls().at(control), selected, position);
     if (!choice)
         return;
     patchDocument->edit(
@@ -501,8 +499,7 @@ void MainWindow::loadSysex()
 {
     if (updateDialog->isBusy())
         return;
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), settings->lastFolder(),
-                                                          patchFileFilters);
+    const QString fileName = PatchFileDialog::askToOpen(this, settings->lastFolder());
     if (fileName.isEmpty())
         return;
     loadFile(fileName);
@@ -525,16 +522,9 @@ void MainWindow::saveSysex()
 
 bool MainWindow::saveToFile()
 {
-    QFileDialog dialog(this, tr("Save File"), settings->lastFolder(), patchFileFilters);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // The dialog adds it before asking whether to replace an existing file.
-    dialog.setDefaultSuffix(patchFileSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QString fileName = PatchFileDialog::askToSave(this, settings->lastFolder());
+    if (fileName.isEmpty())
         return false;
-    QString fileName = dialog.selectedFiles().constFirst();
-    // A dialog that left it out (a typed path through a folder with a dot in its name).
-    if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
-        fileName += QLatin1Char('.') + patchFileSuffix;
     if (!patchDocument->save(fileName))
         return false;
     rememberFile(fileName);

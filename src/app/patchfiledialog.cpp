@@ -1,0 +1,38 @@
+#include "patchfiledialog.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace PatchFileDialog {
+
+namespace {
+
+const QString filters = QStringLiteral("Patch files (*.syx);;All files (*)");
+const QString suffix = QStringLiteral("syx");
+
+} // namespace
+
+QString askToOpen(QWidget *parent, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(
+        parent, QCoreApplication::translate("PatchFileDialog", "Open File"), folder, filters);
+}
+
+QString askToSave(QWidget *parent, const QString &folder)
+{
+    QFileDialog dialog(parent, QCoreApplication::translate("PatchFileDialog", "Save File"), folder,
+                       filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds it before asking whether to replace an existing file.
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    QString fileName = dialog.selectedFiles().constFirst();
+    // A dialog that left it out (a typed path through a folder with a dot in its name).
+    if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
+        fileName += QLatin1Char('.') + suffix;
+    return fileName;
+}
+
+} // namespace PatchFileDialog
