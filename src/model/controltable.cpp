@@ -77,3 +77,17 @@ MidiControlModel *ControlTable::at(int index) const
         return nullptr;
     return m_models[index].get();
 }
+
+ParameterInfo::Kind ControlTable::kindOf(int index)
+{
+    using Kind = ParameterInfo::Kind;
+    if (index >= 6 && index <= 15)
+        return Kind::FunctionButton;
+    if (index >= 30 && index <= 36)
+        return Kind::NavigationButton;
+    if (index == xyPadIndex)
+        return Kind::XYPad;
+    if (index >= 39)
+        return Kind::Pad;
+    return Kind::Continuous; // S1..S6, E1..E8, P1..P6, the crossfader
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midicontrolmodel.h"
+#include "parameterinfo.h"
 
 #include <array>
 #include <memory>
@@ -20,6 +21,8 @@ public:
 
     // The model at index, or nullptr outside 0..63.
     MidiControlModel *at(int index) const;
+    // The kind of the control at index (0..63): which parameters it has.
+    static ParameterInfo::Kind kindOf(int index);
 
 private:
     std::array<std::unique_ptr<MidiControlModel>, count> m_models;
