@@ -154,10 +154,10 @@ MainWindow::~MainWindow()
     disconnect(ui->presetNameField, nullptr, this, nullptr);
     disconnect(pane, nullptr, this, nullptr);
     disconnect(controlSelection, nullptr, this, nullptr);
-    delete connection;   // its watcher uses the controller's port and the update dialog
-    delete updateDialog; // a run still going uses the controller's port
+    // A run of the updater still going uses the document's port. The widgets go next, in the
+    // order they were made, and the document, made after them, last.
+    delete updateDialog;
     delete ui;
-    delete patchDocument; // and with it the controller
     qCDebug(lcTrace) << "deleted ui";
 }
 
