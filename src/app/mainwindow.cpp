@@ -17,9 +17,6 @@
 #include "platformmidi.h"
 #include "presetnamefield.h"
 #include "selection.h"
-#ifndef Q_OS_WIN
-#include "rtmidiapi.h"
-#endif
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
 #include "updatedialog.h"
@@ -403,21 +400,6 @@ void MainWindow::arrangeTabOrder()
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
-namespace {
-
-QString midiSystemName()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("Windows Multimedia");
-#else
-    const RtMidi::Api api = system_midi_api(false);
-    return api == RtMidi::UNSPECIFIED ? QStringLiteral("the system's own")
-                                      : QString::fromStdString(RtMidi::getApiDisplayName(api));
-#endif
-}
-
-} // namespace
-
 void MainWindow::showAbout()
 {
     if (updateDialog->isBusy())
@@ -425,7 +407,8 @@ void MainWindow::showAbout()
     QMessageBox::about(this, tr("About"),
                        tr("<b>Tarvel Vellichord Editor</b> %1<br>Qt %2<br>MIDI: %3")
                            .arg(QCoreApplication::applicationVersion(),
-                                QString::fromLatin1(qVersion()), midiSystemName()));
+                                QString::fromLatin1(qVersion()),
+                                QString::fromStdString(midiController->getMidi()->systemName())));
 }
 
 void MainWindow::refreshUnsent()
