@@ -16,6 +16,7 @@
 #include "patchfiledialog.h"
 #include "platformmidi.h"
 #include "presetnamefield.h"
+#include "recentfiles.h"
 #include "selection.h"
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
@@ -105,7 +106,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         for (const char *name : {"actionLoad", "actionSave", "actionUpload", "actionDownload",
                                  "actionUpdate", "actionNumberSelected", "actionAbout"})
             findChild<QAction *>(QLatin1String(name))->setEnabled(!busy);
-        recentMenu->setEnabled(!busy && !recentFiles().isEmpty());
+        recentFileList->setBusy(busy);
         if (!busy)
             showConnectionState();
     });
@@ -204,8 +205,9 @@ void MainWindow::createActions()
     connect(save, &QAction::triggered, this, &MainWindow::saveSysex);
     file->addAction(load);
     file->addAction(save);
-    recentMenu = file->addMenu(tr("&Recent Files"));
-    recentMenu->setObjectName(QStringLiteral("menuRecentFiles"));
+    recentFileList = new RecentFiles(*settings, this);
+    connect(recentFileList, &RecentFiles::fileChosen, this, &MainWindow::openRecentFile);
+    file->addMenu(recentFileList->menu());
     file->addSeparator();
     QAction *quit = makeAction(QStringLiteral("actionQuit"), tr("&Quit"), tr("Close the editor"),
                                QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -291,7 +293,6 @@ void MainWindow::createActions()
         tr("Select Multi: a click adds or removes one control; a band selects the controls it "
            "touches, with Ctrl or Shift added to the selection"));
     addActions({load, save, quit, undo, redo, all, none, upload, download, update, about});
-    rebuildRecentMenu();
 }
 
 void MainWindow::restoreSettings()
@@ -309,43 +310,15 @@ void MainWindow::restoreSettings()
 
 QStringList MainWindow::recentFiles() const
 {
-    return settings->recentFiles();
-}
-
-void MainWindow::rememberFile(const QString &fileName)
-{
-    const QString path = QFileInfo(fileName).absoluteFilePath();
-    QStringList files = recentFiles();
-    files.removeAll(path);
-    files.prepend(path);
-    settings->setRecentFiles(files);
-    settings->setLastFolder(QFileInfo(path).absolutePath());
-    settings->sync();
-    rebuildRecentMenu();
-}
-
-void MainWindow::rebuildRecentMenu()
-{
-    recentMenu->clear();
-    const QStringList files = recentFiles();
-    for (const QString &file : files) {
-        QAction *action = recentMenu->addAction(QDir::toNativeSeparators(file));
-        connect(action, &QAction::triggered, this, [this, file] { openRecentFile(file); });
-    }
-    recentMenu->setEnabled(!files.isEmpty());
+    return recentFileList->files();
 }
 
 void MainWindow::openRecentFile(const QString &fileName)
 {
     if (updateDialog->isBusy())
         return;
-    if (!QFileInfo::exists(fileName)) {
+    if (recentFileList->forgetIfMissing(fileName)) {
         showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
-        QStringList files = recentFiles();
-        files.removeAll(fileName);
-        settings->setRecentFiles(files);
-        settings->sync();
-        rebuildRecentMenu();
         return;
     }
     loadFile(fileName);
@@ -492,7 +465,7 @@ bool MainWindow::loadFile(const QString &fileName)
 {
     if (!patchDocument->load(fileName))
         return false;
-    rememberFile(fileName);
+    recentFileList->remember(fileName);
     return true;
 }
 
@@ -510,7 +483,7 @@ bool MainWindow::saveToFile()
         return false;
     if (!patchDocument->save(fileName))
         return false;
-    rememberFile(fileName);
+    recentFileList->remember(fileName);
     return true;
 }
 
