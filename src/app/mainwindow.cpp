@@ -16,10 +16,8 @@
 #include "patchfiledialog.h"
 #include "platformmidi.h"
 #include "presetnamefield.h"
+#include "recentfiles.h"
 #include "selection.h"
-#ifndef Q_OS_WIN
-#include "rtmidiapi.h"
-#endif
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
 #include "updatedialog.h"
@@ -27,8 +25,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,7 +104,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         for (const char *name : {"actionLoad", "actionSave", "actionUpload", "actionDownload",
                                  "actionUpdate", "actionNumberSelected", "actionAbout"})
             findChild<QAction *>(QLatin1String(name))->setEnabled(!busy);
-        recentMenu->setEnabled(!busy && !recentFiles().isEmpty());
+        recentFileList->setBusy(busy);
         if (!busy)
             showConnectionState();
     });
@@ -207,8 +203,9 @@ void MainWindow::createActions()
     connect(save, &QAction::triggered, this, &MainWindow::saveSysex);
     file->addAction(load);
     file->addAction(save);
-    recentMenu = file->addMenu(tr("&Recent Files"));
-    recentMenu->setObjectName(QStringLiteral("menuRecentFiles"));
+    recentFileList = new RecentFiles(*settings, this);
+    connect(recentFileList, &RecentFiles::fileChosen, this, &MainWindow::openRecentFile);
+    file->addMenu(recentFileList->menu());
     file->addSeparator();
     QAction *quit = makeAction(QStringLiteral("actionQuit"), tr("&Quit"), tr("Close the editor"),
                                QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -294,7 +291,6 @@ void MainWindow::createActions()
         tr("Select Multi: a click adds or removes one control; a band selects the controls it "
            "touches, with Ctrl or Shift added to the selection"));
     addActions({load, save, quit, undo, redo, all, none, upload, download, update, about});
-    rebuildRecentMenu();
 }
 
 void MainWindow::restoreSettings()
@@ -312,43 +308,15 @@ void MainWindow::restoreSettings()
 
 QStringList MainWindow::recentFiles() const
 {
-    return settings->recentFiles();
-}
-
-void MainWindow::rememberFile(const QString &fileName)
-{
-    const QString path = QFileInfo(fileName).absoluteFilePath();
-    QStringList files = recentFiles();
-    files.removeAll(path);
-    files.prepend(path);
-    settings->setRecentFiles(files);
-    settings->setLastFolder(QFileInfo(path).absolutePath());
-    settings->sync();
-    rebuildRecentMenu();
-}
-
-void MainWindow::rebuildRecentMenu()
-{
-    recentMenu->clear();
-    const QStringList files = recentFiles();
-    for (const QString &file : files) {
-        QAction *action = recentMenu->addAction(QDir::toNativeSeparators(file));
-        connect(action, &QAction::triggered, this, [this, file] { openRecentFile(file); });
-    }
-    recentMenu->setEnabled(!files.isEmpty());
+    return recentFileList->files();
 }
 
 void MainWindow::openRecentFile(const QString &fileName)
 {
     if (updateDialog->isBusy())
         return;
-    if (!QFileInfo::exists(fileName)) {
+    if (recentFileList->forgetIfMissing(fileName)) {
         showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
-        QStringList files = recentFiles();
-        files.removeAll(fileName);
-        settings->setRecentFiles(files);
-        settings->sync();
-        rebuildRecentMenu();
         return;
     }
     loadFile(fileName);
@@ -403,21 +371,6 @@ void MainWindow::arrangeTabOrder()
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
-namespace {
-
-QString midiSystemName()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("Windows Multimedia");
-#else
-    const RtMidi::Api api = system_midi_api(false);
-    return api == RtMidi::UNSPECIFIED ? QStringLiteral("the system's own")
-                                      : QString::fromStdString(RtMidi::getApiDisplayName(api));
-#endif
-}
-
-} // namespace
-
 void MainWindow::showAbout()
 {
     if (updateDialog->isBusy())
@@ -425,7 +378,8 @@ void MainWindow::showAbout()
     QMessageBox::about(this, tr("About"),
                        tr("<b>Tarvel Vellichord Editor</b> %1<br>Qt %2<br>MIDI: %3")
                            .arg(QCoreApplication::applicationVersion(),
-                                QString::fromLatin1(qVersion()), midiSystemName()));
+                                QString::fromLatin1(qVersion()),
+                                QString::fromStdString(midiController->getMidi()->systemName())));
 }
 
 void MainWindow::refreshUnsent()
@@ -509,7 +463,7 @@ bool MainWindow::loadFile(const QString &fileName)
 {
     if (!patchDocument->load(fileName))
         return false;
-    rememberFile(fileName);
+    recentFileList->remember(fileName);
     return true;
 }
 
@@ -527,7 +481,7 @@ bool MainWindow::saveToFile()
         return false;
     if (!patchDocument->save(fileName))
         return false;
-    rememberFile(fileName);
+    recentFileList->remember(fileName);
     return true;
 }
 

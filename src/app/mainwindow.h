@@ -17,7 +17,7 @@ class MidiController;
 class PatchDocument;
 class QAction;
 class QLabel;
-class QMenu;
+class RecentFiles;
 class Selection;
 class UnsentRecovery;
 class UpdateDialog;
@@ -95,8 +95,6 @@ private:
     bool askBeforeClosing();
     bool loadFile(const QString &fileName);
     bool saveToFile();
-    void rememberFile(const QString &fileName);
-    void rebuildRecentMenu();
 
     Ui::MainWindow *ui = nullptr;
     std::unique_ptr<EditorSettings> settings;
@@ -108,7 +106,7 @@ private:
     UpdateDialog *updateDialog = nullptr;
     ConnectionField *connection = nullptr;
     QLabel *unsentLabel = nullptr;
-    QMenu *recentMenu = nullptr;
+    RecentFiles *recentFileList = nullptr;
     QAction *revertAction = nullptr;
 
     UnsentRecovery *recovery = nullptr;

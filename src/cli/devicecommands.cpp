@@ -8,6 +8,7 @@
 #include "patchfile.h"
 #include "patchlayout.h"
 #include "platformmidi.h"
+#include "stopsignals.h"
 #include "sysextext.h"
 #include "updateprotocol.h"
 
@@ -26,10 +27,6 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
 #include <unistd.h>
 #endif
 
@@ -253,66 +250,6 @@ private:
     QElapsedTimer clock;
     int shownTenth = -1;
     bool onLine = false;
-};
-
-#ifdef Q_OS_UNIX
-// A signal handler may do next to nothing: it writes a byte here, and the event loop, which
-// the transfer keeps running between its steps, reads it.
-int interruptSockets[2] = {-1, -1};
-
-void onInterrupt(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(interruptSockets[0], &byte, 1);
-}
-#endif
-
-// While alive, Ctrl-C (SIGINT), kill (SIGTERM) and a closed terminal (SIGHUP) call stop
-// instead of ending the program: cut off mid-record, the device would be left with neither
-// the old firmware nor word of what happened.
-class StopOnInterrupt
-{
-public:
-    explicit StopOnInterrupt(std::function<void()> stop)
-    {
-#ifdef Q_OS_UNIX
-        if (interruptSockets[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, interruptSockets) != 0)
-            return;
-        notifier = std::make_unique<QSocketNotifier>(interruptSockets[1], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, [stop] {
-            char bytes[16];
-            [[maybe_unused]] const ssize_t read = ::recv(interruptSockets[1], bytes, sizeof bytes,
-                                                         MSG_DONTWAIT);
-            stop();
-        });
-        struct sigaction action = {};
-        action.sa_handler = onInterrupt;
-        action.sa_flags = SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < std::size(handledSignals); ++i)
-            sigaction(handledSignals[i], &action, &before[i]);
-#else
-        (void)stop;
-#endif
-    }
-    ~StopOnInterrupt()
-    {
-#ifdef Q_OS_UNIX
-        if (notifier) {
-            for (std::size_t i = 0; i < std::size(handledSignals); ++i)
-                sigaction(handledSignals[i], &before[i], nullptr);
-        }
-#endif
-    }
-    StopOnInterrupt(const StopOnInterrupt &) = delete;
-    StopOnInterrupt &operator=(const StopOnInterrupt &) = delete;
-
-private:
-#ifdef Q_OS_UNIX
-    static constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    std::unique_ptr<QSocketNotifier> notifier;
-    struct sigaction before[std::size(handledSignals)] = {};
-#endif
 };
 
 // Asks the device for its patch, again at each third of the time left until deadline, and
@@ -624,7 +561,12 @@ int update(const QStringList &arguments)
     });
     QObject::connect(&protocol, &UpdateProtocol::progressChanged, &owner,
                      [&](const UpdateProgress &progress) { progressView.show(progress); });
-    StopOnInterrupt stop([&protocol] { protocol.requestStop(); });
+    // Ctrl-C, kill and a closed terminal stop the update between records instead of ending the
+    // program: cut off mid-record, the device would be left with neither the old firmware nor
+    // word of what happened. The handlers found are back once the update is over.
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &protocol,
+                     [&protocol] { protocol.requestStop(); });
 
     monitor.start();
     const bool done = protocol.doUpdate();

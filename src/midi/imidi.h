@@ -36,6 +36,10 @@ public:
     // The name that the open ports were connected with; empty while nothing is open.
     virtual std::string connectedName() const = 0;
 
+    // The MIDI system the ports belong to, as the About box names it ("ALSA", "Jack",
+    // "Windows Multimedia").
+    virtual std::string systemName() const = 0;
+
     // True while the ports are open and the device behind them is still offered by the
     // system. A device that was unplugged leaves the ports open but not alive.
     virtual bool connectionAlive() = 0;

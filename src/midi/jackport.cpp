@@ -587,6 +587,12 @@ std::string JackPort::connectedName() const
     return m_connectedName;
 }
 
+std::string JackPort::systemName() const
+{
+    // The name RtMidi gives the same system, so that both JACK backends read alike.
+    return RtMidi::getApiDisplayName(RtMidi::UNIX_JACK);
+}
+
 bool JackPort::connectionAlive()
 {
     if (!m_connection || m_connection->shutdown.load() || m_outputName.isEmpty())

@@ -51,6 +51,7 @@ public:
     int sendSysex(unsigned char *message, unsigned int count) override;
     bool waitForData(unsigned long msecs) override;
     std::string connectedName() const override;
+    std::string systemName() const override;
     bool connectionAlive() override;
     bool portPresent(const char *portName) override;
     bool midiSystemStopped() override;

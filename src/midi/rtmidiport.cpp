@@ -256,6 +256,12 @@ std::string RtMidiPort::connectedName() const
     return m_connectedName;
 }
 
+std::string RtMidiPort::systemName() const
+{
+    const RtMidi::Api api = system_midi_api(m_api == Api::Jack);
+    return api == RtMidi::UNSPECIFIED ? "the system's own" : RtMidi::getApiDisplayName(api);
+}
+
 bool RtMidiPort::connectionAlive()
 {
     boundInput();

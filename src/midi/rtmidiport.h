@@ -42,6 +42,7 @@ public:
     int sendSysex(unsigned char *message, unsigned int count) override;
     bool waitForData(unsigned long msecs) override;
     std::string connectedName() const override;
+    std::string systemName() const override;
     bool connectionAlive() override;
     // Looks at the ports offered for output, which the device offers together with its
     // input ports.

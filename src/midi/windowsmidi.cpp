@@ -219,6 +219,11 @@ std::string WindowsMidi::connectedName() const
     return connectedPort;
 }
 
+std::string WindowsMidi::systemName() const
+{
+    return "Windows Multimedia";
+}
+
 bool WindowsMidi::connectionAlive()
 {
     // An unplugged device's handles stay open; its name leaves the device list.

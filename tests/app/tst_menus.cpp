@@ -4,6 +4,7 @@
 #include "../common/simulateddevice.h"
 #include "editprobe.h"
 
+#include <QMessageBox>
 #include <QUndoStack>
 
 using namespace editprobe;
@@ -63,6 +64,7 @@ private slots:
     void escapeInThePaneReturnsTheKeysToThePicture();
     void tipsSayTheDirection_data();
     void tipsSayTheDirection();
+    void aboutNamesTheMidiSystemOfThePort();
     void recentFilesKeepTheLatestEight();
     void vanishedRecentFileIsSaidAndRemoved();
     void modeAndFolderAreRemembered();
@@ -226,6 +228,26 @@ void TestMenus::tipsSayTheDirection()
     QCOMPARE(child<QPushButton>(window, button)->statusTip(), tip);
     QCOMPARE(action(window, qPrintable(actionName))->toolTip(), tip);
     QCOMPARE(action(window, qPrintable(actionName))->statusTip(), tip);
+}
+
+void TestMenus::aboutNamesTheMidiSystemOfThePort()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QString shown;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            timer.stop();
+            shown = box->text();
+            box->accept();
+        }
+    });
+    timer.start(10);
+    action(window, "actionAbout")->trigger();
+    QVERIFY2(shown.endsWith(QStringLiteral("<br>MIDI: Simulated MIDI")), qPrintable(shown));
 }
 
 void TestMenus::recentFilesKeepTheLatestEight()

@@ -23,6 +23,7 @@ public:
     bool dataAvailable() override { return bytePipe.dataAvailable(); }
     int sendSysex(unsigned char *, unsigned int) override { return 0; }
     std::string connectedName() const override { return "Pipe"; }
+    std::string systemName() const override { return "Pipe"; }
     bool connectionAlive() override { return true; }
     bool portPresent(const char *) override { return true; }
 

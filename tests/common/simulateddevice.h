@@ -70,6 +70,7 @@ public:
     }
     void disconnect() override { connected = false; }
     std::string connectedName() const override { return connected ? connectedPort : ""; }
+    std::string systemName() const override { return "Simulated MIDI"; }
     bool connectionAlive() override
     {
         return connected && attached && portNames.contains(QString::fromStdString(connectedPort));

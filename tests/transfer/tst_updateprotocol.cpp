@@ -72,6 +72,7 @@ public:
     int read(unsigned char *, unsigned int) override { return 0; }
     bool dataAvailable() override { return false; }
     std::string connectedName() const override { return open ? "Vellichord" : ""; }
+    std::string systemName() const override { return "Dead"; }
     bool connectionAlive() override { return false; }
     bool portPresent(const char *portName) override { return qstrcmp(portName, "Vellichord") == 0; }
     int sendSysex(unsigned char *message, unsigned int count) override

@@ -7,40 +7,28 @@
 #endif
 #include "rtmidiapi.h"
 #include "rtmidiport.h"
+#include "stopsignals.h"
 #include "sysextext.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <RtMidi.h>
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 const char clientName[] = "Vellichord Emulator";
 const QString normalPortName = QStringLiteral("Vellichord");
 const QString updaterPortName = QStringLiteral("Vellichord Updater");
-
-// Ctrl-C and SIGTERM write a byte here; the event loop reads it and ends.
-int signalSockets[2];
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
-}
 
 void say(const QString &line)
 {
@@ -322,17 +310,13 @@ int main(int argc, char *argv[])
         }
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0) {
+    // Ctrl-C, kill and a closed terminal end the event loop, and with it the emulation.
+    StopSignals stopSignals;
+    if (!stopSignals.isActive()) {
         complain(QStringLiteral("cannot set up signal handling"));
         return 1;
     }
-    QSocketNotifier stopRequest(signalSockets[1], QSocketNotifier::Read);
-    QObject::connect(&stopRequest, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    QObject::connect(&stopSignals, &StopSignals::received, &app, &QCoreApplication::quit);
 
     const QString portName = parser.isSet(QStringLiteral("updater")) ? updaterPortName
                                                                      : normalPortName;
