@@ -90,6 +90,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     connect(ui->presetNameField, &PresetNameField::editingFinished, patchDocument,
             &PatchDocument::endNameBurst);
     connectSelectionButtons();
+    recentFileList = new RecentFiles(*settings, this);
     createActions();
     arrangeTabOrder();
 
@@ -178,39 +179,30 @@ void MainWindow::connectSelectionButtons()
 
 void MainWindow::createActions()
 {
-    const QString uploadTip = tr("Upload: get the patch from the Vellichord into the editor");
-    const QString downloadTip = tr("Download: send the editor's patch to the Vellichord");
-    const QString loadTip = tr("Load Settings: read a patch file into the editor");
-    const QString saveTip = tr("Save Settings: write the editor's patch to a file");
-    const QString updateTip = tr("Update: install new firmware on the Vellichord");
-
-    auto makeAction = [this](const QString &name, const QString &text, const QString &tip,
-                             const QKeySequence &keys) {
+    // Each command is an action in its menu, named for the tests; the buttons trigger them too.
+    const auto add = [this](QMenu *menu, const char *name, const QString &text, const QString &tip,
+                            const QKeySequence &keys, auto run) {
         auto *action = new QAction(text, this);
-        action->setObjectName(name);
+        action->setObjectName(QLatin1String(name));
         action->setToolTip(tip);
         action->setStatusTip(tip);
         action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, run);
+        menu->addAction(action);
         return action;
     };
-
     QMenu *file = menuBar()->addMenu(tr("&File"));
-    QAction *load = makeAction(QStringLiteral("actionLoad"), tr("&Load Settings\u2026"), loadTip,
-                               QKeySequence::Open);
-    QAction *save = makeAction(QStringLiteral("actionSave"), tr("&Save Settings\u2026"), saveTip,
-                               QKeySequence::Save);
-    connect(load, &QAction::triggered, this, &MainWindow::loadSysex);
-    connect(save, &QAction::triggered, this, &MainWindow::saveSysex);
-    file->addAction(load);
-    file->addAction(save);
-    recentFileList = new RecentFiles(*settings, this);
-    connect(recentFileList, &RecentFiles::fileChosen, this, &MainWindow::openRecentFile);
+    add(file, "actionLoad", tr("&Load Settings\u2026"),
+        tr("Load Settings: read a patch file into the editor"), QKeySequence::Open,
+        &MainWindow::loadSysex);
+    add(file, "actionSave", tr("&Save Settings\u2026"),
+        tr("Save Settings: write the editor's patch to a file"), QKeySequence::Save,
+        &MainWindow::saveSysex);
     file->addMenu(recentFileList->menu());
+    connect(recentFileList, &RecentFiles::fileChosen, this, &MainWindow::openRecentFile);
     file->addSeparator();
-    QAction *quit = makeAction(QStringLiteral("actionQuit"), tr("&Quit"), tr("Close the editor"),
-                               QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-    file->addAction(quit);
+    add(file, "actionQuit", tr("&Quit"), tr("Close the editor"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+        &QWidget::close);
 
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
     QAction *undo = patchDocument->undoStack()->createUndoAction(this, tr("&Undo"));
@@ -219,78 +211,61 @@ void MainWindow::createActions()
     QAction *redo = patchDocument->undoStack()->createRedoAction(this, tr("&Redo"));
     redo->setObjectName(QStringLiteral("actionRedo"));
     redo->setShortcut(QKeySequence::Redo);
-    edit->addAction(undo);
-    edit->addAction(redo);
+    edit->addActions({undo, redo});
     edit->addSeparator();
-    QAction *all = makeAction(QStringLiteral("actionSelectAll"), tr("Select &All"),
-                              tr("Select every control"), QKeySequence::SelectAll);
-    QAction *none = makeAction(QStringLiteral("actionSelectNone"), tr("Select &None"),
-                               tr("Clear the selection"), QKeySequence(Qt::Key_Escape));
-    connect(all, &QAction::triggered, this, &MainWindow::selectAll);
-    connect(none, &QAction::triggered, this, [this] {
-        // The pane's editors go with the selection. The keyboard goes back to the picture,
-        // not on to the next button, where a Space would reach the device.
-        if (pane->isAncestorOf(focusWidget()))
-            ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
-        controlSelection->clear();
-    });
-    edit->addAction(all);
-    edit->addAction(none);
+    add(edit, "actionSelectAll", tr("Select &All"), tr("Select every control"),
+        QKeySequence::SelectAll, &MainWindow::selectAll);
+    add(edit, "actionSelectNone", tr("Select &None"), tr("Clear the selection"),
+        QKeySequence(Qt::Key_Escape), [this] {
+            // The pane's editors go with the selection. The keyboard goes back to the picture,
+            // not on to the next button, where a Space would reach the device.
+            if (pane->isAncestorOf(focusWidget()))
+                ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
+            controlSelection->clear();
+        });
     edit->addSeparator();
-    QAction *number = makeAction(
-        QStringLiteral("actionNumberSelected"), tr("N&umber Selected Controls\u2026"),
-        tr("Give the selected controls consecutive note or CC numbers"), QKeySequence());
-    connect(number, &QAction::triggered, this, &MainWindow::numberSelectedControls);
-    edit->addAction(number);
+    add(edit, "actionNumberSelected", tr("N&umber Selected Controls\u2026"),
+        tr("Give the selected controls consecutive note or CC numbers"), QKeySequence(),
+        &MainWindow::numberSelectedControls);
 
     QMenu *device = menuBar()->addMenu(tr("&Device"));
-    QAction *upload = makeAction(QStringLiteral("actionUpload"), tr("&Upload from Vellichord"),
-                                 uploadTip, QKeySequence(Qt::CTRL | Qt::Key_U));
-    QAction *download = makeAction(QStringLiteral("actionDownload"), tr("&Download to Vellichord"),
-                                   downloadTip, QKeySequence(Qt::CTRL | Qt::Key_D));
-    QAction *update = makeAction(QStringLiteral("actionUpdate"), tr("Update &Firmware\u2026"),
-                                 updateTip, QKeySequence());
-    connect(upload, &QAction::triggered, this, &MainWindow::uploadPatch);
-    connect(download, &QAction::triggered, this, &MainWindow::downloadPatch);
-    connect(update, &QAction::triggered, this, &MainWindow::performUpdate);
-    revertAction = makeAction(
-        QStringLiteral("actionRevert"), tr("&Revert to Device Patch"),
-        tr("Revert to Device Patch: drop the unsent changes and take the patch the Vellichord "
-           "holds, as one step that Undo takes back"),
-        QKeySequence());
-    connect(revertAction, &QAction::triggered, patchDocument, &PatchDocument::revertToDevice);
-    device->addAction(upload);
-    device->addAction(download);
-    device->addAction(revertAction);
-    device->addAction(update);
+    add(device, "actionUpload", tr("&Upload from Vellichord"),
+        tr("Upload: get the patch from the Vellichord into the editor"),
+        QKeySequence(Qt::CTRL | Qt::Key_U), &MainWindow::uploadPatch);
+    add(device, "actionDownload", tr("&Download to Vellichord"),
+        tr("Download: send the editor's patch to the Vellichord"),
+        QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::downloadPatch);
+    revertAction = add(device, "actionRevert", tr("&Revert to Device Patch"),
+                       tr("Revert to Device Patch: drop the unsent changes and take the patch the "
+                          "Vellichord holds, as one step that Undo takes back"),
+                       QKeySequence(), [this] { patchDocument->revertToDevice(); });
+    add(device, "actionUpdate", tr("Update &Firmware\u2026"),
+        tr("Update: install new firmware on the Vellichord"), QKeySequence(),
+        &MainWindow::performUpdate);
+    add(menuBar()->addMenu(tr("&Help")), "actionAbout", tr("&About"),
+        tr("Program and library versions"), QKeySequence(), &MainWindow::showAbout);
+    // Their shortcuts work wherever the focus is in the window.
+    addActions(findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly));
 
-    QMenu *help = menuBar()->addMenu(tr("&Help"));
-    QAction *about = makeAction(QStringLiteral("actionAbout"), tr("&About"),
-                                tr("Program and library versions"), QKeySequence());
-    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
-    help->addAction(about);
-
-    // The buttons are the same commands.
-    const QList<QPair<QPushButton *, QAction *>> buttons = {{ui->buttonUpload, upload},
-                                                            {ui->buttonDownload, download},
-                                                            {ui->buttonLoadSysex, load},
-                                                            {ui->buttonSaveSysex, save},
-                                                            {ui->buttonUpdate, update}};
-    for (const auto &pair : buttons) {
-        pair.first->setToolTip(pair.second->toolTip());
-        pair.first->setStatusTip(pair.second->statusTip());
-        connect(pair.first, &QPushButton::clicked, pair.second, &QAction::trigger);
-        connect(pair.second, &QAction::changed, pair.first,
-                [button = pair.first, action = pair.second] {
-                    button->setEnabled(action->isEnabled());
-                });
+    const std::pair<QPushButton *, const char *> buttons[] = {
+        {ui->buttonUpload, "actionUpload"},
+        {ui->buttonDownload, "actionDownload"},
+        {ui->buttonLoadSysex, "actionLoad"},
+        {ui->buttonSaveSysex, "actionSave"},
+        {ui->buttonUpdate, "actionUpdate"}};
+    for (const auto &[button, name] : buttons) {
+        QAction *action = findChild<QAction *>(QLatin1String(name));
+        button->setToolTip(action->toolTip());
+        button->setStatusTip(action->statusTip());
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, button,
+                [button = button, action] { button->setEnabled(action->isEnabled()); });
     }
     ui->pushButtonSelectSingle->setToolTip(
         tr("Select Single: a click selects one control, Ctrl-click adds or removes one"));
     ui->pushButtonSelectMulti->setToolTip(
         tr("Select Multi: a click adds or removes one control; a band selects the controls it "
            "touches, with Ctrl or Shift added to the selection"));
-    addActions({load, save, quit, undo, redo, all, none, upload, download, update, about});
 }
 
 void MainWindow::restoreSettings()
