@@ -2,8 +2,11 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -125,6 +128,16 @@ void EditorSettings::sync()
     store->sync();
     if (store->status() != QSettings::NoError)
         qWarning().noquote() << "Could not write the settings file" << file;
+}
+
+void EditorSettings::placeWindow(QWidget *window) const
+{
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    const std::optional<QPoint> position = windowPosition();
+    if (position && showsUsablePart(QRect(*position, window->frameGeometry().size()), screens))
+        window->move(*position);
 }
 
 bool showsUsablePart(const QRect &window, const QList<QRect> &screens)

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QSettings;
+class QWidget;
 
 // What the editor remembers between runs, in one INI file: the window's position, the
 // selection mode, the recent files and the last folders of the editor and the updater.
@@ -40,6 +41,9 @@ public:
 
     std::optional<QPoint> windowPosition() const;
     void setWindowPosition(const QPoint &position);
+    // Moves window to the stored position when it shows a usable part there on one of today's
+    // screens: a screen that has gone or changed since could leave it out of reach.
+    void placeWindow(QWidget *window) const;
     bool multiSelect() const;
     void setMultiSelect(bool on);
     // The latest first, at most recentFilesKept whatever the file holds.

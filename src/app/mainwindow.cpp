@@ -7,6 +7,7 @@
 #include "controlsummary.h"
 #include "controltable.h"
 #include "devicewatcher.h"
+#include "editormenus.h"
 #include "editorpane.h"
 #include "frontpanel.h"
 #include "imidi.h"
@@ -25,13 +26,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScreen>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -179,88 +178,33 @@ void MainWindow::connectSelectionButtons()
 
 void MainWindow::createActions()
 {
-    // Each command is an action in its menu, named for the tests; the buttons trigger them too.
-    const auto add = [this](QMenu *menu, const char *name, const QString &text, const QString &tip,
-                            const QKeySequence &keys, auto run) {
-        auto *action = new QAction(text, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(tip);
-        action->setStatusTip(tip);
-        action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, run);
-        menu->addAction(action);
-        return action;
-    };
-    QMenu *file = menuBar()->addMenu(tr("&File"));
-    add(file, "actionLoad", tr("&Load Settings\u2026"),
-        tr("Load Settings: read a patch file into the editor"), QKeySequence::Open,
-        &MainWindow::loadSysex);
-    add(file, "actionSave", tr("&Save Settings\u2026"),
-        tr("Save Settings: write the editor's patch to a file"), QKeySequence::Save,
-        &MainWindow::saveSysex);
-    file->addMenu(recentFileList->menu());
+    const EditorCommands commands = buildEditorMenus(this, patchDocument->undoStack(),
+                                                     recentFileList->menu());
+    connect(commands.load, &QAction::triggered, this, &MainWindow::loadSysex);
+    connect(commands.save, &QAction::triggered, this, &MainWindow::saveSysex);
     connect(recentFileList, &RecentFiles::fileChosen, this, &MainWindow::openRecentFile);
-    file->addSeparator();
-    add(file, "actionQuit", tr("&Quit"), tr("Close the editor"), QKeySequence(Qt::CTRL | Qt::Key_Q),
-        &QWidget::close);
+    connect(commands.quit, &QAction::triggered, this, &QWidget::close);
+    connect(commands.selectAll, &QAction::triggered, this, &MainWindow::selectAll);
+    connect(commands.selectNone, &QAction::triggered, this, [this] {
+        // The pane's editors go with the selection. The keyboard goes back to the picture,
+        // not on to the next button, where a Space would reach the device.
+        if (pane->isAncestorOf(focusWidget()))
+            ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
+        controlSelection->clear();
+    });
+    connect(commands.number, &QAction::triggered, this, &MainWindow::numberSelectedControls);
+    connect(commands.upload, &QAction::triggered, this, &MainWindow::uploadPatch);
+    connect(commands.download, &QAction::triggered, this, &MainWindow::downloadPatch);
+    connect(commands.revert, &QAction::triggered, patchDocument, &PatchDocument::revertToDevice);
+    connect(commands.update, &QAction::triggered, this, &MainWindow::performUpdate);
+    connect(commands.about, &QAction::triggered, this, &MainWindow::showAbout);
+    revertAction = commands.revert;
 
-    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
-    QAction *undo = patchDocument->undoStack()->createUndoAction(this, tr("&Undo"));
-    undo->setObjectName(QStringLiteral("actionUndo"));
-    undo->setShortcut(QKeySequence::Undo);
-    QAction *redo = patchDocument->undoStack()->createRedoAction(this, tr("&Redo"));
-    redo->setObjectName(QStringLiteral("actionRedo"));
-    redo->setShortcut(QKeySequence::Redo);
-    edit->addActions({undo, redo});
-    edit->addSeparator();
-    add(edit, "actionSelectAll", tr("Select &All"), tr("Select every control"),
-        QKeySequence::SelectAll, &MainWindow::selectAll);
-    add(edit, "actionSelectNone", tr("Select &None"), tr("Clear the selection"),
-        QKeySequence(Qt::Key_Escape), [this] {
-            // The pane's editors go with the selection. The keyboard goes back to the picture,
-            // not on to the next button, where a Space would reach the device.
-            if (pane->isAncestorOf(focusWidget()))
-                ui->graphicsView->setFocus(Qt::ShortcutFocusReason);
-            controlSelection->clear();
-        });
-    edit->addSeparator();
-    add(edit, "actionNumberSelected", tr("N&umber Selected Controls\u2026"),
-        tr("Give the selected controls consecutive note or CC numbers"), QKeySequence(),
-        &MainWindow::numberSelectedControls);
-
-    QMenu *device = menuBar()->addMenu(tr("&Device"));
-    add(device, "actionUpload", tr("&Upload from Vellichord"),
-        tr("Upload: get the patch from the Vellichord into the editor"),
-        QKeySequence(Qt::CTRL | Qt::Key_U), &MainWindow::uploadPatch);
-    add(device, "actionDownload", tr("&Download to Vellichord"),
-        tr("Download: send the editor's patch to the Vellichord"),
-        QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::downloadPatch);
-    revertAction = add(device, "actionRevert", tr("&Revert to Device Patch"),
-                       tr("Revert to Device Patch: drop the unsent changes and take the patch the "
-                          "Vellichord holds, as one step that Undo takes back"),
-                       QKeySequence(), [this] { patchDocument->revertToDevice(); });
-    add(device, "actionUpdate", tr("Update &Firmware\u2026"),
-        tr("Update: install new firmware on the Vellichord"), QKeySequence(),
-        &MainWindow::performUpdate);
-    add(menuBar()->addMenu(tr("&Help")), "actionAbout", tr("&About"),
-        tr("Program and library versions"), QKeySequence(), &MainWindow::showAbout);
-    // Their shortcuts work wherever the focus is in the window.
-    addActions(findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly));
-
-    const std::pair<QPushButton *, const char *> buttons[] = {
-        {ui->buttonUpload, "actionUpload"},
-        {ui->buttonDownload, "actionDownload"},
-        {ui->buttonLoadSysex, "actionLoad"},
-        {ui->buttonSaveSysex, "actionSave"},
-        {ui->buttonUpdate, "actionUpdate"}};
-    for (const auto &[button, name] : buttons) {
-        QAction *action = findChild<QAction *>(QLatin1String(name));
-        button->setToolTip(action->toolTip());
-        button->setStatusTip(action->statusTip());
-        connect(button, &QPushButton::clicked, action, &QAction::trigger);
-        connect(action, &QAction::changed, button,
-                [button = button, action] { button->setEnabled(action->isEnabled()); });
-    }
+    bindButton(ui->buttonUpload, commands.upload);
+    bindButton(ui->buttonDownload, commands.download);
+    bindButton(ui->buttonLoadSysex, commands.load);
+    bindButton(ui->buttonSaveSysex, commands.save);
+    bindButton(ui->buttonUpdate, commands.update);
     ui->pushButtonSelectSingle->setToolTip(
         tr("Select Single: a click selects one control, Ctrl-click adds or removes one"));
     ui->pushButtonSelectMulti->setToolTip(
@@ -270,13 +214,7 @@ void MainWindow::createActions()
 
 void MainWindow::restoreSettings()
 {
-    // A screen that has gone or changed since could leave the window out of reach.
-    QList<QRect> screens;
-    for (const QScreen *screen : QGuiApplication::screens())
-        screens << screen->availableGeometry();
-    const std::optional<QPoint> position = settings->windowPosition();
-    if (position && showsUsablePart(QRect(*position, frameGeometry().size()), screens))
-        move(*position);
+    settings->placeWindow(this);
     if (settings->multiSelect())
         controlSelection->setMode(Selection::Mode::Multi);
 }

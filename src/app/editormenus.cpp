@@ -1,0 +1,90 @@
+#include "editormenus.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QUndoStack>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("EditorMenus", text);
+}
+
+QAction *add(QMenu *menu, const char *name, const QString &text, const QString &tip,
+             const QKeySequence &keys = QKeySequence())
+{
+    // The menu bar's parent is the window.
+    auto *action = new QAction(text, menu->parentWidget()->parentWidget());
+    action->setObjectName(QLatin1String(name));
+    action->setToolTip(tip);
+    action->setStatusTip(tip);
+    action->setShortcut(keys);
+    menu->addAction(action);
+    return action;
+}
+
+} // namespace
+
+EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles)
+{
+    EditorCommands c{};
+    QMenu *file = window->menuBar()->addMenu(tr("&File"));
+    c.load = add(file, "actionLoad", tr("&Load Settings\u2026"),
+                 tr("Load Settings: read a patch file into the editor"), QKeySequence::Open);
+    c.save = add(file, "actionSave", tr("&Save Settings\u2026"),
+                 tr("Save Settings: write the editor's patch to a file"), QKeySequence::Save);
+    file->addMenu(recentFiles);
+    file->addSeparator();
+    c.quit = add(file, "actionQuit", tr("&Quit"), tr("Close the editor"),
+                 QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu *edit = window->menuBar()->addMenu(tr("&Edit"));
+    c.undo = steps->createUndoAction(window, tr("&Undo"));
+    c.undo->setObjectName(QStringLiteral("actionUndo"));
+    c.undo->setShortcut(QKeySequence::Undo);
+    c.redo = steps->createRedoAction(window, tr("&Redo"));
+    c.redo->setObjectName(QStringLiteral("actionRedo"));
+    c.redo->setShortcut(QKeySequence::Redo);
+    edit->addActions({c.undo, c.redo});
+    edit->addSeparator();
+    c.selectAll = add(edit, "actionSelectAll", tr("Select &All"), tr("Select every control"),
+                      QKeySequence::SelectAll);
+    c.selectNone = add(edit, "actionSelectNone", tr("Select &None"), tr("Clear the selection"),
+                       QKeySequence(Qt::Key_Escape));
+    edit->addSeparator();
+    c.number = add(edit, "actionNumberSelected", tr("N&umber Selected Controls\u2026"),
+                   tr("Give the selected controls consecutive note or CC numbers"));
+
+    QMenu *device = window->menuBar()->addMenu(tr("&Device"));
+    c.upload = add(device, "actionUpload", tr("&Upload from Vellichord"),
+                   tr("Upload: get the patch from the Vellichord into the editor"),
+                   QKeySequence(Qt::CTRL | Qt::Key_U));
+    c.download = add(device, "actionDownload", tr("&Download to Vellichord"),
+                     tr("Download: send the editor's patch to the Vellichord"),
+                     QKeySequence(Qt::CTRL | Qt::Key_D));
+    c.revert = add(device, "actionRevert", tr("&Revert to Device Patch"),
+                   tr("Revert to Device Patch: drop the unsent changes and take the patch the "
+                      "Vellichord holds, as one step that Undo takes back"));
+    c.update = add(device, "actionUpdate", tr("Update &Firmware\u2026"),
+                   tr("Update: install new firmware on the Vellichord"));
+
+    QMenu *help = window->menuBar()->addMenu(tr("&Help"));
+    c.about = add(help, "actionAbout", tr("&About"), tr("Program and library versions"));
+
+    window->addActions({c.load, c.save, c.quit, c.undo, c.redo, c.selectAll, c.selectNone, c.upload,
+                        c.download, c.update, c.about});
+    return c;
+}
+
+void bindButton(QPushButton *button, QAction *action)
+{
+    button->setToolTip(action->toolTip());
+    button->setStatusTip(action->statusTip());
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QPushButton;
+class QUndoStack;
+
+// The editor's commands, one action each, named for the tests ("actionLoad", …), with text,
+// tip and shortcut; the window connects them to what they do.
+struct EditorCommands
+{
+    QAction *load;
+    QAction *save;
+    QAction *quit;
+    QAction *undo;
+    QAction *redo;
+    QAction *selectAll;
+    QAction *selectNone;
+    QAction *number;
+    QAction *upload;
+    QAction *download;
+    QAction *revert;
+    QAction *update;
+    QAction *about;
+};
+
+// Fills window's menu bar: File (with recentFiles), Edit (undo and redo of steps), Device and
+// Help. The actions belong to the window, so that their shortcuts work wherever its focus is.
+EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles);
+
+// Makes button trigger action, with the action's tips and enabled state.
+void bindButton(QPushButton *button, QAction *action);
