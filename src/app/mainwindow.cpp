@@ -88,7 +88,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             &PatchDocument::setPresetName);
     connect(ui->presetNameField, &PresetNameField::editingFinished, patchDocument,
             &PatchDocument::endNameBurst);
-    connectSelectionButtons();
+    ui->graphicsView->setModeButtons(ui->pushButtonSelectSingle, ui->pushButtonSelectMulti);
     recentFileList = new RecentFiles(*settings, this);
     createActions();
     arrangeTabOrder();
@@ -155,25 +155,6 @@ MainWindow::~MainWindow()
     delete updateDialog;
     delete ui;
     qCDebug(lcTrace) << "deleted ui";
-}
-
-void MainWindow::connectSelectionButtons()
-{
-    // The buttons show the mode in force; a click on the one of that mode, which unchecks
-    // it, checks it again.
-    const auto showMode = [this] {
-        ui->pushButtonSelectSingle->setChecked(!controlSelection->isMulti());
-        ui->pushButtonSelectMulti->setChecked(controlSelection->isMulti());
-    };
-    connect(controlSelection, &Selection::modeChanged, this, showMode);
-    for (const auto &[button, mode] :
-         {std::pair{ui->pushButtonSelectSingle, Selection::Mode::Single},
-          std::pair{ui->pushButtonSelectMulti, Selection::Mode::Multi}}) {
-        connect(button, &QPushButton::clicked, this, [this, mode = mode, showMode] {
-            controlSelection->setMode(mode);
-            showMode();
-        });
-    }
 }
 
 void MainWindow::createActions()
@@ -421,25 +402,19 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 bool MainWindow::askBeforeClosing()
 {
-    QMessageBox box(QMessageBox::Warning, tr("Unsent changes"),
-                    tr("The Vellichord does not have your changes yet."), QMessageBox::NoButton,
-                    this);
-    box.setObjectName(QStringLiteral("closeQuestion"));
-    QPushButton *download = box.addButton(tr("Download and close"), QMessageBox::AcceptRole);
-    QPushButton *save = box.addButton(tr("Save to file\u2026"), QMessageBox::ActionRole);
-    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
-    QPushButton *cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(download);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == download) {
+    switch (recovery->askBeforeClosing()) {
+    case UnsentRecovery::CloseChoice::Download:
         // Says why when it fails; the window then stays.
         downloadPatch();
         return !patchDocument->hasUnsentChanges();
-    }
-    if (box.clickedButton() == save)
+    case UnsentRecovery::CloseChoice::Save:
         return saveToFile();
-    return box.clickedButton() == discard;
+    case UnsentRecovery::CloseChoice::Discard:
+        return true;
+    case UnsentRecovery::CloseChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
 void MainWindow::closeUnasked()

@@ -84,7 +84,6 @@ protected:
 
 private:
     void createActions();
-    void connectSelectionButtons();
     void restoreSettings();
     void arrangeTabOrder();
     // The picture and the pane show the patch the document now holds.

@@ -22,6 +22,26 @@ UnsentRecovery::UnsentRecovery(PatchDocument *document, QWidget *window)
     });
 }
 
+UnsentRecovery::CloseChoice UnsentRecovery::askBeforeClosing() const
+{
+    QMessageBox box(QMessageBox::Warning, tr("Unsent changes"),
+                    tr("The Vellichord does not have your changes yet."), QMessageBox::NoButton,
+                    window);
+    box.setObjectName(QStringLiteral("closeQuestion"));
+    QPushButton *download = box.addButton(tr("Download and close"), QMessageBox::AcceptRole);
+    QPushButton *save = box.addButton(tr("Save to file\u2026"), QMessageBox::ActionRole);
+    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(download);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == download)
+        return CloseChoice::Download;
+    if (box.clickedButton() == save)
+        return CloseChoice::Save;
+    return box.clickedButton() == discard ? CloseChoice::Discard : CloseChoice::Cancel;
+}
+
 void UnsentRecovery::keep()
 {
     if (!document->hasUnsentChanges())

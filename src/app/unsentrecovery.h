@@ -18,6 +18,11 @@ public:
     // Questions open over window.
     UnsentRecovery(PatchDocument *document, QWidget *window);
 
+    // What the user wants done with the unsent changes before the window closes.
+    enum class CloseChoice { Download, Save, Discard, Cancel };
+    // Asks it, over window; Cancel when the question is closed unanswered.
+    CloseChoice askBeforeClosing() const;
+
     // Writes the document's unsent changes, if it has any, to the recovery file.
     void keep();
     // When the recovery file holds changes, asks whether to restore them (after the answer

@@ -10,12 +10,15 @@
 #include "panelnavigation.h"
 #include "selection.h"
 
+#include <QAbstractButton>
 #include <QDebug>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
+
+#include <utility>
 
 // The pictures are compiled into the gui library; a static library's resources must be
 // registered by hand, here before main() runs.
@@ -53,6 +56,22 @@ FrontPanel::FrontPanel(QWidget *parent)
     panelScene->addItem(panelDisplay);
     setScene(panelScene);
     setFocusPolicy(Qt::StrongFocus);
+}
+
+void FrontPanel::setModeButtons(QAbstractButton *single, QAbstractButton *multi)
+{
+    const auto showMode = [this, single, multi] {
+        single->setChecked(!selection->isMulti());
+        multi->setChecked(selection->isMulti());
+    };
+    connect(selection, &Selection::modeChanged, single, showMode);
+    for (const auto &[button, mode] :
+         {std::pair{single, Selection::Mode::Single}, std::pair{multi, Selection::Mode::Multi}}) {
+        connect(button, &QAbstractButton::clicked, this, [this, mode = mode, showMode] {
+            selection->setMode(mode);
+            showMode();
+        });
+    }
 }
 
 void FrontPanel::setSelection(Selection *newSelection)

@@ -10,6 +10,7 @@ class ControlTable;
 class MidiControlItem;
 class PanelDisplay;
 class QGraphicsScene;
+class QAbstractButton;
 class Selection;
 
 // The device's front panel: the picture, a selectable rectangle over each of the 64 controls,
@@ -27,6 +28,9 @@ public:
 
     // The selection the panel shows and changes; set once, before the panel is used.
     void setSelection(Selection *selection);
+    // The buttons that choose the selection mode: each checked while its mode is in force; a
+    // click on the one of the mode in force, which unchecks it, checks it again.
+    void setModeButtons(QAbstractButton *single, QAbstractButton *multi);
     // The controller names the tooltips use, line k of the name file naming controller k.
     void setControllerNames(const QStringList &names) { controllerNames = names; }
 
