@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -48,6 +49,36 @@ int indexOf(const QString &name)
     return names().indexOf(name.trimmed().toUpper());
 }
 
+namespace {
+
+// The device's own names for a kind of control that a user calls by a common word ("KNOB1",
+// "faders"); empty for any other text.
+QString kindHint(const QString &given)
+{
+    static const QRegularExpression word(QStringLiteral("^([a-z]+?)s?\\s*[0-9]*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QString kind = word.match(given).captured(1).toLower();
+    static const QList<std::pair<QStringList, const char *>> hints = {
+        {{QStringLiteral("knob"), QStringLiteral("encoder"), QStringLiteral("pot"),
+          QStringLiteral("rotary"), QStringLiteral("dial")},
+         "the knobs are E1..E8 and P1..P6"},
+        {{QStringLiteral("slider"), QStringLiteral("fader")},
+         "the sliders are S1..S6, the crossfader is XFADER"},
+        {{QStringLiteral("button"), QStringLiteral("key"), QStringLiteral("fn")},
+         "the buttons are F1..F10, STOP, PLAY, RECORD, UP, DOWN, LEFT and RIGHT"},
+        {{QStringLiteral("pad"), QStringLiteral("drum")}, "the pads are PAD1..PAD25"},
+        {{QStringLiteral("joystick"), QStringLiteral("touchpad"), QStringLiteral("xypad")},
+         "the X-Y pad is XY"},
+    };
+    for (const auto &[words, hint] : hints) {
+        if (words.contains(kind))
+            return QLatin1String(hint);
+    }
+    return QString();
+}
+
+} // namespace
+
 int parse(const QString &text, QString *error)
 {
     const int named = indexOf(text);
@@ -67,8 +98,11 @@ int parse(const QString &text, QString *error)
     } else {
         why = QStringLiteral("no control %1").arg(quoted_text(text));
         const QString suggestion = ParameterText::nearest(given, names());
+        const QString kind = kindHint(given);
         if (!suggestion.isEmpty())
             why += QStringLiteral("; did you mean \"%1\"?").arg(suggestion);
+        else if (!kind.isEmpty())
+            why += QStringLiteral("; %1").arg(kind);
     }
     if (error)
         *error = why;

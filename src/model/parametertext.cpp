@@ -2,40 +2,25 @@
 
 #include "controlparameter.h"
 #include "midicontrolmodel.h"
+#include "parameterinfo.h"
 #include "sysextext.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 namespace {
 
-// The value names of a parameter whose values are named, by value; empty for numbers. Built
-// once: show names every value of every control.
-const QStringList &valueNames(unsigned int id)
+// The value names of a parameter whose values are named, by value; empty for numbers.
+QStringList valueNames(unsigned int id)
 {
-    static const QStringList none;
-    static const QStringList type = MidiControlModel::typeNames();
-    static const QStringList mode = MidiControlModel::modeNames();
-    static const QStringList aftertouch = MidiControlModel::aftertouchNames();
-    static const QStringList colour = MidiControlModel::colourNames();
-    static const QStringList colourFn = MidiControlModel::colourFnNames();
-    switch (id) {
-    case Type:
-        return type;
-    case Toggle:
-        return mode;
-    case Aftertouch:
-        return aftertouch;
-    case Colour:
-        return colour;
-    case ColourF:
-        return colourFn;
-    default:
-        return none;
-    }
+    if (!ParameterInfo::isValid(id)
+        || ParameterInfo::of(ParameterId(id)).values != ParameterInfo::Values::Named)
+        return {};
+    return ParameterInfo::valueNames(ParameterId(id));
 }
 
 const QStringList &noteNames()
@@ -49,7 +34,7 @@ constexpr int globalChannel = 16;
 
 QString globalName()
 {
-    static const QString name = MidiControlModel::channelNames().value(globalChannel);
+    static const QString name = ParameterInfo::channelNames().value(globalChannel);
     return name;
 }
 
@@ -104,22 +89,15 @@ QString name(unsigned int id)
 
 QStringList names()
 {
-    static const QStringList list = {
-        QStringLiteral("channel"),  QStringLiteral("cc"),         QStringLiteral("ccx"),
-        QStringLiteral("ccy"),      QStringLiteral("min"),        QStringLiteral("minx"),
-        QStringLiteral("miny"),     QStringLiteral("max"),        QStringLiteral("maxx"),
-        QStringLiteral("maxy"),     QStringLiteral("type"),       QStringLiteral("toggle"),
-        QStringLiteral("noteorcc"), QStringLiteral("aftertouch"), QStringLiteral("colour"),
-        QStringLiteral("colourf")};
+    QStringList list;
+    for (const ParameterInfo::Info &info : ParameterInfo::all())
+        list << QLatin1String(info.name);
     return list;
 }
 
 QString caption(unsigned int id)
 {
-    static const char *const captions[] = {
-        "Channel", "CC",    "CC X", "CC Y", "Min",     "Min X",      "Min Y",  "Max",
-        "Max X",   "Max Y", "Type", "Mode", "Note/CC", "Aftertouch", "Colour", "Colour Fn"};
-    return id < std::size(captions) ? QLatin1String(captions[id]) : QString();
+    return ParameterInfo::isValid(id) ? ParameterInfo::caption(ParameterId(id)) : QString();
 }
 
 bool parseParameter(const QString &text, const MidiControlModel &model, const QString &controlName,
@@ -128,9 +106,13 @@ bool parseParameter(const QString &text, const MidiControlModel &model, const QS
     QStringList own;
     for (const ControlParameter &p : model.parameters())
         own << name(p.id());
-    const int found = names().indexOf(text.trimmed().toLower());
-    if (found >= 0 && own.contains(name(unsigned(found)))) {
-        *id = ParameterId(found);
+    // Names, the captions the editor shows and their aliases ("mode", "note", "color").
+    std::optional<ParameterId> found = ParameterInfo::fromName(text);
+    // The editor calls a pad's or button's number "CC" while it sends a controller.
+    if (found == CC && !model.getParameter(CC))
+        found = NoteOrCC;
+    if (found && model.getParameter(*found)) {
+        *id = *found;
         return true;
     }
     const QString suggestion = nearest(text, own);
@@ -210,7 +192,7 @@ bool parseValue(const ControlParameter &p, const QString &text, unsigned char *v
         }
         if (given.compare(globalName(), Qt::CaseInsensitive) == 0)
             return take(globalChannel);
-        candidates = MidiControlModel::channelNames();
+        candidates = ParameterInfo::channelNames();
     } else {
         if (readNumber(given, &number))
             return take(number);

@@ -332,6 +332,17 @@ void TestCliFiles::setWritesWhatTheEditorWould_data()
         << QList<Assignment>{{41, Aftertouch, 1}, {41, Colour, 2}};
     QTest::newRow("later assignment wins")
         << QStringList{"RECORD", "type=Note", "type=CC"} << QList<Assignment>{{32, Type, 1}};
+    // The names the editor shows write the same bytes as the command line's own.
+    const QList<Assignment> modeNoteColour = {{39, Toggle, 1}, {39, NoteOrCC, 60}, {39, Colour, 2}};
+    QTest::newRow("the editor's captions")
+        << QStringList{"PAD1", "mode=Toggle", "note=C3", "color=Blue"} << modeNoteColour;
+    QTest::newRow("the command line's names")
+        << QStringList{"PAD1", "toggle=Toggle", "noteorcc=C3", "colour=Blue"} << modeNoteColour;
+    QTest::newRow("captions with spaces and slashes")
+        << QStringList{"F1", "Color Fn=Green", "Note/CC=D3"}
+        << QList<Assignment>{{6, ColourF, 1}, {6, NoteOrCC, 62}};
+    QTest::newRow("a pad's CC row") << QStringList{"PAD2", "type=CC", "cc=42"}
+                                    << QList<Assignment>{{40, Type, 1}, {40, NoteOrCC, 42}};
     QTest::newRow("crossfader to 127") << QStringList{"xfader", "cc=127", "max=127"}
                                        << QList<Assignment>{{38, CC, 127}, {38, Max, 127}};
 }

@@ -11,6 +11,8 @@ private slots:
     void namesFollowTheControlTable();
     void everyNameLeadsBackToItsControl();
     void unknownNamesAndIndices();
+    void wordsForKindsNameTheDevicesNames_data();
+    void wordsForKindsNameTheDevicesNames();
     void describeListsAFewAndCountsMore_data();
     void describeListsAFewAndCountsMore();
 };
@@ -57,6 +59,45 @@ void TestControlNames::unknownNamesAndIndices()
     QCOMPARE(ControlNames::name(64), QString());
     for (const char *name : {"", "PAD", "PAD0", "PAD26", "S7", "E9", "F11", "X", "PAD1 2"})
         QCOMPARE(ControlNames::indexOf(QString::fromLatin1(name)), -1);
+}
+
+void TestControlNames::wordsForKindsNameTheDevicesNames_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("knob") << "KNOB1"
+                          << R"(no control "KNOB1"; the knobs are E1..E8 and P1..P6)";
+    QTest::newRow("knobs, lower case") << "knobs"
+                                       << R"(no control "knobs"; the knobs are E1..E8 and P1..P6)";
+    QTest::newRow("encoder, space") << "Encoder 3"
+                                    << R"(no control "Encoder 3"; the knobs are E1..E8 and P1..P6)";
+    QTest::newRow("a name near enough comes first")
+        << "FADER2"
+        << R"(no control "FADER2"; did you mean "XFADER"?)";
+    QTest::newRow("slider")
+        << "slider3"
+        << R"(no control "slider3"; the sliders are S1..S6, the crossfader is XFADER)";
+    QTest::newRow("button")
+        << "BUTTON1"
+        << R"(no control "BUTTON1"; the buttons are F1..F10, STOP, PLAY, RECORD, UP, DOWN, LEFT and RIGHT)";
+    QTest::newRow("drum pad") << "DRUM1"
+                              << R"(no control "DRUM1"; the pads are PAD1..PAD25)";
+    QTest::newRow("misspelt name: nearest") << "PADD7"
+                                            << R"(no control "PADD7"; did you mean "PAD7"?)";
+    QTest::newRow("a word with more after it") << "knob1a"
+                                               << R"(no control "knob1a")";
+    QTest::newRow("index") << "99"
+                           << "no control 99 (indices run 0..63)";
+}
+
+void TestControlNames::wordsForKindsNameTheDevicesNames()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    QString why;
+    QCOMPARE(ControlNames::parse(text, &why), -1);
+    QCOMPARE(why, error);
 }
 
 void TestControlNames::describeListsAFewAndCountsMore_data()

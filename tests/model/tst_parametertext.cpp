@@ -25,6 +25,8 @@ private slots:
     void unknownControls();
     void parameterNames_data();
     void parameterNames();
+    void namesTheEditorShows_data();
+    void namesTheEditorShows();
     void unknownParameters_data();
     void unknownParameters();
     void values_data();
@@ -111,6 +113,7 @@ void TestParameterText::parameterNames_data()
         {pad1, "colour", Colour},
         {f1, "colourf", ColourF},
         {stop, "NoteOrCC", NoteOrCC},
+
         {s1, "CHANNEL", Channel},
         {xy, " MaxY ", MaxY}};
     for (const auto &[control, text, id] : rows)
@@ -133,6 +136,38 @@ void TestParameterText::parameterNames()
     QCOMPARE(ParameterText::name(unsigned(id)), text.trimmed().toLower());
 }
 
+void TestParameterText::namesTheEditorShows_data()
+{
+    QTest::addColumn<int>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("id");
+
+    QTest::newRow("Mode") << pad1 << "Mode" << int(Toggle);
+    QTest::newRow("note") << pad1 << "note" << int(NoteOrCC);
+    QTest::newRow("a pad's CC row") << pad1 << "cc" << int(NoteOrCC);
+    QTest::newRow("a button's CC row") << stop << "CC" << int(NoteOrCC);
+    QTest::newRow("a slider's CC") << s1 << "cc" << int(CC);
+    QTest::newRow("Note/CC") << pad1 << "Note/CC" << int(NoteOrCC);
+    QTest::newRow("COLOR") << pad1 << "COLOR" << int(Colour);
+    QTest::newRow("Color Fn") << f1 << "Color Fn" << int(ColourF);
+    QTest::newRow("CC X") << xy << "CC X" << int(CCX);
+    QTest::newRow("Max Y") << xy << "max y" << int(MaxY);
+}
+
+void TestParameterText::namesTheEditorShows()
+{
+    QFETCH(int, control);
+    QFETCH(QString, text);
+    QFETCH(int, id);
+    const ControlTable table;
+    ParameterId found = ParameterId(99);
+    QString error;
+    QVERIFY2(ParameterText::parseParameter(text, *table.at(control), ControlNames::name(control),
+                                           &found, &error),
+             qPrintable(error));
+    QCOMPARE(int(found), id);
+}
+
 void TestParameterText::unknownParameters_data()
 {
     QTest::addColumn<int>("control");
@@ -142,8 +177,8 @@ void TestParameterText::unknownParameters_data()
     QTest::newRow("misspelt") << s1 << "chanel"
                               << R"(S1 has no parameter "chanel"; did you mean "channel"?)";
     QTest::newRow("upper case, suggested in lower")
-        << pad1 << "COLOR"
-        << R"(PAD1 has no parameter "COLOR"; did you mean "colour"?)";
+        << pad1 << "COLR"
+        << R"(PAD1 has no parameter "COLR"; did you mean "colour"?)";
     QTest::newRow("another kind's parameter")
         << s1 << "aftertouch"
         << R"(S1 has no parameter "aftertouch"; it has channel, cc, min, max)";
