@@ -2,6 +2,7 @@
 
 #include "controlparameter.h"
 #include "midicontrolmodel.h"
+#include "parameterinfo.h"
 #include "sysextext.h"
 
 #include <QRegularExpression>
@@ -17,11 +18,11 @@ namespace {
 const QStringList &valueNames(unsigned int id)
 {
     static const QStringList none;
-    static const QStringList type = MidiControlModel::typeNames();
-    static const QStringList mode = MidiControlModel::modeNames();
-    static const QStringList aftertouch = MidiControlModel::aftertouchNames();
-    static const QStringList colour = MidiControlModel::colourNames();
-    static const QStringList colourFn = MidiControlModel::colourFnNames();
+    static const QStringList type = ParameterInfo::typeNames();
+    static const QStringList mode = ParameterInfo::modeNames();
+    static const QStringList aftertouch = ParameterInfo::aftertouchNames();
+    static const QStringList colour = ParameterInfo::colourNames();
+    static const QStringList colourFn = ParameterInfo::colourFnNames();
     switch (id) {
     case Type:
         return type;
@@ -49,7 +50,7 @@ constexpr int globalChannel = 16;
 
 QString globalName()
 {
-    static const QString name = MidiControlModel::channelNames().value(globalChannel);
+    static const QString name = ParameterInfo::channelNames().value(globalChannel);
     return name;
 }
 
@@ -210,7 +211,7 @@ bool parseValue(const ControlParameter &p, const QString &text, unsigned char *v
         }
         if (given.compare(globalName(), Qt::CaseInsensitive) == 0)
             return take(globalChannel);
-        candidates = MidiControlModel::channelNames();
+        candidates = ParameterInfo::channelNames();
     } else {
         if (readNumber(given, &number))
             return take(number);

@@ -3,6 +3,7 @@
 #include "../common/simulateddevice.h"
 #include "../common/viewinput.h"
 #include "editprobe.h"
+#include "parameterinfo.h"
 
 #include <QUndoStack>
 
@@ -58,7 +59,7 @@ void TestUndo::mixedSequenceUndoesAndRedoesByteForByte()
     const MidiControlModel *pad7 = window.getMidiController()->getModels()->at(45);
     unsigned char colour = 0;
     QVERIFY(pad7->getValue(Colour, &colour));
-    const QString other = MidiControlModel::colourNames().at((colour + 1) % 3);
+    const QString other = ParameterInfo::colourNames().at((colour + 1) % 3);
     viewinput::chooseFromMenuOf(window, 45, QStringLiteral("Color"), other);
     QTRY_COMPARE(stack->count(), 3);
     step(QStringLiteral("Set Colour of PAD7"));
