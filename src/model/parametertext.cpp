@@ -117,10 +117,8 @@ QStringList names()
 
 QString caption(unsigned int id)
 {
-    static const char *const captions[] = {
-        "Channel", "CC",    "CC X", "CC Y", "Min",     "Min X",      "Min Y",  "Max",
-        "Max X",   "Max Y", "Type", "Mode", "Note/CC", "Aftertouch", "Colour", "Colour Fn"};
-    return id < std::size(captions) ? QLatin1String(captions[id]) : QString();
+    return ParameterInfo::isValid(id) ? ParameterInfo::caption(static_cast<ParameterId>(id))
+                                      : QString();
 }
 
 bool parseParameter(const QString &text, const MidiControlModel &model, const QString &controlName,
