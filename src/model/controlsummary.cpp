@@ -104,7 +104,7 @@ QString assignment(const MidiControlModel &model, int commonChannel)
 
     const std::optional<int> channel = valueOf(model, Channel);
     if (channel && *channel != commonChannel)
-        text += QLatin1Char('\n') + nameAt(MidiControlModel::channelNames(), channel);
+        text += QLatin1Char('\n') + nameAt(ParameterInfo::channelNames(), channel);
     return text;
 }
 
@@ -127,16 +127,16 @@ QString details(int index, const MidiControlModel &model, const QStringList &ccN
     if (const std::optional<int> ccy = valueOf(model, CCY))
         parts << QStringLiteral("Y ") + controllerText(*ccy, ccNames);
     if (const std::optional<int> channel = valueOf(model, Channel))
-        parts << nameAt(MidiControlModel::channelNames(), channel);
+        parts << nameAt(ParameterInfo::channelNames(), channel);
     if (const std::optional<int> mode = valueOf(model, Toggle))
-        parts << nameAt(MidiControlModel::modeNames(), mode);
+        parts << nameAt(ParameterInfo::modeNames(), mode);
     if (const std::optional<int> colour = valueOf(model, Colour))
-        parts << nameAt(MidiControlModel::colourNames(), colour);
+        parts << nameAt(ParameterInfo::colourNames(), colour);
     if (const std::optional<int> colour = valueOf(model, ColourF))
-        parts << nameAt(MidiControlModel::colourFnNames(), colour);
+        parts << nameAt(ParameterInfo::colourFnNames(), colour);
     if (const std::optional<int> aftertouch = valueOf(model, Aftertouch))
         parts << QStringLiteral("Aftertouch ")
-                + nameAt(MidiControlModel::aftertouchNames(), aftertouch);
+                + nameAt(ParameterInfo::aftertouchNames(), aftertouch);
     for (const ParameterId range : {Min, Max, MinX, MaxX, MinY, MaxY}) {
         if (const std::optional<int> value = valueOf(model, range))
             parts << QStringLiteral("%1 %2").arg(ParameterInfo::caption(range)).arg(*value);

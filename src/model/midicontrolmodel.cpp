@@ -59,36 +59,6 @@ void MidiControlModel::writeType1Sysex(unsigned char *message) const
     }
 }
 
-QStringList MidiControlModel::channelNames()
-{
-    return ParameterInfo::channelNames();
-}
-
-QStringList MidiControlModel::typeNames()
-{
-    return ParameterInfo::typeNames();
-}
-
-QStringList MidiControlModel::modeNames()
-{
-    return ParameterInfo::modeNames();
-}
-
-QStringList MidiControlModel::aftertouchNames()
-{
-    return ParameterInfo::aftertouchNames();
-}
-
-QStringList MidiControlModel::colourNames()
-{
-    return ParameterInfo::colourNames();
-}
-
-QStringList MidiControlModel::colourFnNames()
-{
-    return ParameterInfo::colourFnNames();
-}
-
 QStringList MidiControlModel::noteNames()
 {
     static const QStringList names = [] {

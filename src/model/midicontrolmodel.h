@@ -32,12 +32,6 @@ public:
     const QMap<unsigned int, ControlParameter> &parameters() const { return m_parameters; }
 
     // Value names: a text's position in its list is the value it stands for.
-    static QStringList channelNames();
-    static QStringList typeNames();
-    static QStringList modeNames();
-    static QStringList aftertouchNames();
-    static QStringList colourNames();
-    static QStringList colourFnNames();
     // C-2 .. G8: entry n names MIDI note n (middle C, note 60, is C3).
     static QStringList noteNames();
     // The number of a note written by name: C, C# or Db, D, ... B, any letter case, then the

@@ -3,6 +3,7 @@
 #include "../common/simulateddevice.h"
 #include "../common/viewinput.h"
 #include "editprobe.h"
+#include "parameterinfo.h"
 
 #include <QUndoStack>
 
@@ -58,10 +59,10 @@ void TestUndo::mixedSequenceUndoesAndRedoesByteForByte()
     const MidiControlModel *pad7 = window.getMidiController()->getModels()->at(45);
     unsigned char colour = 0;
     QVERIFY(pad7->getValue(Colour, &colour));
-    const QString other = MidiControlModel::colourNames().at((colour + 1) % 3);
+    const QString other = ParameterInfo::colourNames().at((colour + 1) % 3);
     viewinput::chooseFromMenuOf(window, 45, QStringLiteral("Color"), other);
     QTRY_COMPARE(stack->count(), 3);
-    step(QStringLiteral("Set Colour of PAD7"));
+    step(QStringLiteral("Set Color of PAD7"));
 
     auto *name = child<QLineEdit>(window, QStringLiteral("lineEditPresetName"));
     name->setFocus();
@@ -126,14 +127,14 @@ void TestUndo::stepTextsNameTheChange_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("one pad's colour")
-        << QList<int>{45} << "comboBoxColour" << 2 << "Set Colour of PAD7";
+        << QList<int>{45} << "comboBoxColour" << 2 << "Set Color of PAD7";
     QTest::newRow("three knobs' channel")
         << QList<int>{16, 17, 18} << "comboBoxChannel" << 5 << "Set Channel on 3 controls";
     QTest::newRow("a slider's maximum") << QList<int>{0} << "spinMax" << 100 << "Set Max of S1";
     QTest::newRow("a knob and a pad, channel")
         << QList<int>{16, 45} << "comboBoxChannel" << 3 << "Set Channel on 2 controls";
     QTest::newRow("colour of pads and a knob without one")
-        << QList<int>{16, 39, 40} << "comboBoxColour" << 2 << "Set Colour on 2 controls";
+        << QList<int>{16, 39, 40} << "comboBoxColour" << 2 << "Set Color on 2 controls";
 }
 
 void TestUndo::stepTextsNameTheChange()

@@ -352,15 +352,15 @@ void TestPatchDocument::applyEditNamesItsStep_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("one pad's colour")
-        << QList<int>() << QList<int>{45} << int(Colour) << 2 << "Set Colour of PAD7";
+        << QList<int>() << QList<int>{45} << int(Colour) << 2 << "Set Color of PAD7";
     QTest::newRow("three knobs' channel") << QList<int>() << QList<int>{16, 17, 18} << int(Channel)
                                           << 5 << "Set Channel on 3 controls";
     QTest::newRow("a slider's maximum")
         << QList<int>() << QList<int>{0} << int(Max) << 100 << "Set Max of S1";
     QTest::newRow("colour of pads and a knob without one")
-        << QList<int>() << QList<int>{16, 39, 40} << int(Colour) << 2 << "Set Colour on 2 controls";
+        << QList<int>() << QList<int>{16, 39, 40} << int(Colour) << 2 << "Set Color on 2 controls";
     QTest::newRow("a value one of them had already")
-        << QList<int>{39} << QList<int>{39, 40} << int(Colour) << 2 << "Set Colour on 2 controls";
+        << QList<int>{39} << QList<int>{39, 40} << int(Colour) << 2 << "Set Color on 2 controls";
     QTest::newRow("the value they all had")
         << QList<int>{39, 40} << QList<int>{40, 39} << int(Colour) << 2 << QString();
 }

@@ -19,7 +19,6 @@ private slots:
     void getValueReportsPresence();
     void updateModelStopsAtLength();
     void writeNeverTouchesStartByteOrBytesPastMessage();
-    void channelNamesEndWithGlobal();
 };
 
 void TestMidiControlModel::clampsIntoRange_data()
@@ -175,18 +174,6 @@ void TestMidiControlModel::writeNeverTouchesStartByteOrBytesPastMessage()
         if (i != 347)
             QCOMPARE(int(message[i]), 0xAA);
     }
-}
-
-void TestMidiControlModel::channelNamesEndWithGlobal()
-{
-    const QStringList names = MidiControlModel::channelNames();
-    QCOMPARE(names.size(), 17);
-    QCOMPARE(names.first(), QStringLiteral("Ch 1"));
-    QCOMPARE(names.at(9), QStringLiteral("Ch 10"));
-    QCOMPARE(names.at(15), QStringLiteral("Ch 16"));
-    QCOMPARE(names.last(), QStringLiteral("Global"));
-    QCOMPARE(MidiControlModel::colourNames().size(), 3);
-    QCOMPARE(MidiControlModel::colourFnNames().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMidiControlModel)

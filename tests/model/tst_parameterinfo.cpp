@@ -100,6 +100,17 @@ private slots:
         QCOMPARE(ParameterInfo::noteOrCcCaption(false), QStringLiteral("CC"));
         QCOMPARE(ParameterInfo::noteOrCcCaption(std::nullopt), QStringLiteral("Note/CC"));
     }
+    void channelNamesEndWithGlobal()
+    {
+        const QStringList names = ParameterInfo::channelNames();
+        QCOMPARE(names.size(), 17);
+        QCOMPARE(names.first(), QStringLiteral("Ch 1"));
+        QCOMPARE(names.at(9), QStringLiteral("Ch 10"));
+        QCOMPARE(names.at(15), QStringLiteral("Ch 16"));
+        QCOMPARE(names.last(), QStringLiteral("Global"));
+        QCOMPARE(ParameterInfo::colourNames().size(), 3);
+        QCOMPARE(ParameterInfo::colourFnNames().size(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestParameterInfo)

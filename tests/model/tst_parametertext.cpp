@@ -38,6 +38,8 @@ private slots:
     void allowedTexts();
     void nearest_data();
     void nearest();
+    void captions_data();
+    void captions();
 };
 
 void TestParameterText::everyControlByNameCaseAndIndex()
@@ -428,6 +430,24 @@ void TestParameterText::nearest()
     QFETCH(QStringList, candidates);
     QFETCH(QString, nearest);
     QCOMPARE(ParameterText::nearest(word, candidates), nearest);
+}
+
+void TestParameterText::captions_data()
+{
+    QTest::addColumn<unsigned int>("id");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("colour reads Color") << unsigned(Colour) << "Color";
+    QTest::newRow("colour fn") << unsigned(ColourF) << "Color Fn";
+    QTest::newRow("note or cc") << unsigned(NoteOrCC) << "Note/CC";
+    QTest::newRow("cc x") << unsigned(CCX) << "CC X";
+    QTest::newRow("unknown id") << 99u << QString();
+}
+
+void TestParameterText::captions()
+{
+    QFETCH(unsigned int, id);
+    QFETCH(QString, caption);
+    QCOMPARE(ParameterText::caption(id), caption);
 }
 
 QTEST_GUILESS_MAIN(TestParameterText)
