@@ -247,7 +247,7 @@ void TestMidiController::presetNumberOutsideRangeIsNamedAndNeverSent_data()
         << 50
         << "Patch uploaded. Its preset number 50 is outside 0..19: Download is off until a patch "
            "of a preset 0..19 arrives. 1 value was out of range and was brought into range "
-           "(PAD7 Colour 127 \u2192 2)";
+           "(PAD7 Color 127 \u2192 2)";
 }
 
 void TestMidiController::presetNumberOutsideRangeIsNamedAndNeverSent()
@@ -691,7 +691,7 @@ void TestMidiController::arrivingPatchSaysWhatWasBroughtIntoRange_data()
     QTest::newRow("in range") << 2 << "Patch uploaded.";
     QTest::newRow("out of range") << 0x7F
                                   << "Patch uploaded. 1 value was out of range and was brought "
-                                     "into range (PAD7 Colour 127 \u2192 2)";
+                                     "into range (PAD7 Color 127 \u2192 2)";
 }
 
 void TestMidiController::arrivingPatchSaysWhatWasBroughtIntoRange()
