@@ -4,6 +4,7 @@
 #include "controlnames.h"
 #include "parametertext.h"
 #include "patch.h"
+#include "patchcompare.h"
 #include "patchlayout.h"
 #include "sysextext.h"
 
@@ -279,10 +280,10 @@ int set(const QStringList &arguments)
         model.updateParameter(id, value);
     QByteArray changed = bytes;
     QList<ParameterId> named;
-    QStringList report;
+    QHash<ParameterId, QString> oldTextOf;
     int position = 0;
     for (const auto &[id, value] : values(model)) {
-        const QString oldText = oldTexts.value(position++);
+        oldTextOf.insert(id, oldTexts.value(position++));
         if (std::none_of(changes.cbegin(), changes.cend(),
                          [id = id](const auto &change) { return change.first == id; }))
             continue;
@@ -291,11 +292,17 @@ int set(const QStringList &arguments)
         if (byteAt(bytes, address) == value)
             continue;
         changed[int(address)] = char(value);
-        report << QStringLiteral("%1 %2: %3 -> %4")
-                      .arg(controlName, ParameterText::name(id), oldText, textOf(model, id, value));
         // Both axes of the X-Y pad send on the channel chosen.
         if (index == ControlTable::xyPadIndex && id == Channel)
             changed[int(ControlTable::xyPadXChannelAddress)] = char(value);
+    }
+    QStringList report;
+    for (const ParameterDifference &d : parameterDifferences(patch.controls(), bytes, changed)) {
+        unsigned char value = 0;
+        model.getValue(d.id, &value);
+        report << QStringLiteral("%1 %2: %3 -> %4")
+                      .arg(controlName, ParameterText::name(d.id), oldTextOf.value(d.id),
+                           textOf(model, d.id, value));
     }
     // Bytes out of range elsewhere are told, not rewritten.
     QStringList left;
@@ -365,23 +372,22 @@ int diff(const QStringList &arguments)
                       .arg(quoted_text(a.name()));
     if (byteAt(bytesA, PatchLayout::presetNoOffset) != byteAt(bytesB, PatchLayout::presetNoOffset))
         report << QStringLiteral("preset: %1 -> %2").arg(presetText(a), presetText(b));
+    for (const ParameterDifference &d : parameterDifferences(a.controls(), bytesA, bytesB)) {
+        unsigned char valueA = 0;
+        unsigned char valueB = 0;
+        a.controls().at(d.control)->getValue(d.id, &valueA);
+        b.controls().at(d.control)->getValue(d.id, &valueB);
+        report << QStringLiteral("%1 %2: %3%4 -> %5%6")
+                      .arg(ControlNames::name(d.control), ParameterText::name(d.id),
+                           textOf(*a.controls().at(d.control), d.id, valueA),
+                           storedMark(byteAt(bytesA, d.address), valueA),
+                           textOf(*b.controls().at(d.control), d.id, valueB),
+                           storedMark(byteAt(bytesB, d.address), valueB));
+    }
     QByteArray owned(int(PatchLayout::length), '\0');
     for (int i = 0; i < ControlTable::count; ++i) {
-        const MidiControlModel &modelA = *a.controls().at(i);
-        const MidiControlModel &modelB = *b.controls().at(i);
-        for (const ControlParameter &p : modelA.parameters()) {
-            const ParameterId id = ParameterId(p.id());
-            unsigned char other = 0;
-            modelB.getValue(id, &other);
+        for (const ControlParameter &p : a.controls().at(i)->parameters())
             owned[int(p.address())] = 1;
-            const unsigned char storedA = byteAt(bytesA, p.address());
-            const unsigned char storedB = byteAt(bytesB, p.address());
-            if (p.value() != other || storedA != storedB)
-                report << QStringLiteral("%1 %2: %3%4 -> %5%6")
-                              .arg(ControlNames::name(i), ParameterText::name(id),
-                                   textOf(modelA, id, p.value()), storedMark(storedA, p.value()),
-                                   textOf(modelB, id, other), storedMark(storedB, other));
-        }
     }
     // A byte among the parameters that no parameter owns: the X-Y pad's second channel byte.
     for (unsigned int offset = PatchLayout::nameOffset + PatchLayout::nameLength;

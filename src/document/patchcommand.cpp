@@ -1,27 +1,11 @@
 #include "patchcommand.h"
 
-#include "controlnames.h"
-#include "controltable.h"
-#include "parametertext.h"
-#include "patchlayout.h"
-
-#include <QCoreApplication>
-#include <QStringList>
-
-#include <algorithm>
-
 #include <utility>
 
 namespace {
 
 constexpr int renameCommandId = 1;
 constexpr int unrequestedPatchCommandId = 2;
-
-bool byteDiffers(const QByteArray &a, const QByteArray &b, unsigned int address)
-{
-    const int i = int(address);
-    return i < a.size() && i < b.size() && a.at(i) != b.at(i);
-}
 
 } // namespace
 
@@ -71,61 +55,4 @@ bool PatchCommand::mergeWith(const QUndoCommand *other)
     // nothing to undo.
     setObsolete(after == before);
     return true;
-}
-
-QList<int> changedControls(const ControlTable &table, const QByteArray &a, const QByteArray &b)
-{
-    QList<int> changed;
-    for (int i = 0; i < ControlTable::count; ++i) {
-        for (const ControlParameter &p : table.at(i)->parameters()) {
-            if (byteDiffers(a, b, p.address())) {
-                changed << i;
-                break;
-            }
-        }
-    }
-    return changed;
-}
-
-QString describePatchChange(const ControlTable &table, const QByteArray &before,
-                            const QByteArray &after, const QList<int> &selected)
-{
-    QList<unsigned int> ids;
-    const QList<int> changed = changedControls(table, before, after);
-    for (int i : changed) {
-        for (const ControlParameter &p : table.at(i)->parameters()) {
-            if (byteDiffers(before, after, p.address()) && !ids.contains(p.id()))
-                ids << p.id();
-        }
-    }
-    if (ids.isEmpty()) {
-        const QByteArray nameBefore = before.mid(PatchLayout::nameOffset, PatchLayout::nameLength);
-        const QByteArray nameAfter = after.mid(PatchLayout::nameOffset, PatchLayout::nameLength);
-        return nameBefore != nameAfter
-            ? QCoreApplication::translate("PatchCommand", "Rename preset")
-            : QString();
-    }
-    // A selected control that had the value already took part in the edit all the same.
-    QList<int> controls = changed;
-    for (int i : selected) {
-        const MidiControlModel *model = table.at(i);
-        if (!model || controls.contains(i))
-            continue;
-        for (unsigned int id : qAsConst(ids)) {
-            if (model->getParameter(static_cast<ParameterId>(id))) {
-                controls << i;
-                break;
-            }
-        }
-    }
-    std::sort(ids.begin(), ids.end());
-    QStringList names;
-    for (unsigned int id : qAsConst(ids))
-        names << ParameterText::caption(id);
-    if (controls.size() == 1)
-        return QCoreApplication::translate("PatchCommand", "Set %1 of %2")
-            .arg(names.join(QStringLiteral(", ")), ControlNames::name(controls.first()));
-    return QCoreApplication::translate("PatchCommand", "Set %1 on %2 controls")
-        .arg(names.join(QStringLiteral(", ")))
-        .arg(controls.size());
 }

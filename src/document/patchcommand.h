@@ -1,13 +1,12 @@
 #pragma once
 
+#include "patchcompare.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QUndoCommand>
 
 #include <functional>
-
-class ControlTable;
 
 // One undo step: the whole patch as a Type 1 message before and after the user's action, so
 // that undo and redo give back the exact bytes whatever the action touched. The change is
@@ -46,12 +45,3 @@ private:
     qint64 arrival = -1; // of the latest patch merged in; -1: not an unrequested patch
     bool applied = true;
 };
-
-// The indices of the controls whose parameter bytes differ between two patch messages.
-QList<int> changedControls(const ControlTable &table, const QByteArray &a, const QByteArray &b);
-
-// Names a change of control parameters made on the selected controls: "Set Channel on 3
-// controls", "Set Colour of PAD7" (every selected control having a changed parameter counts);
-// "Rename preset" when only the name changed, an empty text when nothing did.
-QString describePatchChange(const ControlTable &table, const QByteArray &before,
-                            const QByteArray &after, const QList<int> &selected);
