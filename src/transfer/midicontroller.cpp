@@ -227,10 +227,7 @@ bool MidiController::loadSysex(const QString &fileName, PatchFileFault *fault)
 
 bool MidiController::saveSysex(const QString &fileName)
 {
-    if (fileName.isEmpty())
-        return false;
-    const auto *msg = reinterpret_cast<const char *>(getType1Sysex());
-    return write_patch_file(fileName, QByteArray::fromRawData(msg, int(PatchLayout::length)));
+    return !fileName.isEmpty() && patch.save(fileName);
 }
 
 int MidiController::getPresetNo() const
