@@ -21,7 +21,14 @@ QString folded(const QString &text)
 const QList<Info> &all()
 {
     static const QList<Info> table = {
-        {Channel, "Channel", "channel", {"ch"}, 0, 16, 0, Values::Channel,
+        {Channel,
+         "Channel",
+         "channel",
+         {"ch"},
+         0,
+         16,
+         0,
+         Values::Channel,
          {K::Continuous, K::FunctionButton, K::NavigationButton, K::Pad, K::XYPad}},
         {CC, "CC", "cc", {}, 0, 127, 0, Values::Controller, {K::Continuous}},
         {CCX, "CC X", "ccx", {}, 0, 127, 0, Values::Controller, {K::XYPad}},
@@ -34,12 +41,18 @@ const QList<Info> &all()
         {MaxY, "Max Y", "maxy", {}, 0, 127, 127, Values::Number, {K::XYPad}},
         {Type, "Type", "type", {}, 0, 1, 0, Values::Named, buttonsAndPads},
         {Toggle, "Mode", "toggle", {}, 0, 1, 0, Values::Named, buttonsAndPads},
-        {NoteOrCC, "Note/CC", "noteorcc", {"note"}, 0, 127, 0, Values::NoteOrNumber,
+        {NoteOrCC,
+         "Note/CC",
+         "noteorcc",
+         {"note"},
+         0,
+         127,
+         0,
+         Values::NoteOrNumber,
          buttonsAndPads},
         {Aftertouch, "Aftertouch", "aftertouch", {"at"}, 0, 1, 0, Values::Named, {K::Pad}},
         {Colour, "Color", "colour", {}, 0, 2, 0, Values::Named, {K::Pad}},
-        {ColourF, "Color Fn", "colourf", {"colourfn"}, 0, 1, 0, Values::Named,
-         {K::FunctionButton}},
+        {ColourF, "Color Fn", "colourf", {"colourfn"}, 0, 1, 0, Values::Named, {K::FunctionButton}},
     };
     return table;
 }

@@ -6,9 +6,9 @@
 #include "editorpane.h"
 #include "frontpanel.h"
 #include "mainwindow.h"
-#include "patchdocument.h"
 #include "midicontrolitem.h"
 #include "midicontroller.h"
+#include "patchdocument.h"
 #include "selection.h"
 
 #include <QtTest>

@@ -205,7 +205,8 @@ void TestUndo::undoKeepsTheSelectionAndShowsTheValues()
     window.document()->undoStack()->undo();
     QCOMPARE(channel->currentIndex(), before);
     QCOMPARE(window.selection()->size(), 2);
-    QVERIFY(window.frontPanel()->item(16)->isSelected() && window.frontPanel()->item(18)->isSelected());
+    QVERIFY(window.frontPanel()->item(16)->isSelected()
+            && window.frontPanel()->item(18)->isSelected());
     window.document()->undoStack()->redo();
     window.document()->undoStack()->redo();
     select(window, {16, 17, 18});

@@ -186,8 +186,10 @@ void TestLivePanel::channelShownWhereItDiffers()
     // Function buttons light by their own colour list.
     model(window, 6)->updateParameter(ColourF, 1);
     window.document()->restore(type1(window));
-    QVERIFY(window.frontPanel()->item(6)->ledColour().green() > 2 * window.frontPanel()->item(6)->ledColour().red());
-    QVERIFY(window.frontPanel()->item(7)->ledColour().red() > 2 * window.frontPanel()->item(7)->ledColour().green());
+    QVERIFY(window.frontPanel()->item(6)->ledColour().green()
+            > 2 * window.frontPanel()->item(6)->ledColour().red());
+    QVERIFY(window.frontPanel()->item(7)->ledColour().red()
+            > 2 * window.frontPanel()->item(7)->ledColour().green());
     QVERIFY(!window.frontPanel()->item(16)->ledColour().isValid()); // knobs have no light
 }
 
