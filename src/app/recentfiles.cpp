@@ -11,45 +11,42 @@ RecentFiles::RecentFiles(EditorSettings &settings, QWidget *window)
     : QObject(window)
     , settings(settings)
     , recentMenu(new QMenu(tr("&Recent Files"), window))
+    , list(settings.recentFiles())
 {
     recentMenu->setObjectName(QStringLiteral("menuRecentFiles"));
     rebuildMenu();
 }
 
-QStringList RecentFiles::files() const
-{
-    return settings.recentFiles();
-}
-
 void RecentFiles::remember(const QString &fileName)
 {
     const QString path = QFileInfo(fileName).absoluteFilePath();
-    QStringList list = files();
-    list.removeAll(path);
-    list.prepend(path);
+    QStringList files = list;
+    files.removeAll(path);
+    files.prepend(path);
     settings.setLastFolder(QFileInfo(path).absolutePath());
-    store(list);
+    store(files);
 }
 
 bool RecentFiles::forgetIfMissing(const QString &fileName)
 {
     if (QFileInfo::exists(fileName))
         return false;
-    QStringList list = files();
-    list.removeAll(fileName);
-    store(list);
+    QStringList files = list;
+    files.removeAll(fileName);
+    store(files);
     return true;
 }
 
 void RecentFiles::setBusy(bool on)
 {
     busy = on;
-    recentMenu->setEnabled(!busy && !files().isEmpty());
+    recentMenu->setEnabled(!busy && !list.isEmpty());
 }
 
-void RecentFiles::store(const QStringList &list)
+void RecentFiles::store(const QStringList &files)
 {
-    settings.setRecentFiles(list);
+    settings.setRecentFiles(files);
+    list = settings.recentFiles();
     settings.sync();
     rebuildMenu();
 }
@@ -57,10 +54,9 @@ void RecentFiles::store(const QStringList &list)
 void RecentFiles::rebuildMenu()
 {
     recentMenu->clear();
-    const QStringList shown = files();
-    for (const QString &file : shown) {
+    for (const QString &file : qAsConst(list)) {
         QAction *action = recentMenu->addAction(QDir::toNativeSeparators(file));
         connect(action, &QAction::triggered, this, [this, file] { emit fileChosen(file); });
     }
-    recentMenu->setEnabled(!busy && !shown.isEmpty());
+    recentMenu->setEnabled(!busy && !list.isEmpty());
 }

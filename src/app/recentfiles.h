@@ -19,7 +19,7 @@ public:
 
     QMenu *menu() const { return recentMenu; }
     // The latest first, at most EditorSettings::recentFilesKept.
-    QStringList files() const;
+    QStringList files() const { return list; }
 
     // Puts fileName's absolute path on top (once) and remembers its folder as the last one.
     void remember(const QString &fileName);
@@ -38,5 +38,6 @@ private:
 
     EditorSettings &settings;
     QMenu *recentMenu;
+    QStringList list; // read from the settings once: a file may hold a long list
     bool busy = false;
 };
