@@ -534,6 +534,11 @@ bool JackPort::waitForData(unsigned long msecs)
     return m_pipe.waitForData(msecs);
 }
 
+void JackPort::wakeWaiter()
+{
+    m_pipe.wakeWaiter();
+}
+
 int JackPort::sendSysex(unsigned char *message, unsigned int count)
 {
     if (!m_connection)

@@ -46,13 +46,25 @@ void MidiBytePipe::append(const unsigned char *bytes, unsigned int count)
 bool MidiBytePipe::waitForData(unsigned long msecs)
 {
     m_droppedTrace.flushDue();
+    // Drops not traced yet are traced once due, even when nothing more arrives.
+    if (const qint64 due = m_droppedTrace.msUntilDue(); due >= 0)
+        msecs = std::min(msecs, static_cast<unsigned long>(due));
     if (dataAvailable())
         return true;
     QMutexLocker lock(&m_mutex);
-    // Checked under the mutex that append() holds, so a block cannot slip in unnoticed.
-    if (m_size == 0)
+    // Checked under the mutex that append() and wakeWaiter() hold, so neither a block nor a
+    // wake can slip in unnoticed.
+    if (m_size == 0 && !m_woken)
         m_arrived.wait(&m_mutex, msecs);
+    m_woken = false;
     return m_size != 0;
+}
+
+void MidiBytePipe::wakeWaiter()
+{
+    QMutexLocker lock(&m_mutex);
+    m_woken = true;
+    m_arrived.wakeAll();
 }
 
 int MidiBytePipe::read(unsigned char *buffer, unsigned int capacity)

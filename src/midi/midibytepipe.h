@@ -41,6 +41,9 @@ public:
     // Blocks until bytes are queued or msecs have passed; true when bytes are queued. On the
     // reader's thread: it also traces a count of dropped bytes that is due.
     bool waitForData(unsigned long msecs);
+    // Ends the current or the next waitForData at once (it returns whether bytes are queued).
+    // Any thread.
+    void wakeWaiter();
 
     // Moves up to capacity queued bytes, oldest first, into buffer and returns their number;
     // a queue larger than capacity is handed out in capacity-sized pieces. After bytes were
@@ -63,6 +66,8 @@ private:
     unsigned int m_head = 0;
     unsigned int m_size = 0;
     quint64 m_dropped = 0;
+    // Set by wakeWaiter until a wait has seen it.
+    bool m_woken = false;
     // m_size, written under the mutex and read without it.
     std::atomic<unsigned int> m_pending{0};
     std::atomic<bool> m_inputRunning{false};

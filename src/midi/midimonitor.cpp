@@ -5,11 +5,11 @@
 #include "midibytepipe.h"
 #include "mididatawait.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QMetaMethod>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -19,9 +19,6 @@ constexpr unsigned char sysexEnd = 0xF7;
 constexpr unsigned char firstStatus = 0x80;
 constexpr unsigned char firstRealTime = 0xF8;
 
-// How long one idle pass waits for input on a port that wakes the monitor when input arrives.
-// It bounds how late stop() takes effect, not how late a message is handed over.
-constexpr unsigned long idleWaitMs = 20;
 // How long one idle pass sleeps on a port that cannot wake it: a message is handed over within
 // about a millisecond.
 constexpr unsigned long idleSleepMs = 1;
@@ -51,11 +48,12 @@ void MidiMonitor::run()
 
     unsigned char block[1024];
     while (m_running.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (!m_midi->dataAvailable()) {
             traceCounts();
+            // While nothing arrives, the thread sleeps until a byte, stop() or a count that is
+            // due to be traced wakes it.
             if (m_dataWait)
-                m_dataWait->waitForData(idleWaitMs);
+                m_dataWait->waitForData(idleWaitMs());
             else
                 QThread::msleep(idleSleepMs);
             continue;
@@ -178,9 +176,22 @@ void MidiMonitor::traceCounts()
     m_dropped.flushDue();
 }
 
+unsigned long MidiMonitor::idleWaitMs() const
+{
+    unsigned long wait = MidiDataWait::noTimeLimit;
+    for (const ThrottledCount *count :
+         {&m_ignored, &m_unfinished, &m_overlong, &m_passedOver, &m_dropped}) {
+        if (const qint64 due = count->msUntilDue(); due >= 0)
+            wait = std::min(wait, static_cast<unsigned long>(due));
+    }
+    return wait;
+}
+
 void MidiMonitor::stop()
 {
     m_running.store(false);
+    if (m_dataWait)
+        m_dataWait->wakeWaiter();
 }
 
 int MidiMonitor::status() const

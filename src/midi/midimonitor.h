@@ -51,7 +51,7 @@ public:
     // assembled cannot be completed. Same thread as readSysex.
     void bytesLost();
 
-    // Ends the polling loop after the current pass. Any thread.
+    // Ends the loop after the current pass, waking it when it waits for input. Any thread.
     void stop();
 
     // Status byte of the last status message, 0 when none is pending. Any thread.
@@ -83,6 +83,9 @@ private:
     void dropUnfinished();
     // Traces the counts that are due; for the idle passes, so that a flood's end is traced.
     void traceCounts();
+    // How long an idle pass may wait for input: until the first count is due to be traced,
+    // without a limit when none waits.
+    unsigned long idleWaitMs() const;
     void sortMessage(unsigned int length);
 
     IMidi *m_midi;

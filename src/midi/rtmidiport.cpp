@@ -237,6 +237,11 @@ bool RtMidiPort::waitForData(unsigned long msecs)
     return m_pipe.waitForData(msecs);
 }
 
+void RtMidiPort::wakeWaiter()
+{
+    m_pipe.wakeWaiter();
+}
+
 bool RtMidiPort::outputPresent()
 {
     if (!m_outputGone) {

@@ -41,6 +41,7 @@ public:
     bool dataAvailable() override;
     int sendSysex(unsigned char *message, unsigned int count) override;
     bool waitForData(unsigned long msecs) override;
+    void wakeWaiter() override;
     std::string connectedName() const override;
     std::string systemName() const override;
     bool connectionAlive() override;

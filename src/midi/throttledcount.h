@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <algorithm>
+
 // Counts a repeating event and traces the count at most once a second, so that a flood from
 // the device cannot flood the trace: "ignored 1532 non-SysEx messages". The first event is
 // traced at once. Used on one thread only.
@@ -39,6 +41,17 @@ public:
 
     // Counted but not traced yet.
     quint64 pending() const { return m_pending; }
+
+    // How long, in ms, until what was counted is due to be traced; -1 when nothing waits. A
+    // thread that sleeps until its next event wakes by then, so that a flood's end is traced.
+    qint64 msUntilDue() const
+    {
+        if (m_pending == 0)
+            return -1;
+        if (!m_lastTrace.isValid())
+            return 0;
+        return std::max<qint64>(0, intervalMs - m_lastTrace.elapsed());
+    }
 
 private:
     void flush()

@@ -276,6 +276,11 @@ bool WindowsMidi::waitForData(unsigned long msecs)
     return bytePipe.waitForData(msecs);
 }
 
+void WindowsMidi::wakeWaiter()
+{
+    bytePipe.wakeWaiter();
+}
+
 int WindowsMidi::sendSysex(unsigned char *message, unsigned int count)
 {
     std::memset(&outputHeader, 0, sizeof outputHeader);

@@ -39,4 +39,5 @@ class WakingPipeMidi : public PipeMidi, public MidiDataWait
 public:
     using PipeMidi::PipeMidi;
     bool waitForData(unsigned long msecs) override { return pipe().waitForData(msecs); }
+    void wakeWaiter() override { pipe().wakeWaiter(); }
 };

@@ -86,6 +86,7 @@ public:
     }
     bool dataAvailable() override { return input.dataAvailable(); }
     bool waitForData(unsigned long msecs) override { return input.waitForData(msecs); }
+    void wakeWaiter() override { input.wakeWaiter(); }
 
     int sendSysex(unsigned char *message, unsigned int count) override
     {

@@ -1,7 +1,10 @@
 #include "../common/tracecapture.h"
 #include "midibytepipe.h"
+#include "mididatawait.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 #include <thread>
 #include <vector>
@@ -45,6 +48,8 @@ private slots:
     void queueOutlivesInputStopping();
     void concurrentBlocksArriveCompleteAndInOrder();
     void waitEndsWhenBytesArrive();
+    void wakeEndsAWaitWithoutLimit_data();
+    void wakeEndsAWaitWithoutLimit();
     void ringKeepsTheNewestBytesWithinItsBound_data();
     void ringKeepsTheNewestBytesWithinItsBound();
     void fullRingDrainsWhole();
@@ -180,6 +185,40 @@ void TestMidiBytePipe::waitEndsWhenBytesArrive()
     // With bytes already queued it returns at once.
     QVERIFY(pipe.waitForData(10000));
     QCOMPARE(read(pipe, 10), pattern(4));
+}
+
+void TestMidiBytePipe::wakeEndsAWaitWithoutLimit_data()
+{
+    QTest::addColumn<bool>("wakeFirst");
+    QTest::newRow("woken while it waits") << false;
+    QTest::newRow("woken before it waits") << true;
+}
+
+void TestMidiBytePipe::wakeEndsAWaitWithoutLimit()
+{
+    // The input thread sleeps without a time limit while nothing arrives; stopping it must
+    // still end its wait, also when the wake comes just before the wait begins.
+    QFETCH(bool, wakeFirst);
+    MidiBytePipe pipe;
+    if (wakeFirst)
+        pipe.wakeWaiter();
+    std::atomic<int> result{-1};
+    std::thread reader([&] { result = pipe.waitForData(MidiDataWait::noTimeLimit) ? 1 : 0; });
+    if (!wakeFirst) {
+        QTest::qWait(20);
+        pipe.wakeWaiter();
+    }
+    QTRY_COMPARE(result.load(), 0);
+    reader.join();
+
+    // The wake is used up: the next wait sleeps until bytes come.
+    std::thread device([&] {
+        QThread::msleep(20);
+        append(pipe, pattern(3));
+    });
+    QVERIFY(pipe.waitForData(MidiDataWait::noTimeLimit));
+    device.join();
+    QCOMPARE(read(pipe, 10), pattern(3));
 }
 
 void TestMidiBytePipe::ringKeepsTheNewestBytesWithinItsBound_data()

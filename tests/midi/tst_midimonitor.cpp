@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -148,6 +149,7 @@ private slots:
     void statusIsVisibleToOtherThreads();
     void stopEndsThreadOnce_data() { portKinds(); }
     void stopEndsThreadOnce();
+    void idleMonitorSleepsUntilInputOrStop();
     void withoutOwnerRunDoesNothing();
     void deletingRunningMonitorStopsItFirst();
 };
@@ -534,6 +536,37 @@ void TestMidiMonitor::stopEndsThreadOnce()
     // Stopping again does nothing more.
     monitor.stop();
     QCOMPARE(traces.count("processMidi Finished"), 1);
+}
+
+void TestMidiMonitor::idleMonitorSleepsUntilInputOrStop()
+{
+    // A port that counts the monitor's waits: an idle monitor must not wake on its own, or it
+    // costs the machine a wake-up many times a second for nothing.
+    struct CountingPort : WakingPipeMidi
+    {
+        bool waitForData(unsigned long msecs) override
+        {
+            ++waits;
+            return WakingPipeMidi::waitForData(msecs);
+        }
+        std::atomic<int> waits{0};
+    } midi;
+    Receiver receiver;
+    MidiMonitor monitor(this, &midi);
+    connect(&monitor, &MidiMonitor::receivedSysex, &receiver, &Receiver::receive);
+    monitor.start();
+    QTRY_COMPARE(midi.waits.load(), 1);
+    QTest::qWait(200);
+    QCOMPARE(midi.waits.load(), 1);
+
+    // Input wakes it, and it sleeps again.
+    append(midi, message(5));
+    QTRY_COMPARE(receiver.messages, QList<QByteArray>{message(5)});
+    QTRY_COMPARE(midi.waits.load(), 2);
+
+    // So does stop.
+    monitor.stop();
+    QVERIFY(monitor.wait(5000));
 }
 
 void TestMidiMonitor::withoutOwnerRunDoesNothing()
