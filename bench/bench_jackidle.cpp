@@ -60,6 +60,14 @@ QString peerOf(const char *ownPort)
     return peer;
 }
 
+double sumSeconds(const QMap<int, ThreadCpu> &threads)
+{
+    double sum = 0;
+    for (const ThreadCpu &thread : threads)
+        sum += thread.seconds;
+    return sum;
+}
+
 struct Figure
 {
     // % of one core; negative when it could not be measured.
@@ -67,6 +75,8 @@ struct Figure
     double bare = -1;
     QMap<int, ThreadCpu> threadsBefore;
     QMap<int, ThreadCpu> threadsAfter;
+    QMap<int, ThreadCpu> bareBefore;
+    QMap<int, ThreadCpu> bareAfter;
     double seconds = 0;
 };
 
@@ -114,14 +124,17 @@ Figure idle(int periodFrames, int seconds, const std::function<std::unique_ptr<I
     QElapsedTimer wall;
     wall.start();
     const double before = processCpuSeconds();
-    const double bareBefore = bare ? threadCpuSeconds(bareClient.processId()) : 0;
+    if (bare)
+        figure.bareBefore = threadCpu(bareClient.processId());
     figure.threadsBefore = threadCpu();
     runEventLoop(seconds * 1000);
     figure.threadsAfter = threadCpu();
+    if (bare)
+        figure.bareAfter = threadCpu(bareClient.processId());
     figure.seconds = double(wall.nsecsElapsed()) / 1e9;
     figure.editor = 100.0 * (processCpuSeconds() - before) / figure.seconds;
     if (bare) {
-        figure.bare = 100.0 * (threadCpuSeconds(bareClient.processId()) - bareBefore)
+        figure.bare = 100.0 * (sumSeconds(figure.bareAfter) - sumSeconds(figure.bareBefore))
             / figure.seconds;
         bareClient.terminate();
         bareClient.waitForFinished(5000);
@@ -129,14 +142,18 @@ Figure idle(int periodFrames, int seconds, const std::function<std::unique_ptr<I
     return figure;
 }
 
-void printThreads(const Figure &figure)
+// The threads that ran, with their share and their wake-ups.
+void printThreads(const char *whose, const QMap<int, ThreadCpu> &threadsBefore,
+                  const QMap<int, ThreadCpu> &threadsAfter, double seconds)
 {
-    for (auto after = figure.threadsAfter.cbegin(); after != figure.threadsAfter.cend(); ++after) {
-        const ThreadCpu before = figure.threadsBefore.value(after.key());
-        const double share = 100.0 * (after->seconds - before.seconds) / figure.seconds;
-        const double wakeups = double(after->slices - before.slices) / figure.seconds;
-        std::printf("      thread %-18s %.3f %%, %.1f wake-ups/s\n", qPrintable(after->name), share,
-                    wakeups);
+    for (auto after = threadsAfter.cbegin(); after != threadsAfter.cend(); ++after) {
+        const ThreadCpu before = threadsBefore.value(after.key());
+        if (after->slices == before.slices)
+            continue;
+        const double share = 100.0 * (after->seconds - before.seconds) / seconds;
+        const double wakeups = double(after->slices - before.slices) / seconds;
+        std::printf("      %s thread %-16s %.3f %%, %.1f wake-ups/s\n", whose,
+                    qPrintable(after->name), share, wakeups);
     }
 }
 
@@ -160,7 +177,8 @@ int main(int argc, char *argv[])
         std::printf("  %3d frames: editor on its JACK port %.3f %%, bare JACK client beside it "
                     "%.3f %%, ratio %.2f\n",
                     frames, own.editor, own.bare, own.bare > 0 ? own.editor / own.bare : 0.0);
-        printThreads(own);
+        printThreads("editor", own.threadsBefore, own.threadsAfter, own.seconds);
+        printThreads("bare client", own.bareBefore, own.bareAfter, own.seconds);
         std::fflush(stdout);
         const Figure rtmidi = idle(
             frames, seconds, [] { return std::make_unique<RtMidiPort>(RtMidiPort::Api::Jack); },

@@ -48,12 +48,3 @@ inline QMap<int, ThreadCpu> threadCpu(qint64 pid = 0)
     }
     return threads;
 }
-
-// The run time of every thread of pid, in seconds, summed.
-inline double threadCpuSeconds(qint64 pid)
-{
-    double sum = 0;
-    for (const ThreadCpu &thread : threadCpu(pid))
-        sum += thread.seconds;
-    return sum;
-}
