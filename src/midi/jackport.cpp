@@ -35,6 +35,8 @@ constexpr size_t outRingBytes = 1u << 16;
 // then is lost. Three cycles of the port's own are certain to come after the connect; the time
 // limit covers a server whose cycles have stopped.
 constexpr int connectSettleCycles = 3;
+// Cycles that pass after the last message sent before the connection is closed.
+constexpr unsigned int closeSettleCycles = 2;
 constexpr qint64 connectSettleLimitMs = 200;
 
 // How long sendSysex waits for a cycle to take the message while the server is slow.
@@ -132,6 +134,9 @@ struct JackPort::Connection
     // Set by libjack when the server has gone; the client is dead then.
     std::atomic<bool> shutdown{false};
     std::atomic<unsigned int> cycles{0};
+    // The cycle count when the last message sent had been taken; a close waits for the
+    // cycles after it.
+    unsigned int cyclesAtLastSend = 0u - closeSettleCycles;
     // Bytes the callback found no room for, not yet counted in dropped.
     std::atomic<unsigned long long> ringDropped{0};
     // Bytes of the message being sent that are still to go out; the process thread's own.
@@ -487,6 +492,14 @@ void JackPort::closeConnection()
         c.reset();
         return;
     }
+    // A device whose client runs before this one in the server's cycle (it both sends to us
+    // and receives from us) reads a message a cycle after it was taken: the connection stays
+    // for that cycle, so that a message sent just before the close still arrives.
+    QElapsedTimer waited;
+    waited.start();
+    while (c->cycles.load(std::memory_order_acquire) - c->cyclesAtLastSend < closeSettleCycles
+           && waited.elapsed() < connectSettleLimitMs && !c->shutdown.load() && !m_stalled)
+        QThread::msleep(1);
     // Once the deactivation returns the process callback runs no more, and the reader then
     // hands on what came before the close. A stalled server keeps the connection, with the
     // reader stopped, until it answers.
@@ -583,6 +596,7 @@ int JackPort::sendSysex(unsigned char *message, unsigned int count)
         }
         QThread::usleep(250);
     }
+    c.cyclesAtLastSend = c.cycles.load(std::memory_order_acquire);
     m_stalled = false;
     return 0;
 }

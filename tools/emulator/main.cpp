@@ -3,7 +3,7 @@
 
 #include "emulateddevice.h"
 #ifdef VELLICHORD_HAVE_JACK
-#include "jackvirtualoutput.h"
+#include "jackvirtualdevice.h"
 #endif
 #include "rtmidiapi.h"
 #include "rtmidiport.h"
@@ -118,7 +118,6 @@ public:
             qApp, [emulator, bytes] { emulator->handle(bytes); }, Qt::QueuedConnection);
     }
 
-private:
     void handle(const QByteArray &message)
     {
         say(QStringLiteral("received: ") + line(message));
@@ -128,6 +127,7 @@ private:
         }
     }
 
+private:
     QString line(const QByteArray &message) const
     {
         QString text = EmulatedDevice::describe(message);
@@ -140,6 +140,154 @@ private:
     Send send;
     bool hex;
 };
+
+// Nothing would ever reach an emulator without ports: says so, once.
+void cannotOpen(const QString &portName, const QString &api, const QString &cause)
+{
+    complain(QStringLiteral("could not open the MIDI ports \"%1\" on %2 (%3). Is the MIDI "
+                            "system running? Start a JACK server (for example \"jackd -d "
+                            "dummy\") or load the ALSA sequencer (snd-seq).")
+                 .arg(portName, api, cause));
+}
+
+// Runs the emulation on open ports until Ctrl-C, kill or a closed terminal; closePorts ends
+// every call into the emulator.
+int serve(EmulatedDevice &device, const QString &portName, const QString &api,
+          const std::function<void()> &closePorts)
+{
+    StopSignals stopSignals;
+    if (!stopSignals.isActive()) {
+        complain(QStringLiteral("cannot set up signal handling"));
+        closePorts();
+        return 1;
+    }
+    QObject::connect(&stopSignals, &StopSignals::received, qApp, &QCoreApplication::quit);
+    set_midi_system_quiet(false);
+    say(QStringLiteral("holds: ") + EmulatedDevice::describe(device.patchMessage()));
+    say(QStringLiteral("Emulating a Vellichord on the MIDI ports \"%1\" (%2). Ctrl-C stops.")
+            .arg(portName, api));
+    const int result = QCoreApplication::exec();
+    closePorts();
+    say(QStringLiteral("Stopped."));
+    return result;
+}
+
+#ifdef VELLICHORD_HAVE_JACK
+// On JACK the device is one client of the emulator's own on libjack, named as the device's
+// ports, with both of them.
+int emulateOnJack(EmulatedDevice &device, const QString &portName, bool hex, bool ifAbsent)
+{
+    const QString api = QString::fromStdString(RtMidi::getApiDisplayName(RtMidi::UNIX_JACK));
+    JackVirtualDevice ports;
+    QString error;
+    if (!ports.openClient(portName, &error)) {
+        if (ifAbsent && error.contains(QStringLiteral("there already"))) {
+            say(QStringLiteral("A Vellichord is connected (%1); not emulating one.")
+                    .arg(printable_text(portName)));
+            return 0;
+        }
+        cannotOpen(portName, api, error);
+        return 1;
+    }
+    if (ifAbsent) {
+        for (const QString &name : ports.ports(true)) {
+            if (RtMidiPort::portNameMatches(name, normalPortName, false)
+                || RtMidiPort::portNameMatches(name, updaterPortName, false)) {
+                say(QStringLiteral("A Vellichord is connected (%1); not emulating one.")
+                        .arg(printable_text(name)));
+                return 0;
+            }
+        }
+    }
+    Emulator emulator(
+        device,
+        [&ports](const QByteArray &message) {
+            if (!ports.send(message))
+                complain(QStringLiteral("no room in the JACK output queue for a message of %1 "
+                                        "bytes; it is not sent")
+                             .arg(message.size()));
+        },
+        hex);
+    // Received on the reader thread; handled on the main thread.
+    const auto receive = [&emulator](const QByteArray &message) {
+        QMetaObject::invokeMethod(
+            qApp, [&emulator, message] { emulator.handle(message); }, Qt::QueuedConnection);
+    };
+    if (!ports.openPorts(receive, &error)) {
+        cannotOpen(portName, api, error);
+        return 1;
+    }
+    return serve(device, portName, api, [&ports] { ports.close(); });
+}
+#endif
+
+// Elsewhere (the ALSA sequencer, CoreMIDI) through RtMidi's virtual ports.
+int emulateOnRtMidi(EmulatedDevice &device, const QString &portName, bool hex, bool ifAbsent,
+                    bool jackOnly)
+{
+    MidiErrors midiErrors; // outlives the clients, which may complain as they close
+    // RtMidi prints what goes wrong while a client is made, before it can be told where to.
+    std::ostringstream madeErrors;
+    std::streambuf *const errorOutput = std::cerr.rdbuf(madeErrors.rdbuf());
+    std::unique_ptr<RtMidiIn> input = create_midi_client<RtMidiIn>(jackOnly, clientName);
+    std::unique_ptr<RtMidiOut> output;
+    if (input)
+        output = create_midi_client<RtMidiOut>(jackOnly, clientName);
+    std::cerr.rdbuf(errorOutput);
+    for (const QString &line : QString::fromStdString(madeErrors.str()).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty() && !midiErrors.texts.contains(line.trimmed()))
+            midiErrors.texts << line.trimmed();
+    }
+    if (!input || !output) {
+        complain(QStringLiteral("no MIDI system: start a JACK server (for example "
+                                "\"jackd -d dummy\") or load the ALSA sequencer (snd-seq)"));
+        return 1;
+    }
+    input->setErrorCallback(&onMidiError, &midiErrors);
+    output->setErrorCallback(&onMidiError, &midiErrors);
+    if (ifAbsent) {
+        const QString found = connectedDevice(*input);
+        if (!found.isEmpty()) {
+            say(QStringLiteral("A Vellichord is connected (%1); not emulating one.")
+                    .arg(printable_text(found)));
+            return 0;
+        }
+    }
+
+    Emulator::Send send = [&output](const QByteArray &message) {
+        output->sendMessage(reinterpret_cast<const unsigned char *>(message.constData()),
+                            size_t(message.size()));
+    };
+    Emulator emulator(device, send, hex);
+    // Receive SysEx; timing and active sensing stay filtered.
+    input->ignoreTypes(false, true, true);
+    input->setCallback(&Emulator::arrived, &emulator);
+    try {
+        input->openVirtualPort(portName.toStdString());
+        output->openVirtualPort(portName.toStdString());
+    } catch (const RtMidiError &error) {
+        midiErrors.failed = true;
+        midiErrors.texts << QString::fromStdString(error.getMessage()).trimmed();
+    }
+    set_midi_system_quiet(false);
+    midiErrors.gathering = false;
+    const QString api = QString::fromStdString(RtMidi::getApiDisplayName(output->getCurrentApi()));
+    if (midiErrors.failed) {
+        // The first complaint is the cause; the others follow from it.
+        cannotOpen(portName, api, midiErrors.texts.value(0));
+        input.reset();
+        return 1;
+    }
+    for (const QString &warning : qAsConst(midiErrors.texts))
+        complain(warning);
+
+    return serve(device, portName, api, [&] {
+        // The input goes first: once its client is closed, nothing calls the emulator any
+        // more. Unsetting its callback instead would race with a call under way on its thread.
+        input.reset();
+        output.reset();
+    });
+}
 
 } // namespace
 
@@ -269,119 +417,17 @@ int main(int argc, char *argv[])
         };
     }
 
-    const bool jackOnly = parser.isSet(QStringLiteral("jack"));
-    // libjack's own lines (several per attempt without a server) would bury the one that says
-    // what went wrong; RtMidi's account of it is gathered instead.
-    set_midi_system_quiet(true);
-    MidiErrors midiErrors; // outlives the clients, which may complain as they close
-    // RtMidi prints what goes wrong while a client is made, before it can be told where to.
-    std::ostringstream madeErrors;
-    std::streambuf *const errorOutput = std::cerr.rdbuf(madeErrors.rdbuf());
-    std::unique_ptr<RtMidiIn> input = create_midi_client<RtMidiIn>(jackOnly, clientName);
-#ifdef VELLICHORD_HAVE_JACK
-    // On JACK the output is the emulator's own: RtMidi's crashes now and then as it closes.
-    const bool jack = input && input->getCurrentApi() == RtMidi::UNIX_JACK;
-    JackVirtualOutput jackOutput;
-#else
-    const bool jack = false;
-#endif
-    std::unique_ptr<RtMidiOut> output;
-    if (input && !jack)
-        output = create_midi_client<RtMidiOut>(jackOnly, clientName);
-    std::cerr.rdbuf(errorOutput);
-    for (const QString &line : QString::fromStdString(madeErrors.str()).split(QLatin1Char('\n'))) {
-        if (!line.trimmed().isEmpty() && !midiErrors.texts.contains(line.trimmed()))
-            midiErrors.texts << line.trimmed();
-    }
-    if (!input || (!jack && !output)) {
-        complain(QStringLiteral("no MIDI system: start a JACK server (for example "
-                                "\"jackd -d dummy\") or load the ALSA sequencer (snd-seq)"));
-        return 1;
-    }
-    input->setErrorCallback(&onMidiError, &midiErrors);
-    if (output)
-        output->setErrorCallback(&onMidiError, &midiErrors);
-    if (parser.isSet(QStringLiteral("if-absent"))) {
-        const QString found = connectedDevice(*input);
-        if (!found.isEmpty()) {
-            say(QStringLiteral("A Vellichord is connected (%1); not emulating one.")
-                    .arg(printable_text(found)));
-            return 0;
-        }
-    }
-
-    // Ctrl-C, kill and a closed terminal end the event loop, and with it the emulation.
-    StopSignals stopSignals;
-    if (!stopSignals.isActive()) {
-        complain(QStringLiteral("cannot set up signal handling"));
-        return 1;
-    }
-    QObject::connect(&stopSignals, &StopSignals::received, &app, &QCoreApplication::quit);
-
     const QString portName = parser.isSet(QStringLiteral("updater")) ? updaterPortName
                                                                      : normalPortName;
-    Emulator::Send send = [&output](const QByteArray &message) {
-        output->sendMessage(reinterpret_cast<const unsigned char *>(message.constData()),
-                            size_t(message.size()));
-    };
+    const bool hex = parser.isSet(QStringLiteral("hex"));
+    const bool ifAbsent = parser.isSet(QStringLiteral("if-absent"));
+    const bool jackOnly = parser.isSet(QStringLiteral("jack"));
+    // libjack's own lines (several per attempt without a server) would bury the one that says
+    // what went wrong.
+    set_midi_system_quiet(true);
 #ifdef VELLICHORD_HAVE_JACK
-    if (jack) {
-        send = [&jackOutput](const QByteArray &message) {
-            if (!jackOutput.send(message))
-                complain(QStringLiteral("no room in the JACK output queue for a message of %1 "
-                                        "bytes; it is not sent")
-                             .arg(message.size()));
-        };
-    }
+    if (system_midi_api(jackOnly) == RtMidi::UNIX_JACK)
+        return emulateOnJack(device, portName, hex, ifAbsent);
 #endif
-    Emulator emulator(device, send, parser.isSet(QStringLiteral("hex")));
-    // Receive SysEx; timing and active sensing stay filtered.
-    input->ignoreTypes(false, true, true);
-    input->setCallback(&Emulator::arrived, &emulator);
-    try {
-        input->openVirtualPort(portName.toStdString());
-        if (output)
-            output->openVirtualPort(portName.toStdString());
-    } catch (const RtMidiError &error) {
-        midiErrors.failed = true;
-        midiErrors.texts << QString::fromStdString(error.getMessage()).trimmed();
-    }
-#ifdef VELLICHORD_HAVE_JACK
-    QString jackError;
-    if (jack && !midiErrors.failed && !jackOutput.open(clientName, portName, &jackError)) {
-        midiErrors.failed = true;
-        midiErrors.texts << jackError;
-    }
-#endif
-    set_midi_system_quiet(false);
-    midiErrors.gathering = false;
-    const QString api = QString::fromStdString(
-        RtMidi::getApiDisplayName(output ? output->getCurrentApi() : input->getCurrentApi()));
-    if (midiErrors.failed) {
-        // Nothing would ever reach an emulator without ports: say so and end.
-        // The first complaint is the cause; the others follow from it.
-        complain(QStringLiteral("could not open the MIDI ports \"%1\" on %2 (%3). Is the MIDI "
-                                "system running? Start a JACK server (for example \"jackd -d "
-                                "dummy\") or load the ALSA sequencer (snd-seq).")
-                     .arg(portName, api, midiErrors.texts.value(0)));
-        input.reset();
-        return 1;
-    }
-    for (const QString &warning : qAsConst(midiErrors.texts))
-        complain(warning);
-
-    say(QStringLiteral("holds: ") + EmulatedDevice::describe(device.patchMessage()));
-    say(QStringLiteral("Emulating a Vellichord on the MIDI ports \"%1\" (%2). Ctrl-C stops.")
-            .arg(portName, api));
-    const int result = app.exec();
-
-    // The input goes first: once its client is closed, nothing calls the emulator any more.
-    // Unsetting its callback instead would race with a call under way on the input thread.
-    input.reset();
-    output.reset();
-#ifdef VELLICHORD_HAVE_JACK
-    jackOutput.close();
-#endif
-    say(QStringLiteral("Stopped."));
-    return result;
+    return emulateOnRtMidi(device, portName, hex, ifAbsent, jackOnly);
 }
