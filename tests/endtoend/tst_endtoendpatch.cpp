@@ -4,17 +4,19 @@
 #include "../common/simulateddevice.h"
 #include "../common/viewinput.h"
 #include "emulatorprocess.h"
+#include "jackport.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
 #include "parameterinfo.h"
 #include "patchdocument.h"
-#include "rtmidiport.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
+
+#include <jack/jack.h>
 
 #include <memory>
 
@@ -39,7 +41,7 @@ void press(MainWindow &window, const char *button)
 // The editor on the real MIDI backend, talking to whatever the JACK server carries.
 std::unique_ptr<MainWindow> startEditor()
 {
-    auto window = std::make_unique<MainWindow>(std::make_unique<RtMidiPort>(RtMidiPort::Api::Jack));
+    auto window = std::make_unique<MainWindow>(std::make_unique<JackPort>());
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         qFatal("the editor window was never shown");
@@ -59,7 +61,7 @@ int channelAddress(MainWindow &window, int control)
 // Whether the MIDI system offers ports named "Vellichord" (the editor's own are not).
 bool deviceOffered()
 {
-    RtMidiPort probe(RtMidiPort::Api::Jack);
+    JackPort probe;
     return probe.connect(MidiController::portName);
 }
 
@@ -81,6 +83,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void secondEmulatorStandsBack();
+    void emulatorIsOneJackClient_data();
+    void emulatorIsOneJackClient();
     void deviceGoneBeforeDownloadAndUpload();
     void uploadAnswerThatNeverComesIsReported();
     void deviceStartedAfterTheEditorIsFound();
@@ -276,6 +280,35 @@ void TestEndToEndPatch::secondEmulatorStandsBack()
     EmulatorProcess third;
     QVERIFY2(third.start({QStringLiteral("--if-absent")}, &error), qPrintable(error));
     QCOMPARE(third.stop(SIGINT), QString());
+}
+
+void TestEndToEndPatch::emulatorIsOneJackClient_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("client");
+    QTest::newRow("normal mode") << QStringList() << "Vellichord";
+    QTest::newRow("update mode") << QStringList{"--updater"} << "Vellichord Updater";
+}
+
+void TestEndToEndPatch::emulatorIsOneJackClient()
+{
+    // Both ports on one client, named as the device's ports: one client for the server to
+    // run, and none left over that a dead server's libjack could crash on.
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, client);
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start(arguments, &error), qPrintable(error));
+    jack_client_t *lister = jack_client_open("port lister", JackNoStartServer, nullptr);
+    QVERIFY(lister);
+    QStringList ports;
+    const char **found = jack_get_ports(lister, nullptr, JACK_DEFAULT_MIDI_TYPE, 0);
+    for (const char **port = found; port && *port; ++port)
+        ports << QString::fromUtf8(*port);
+    jack_free(found);
+    jack_client_close(lister);
+    ports.sort();
+    QCOMPARE(ports, QStringList({client + ":midi_in", client + ":midi_out"}));
 }
 
 void TestEndToEndPatch::deviceGoneBeforeDownloadAndUpload()

@@ -3,9 +3,9 @@
 #include "../updater/updaterrig.h"
 #include "closeonsignal.h"
 #include "emulatorprocess.h"
+#include "jackport.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
-#include "rtmidiport.h"
 #include "updatedialog.h"
 
 #include <QLabel>
@@ -42,7 +42,7 @@ QStringList messages(const UpdateDialog &dialog)
 struct Editor
 {
     Editor()
-        : window(std::make_unique<RtMidiPort>(RtMidiPort::Api::Jack))
+        : window(std::make_unique<JackPort>())
         , dialog(window.findChild<UpdateDialog *>())
     {
         window.performUpdate();
