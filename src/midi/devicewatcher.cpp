@@ -24,7 +24,8 @@ DeviceWatcher::DeviceWatcher(IMidi &midi, const char *portName, std::function<bo
 DeviceWatcher::~DeviceWatcher()
 {
     // Once this returns the backend calls notice no more.
-    midi.watchPorts({});
+    if (asked)
+        midi.watchPorts({});
 }
 
 void DeviceWatcher::start()
@@ -39,7 +40,9 @@ void DeviceWatcher::stop()
     running = false;
     timer.stop();
     retry.stop();
-    midi.watchPorts({});
+    if (asked)
+        midi.watchPorts({});
+    asked = false;
 }
 
 void DeviceWatcher::notice()
@@ -60,6 +63,7 @@ void DeviceWatcher::follow()
 {
     if (!running)
         return;
+    asked = true;
     if (midi.watchPorts([this] { notice(); })) {
         timer.stop();
         // Nothing tells when a failed connect may succeed or the borrower is done.

@@ -67,6 +67,8 @@ private:
     QTimer timer;
     QTimer retry;
     bool running = false;
+    // Whether the backend was given notice() since the last stop.
+    bool asked = false;
     // Set while a notice's look is queued, so that a burst of notices queues one look.
     std::atomic<bool> noticePosted{false};
     bool waitedForPort = false;

@@ -1,5 +1,11 @@
 #include "../common/simulateddevice.h"
 #include "devicewatcher.h"
+#ifndef _WIN32
+#include "alsaannounce.h"
+#include "rtmidiport.h"
+
+#include <alsa/seq_event.h>
+#endif
 
 #include <QtTest>
 
@@ -99,6 +105,11 @@ private slots:
     void retriesOnItsOwnOnlyWhileItMust_data();
     void retriesOnItsOwnOnlyWhileItMust();
     void stoppedWatcherIsToldNothing();
+#ifndef _WIN32
+    void alsaChangesAreTheAnnouncedOnes_data();
+    void alsaChangesAreTheAnnouncedOnes();
+    void withoutTheAlsaSequencerTheWatcherPolls();
+#endif
 };
 
 void TestDeviceWatcher::connectsWhenTheDeviceAppears()
@@ -416,6 +427,49 @@ void TestDeviceWatcher::stoppedWatcherIsToldNothing()
     // Gone, it leaves no function behind that would reach it.
     QVERIFY(!device.changed);
 }
+
+#ifndef _WIN32
+void TestDeviceWatcher::alsaChangesAreTheAnnouncedOnes_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("change");
+    QTest::newRow("client start") << int(SND_SEQ_EVENT_CLIENT_START) << true;
+    QTest::newRow("client exit") << int(SND_SEQ_EVENT_CLIENT_EXIT) << true;
+    QTest::newRow("client change") << int(SND_SEQ_EVENT_CLIENT_CHANGE) << true;
+    QTest::newRow("port start") << int(SND_SEQ_EVENT_PORT_START) << true;
+    QTest::newRow("port exit") << int(SND_SEQ_EVENT_PORT_EXIT) << true;
+    QTest::newRow("port change") << int(SND_SEQ_EVENT_PORT_CHANGE) << true;
+    QTest::newRow("subscribed") << int(SND_SEQ_EVENT_PORT_SUBSCRIBED) << true;
+    QTest::newRow("unsubscribed") << int(SND_SEQ_EVENT_PORT_UNSUBSCRIBED) << true;
+    QTest::newRow("note on") << int(SND_SEQ_EVENT_NOTEON) << false;
+    QTest::newRow("sysex") << int(SND_SEQ_EVENT_SYSEX) << false;
+    QTest::newRow("echo") << int(SND_SEQ_EVENT_ECHO) << false;
+    QTest::newRow("client number") << int(SND_SEQ_EVENT_CLIENT_START - 1) << false;
+}
+
+void TestDeviceWatcher::alsaChangesAreTheAnnouncedOnes()
+{
+    QFETCH(int, type);
+    QFETCH(bool, change);
+    if (!AlsaAnnounce::available())
+        QSKIP("built without libasound");
+    QCOMPARE(AlsaAnnounce::tellsOfChange(type), change);
+}
+
+void TestDeviceWatcher::withoutTheAlsaSequencerTheWatcherPolls()
+{
+    if (QFileInfo::exists(QStringLiteral("/dev/snd/seq")))
+        QSKIP("this system has an ALSA sequencer");
+    QVERIFY(!AlsaAnnounce::open([] {}));
+    RtMidiPort port;
+    QVERIFY(!port.watchPorts([] {}));
+    DeviceWatcher watcher(port, "Vellichord", {});
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    watcher.start();
+    QVERIFY(looked.wait());
+    QVERIFY(watcher.polling());
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestDeviceWatcher)
 #include "tst_devicewatcher.moc"
