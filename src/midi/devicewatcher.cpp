@@ -31,8 +31,11 @@ DeviceWatcher::~DeviceWatcher()
 void DeviceWatcher::start()
 {
     running = true;
-    // The first look follows from the event loop, as every notice's does.
-    notice();
+    follow();
+    // A change told of before the backend was asked is looked for once, from the event loop;
+    // polling looks first once its interval is over, as ever.
+    if (!timer.isActive())
+        notice();
 }
 
 void DeviceWatcher::stop()
