@@ -473,9 +473,12 @@ jack_client_t *JackPort::openClient(int waitMs)
 
 void JackPort::traceStall()
 {
-    if (!m_stalled)
+    if (!m_stalled) {
         qCDebug(lcMidiTrace) << "MIDI error: the JACK server does not answer";
-    m_stalled = true;
+        // A stalled server tells nothing itself; the watcher learns it counts as stopped.
+        m_stalled = true;
+        m_notice->post();
+    }
 }
 
 int JackPort::waitLimit() const
@@ -593,7 +596,10 @@ int JackPort::sendSysex(unsigned char *message, unsigned int count)
             qCDebug(lcMidiTrace) << "MIDI error: the JACK server takes no output";
             c.givenUp.store(c.written, std::memory_order_release);
             // Until a message goes again, the server counts as stalled.
-            m_stalled = true;
+            if (!m_stalled) {
+                m_stalled = true;
+                m_notice->post();
+            }
             return sendFailed;
         }
         QThread::usleep(250);
