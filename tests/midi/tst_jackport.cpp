@@ -442,6 +442,8 @@ void TestJackPort::stalledServerTakesNothingAndThatIsAFailure()
     JackPeer device("Vellichord");
     JackPort port;
     QVERIFY(port.connect("Vellichord"));
+    std::atomic<int> told{0};
+    QVERIFY(port.watchPorts([&] { ++told; }));
     QProcess find;
     find.start(QStringLiteral("pgrep"), {"-f", "jackd .*-n " + server.name() + " "});
     QVERIFY(find.waitForFinished(5000));
@@ -454,12 +456,16 @@ void TestJackPort::stalledServerTakesNothingAndThatIsAFailure()
     ::kill(pid_t(pid), SIGSTOP);
     QTRY_VERIFY(processStopped(pid));
     QTest::qWait(50);
+    told.store(0);
     const int result = send(port, sysex(10, 1));
     const bool stalled = port.midiSystemStopped();
+    // A stalled server tells nothing: the port tells its watcher itself.
+    const int toldOfStall = told.load();
     ::kill(pid_t(pid), SIGCONT);
     QCOMPARE(result, JackPort::sendFailed);
     // What the send found stands until a message goes again.
     QVERIFY(stalled);
+    QVERIFY(toldOfStall >= 1);
 
     // Once it runs again, the next message goes, and the one given up on never does.
     QTRY_VERIFY(port.connectionAlive());
