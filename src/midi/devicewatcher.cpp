@@ -32,8 +32,8 @@ void DeviceWatcher::start()
 {
     running = true;
     follow();
-    // A change told of before the backend was asked is looked for once, from the event loop;
-    // polling looks first once its interval is over, as ever.
+    // What changed before the backend was asked to tell is looked at once, from the event
+    // loop; polling looks first once its interval is over, as ever.
     if (!timer.isActive())
         notice();
 }

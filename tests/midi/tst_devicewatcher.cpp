@@ -1,6 +1,6 @@
 #include "../common/simulateddevice.h"
 #include "devicewatcher.h"
-#ifndef _WIN32
+#ifdef __linux__
 #include "alsaannounce.h"
 #include "rtmidiport.h"
 
@@ -105,7 +105,7 @@ private slots:
     void retriesOnItsOwnOnlyWhileItMust_data();
     void retriesOnItsOwnOnlyWhileItMust();
     void stoppedWatcherIsToldNothing();
-#ifndef _WIN32
+#ifdef __linux__
     void alsaChangesAreTheAnnouncedOnes_data();
     void alsaChangesAreTheAnnouncedOnes();
     void withoutTheAlsaSequencerTheWatcherPolls();
@@ -426,7 +426,7 @@ void TestDeviceWatcher::stoppedWatcherIsToldNothing()
     QVERIFY(!device.changed);
 }
 
-#ifndef _WIN32
+#ifdef __linux__
 void TestDeviceWatcher::alsaChangesAreTheAnnouncedOnes_data()
 {
     QTest::addColumn<int>("type");
