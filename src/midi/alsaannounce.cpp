@@ -43,7 +43,8 @@ std::unique_ptr<AlsaAnnounce> AlsaAnnounce::open(std::function<void()> changed)
     snd_seq_set_client_name(announce->seq, "Vellichord Editor watcher");
     // Written to by the announce port only: not offered to other programs.
     const int port = snd_seq_create_simple_port(
-        announce->seq, "announce", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
+        announce->seq, "announce",
+        SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT,
         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (port < 0
         || snd_seq_connect_from(announce->seq, port, SND_SEQ_CLIENT_SYSTEM,
