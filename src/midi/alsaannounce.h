@@ -30,10 +30,10 @@ public:
 
     void setChanged(std::function<void()> changed);
 
+private:
     // Whether an event is one of those that changed is called for.
     static bool tellsOfChange(int eventType);
 
-private:
     AlsaAnnounce() = default;
     // Reads every event queued; calls changed once when any of them told of a change.
     void readEvents();

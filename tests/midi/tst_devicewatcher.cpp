@@ -3,8 +3,6 @@
 #ifdef __linux__
 #include "alsaannounce.h"
 #include "rtmidiport.h"
-
-#include <alsa/seq_event.h>
 #endif
 
 #include <QtTest>
@@ -106,8 +104,6 @@ private slots:
     void retriesOnItsOwnOnlyWhileItMust();
     void stoppedWatcherIsToldNothing();
 #ifdef __linux__
-    void alsaChangesAreTheAnnouncedOnes_data();
-    void alsaChangesAreTheAnnouncedOnes();
     void withoutTheAlsaSequencerTheWatcherPolls();
 #endif
 };
@@ -427,33 +423,6 @@ void TestDeviceWatcher::stoppedWatcherIsToldNothing()
 }
 
 #ifdef __linux__
-void TestDeviceWatcher::alsaChangesAreTheAnnouncedOnes_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<bool>("change");
-    QTest::newRow("client start") << int(SND_SEQ_EVENT_CLIENT_START) << true;
-    QTest::newRow("client exit") << int(SND_SEQ_EVENT_CLIENT_EXIT) << true;
-    QTest::newRow("client change") << int(SND_SEQ_EVENT_CLIENT_CHANGE) << true;
-    QTest::newRow("port start") << int(SND_SEQ_EVENT_PORT_START) << true;
-    QTest::newRow("port exit") << int(SND_SEQ_EVENT_PORT_EXIT) << true;
-    QTest::newRow("port change") << int(SND_SEQ_EVENT_PORT_CHANGE) << true;
-    QTest::newRow("subscribed") << int(SND_SEQ_EVENT_PORT_SUBSCRIBED) << true;
-    QTest::newRow("unsubscribed") << int(SND_SEQ_EVENT_PORT_UNSUBSCRIBED) << true;
-    QTest::newRow("note on") << int(SND_SEQ_EVENT_NOTEON) << false;
-    QTest::newRow("sysex") << int(SND_SEQ_EVENT_SYSEX) << false;
-    QTest::newRow("echo") << int(SND_SEQ_EVENT_ECHO) << false;
-    QTest::newRow("client number") << int(SND_SEQ_EVENT_CLIENT_START - 1) << false;
-}
-
-void TestDeviceWatcher::alsaChangesAreTheAnnouncedOnes()
-{
-    QFETCH(int, type);
-    QFETCH(bool, change);
-    if (!AlsaAnnounce::available())
-        QSKIP("built without libasound");
-    QCOMPARE(AlsaAnnounce::tellsOfChange(type), change);
-}
-
 void TestDeviceWatcher::withoutTheAlsaSequencerTheWatcherPolls()
 {
     if (QFileInfo::exists(QStringLiteral("/dev/snd/seq")))
