@@ -1,29 +1,46 @@
-// Figures for the device watcher: the CPU an idle editor window costs with the watcher looking
-// once a second and without it, with no device and with the emulated device connected, how
-// long one look takes, and how soon a device that appears is found. The editor runs on the real
-// MIDI backend over a JACK server of its own, as on a machine without the ALSA sequencer.
+// Figures for the device watcher on the port the editor uses on Linux without the ALSA
+// sequencer (JackPort): how soon a device that registers its ports on the server is connected,
+// how soon a device that goes is noticed, and how often the watcher and the program's threads
+// wake while nothing changes. The editor window runs over a JACK server of its own; the device
+// is the emulator program.
 //
-//   bench_devicewatcher [idle seconds per figure, default 10]
+//   bench_devicewatcher [rounds, default 12] [idle seconds per figure, default 10]
 
 #include "../tests/common/jackserver.h"
 #include "../tests/endtoend/emulatorprocess.h"
 #include "devicewatcher.h"
 #include "imidi.h"
+#include "jackport.h"
 #include "mainwindow.h"
 #include "midicontroller.h"
 #include "processcpu.h"
-#include "rtmidiport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QMap>
 #include <QTimer>
 
+#include <jack/jack.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+qint64 nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+        .count();
+}
 
 void runEventLoop(int ms)
 {
@@ -32,26 +49,105 @@ void runEventLoop(int ms)
     loop.exec();
 }
 
-// The process's CPU while the window sits idle in the event loop, in % of one core.
-double idleCpuPercent(int seconds)
+// A client of the bench's own that notes when the first port after arm() registers, and when
+// the first one unregisters: the moments the device came and went as the server saw them.
+class PortObserver
 {
-    runEventLoop(1500); // let start-up and connects settle
-    QElapsedTimer wall;
-    wall.start();
-    const double before = processCpuSeconds();
-    runEventLoop(seconds * 1000);
-    return 100.0 * (processCpuSeconds() - before) / (double(wall.nsecsElapsed()) / 1e9);
+public:
+    PortObserver()
+    {
+        client = jack_client_open("bench observer", JackNoStartServer, nullptr);
+        if (!client)
+            return;
+        jack_set_port_registration_callback(client, &PortObserver::registration, this);
+        jack_activate(client);
+    }
+    ~PortObserver()
+    {
+        if (client)
+            jack_client_close(client);
+    }
+    bool ok() const { return client != nullptr; }
+    void arm()
+    {
+        registeredUs.store(0);
+        unregisteredUs.store(0);
+    }
+
+    std::atomic<qint64> registeredUs{0};
+    std::atomic<qint64> unregisteredUs{0};
+
+private:
+    static void registration(jack_port_id_t, int registered, void *self)
+    {
+        auto *observer = static_cast<PortObserver *>(self);
+        qint64 expected = 0;
+        (registered ? observer->registeredUs : observer->unregisteredUs)
+            .compare_exchange_strong(expected, nowUs());
+    }
+
+    jack_client_t *client = nullptr;
+};
+
+// Voluntary context switches of each of the process's threads, by thread id, with its name.
+QMap<QString, QPair<QString, qint64>> threadSwitches()
+{
+    QMap<QString, QPair<QString, qint64>> switches;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task + QStringLiteral("/status")));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        QString name;
+        qint64 count = 0;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = QString::fromUtf8(line.mid(5).trimmed());
+            else if (line.startsWith("voluntary_ctxt_switches:"))
+                count = line.mid(24).trimmed().toLongLong();
+        }
+        switches.insert(task, {name, count});
+    }
+    return switches;
 }
 
-// Mean time of one look, in microseconds.
-double lookMicroseconds(DeviceWatcher &watcher)
+double median(std::vector<double> values)
 {
-    constexpr int looks = 200;
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < looks; ++i)
-        watcher.look();
-    return double(timer.nsecsElapsed()) / 1e3 / looks;
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Looks of the watcher, wake-ups of every thread and CPU over seconds with nothing changing.
+void idleFigures(const char *what, DeviceWatcher &watcher, int seconds)
+{
+    runEventLoop(1000); // let connects and their notices settle
+    int looks = 0;
+    const QMetaObject::Connection counting = QObject::connect(&watcher, &DeviceWatcher::looked,
+                                                              [&looks] { ++looks; });
+    const auto before = threadSwitches();
+    const double cpuBefore = processCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runEventLoop(seconds * 1000);
+    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
+    const double cpu = 100.0 * (processCpuSeconds() - cpuBefore) / elapsed;
+    const auto after = threadSwitches();
+    QObject::disconnect(counting);
+
+    std::printf("%s, %d s idle: watcher looks %.2f /s (aim 0), poll timer %s, retry timer %s, "
+                "process CPU %.3f %% of one core\n",
+                what, seconds, looks / elapsed, watcher.polling() ? "running" : "stopped",
+                watcher.retrying() ? "running" : "stopped", cpu);
+    std::printf("  voluntary context switches per second by thread:");
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const qint64 start = before.value(it.key(), {it.value().first, 0}).second;
+        std::printf(" %s[%s] %.1f", qPrintable(it.value().first), qPrintable(it.key()),
+                    double(it.value().second - start) / elapsed);
+    }
+    std::printf("\n");
 }
 
 } // namespace
@@ -61,7 +157,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
+    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
     // The editor's trace lines would only disturb the timing.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
@@ -71,50 +168,64 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
+    PortObserver observer;
+    if (!observer.ok()) {
+        std::fprintf(stderr, "the observer found no JACK server\n");
+        return 1;
+    }
 
-    MainWindow window(std::make_unique<RtMidiPort>(RtMidiPort::Api::Jack));
+    MainWindow window(std::make_unique<JackPort>());
+    window.show();
     auto *watcher = window.findChild<DeviceWatcher *>(QStringLiteral("deviceWatcher"));
     IMidi *midi = window.getMidiController()->getMidi();
+    qint64 connectedUs = 0;
+    qint64 disconnectedUs = 0;
+    QObject::connect(watcher, &DeviceWatcher::deviceConnected, [&] { connectedUs = nowUs(); });
+    QObject::connect(watcher, &DeviceWatcher::deviceDisconnected,
+                     [&] { disconnectedUs = nowUs(); });
 
-    // Stopped before its first look: no MIDI client is open at all.
-    watcher->stop();
-    const double noDeviceUnwatched = idleCpuPercent(seconds);
-    watcher->start();
-    const double noDevice = idleCpuPercent(seconds);
-    const double noDeviceLook = lookMicroseconds(*watcher);
+    idleFigures("no device", *watcher, seconds);
 
-    EmulatorProcess emulator;
-    if (!emulator.start({}, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
+    std::vector<double> appeared;
+    std::vector<double> went;
+    for (int round = 0; round < rounds; ++round) {
+        EmulatorProcess emulator;
+        observer.arm();
+        connectedUs = 0;
+        if (!emulator.start({}, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (connectedUs == 0 && waited.elapsed() < 10000)
+            runEventLoop(5);
+        if (connectedUs == 0) {
+            std::fprintf(stderr, "the watcher never connected the emulator\n");
+            return 1;
+        }
+        appeared.push_back(double(connectedUs - observer.registeredUs.load()) / 1000.0);
+        if (round == 0)
+            idleFigures("device connected", *watcher, seconds);
+
+        disconnectedUs = 0;
+        observer.arm();
+        const QString stopped = emulator.stop();
+        if (!stopped.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(stopped));
+        waited.restart();
+        while (disconnectedUs == 0 && waited.elapsed() < 10000)
+            runEventLoop(5);
+        if (disconnectedUs == 0 || midi->connectedName() != std::string()) {
+            std::fprintf(stderr, "the watcher never noticed the emulator go\n");
+            return 1;
+        }
+        went.push_back(double(disconnectedUs - observer.unregisteredUs.load()) / 1000.0);
     }
-    QElapsedTimer found;
-    found.start();
-    while (midi->connectedName().empty() && found.elapsed() < 10000)
-        runEventLoop(10);
-    const qint64 foundMs = found.elapsed();
-    if (midi->connectedName().empty()) {
-        std::fprintf(stderr, "the watcher never found the emulator\n");
-        return 1;
-    }
-    const double device = idleCpuPercent(seconds);
-    watcher->stop();
-    const double deviceUnwatched = idleCpuPercent(seconds);
-    const double deviceLook = lookMicroseconds(*watcher);
 
-    // Differences of a tenth of a percent between the idle figures are within their noise; the
-    // time of one look, taken once a second, is the watcher's own cost.
-    std::printf("idle editor window over JACK, %d s per figure, %% of one core:\n", seconds);
-    std::printf("  no device:        watcher running %.3f %%, stopped %.3f %%\n", noDevice,
-                noDeviceUnwatched);
-    std::printf("  device connected: watcher running %.3f %%, stopped %.3f %%\n", device,
-                deviceUnwatched);
-    std::printf("one look: %.1f us without a device, %.1f us with one; at one look a second the "
-                "watcher takes %.4f %% of one core at most (target < 0.1 %%)\n",
-                noDeviceLook, deviceLook,
-                100.0 * std::max(noDeviceLook, deviceLook) * 1e-6 * 1000.0
-                    / DeviceWatcher::intervalMs);
-    std::printf("emulator found %lld ms after its ports were open (target < 2000 ms)\n",
-                static_cast<long long>(foundMs));
+    std::printf("device ports registered -> connected: median %.1f ms of %d (aim < 100 ms)\n",
+                median(appeared), rounds);
+    std::printf("device ports gone -> noticed: median %.1f ms of %d (aim < 100 ms)\n", median(went),
+                rounds);
     return 0;
 }

@@ -16,21 +16,75 @@ DeviceWatcher::DeviceWatcher(IMidi &midi, const char *portName, std::function<bo
 {
     timer.setInterval(intervalMs);
     connect(&timer, &QTimer::timeout, this, &DeviceWatcher::look);
+    retry.setInterval(intervalMs);
+    retry.setSingleShot(true);
+    connect(&retry, &QTimer::timeout, this, &DeviceWatcher::look);
+}
+
+DeviceWatcher::~DeviceWatcher()
+{
+    // Once this returns the backend calls notice no more.
+    if (asked)
+        midi.watchPorts({});
 }
 
 void DeviceWatcher::start()
 {
-    timer.start();
+    running = true;
+    follow();
+    // What changed before the backend was asked to tell is looked at once, from the event
+    // loop; polling looks first once its interval is over, as ever.
+    if (!timer.isActive())
+        notice();
 }
 
 void DeviceWatcher::stop()
 {
+    running = false;
     timer.stop();
+    retry.stop();
+    if (asked)
+        midi.watchPorts({});
+    asked = false;
+}
+
+void DeviceWatcher::notice()
+{
+    if (noticePosted.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            noticePosted.store(false);
+            if (running)
+                look();
+        },
+        Qt::QueuedConnection);
+}
+
+void DeviceWatcher::follow()
+{
+    if (!running)
+        return;
+    asked = true;
+    if (midi.watchPorts([this] { notice(); })) {
+        timer.stop();
+        // Nothing tells when a failed connect may succeed or the borrower is done.
+        if (spacing > 1 || waitedForPort)
+            retry.start();
+        else
+            retry.stop();
+    } else {
+        retry.stop();
+        if (!timer.isActive())
+            timer.start();
+    }
 }
 
 void DeviceWatcher::look()
 {
-    if (!portInUse || !portInUse()) {
+    waitedForPort = portInUse && portInUse();
+    if (!waitedForPort) {
         const std::string connected = midi.connectedName();
         const bool stopped = midi.midiSystemStopped();
         if (!stopped) {
@@ -44,6 +98,7 @@ void DeviceWatcher::look()
             looksToWait = 0;
             emit midiSystemStopped();
             emit looked();
+            follow();
             return;
         }
         if (!connected.empty()) {
@@ -68,4 +123,5 @@ void DeviceWatcher::look()
         }
     }
     emit looked();
+    follow();
 }

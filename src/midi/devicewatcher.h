@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -14,6 +15,8 @@ class IMidi;
 // Connections under any other name (the updater's) are left alone, and so is the port while
 // its borrower says it is in use. When the MIDI system itself stops, any connection is dead:
 // it is dropped whatever its name, and the device is found again once the system is back.
+// It looks whenever the backend tells that ports changed; only while the backend cannot tell
+// (no MIDI system runs yet, or it has no such notice) does it look every intervalMs.
 class DeviceWatcher : public QObject
 {
     Q_OBJECT
@@ -28,10 +31,17 @@ public:
     // asked before every look.
     DeviceWatcher(IMidi &midi, const char *portName, std::function<bool()> portInUse,
                   QObject *parent = nullptr);
+    ~DeviceWatcher() override;
 
-    // Looks once every intervalMs from now on, until stop.
+    // Looks now and then on every change the backend tells of, or every intervalMs while it
+    // tells of none, until stop.
     void start();
     void stop();
+    // Whether it looks every intervalMs now, rather than on the backend's notice.
+    bool polling() const { return timer.isActive(); }
+    // Whether a look is due later on its own: a device offered but not openable is tried
+    // again, and a port in use is looked at once it is free.
+    bool retrying() const { return retry.isActive(); }
 
 public slots:
     // One look at the port.
@@ -46,10 +56,22 @@ signals:
     void looked();
 
 private:
+    // After a look: follows the backend's notice when it gives one, else polls.
+    void follow();
+    // Called by the backend, on any thread.
+    void notice();
+
     IMidi &midi;
     std::string portName;
     std::function<bool()> portInUse;
     QTimer timer;
+    QTimer retry;
+    bool running = false;
+    // Whether the backend was given notice() since the last stop.
+    bool asked = false;
+    // Set while a notice's look is queued, so that a burst of notices queues one look.
+    std::atomic<bool> noticePosted{false};
+    bool waitedForPort = false;
     // Looks between the last failed connect and the next try, and how many of them are left.
     int spacing = 1;
     int looksToWait = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,18 @@ public:
     // stopped with SIGSTOP never answers); the call then fails. A backend whose calls cannot
     // stall ignores it.
     virtual void setWaitLimit(int ms) { (void)ms; }
+
+    // Asks the backend to call changed whenever ports appear or go, connections between them
+    // change or the MIDI system stops. True when it will from now on; false when it cannot now
+    // (it has no such notice, or no MIDI system runs yet), and then the caller looks on its own.
+    // changed may be called on any thread, also while this call runs, and more than once for
+    // one change; it must only post, never call the backend. Called again, the new function
+    // replaces the old one; an empty one ends the calls, and once it returns, none is under way.
+    virtual bool watchPorts(std::function<void()> changed)
+    {
+        (void)changed;
+        return false;
+    }
 
     // A port the system offers, by the name the system reports for it, in the same 8-bit
     // encoding as connect()'s portName.

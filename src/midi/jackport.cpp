@@ -83,10 +83,12 @@ bool namesMatch(const QString &reported, const QString &portName)
 // the server's thread and the reader thread that empties the input ring into the pipe.
 struct JackPort::Connection
 {
-    Connection(MidiBytePipe &pipe, unsigned int bound, std::atomic<unsigned long long> &dropped)
+    Connection(MidiBytePipe &pipe, unsigned int bound, std::atomic<unsigned long long> &dropped,
+               std::shared_ptr<JackNotice> notice)
         : pipe(pipe)
         , bound(bound)
         , dropped(dropped)
+        , notice(std::move(notice))
     {
         sem_init(&arrived, 0, 0);
     }
@@ -112,6 +114,8 @@ struct JackPort::Connection
     void stopReader();
     static int process(jack_nframes_t frames, void *self);
     static void shutDown(jack_status_t, const char *, void *self);
+    static void portRegistered(jack_port_id_t, int, void *self);
+    static void portConnected(jack_port_id_t, jack_port_id_t, int, void *self);
     void readLoop();
     // Moves what the ring holds into the pipe, within the bound.
     void drainRing();
@@ -120,6 +124,8 @@ struct JackPort::Connection
     MidiBytePipe &pipe;
     const unsigned int bound;
     std::atomic<unsigned long long> &dropped;
+    // Posted from libjack's notification thread when ports change or the server stops.
+    const std::shared_ptr<JackNotice> notice;
 
     jack_client_t *client = nullptr;
     jack_port_t *in = nullptr;
@@ -167,6 +173,8 @@ bool JackPort::Connection::setUp()
     jack_ringbuffer_mlock(outRing);
     jack_set_process_callback(client, &Connection::process, this);
     jack_on_info_shutdown(client, &Connection::shutDown, this);
+    jack_set_port_registration_callback(client, &Connection::portRegistered, this);
+    jack_set_port_connect_callback(client, &Connection::portConnected, this);
     // Until the reader starts, what arrives waits in the ring.
     return jack_activate(client) == 0;
 }
@@ -302,6 +310,17 @@ void JackPort::Connection::shutDown(jack_status_t, const char *, void *self)
     auto *c = static_cast<Connection *>(self);
     c->shutdown.store(true);
     sem_post(&c->arrived);
+    c->notice->post();
+}
+
+void JackPort::Connection::portRegistered(jack_port_id_t, int, void *self)
+{
+    static_cast<Connection *>(self)->notice->post();
+}
+
+void JackPort::Connection::portConnected(jack_port_id_t, jack_port_id_t, int, void *self)
+{
+    static_cast<Connection *>(self)->notice->post();
 }
 
 void JackPort::Connection::readLoop()
@@ -368,6 +387,7 @@ void JackPort::Connection::traceDrops(bool now)
 
 JackPort::JackPort(unsigned int bound)
     : m_bound(bound)
+    , m_notice(std::make_shared<JackNotice>())
     , m_waitLimit(JackCall::defaultLimitMs)
 {
     route_midi_system_messages();
@@ -397,7 +417,7 @@ bool JackPort::connect(const char *portName)
         return false;
 
     // Every step from here is a request to the server, which may stall under any of them.
-    auto *connection = new Connection(m_pipe, m_bound, m_dropped);
+    auto *connection = new Connection(m_pipe, m_bound, m_dropped, m_notice);
     connection->client = client;
     auto attached = std::make_shared<bool>(false);
     JackCall attach(
@@ -458,9 +478,12 @@ jack_client_t *JackPort::openClient(int waitMs)
 
 void JackPort::traceStall()
 {
-    if (!m_stalled)
+    if (!m_stalled) {
         qCDebug(lcMidiTrace) << "MIDI error: the JACK server does not answer";
-    m_stalled = true;
+        // A stalled server tells nothing itself; the watcher learns it counts as stopped.
+        m_stalled = true;
+        m_notice->post();
+    }
 }
 
 int JackPort::waitLimit() const
@@ -591,7 +614,10 @@ int JackPort::sendSysex(unsigned char *message, unsigned int count)
             qCDebug(lcMidiTrace) << "MIDI error: the JACK server takes no output";
             c.givenUp.store(c.written, std::memory_order_release);
             // Until a message goes again, the server counts as stalled.
-            m_stalled = true;
+            if (!m_stalled) {
+                m_stalled = true;
+                m_notice->post();
+            }
             return sendFailed;
         }
         QThread::usleep(250);
@@ -666,6 +692,18 @@ bool JackPort::listedPortMatches(const std::string &listed, const char *portName
     return namesMatch(QString::fromLocal8Bit(listed.c_str()), QString::fromLocal8Bit(portName));
 }
 
+bool JackPort::watchPorts(std::function<void()> changed)
+{
+    const bool wanted = bool(changed);
+    m_notice->set(std::move(changed));
+    if (!wanted)
+        return false;
+    if (m_connection)
+        return !m_connection->shutdown.load();
+    // A dead connection's client is gone by now (see portPresent): the lister may open.
+    return lister().watch();
+}
+
 bool JackPort::midiSystemStopped()
 {
     return m_serverStopped || m_stalled || (m_connection && m_connection->shutdown.load())
@@ -682,7 +720,7 @@ void JackPort::setWaitLimit(int ms)
 JackLister &JackPort::lister()
 {
     if (!m_lister) {
-        m_lister = std::make_unique<JackLister>(listerName);
+        m_lister = std::make_unique<JackLister>(listerName, m_notice);
         m_lister->setWaitLimit(m_waitLimit);
         if (m_stalled)
             m_lister->assumeStalled();

@@ -13,6 +13,7 @@
 
 class JackClientOpen;
 class JackLister;
+class JackNotice;
 typedef struct _jack_client jack_client_t;
 
 // The MIDI port on a JACK server, through libjack itself: one client holds the input and the
@@ -20,7 +21,9 @@ typedef struct _jack_client jack_client_t;
 // reader thread of the port's own hands the received bytes on to the byte pipe. Every byte the
 // device sends is queued, not only SysEx: the input monitor sorts the stream. Received bytes
 // held by the port never pass a bound, whatever the device sends; beyond it they are dropped.
-// While nothing is connected the port has no active client, so it costs the server nothing.
+// While nothing is connected the port has no client in the server's cycles, so it costs the
+// server nothing. Ports that come and go are followed through the server's notifications, on
+// the connection's client while connected and on the lister's otherwise.
 // Every request to the server is waited for up to a limit: a stalled server (stopped, not
 // killed) answers none, and then counts as a stopped MIDI system until it takes a client or a
 // message again.
@@ -59,6 +62,8 @@ public:
     std::vector<ListedPort> listPorts() override;
     void setWaitLimit(int ms) override;
     bool listedPortMatches(const std::string &listed, const char *portName) const override;
+    // True while a server runs: changed is then called on libjack's notification thread.
+    bool watchPorts(std::function<void()> changed) override;
 
     // Received bytes held now and not read yet.
     unsigned int bufferedBytes() const;
@@ -80,6 +85,8 @@ private:
     const unsigned int m_bound;
     // Declared before the connection, so it outlives the reader thread that appends to it.
     MidiBytePipe m_pipe;
+    // Declared before the clients that post it.
+    std::shared_ptr<JackNotice> m_notice;
     std::unique_ptr<Connection> m_connection;
     // Lists ports while nothing is connected, through a client that is never activated.
     std::unique_ptr<JackLister> m_lister;

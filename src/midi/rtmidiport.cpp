@@ -1,6 +1,7 @@
 #include "rtmidiport.h"
 #include "miditrace.h"
 
+#include "alsaannounce.h"
 #include "jacklister.h"
 #include "rtmidiapi.h"
 
@@ -414,4 +415,17 @@ void RtMidiPort::inputCallback(double, std::vector<unsigned char> *message, void
     // would hold its memory for as long as the port is open. Released here, rarely.
     if (message->capacity() > retainedMessageBound)
         std::vector<unsigned char>().swap(*message);
+}
+
+bool RtMidiPort::watchPorts(std::function<void()> changed)
+{
+    if (!changed || system_midi_api(m_api == Api::Jack) != RtMidi::LINUX_ALSA) {
+        m_announce.reset();
+        return false;
+    }
+    if (m_announce)
+        m_announce->setChanged(std::move(changed));
+    else
+        m_announce = AlsaAnnounce::open(std::move(changed));
+    return m_announce != nullptr;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class AlsaAnnounce;
 class JackLister;
 class RtMidiIn;
 class RtMidiOut;
@@ -51,6 +52,10 @@ public:
     std::vector<ListedPort> listPorts() override;
     // With the MIDI system of the last listPorts().
     bool listedPortMatches(const std::string &listed, const char *portName) const override;
+    // True on the ALSA sequencer, whose announce port tells of the changes; changed is then
+    // called in this thread, from its event loop. Elsewhere (JACK through RtMidi, CoreMIDI)
+    // false: the caller polls.
+    bool watchPorts(std::function<void()> changed) override;
 
     // How far the process's memory may grow while no input message ends before the input is
     // closed and opened again. RtMidi gathers a SysEx message whole, out of sight and without a
@@ -91,6 +96,7 @@ private:
     // has no thread.
     std::unique_ptr<JackLister> m_jackLister;
     std::unique_ptr<RtMidiOut> m_lister;
+    std::unique_ptr<AlsaAnnounce> m_announce;
     bool m_listerFailed = false;
     // Whether listPorts() last listed ALSA names.
     bool m_listedAlsa = false;

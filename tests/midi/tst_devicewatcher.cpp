@@ -1,7 +1,13 @@
 #include "../common/simulateddevice.h"
 #include "devicewatcher.h"
+#ifdef __linux__
+#include "alsaannounce.h"
+#include "rtmidiport.h"
+#endif
 
 #include <QtTest>
+
+#include <thread>
 
 namespace {
 
@@ -42,6 +48,39 @@ public:
     bool stopped = false;
 };
 
+// A device on a MIDI system that tells of its changes, as JACK does once a server runs, and
+// then only while it runs.
+class NotifyingSystem : public StoppingSystem
+{
+public:
+    using StoppingSystem::StoppingSystem;
+
+    bool connect(const char *portName) override
+    {
+        if (held) {
+            ++connects;
+            return false;
+        }
+        return StoppingSystem::connect(portName);
+    }
+    bool watchPorts(std::function<void()> changed) override
+    {
+        ++watchCalls;
+        this->changed = std::move(changed);
+        return serverRunning && this->changed;
+    }
+    // What the system's own thread does on a change.
+    void tell()
+    {
+        std::thread([this] { changed(); }).join();
+    }
+
+    std::function<void()> changed;
+    bool serverRunning = true;
+    bool held = false;
+    int watchCalls = 0;
+};
+
 } // namespace
 
 class TestDeviceWatcher : public QObject
@@ -57,6 +96,16 @@ private slots:
     void dropsAnyConnectionWhenTheMidiSystemStops_data();
     void dropsAnyConnectionWhenTheMidiSystemStops();
     void looksEverySecondOnItsOwn();
+    void followsTheNoticesWithoutPolling_data();
+    void followsTheNoticesWithoutPolling();
+    void aBurstOfNoticesGivesOneLook();
+    void pollsOnlyWhileNothingCanTell();
+    void retriesOnItsOwnOnlyWhileItMust_data();
+    void retriesOnItsOwnOnlyWhileItMust();
+    void stoppedWatcherIsToldNothing();
+#ifdef __linux__
+    void withoutTheAlsaSequencerTheWatcherPolls();
+#endif
 };
 
 void TestDeviceWatcher::connectsWhenTheDeviceAppears()
@@ -243,6 +292,149 @@ void TestDeviceWatcher::looksEverySecondOnItsOwn()
     device.attached = true;
     QTRY_VERIFY_WITH_TIMEOUT(device.connected, 2 * DeviceWatcher::intervalMs);
 }
+
+void TestDeviceWatcher::followsTheNoticesWithoutPolling_data()
+{
+    QTest::addColumn<bool>("systemStops");
+    QTest::newRow("device unplugged") << false;
+    QTest::newRow("system stopped") << true;
+}
+
+void TestDeviceWatcher::followsTheNoticesWithoutPolling()
+{
+    QFETCH(bool, systemStops);
+    NotifyingSystem device(false);
+    DeviceWatcher watcher(device, "Vellichord", {});
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    QSignalSpy connected(&watcher, &DeviceWatcher::deviceConnected);
+    QSignalSpy disconnected(&watcher, &DeviceWatcher::deviceDisconnected);
+    QSignalSpy stopped(&watcher, &DeviceWatcher::midiSystemStopped);
+    watcher.start();
+    QVERIFY(looked.wait());
+    QVERIFY(!watcher.polling());
+    QVERIFY(!watcher.retrying());
+    QCOMPARE(connected.count(), 0);
+
+    device.attached = true;
+    device.tell();
+    QTRY_COMPARE(connected.count(), 1);
+    QVERIFY(device.connected);
+    QVERIFY(!watcher.polling());
+
+    if (systemStops) {
+        device.stop();
+        device.serverRunning = false;
+    } else {
+        device.attached = false;
+    }
+    device.tell();
+    QTRY_VERIFY(!device.connected);
+    QCOMPARE(disconnected.count(), systemStops ? 0 : 1);
+    QCOMPARE(stopped.count(), systemStops ? 1 : 0);
+    // Without a system nothing can tell when one comes: then, and only then, it polls.
+    QCOMPARE(watcher.polling(), systemStops);
+}
+
+void TestDeviceWatcher::aBurstOfNoticesGivesOneLook()
+{
+    NotifyingSystem device(false);
+    DeviceWatcher watcher(device, "Vellichord", {});
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    watcher.start();
+    QVERIFY(looked.wait());
+    for (int i = 0; i < 5; ++i)
+        device.tell();
+    QVERIFY(looked.wait());
+    QCoreApplication::processEvents();
+    QCOMPARE(looked.count(), 2);
+}
+
+void TestDeviceWatcher::pollsOnlyWhileNothingCanTell()
+{
+    NotifyingSystem device(false);
+    device.serverRunning = false;
+    DeviceWatcher watcher(device, "Vellichord", {});
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    watcher.start();
+    QVERIFY(watcher.polling());
+    QVERIFY(looked.wait(DeviceWatcher::intervalMs + 1000));
+    QVERIFY(watcher.polling());
+
+    // The server comes, with the device already on it: the next poll finds both.
+    device.serverRunning = true;
+    device.attached = true;
+    QTRY_VERIFY_WITH_TIMEOUT(device.connected, 3 * DeviceWatcher::intervalMs);
+    QVERIFY(!watcher.polling());
+}
+
+void TestDeviceWatcher::retriesOnItsOwnOnlyWhileItMust_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("inUse");
+    QTest::newRow("held by another program") << true << false;
+    QTest::newRow("in use by the updater") << false << true;
+}
+
+void TestDeviceWatcher::retriesOnItsOwnOnlyWhileItMust()
+{
+    QFETCH(bool, held);
+    QFETCH(bool, inUse);
+    NotifyingSystem device(false);
+    device.held = held;
+    bool busy = inUse;
+    DeviceWatcher watcher(device, "Vellichord", [&] { return busy; });
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    watcher.start();
+    QVERIFY(looked.wait());
+    // A port in use is looked at again on its own, whatever the backend tells.
+    QCOMPARE(watcher.retrying(), inUse);
+
+    device.attached = true;
+    device.tell();
+    QVERIFY(looked.wait());
+    QVERIFY(!device.connected);
+    QVERIFY(watcher.retrying());
+    QVERIFY(!watcher.polling());
+
+    // Once free, the retry connects without any further notice.
+    device.held = false;
+    busy = false;
+    QTRY_VERIFY_WITH_TIMEOUT(device.connected, 3 * DeviceWatcher::intervalMs);
+    QVERIFY(!watcher.retrying());
+}
+
+void TestDeviceWatcher::stoppedWatcherIsToldNothing()
+{
+    NotifyingSystem device(false);
+    {
+        DeviceWatcher watcher(device, "Vellichord", {});
+        QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+        watcher.start();
+        QVERIFY(looked.wait());
+        QVERIFY(device.changed);
+        watcher.stop();
+        QVERIFY(!device.changed);
+        watcher.start();
+        QVERIFY(looked.wait());
+        QVERIFY(device.changed);
+    }
+    // Gone, it leaves no function behind that would reach it.
+    QVERIFY(!device.changed);
+}
+
+#ifdef __linux__
+void TestDeviceWatcher::withoutTheAlsaSequencerTheWatcherPolls()
+{
+    if (QFileInfo::exists(QStringLiteral("/dev/snd/seq")))
+        QSKIP("this system has an ALSA sequencer");
+    QVERIFY(!AlsaAnnounce::open([] {}));
+    RtMidiPort port;
+    QVERIFY(!port.watchPorts([] {}));
+    DeviceWatcher watcher(port, "Vellichord", {});
+    watcher.start();
+    QVERIFY(watcher.polling());
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestDeviceWatcher)
 #include "tst_devicewatcher.moc"

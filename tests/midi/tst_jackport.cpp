@@ -1,6 +1,7 @@
 #include "../common/jackserver.h"
 #include "../common/portio.h"
 #include "../common/tracecapture.h"
+#include "devicewatcher.h"
 #include "jackpeer.h"
 #include "jackport.h"
 #include "platformmidi.h"
@@ -101,6 +102,8 @@ private slots:
     void endlessSysexStaysUnderTheBound();
     void stalledServerTakesNothingAndThatIsAFailure();
     void serverThatStopsAndComesBack();
+    void watchedPortsAreToldOfChanges();
+    void watcherFollowsTheServerWithoutPolling();
 
 private:
     JackServer server;
@@ -439,6 +442,8 @@ void TestJackPort::stalledServerTakesNothingAndThatIsAFailure()
     JackPeer device("Vellichord");
     JackPort port;
     QVERIFY(port.connect("Vellichord"));
+    std::atomic<int> told{0};
+    QVERIFY(port.watchPorts([&] { ++told; }));
     QProcess find;
     find.start(QStringLiteral("pgrep"), {"-f", "jackd .*-n " + server.name() + " "});
     QVERIFY(find.waitForFinished(5000));
@@ -451,12 +456,16 @@ void TestJackPort::stalledServerTakesNothingAndThatIsAFailure()
     ::kill(pid_t(pid), SIGSTOP);
     QTRY_VERIFY(processStopped(pid));
     QTest::qWait(50);
+    told.store(0);
     const int result = send(port, sysex(10, 1));
     const bool stalled = port.midiSystemStopped();
+    // A stalled server tells nothing: the port tells its watcher itself.
+    const int toldOfStall = told.load();
     ::kill(pid_t(pid), SIGCONT);
     QCOMPARE(result, JackPort::sendFailed);
     // What the send found stands until a message goes again.
     QVERIFY(stalled);
+    QVERIFY(toldOfStall >= 1);
 
     // Once it runs again, the next message goes, and the one given up on never does.
     QTRY_VERIFY(port.connectionAlive());
@@ -516,6 +525,79 @@ void TestJackPort::serverThatStopsAndComesBack()
     QTRY_COMPARE(device->received(), sysex(10, 3));
     device->send(sysex(12, 4));
     QCOMPARE(readBytes(port, 12), sysex(12, 4));
+}
+
+void TestJackPort::watchedPortsAreToldOfChanges()
+{
+    JackPort port;
+    std::atomic<int> told{0};
+    QVERIFY(port.watchPorts([&] { ++told; }));
+    // The watching client has no ports of its own.
+    QCOMPARE(editorPorts(), QStringList());
+
+    std::optional<JackPeer> device(std::in_place, "Vellichord");
+    QTRY_VERIFY(told.load() > 0);
+    QVERIFY(port.connect("Vellichord"));
+    // Connected, the connection's client tells: still one client of the program's.
+    QVERIFY(port.watchPorts([&] { ++told; }));
+    told.store(0);
+    device.reset();
+    QTRY_VERIFY(told.load() > 0);
+    QVERIFY(!port.connectionAlive());
+    port.disconnect();
+
+    told.store(0);
+    QVERIFY(port.watchPorts([&] { ++told; }));
+    JackPeer updater("Vellichord Updater");
+    QTRY_VERIFY(told.load() > 0);
+    QVERIFY(!port.watchPorts({}));
+}
+
+void TestJackPort::watcherFollowsTheServerWithoutPolling()
+{
+    JackPort port;
+    DeviceWatcher watcher(port, "Vellichord", {});
+    QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    QSignalSpy connected(&watcher, &DeviceWatcher::deviceConnected);
+    QSignalSpy disconnected(&watcher, &DeviceWatcher::deviceDisconnected);
+    QSignalSpy stopped(&watcher, &DeviceWatcher::midiSystemStopped);
+    watcher.start();
+    QVERIFY(looked.wait());
+    QVERIFY(!watcher.polling());
+
+    // No timer runs: the registration alone leads to the connection.
+    std::optional<JackPeer> device(std::in_place, "Vellichord");
+    QTRY_COMPARE(connected.count(), 1);
+    QCOMPARE(port.connectedName(), std::string("Vellichord"));
+    QVERIFY(!watcher.polling());
+    QVERIFY(!watcher.retrying());
+
+    device.reset();
+    QTRY_COMPARE(disconnected.count(), 1);
+    QCOMPARE(port.connectedName(), std::string());
+    QVERIFY(!watcher.polling());
+
+    device.emplace("Vellichord");
+    QTRY_COMPARE(connected.count(), 2);
+    server.stop();
+    // The test's client of the stopped server goes before the watcher's next look opens one
+    // (see serverThatStopsAndComesBack); the event loop does not run meanwhile.
+    QElapsedTimer waited;
+    waited.start();
+    while (!port.midiSystemStopped() && waited.elapsed() < 10000)
+        QThread::msleep(10);
+    device.reset();
+    QTRY_COMPARE(stopped.count(), 1);
+    QCOMPARE(port.connectedName(), std::string());
+    // No server can tell when it is back: the watcher polls until then.
+    QVERIFY(watcher.polling());
+
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    device.emplace("Vellichord");
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 3, 4 * DeviceWatcher::intervalMs);
+    QVERIFY(!watcher.polling());
+    QCOMPARE(disconnected.count(), 1);
 }
 
 void TestJackPort::listsThePortsAndMarksTheDevices_data()
