@@ -47,6 +47,7 @@ Run timeStart(const QString &program, const QStringList &arguments, const QStrin
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setStandardOutputFile(QProcess::nullDevice());
+    process.setReadChannel(QProcess::StandardError); // what waitForReadyRead waits for
 
     QElapsedTimer clock;
     clock.start();
