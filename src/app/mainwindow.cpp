@@ -108,6 +108,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         recentFileList->setBusy(busy);
         if (!busy)
             showConnectionState();
+        if (!busy && std::exchange(startWhenIdle, false))
+            startMidi();
     });
 
     unsentLabel = new QLabel(this);
@@ -136,6 +138,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             [] { qCDebug(lcTrace) << "Patch from Vellichord shown"; });
     showPatch();
     refreshUnsent();
+    showConnectionState(); // "Not connected" until the start has opened the port
 
     // The window paints itself before any MIDI port opens: a JACK client, the connection and
     // its settling take long enough to be seen. The first expose starts the port (see
@@ -198,8 +201,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::startMidi()
 {
-    if (closed || std::exchange(started, true))
+    if (closed || started)
         return;
+    // A firmware update started before has the port; the start follows once it is done.
+    if (updateDialog->isBusy()) {
+        startWhenIdle = true;
+        return;
+    }
+    started = true;
     patchDocument->start();
     showConnectionState();
     connection->watcher()->start();

@@ -120,7 +120,8 @@ private:
 
     UnsentRecovery *recovery = nullptr;
     bool started = false;
-    bool closed = false; // a window closed before its start never opens the port
+    bool closed = false;        // a window closed before its start never opens the port
+    bool startWhenIdle = false; // the start waits for the updater's run to end
     bool exposeWatched = false;
     bool recoveryOfferWaiting = false;
     bool closingUnasked = false;

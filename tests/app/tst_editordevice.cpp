@@ -180,9 +180,10 @@ void TestEditorDevice::windowIsPaintedBeforeThePortOpens()
         window.windowHandle()->installEventFilter(&firstShown);
         window.show();
     }
-    // Before the start neither the status nor the connection field says anything wrong.
+    // Before the start the status says nothing, and the port is not connected yet.
     QCOMPARE(statusText(window), QString());
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelConnection"))->text(), QString());
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelConnection"))->text(),
+             QStringLiteral("Not connected"));
     QTRY_VERIFY(window.midiStarted());
     QTRY_COMPARE(statusText(window), status);
     QCOMPARE(device->events, order);
