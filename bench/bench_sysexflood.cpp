@@ -81,7 +81,7 @@ int main(int argc, char *argv[])
     RtMidiIn deviceIn(RtMidi::UNIX_JACK, "Device");
     deviceIn.openVirtualPort("Vellichord");
     MidiController controller(std::make_unique<RtMidiPort>(RtMidiPort::Api::Jack));
-    if (controller.getMidi()->connectedName().empty()) {
+    if (!controller.open()) {
         std::fprintf(stderr, "could not connect\n");
         return 1;
     }

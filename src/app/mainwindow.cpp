@@ -33,6 +33,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUndoStack>
+#include <QWindow>
 
 #include <optional>
 #include <utility>
@@ -107,6 +108,8 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         recentFileList->setBusy(busy);
         if (!busy)
             showConnectionState();
+        if (!busy && std::exchange(startWhenIdle, false))
+            startMidi();
     });
 
     unsentLabel = new QLabel(this);
@@ -130,12 +133,24 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     // The display says "No Vellichord found" until a device connects or a patch arrives.
     connect(patchDocument, &PatchDocument::deviceFoundChanged, this,
             [this] { ui->graphicsView->setNoDeviceFound(patchDocument->noDeviceFound()); });
+    // The device's patch is on the panel.
+    connect(midiController, &MidiController::patchReceived, this,
+            [] { qCDebug(lcTrace) << "Patch from Vellichord shown"; });
     showPatch();
     refreshUnsent();
-    patchDocument->start();
-    showConnectionState();
+    showConnectionState(); // "Not connected" until the start has opened the port
 
-    connection->watcher()->start();
+    // The window paints itself before any MIDI port opens: a JACK client, the connection and
+    // its settling take long enough to be seen. The first expose starts the port (see
+    // eventFilter); a window that is not shown starts from the event loop.
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible()) {
+            startMidi();
+            return;
+        }
+        // A window shown minimized, or on a platform that never exposes it, starts all the same.
+        QTimer::singleShot(startWithoutExposeMs, this, &MainWindow::startMidi);
+    });
 
     // The picture keeps its size; a larger font widens the right column and the window with it.
     // The menu bar sits above the content and adds its height.
@@ -155,6 +170,50 @@ MainWindow::~MainWindow()
     delete updateDialog;
     delete ui;
     qCDebug(lcTrace) << "deleted ui";
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The native window exists now and has not been exposed yet.
+    if (!started && !exposeWatched && windowHandle()) {
+        exposeWatched = true;
+        windowHandle()->installEventFilter(this);
+    }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle()
+        && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        // Queued, so that the expose paints the window first.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                qCDebug(lcTrace) << "Window shown";
+                startMidi();
+            },
+            Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::startMidi()
+{
+    if (closed || started)
+        return;
+    // A firmware update started before has the port; the start follows once it is done.
+    if (updateDialog->isBusy()) {
+        startWhenIdle = true;
+        return;
+    }
+    started = true;
+    patchDocument->start();
+    showConnectionState();
+    connection->watcher()->start();
+    if (std::exchange(recoveryOfferWaiting, false))
+        recovery->offer();
 }
 
 void MainWindow::createActions()
@@ -395,6 +454,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     settings->setMultiSelect(controlSelection->isMulti());
     settings->sync();
     qCDebug(lcTrace) << "Closing Main window";
+    closed = true;
     connection->watcher()->stop();
     midiController->stopMonitor();
     QMainWindow::closeEvent(event);
@@ -435,5 +495,10 @@ void MainWindow::closeUnasked()
 
 void MainWindow::offerRecovery()
 {
+    // Before the start's patch request the offer would come ahead of the device's patch.
+    if (!started) {
+        recoveryOfferWaiting = true;
+        return;
+    }
     recovery->offer();
 }

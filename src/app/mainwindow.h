@@ -34,6 +34,9 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    // How long a shown window waits for its first expose before it opens the port anyway.
+    static constexpr int startWithoutExposeMs = 1000;
+
     // Talks to the device through the platform's MIDI port.
     explicit MainWindow(QWidget *parent = nullptr);
     // Talks to the device through the given port instead (tests hand in a simulated device).
@@ -64,6 +67,9 @@ public:
     // them. Asked after the device has answered the start's patch request, which would
     // otherwise replace them.
     void offerRecovery();
+    // True once the port has been opened and the device asked for its patch: right after the
+    // window's first paint, or from the event loop for a window that is not shown.
+    bool midiStarted() const { return started; }
 
 public slots:
     void performUpdate();
@@ -81,8 +87,12 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Opens the port, asks the device for its patch and starts watching for it; once.
+    void startMidi();
     void createActions();
     void restoreSettings();
     void arrangeTabOrder();
@@ -109,6 +119,11 @@ private:
     QAction *revertAction = nullptr;
 
     UnsentRecovery *recovery = nullptr;
+    bool started = false;
+    bool closed = false;        // a window closed before its start never opens the port
+    bool startWhenIdle = false; // the start waits for the updater's run to end
+    bool exposeWatched = false;
+    bool recoveryOfferWaiting = false;
     bool closingUnasked = false;
     bool closeAfterTransfer = false;
 };

@@ -73,6 +73,7 @@ std::unique_ptr<MidiController> connectToDevice(const QString &command, const QS
     }
     midi->setWaitLimit(remainingMs(deadline));
     auto controller = std::make_unique<MidiController>(std::move(midi), name);
+    controller->open();
     if (controller->getMidi()->midiSystemStopped()) {
         *exitCode = systemStalled(command);
         return nullptr;

@@ -72,6 +72,7 @@ QList<int> PatchDocument::unsentControls() const
 
 void PatchDocument::start()
 {
+    midiController->open();
     qCDebug(lcTrace) << "Upload patch";
     if (deviceRefused(tr("Patch request")))
         return;

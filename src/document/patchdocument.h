@@ -63,8 +63,8 @@ public:
     // the device and Upload and Download are refused quietly.
     void setBusyCheck(std::function<bool()> updaterBusy) { busy = std::move(updaterBusy); }
 
-    // Asks the device for its patch, as the editor does once it has started, and says "Ready"
-    // or "No Vellichord found".
+    // Connects the port to the device and asks it for its patch, as the editor does once it
+    // has started, and says "Ready" or "No Vellichord found".
     void start();
     // Asks the device for its patch; its answer replaces the editor's as one step.
     bool upload();

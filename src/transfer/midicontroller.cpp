@@ -32,8 +32,6 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     , midi(std::move(port))
 {
     monitor = new MidiMonitor(this, midi.get());
-    // Without a device the editor starts all the same; the port traces what it found.
-    midi->connect(devicePort.constData());
     // Only a message of a patch's length can be one; the others are counted by the monitor
     // and never reach this thread, however many the device sends.
     monitor->setPatchFilter(
@@ -71,6 +69,12 @@ MidiController::~MidiController()
 {
     delete monitor; // stops the thread and waits for it
     midi->disconnect();
+}
+
+bool MidiController::open()
+{
+    // Without a device the editor starts all the same; the port traces what it found.
+    return midi->connect(devicePort.constData());
 }
 
 const unsigned char *MidiController::getType1Sysex()

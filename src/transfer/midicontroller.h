@@ -29,13 +29,17 @@ public:
     // The name of the device's MIDI ports in normal mode.
     static constexpr const char *portName = "Vellichord";
 
-    // Takes over the port, connects it to the device and starts the monitor.
+    // Takes over the port and starts the monitor; open() connects the port to the device.
     explicit MidiController(std::unique_ptr<IMidi> midi, QObject *parent = nullptr);
     // The same for a device whose ports carry another name than portName.
     MidiController(std::unique_ptr<IMidi> midi, const QByteArray &devicePort,
                    QObject *parent = nullptr);
     // Stops the monitor and waits for its thread before anything else goes.
     ~MidiController() override;
+
+    // Connects the port to the device. Without a device the controller works all the same:
+    // sending connects first when the port has none. Returns whether the port is connected.
+    bool open();
 
     // Builds the Type 1 message in the controller's own buffer and returns it. The buffer is
     // reused by the next build.

@@ -112,6 +112,7 @@ void TestDeviceConnection::deviceAttachedAfterStartIsFound()
 {
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, false));
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     QCOMPARE(statusText(window), QStringLiteral("No Vellichord found"));
     QCOMPARE(connectionField(window), QStringLiteral("Not connected"));
     QCOMPARE(window.frontPanel()->display()->nameLine(), QStringLiteral("No Vellichord found"));
@@ -134,6 +135,7 @@ void TestDeviceConnection::uploadAndDownloadConnectFirst()
 {
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, false));
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     editChannel(window, 6);
     const int triesAtStart = device->connects;
 
@@ -163,6 +165,7 @@ void TestDeviceConnection::withoutDeviceUploadAndDownloadStillFail()
 {
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, false));
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     editChannel(window, 6);
     const QByteArray edited = type1(window);
     const int triesAtStart = device->connects;

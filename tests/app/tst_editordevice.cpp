@@ -7,6 +7,7 @@
 #include "midicontroller.h"
 #include "midimonitor.h"
 #include "paneldisplay.h"
+#include "patchdocument.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -16,6 +17,49 @@ Q_DECLARE_METATYPE(SimulatedDevice::Reply)
 // The editor's window talking to a device through its controller: status texts, buttons and
 // the patch shown.
 namespace {
+
+// A device that writes down, in one list with the window's first expose and paint, when its
+// port is opened and what is sent to it.
+class OrderedDevice : public SimulatedDevice
+{
+public:
+    using SimulatedDevice::SimulatedDevice;
+    bool connect(const char *portName) override
+    {
+        events << QStringLiteral("connect");
+        return SimulatedDevice::connect(portName);
+    }
+    int sendSysex(unsigned char *message, unsigned int count) override
+    {
+        const int result = SimulatedDevice::sendSysex(message, count);
+        if (result == 0)
+            events << QStringLiteral("send ")
+                    + QString::fromLatin1(
+                          QByteArray(reinterpret_cast<const char *>(message), 7).toHex());
+        return result;
+    }
+    QStringList events;
+};
+
+// Writes the first expose of a window and the first paint of a widget into events.
+class FirstShown : public QObject
+{
+public:
+    explicit FirstShown(QStringList &events)
+        : events(events)
+    {
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && !events.contains(QStringLiteral("exposed")))
+            events << QStringLiteral("exposed");
+        if (event->type() == QEvent::Paint && !events.contains(QStringLiteral("painted")))
+            events << QStringLiteral("painted");
+        Q_UNUSED(watched)
+        return false;
+    }
+    QStringList &events;
+};
 
 QString statusText(const MainWindow &window)
 {
@@ -38,6 +82,8 @@ private slots:
     void cleanupTestCase();
 
     void startupAppliesTheDevicesPatch();
+    void windowIsPaintedBeforeThePortOpens_data();
+    void windowIsPaintedBeforeThePortOpens();
     void presetOutsideRangeIsShownAndNotDownloaded_data();
     void presetOutsideRangeIsShownAndNotDownloaded();
     void windowCanGoWhileAnswersArePending();
@@ -66,10 +112,12 @@ void TestEditorDevice::startupAppliesTheDevicesPatch()
     MainWindow window(plug(device));
     MidiController &controller = *window.getMidiController();
 
-    // The request went out during construction; the answer is handled in the event loop.
-    QCOMPARE(statusText(window), QStringLiteral("Ready"));
-    QCOMPARE(device->received, QList<QByteArray>{QByteArray::fromHex("f0000000007f620000f7")});
+    // Nothing is opened or sent during construction; the request goes out from the event loop
+    // and the answer is handled there.
+    QCOMPARE(device->connects, 0);
+    QVERIFY(device->received.isEmpty());
     QTRY_COMPARE(statusText(window), QStringLiteral("Patch uploaded."));
+    QCOMPARE(device->received, QList<QByteArray>{QByteArray::fromHex("f0000000007f620000f7")});
 
     QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(),
              QStringLiteral("Simulated Device"));
@@ -83,6 +131,66 @@ void TestEditorDevice::startupAppliesTheDevicesPatch()
     }
     QVERIFY(traces.contains(QStringLiteral("Received: ")));
     QVERIFY(traces.contains(QStringLiteral("Midi monitor thread started.")));
+}
+
+void TestEditorDevice::windowIsPaintedBeforeThePortOpens_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("attached");
+    QTest::addColumn<QStringList>("order");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("connection");
+    const QString request = QStringLiteral("send f0000000007f62");
+    QTest::newRow("shown, device")
+        << true << true
+        << QStringList{QStringLiteral("exposed"), QStringLiteral("painted"),
+                       QStringLiteral("connect"), request}
+        << QStringLiteral("Patch uploaded.") << QStringLiteral("Connected: Vellichord");
+    // Without a device the request cannot go out (sending tries the port once more); the
+    // display says so once the port was tried.
+    QTest::newRow("shown, no device")
+        << true << false
+        << QStringList{QStringLiteral("exposed"), QStringLiteral("painted"),
+                       QStringLiteral("connect"), QStringLiteral("connect")}
+        << QStringLiteral("No Vellichord found") << QStringLiteral("Not connected");
+    // A window nobody shows (a test's, a script's) starts all the same.
+    QTest::newRow("never shown, device")
+        << false << true << QStringList{QStringLiteral("connect"), request}
+        << QStringLiteral("Patch uploaded.") << QStringLiteral("Connected: Vellichord");
+    QTest::newRow("never shown, no device")
+        << false << false << QStringList{QStringLiteral("connect"), QStringLiteral("connect")}
+        << QStringLiteral("No Vellichord found") << QStringLiteral("Not connected");
+}
+
+void TestEditorDevice::windowIsPaintedBeforeThePortOpens()
+{
+    QFETCH(bool, shown);
+    QFETCH(bool, attached);
+    QFETCH(QStringList, order);
+    QFETCH(QString, status);
+    QFETCH(QString, connection);
+    auto owned = std::make_unique<OrderedDevice>(attached);
+    OrderedDevice *device = owned.get();
+    MainWindow window(std::move(owned));
+    FirstShown firstShown(device->events);
+    auto *statusBar = window.findChild<QStatusBar *>(QStringLiteral("statusBar"));
+    statusBar->installEventFilter(&firstShown);
+    if (shown) {
+        window.winId();
+        window.windowHandle()->installEventFilter(&firstShown);
+        window.show();
+    }
+    // Before the start the status says nothing, and the port is not connected yet.
+    QCOMPARE(statusText(window), QString());
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelConnection"))->text(),
+             QStringLiteral("Not connected"));
+    QTRY_VERIFY(window.midiStarted());
+    QTRY_COMPARE(statusText(window), status);
+    QCOMPARE(device->events, order);
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelConnection"))->text(), connection);
+    QCOMPARE(window.document()->noDeviceFound(), !attached);
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("lineEditPresetName"))->text(),
+             attached ? QStringLiteral("Simulated Device") : QStringLiteral("tarvelvellichord"));
 }
 
 void TestEditorDevice::presetOutsideRangeIsShownAndNotDownloaded_data()

@@ -265,6 +265,7 @@ void TestMainWindow::startupSaysWhetherTheDeviceIsThere()
     TraceCapture traces;
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, attached, SimulatedDevice::Reply::Nothing));
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     QCOMPARE(statusText(window), status);
     QCOMPARE(widget<QLabel>(window, "labelConnection")->text(), connection);
     // The display's name line; with a device it shows the preset's name.
@@ -277,6 +278,7 @@ void TestMainWindow::withoutDeviceSendsReportFailure()
 {
     SimulatedDevice *device = nullptr;
     MainWindow window(plug(device, false));
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     QCOMPARE(statusText(window), QStringLiteral("No Vellichord found"));
     QTest::mouseClick(widget<QPushButton>(window, "buttonDownload"), Qt::LeftButton);
     QCOMPARE(statusText(window), QStringLiteral("Download failed: Vellichord not connected"));
@@ -422,6 +424,7 @@ void TestMainWindow::selectButtonsSwitchModes()
 void TestMainWindow::loadCancelledChangesNothing()
 {
     MainWindow window(noDevice());
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     window.showStatusMessage(QStringLiteral("before"));
     const QByteArray before(
         reinterpret_cast<const char *>(window.getMidiController()->getType1Sysex()), 348);

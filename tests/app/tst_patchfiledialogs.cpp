@@ -119,6 +119,7 @@ void TestPatchFileDialogs::dialogsOfferPatchFilesAndAllFiles()
     QFETCH(int, acceptMode);
 
     MainWindow window(noDevice());
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     window.showStatusMessage(QStringLiteral("before"));
     QStringList filters;
     QString selected;

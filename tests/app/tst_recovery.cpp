@@ -69,6 +69,7 @@ startEditor(SimulatedDevice *&device, SimulatedDevice::Reply reply = SimulatedDe
     closeOnSignal(w, [w] { w->closeUnasked(); });
     w->show();
     const bool up = QTest::qWaitForWindowExposed(w)
+        && QTest::qWaitFor([w] { return w->midiStarted(); })
         && (reply != SimulatedDevice::Reply::Patch || QTest::qWaitFor([w] {
                         return statusText(*w) == QStringLiteral("Patch uploaded.");
                     }));
@@ -236,6 +237,7 @@ void TestRecovery::damagedFileIsReportedAndKept()
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     QVERIFY(writeFile(path, damaged));
     MainWindow window(noDevice());
+    QTRY_VERIFY(window.midiStarted()); // the port opens from the event loop
     QuestionWatch watch(QStringLiteral("Discard"));
     window.offerRecovery();
     QCOMPARE(watch.name, QString());

@@ -69,6 +69,8 @@ private slots:
     void saveThatFailsPartWayKeepsTheOldFile();
 
     // Talking to the device, without a window
+    void portOpensOnlyWhenAsked_data();
+    void portOpensOnlyWhenAsked();
     void uploadAnswerIsAppliedAndReported_data();
     void uploadAnswerIsAppliedAndReported();
     void arrivingPatchSaysWhatWasBroughtIntoRange_data();
@@ -710,6 +712,34 @@ void TestMidiController::arrivingPatchSaysWhatWasBroughtIntoRange()
     QCOMPARE(int(pad7.getParameter(Colour)->value()), 2);
 }
 
+void TestMidiController::portOpensOnlyWhenAsked_data()
+{
+    QTest::addColumn<bool>("attached");
+    QTest::addColumn<QString>("devicePort");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("device") << true << QStringLiteral("Vellichord") << true;
+    QTest::newRow("no device") << false << QStringLiteral("Vellichord") << false;
+    QTest::newRow("device in update mode") << true << QStringLiteral("Vellichord Updater") << true;
+    QTest::newRow("another name") << true << QStringLiteral("Vellichord Updater 2") << false;
+}
+
+void TestMidiController::portOpensOnlyWhenAsked()
+{
+    QFETCH(bool, attached);
+    QFETCH(QString, devicePort);
+    QFETCH(bool, opened);
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device, attached), devicePort.toLatin1());
+    device->portNames << QStringLiteral("Vellichord Updater");
+    // Constructing takes no time with the MIDI system: nothing is opened, nothing is sent.
+    QCOMPARE(device->connects, 0);
+    QVERIFY(device->received.isEmpty());
+    QCOMPARE(controller.open(), opened);
+    QCOMPARE(device->connects, 1);
+    QCOMPARE(QString::fromStdString(device->connectedName()), opened ? devicePort : QString());
+    QVERIFY(device->received.isEmpty());
+}
+
 void TestMidiController::uploadAnswerIsAppliedAndReported_data()
 {
     QTest::addColumn<SimulatedDevice::Reply>("reply");
@@ -789,6 +819,7 @@ void TestMidiController::statusAnswersAreKeptForTheUpdater()
 {
     SimulatedDevice *device = nullptr;
     MidiController controller(plug(device, true, SimulatedDevice::Reply::Nothing));
+    QVERIFY(controller.open());
     QSignalSpy updated(&controller, &MidiController::modelUpdated);
     QSignalSpy status(&controller, &MidiController::statusMessage);
     TraceCapture traces;

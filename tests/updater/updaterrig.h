@@ -5,6 +5,7 @@
 #include "updatedialog.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextEdit>
 #include <QThread>
 
@@ -48,6 +49,9 @@ public:
     {
         if (!dialog)
             qFatal("the window has no updater dialog");
+        // The window opens its port from the event loop.
+        if (!QTest::qWaitFor([this] { return window.midiStarted(); }))
+            qFatal("the window never opened its port");
         dialog->setPause(clock.pause());
     }
 
