@@ -50,7 +50,13 @@ QString printable_text(const QString &text)
         if (codePoint == '\\') {
             shown += QLatin1String("\\\\");
         } else if (!byte && isShown(codePoint)) {
-            shown += QString::fromUcs4(&codePoint, 1);
+            // As QChars: a string made for each character would cost an allocation each.
+            if (QChar::requiresSurrogates(codePoint)) {
+                shown += QChar(QChar::highSurrogate(codePoint));
+                shown += QChar(QChar::lowSurrogate(codePoint));
+            } else {
+                shown += QChar(codePoint);
+            }
         } else if (codePoint < 0x100) {
             shown += QStringLiteral("\\x%1").arg(codePoint, 2, 16, QLatin1Char('0'));
         } else if (codePoint < 0x10000) {
