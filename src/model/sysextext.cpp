@@ -35,6 +35,12 @@ bool isShown(uint codePoint)
 
 QString printable_text(const QString &text)
 {
+    // Most texts, the logged messages among them, are printable ASCII throughout: they come
+    // back as they are, without a copy.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x7F && c.unicode() != '\\';
+        }))
+        return text;
     QString shown;
     shown.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {

@@ -8,7 +8,6 @@
 #include "multiselection.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
-#include "patchcompare.h"
 #include "patchlayout.h"
 #include "selection.h"
 
@@ -93,28 +92,40 @@ void FrontPanel::setSelection(Selection *newSelection)
 
 void FrontPanel::showPatch(const ControlTable &table, int number, const QString &name)
 {
-    // The parameter bytes as the patch message carries them: compared with those drawn last,
-    // they tell which controls changed.
-    QByteArray values(int(PatchLayout::length), '\0');
+    // The parameter bytes as the patch message carries them, kept from one patch to the next:
+    // a control is drawn again when one of its bytes changed.
+    const bool redrawAll = &table != controls || drawnValues.isEmpty();
+    if (drawnValues.isEmpty())
+        drawnValues = QByteArray(int(PatchLayout::length), '\0');
+    char *drawnBytes = drawnValues.data();
     QList<const MidiControlModel *> models;
+    QList<int> changed;
     for (int i = 0; i < ControlTable::count; ++i) {
         models << table.at(i);
-        table.at(i)->writeType1Sysex(reinterpret_cast<unsigned char *>(values.data()));
+        bool differs = redrawAll;
+        for (const ControlParameter &p : table.at(i)->parameters()) {
+            if (p.address() >= PatchLayout::length)
+                continue;
+            char &drawn = drawnBytes[p.address()];
+            if (drawn != char(p.value())) {
+                drawn = char(p.value());
+                differs = true;
+            }
+        }
+        if (differs)
+            changed << i;
     }
     // Channels are drawn only where they differ from the one most controls use: when that
     // one changes, so may every assignment.
     const int channel = ControlSummary::mostCommonChannel(models);
-    QList<int> changed;
-    if (&table != controls || channel != drawnChannel || drawnValues.isEmpty()) {
+    if (channel != drawnChannel && changed.size() < ControlTable::count) {
+        changed.clear();
         for (int i = 0; i < ControlTable::count; ++i)
             changed << i;
-    } else {
-        changed = changedControls(table, drawnValues, values);
     }
     const bool displayChanged = &table != controls || number != presetNumber || name != presetName
         || changed.contains(displayedControl());
     controls = &table;
-    drawnValues = values;
     drawnChannel = channel;
     presetNumber = number;
     presetName = name;
