@@ -24,6 +24,21 @@
 
 namespace {
 
+// Gives box exactly these entries. A box that has them already keeps them: after every patch
+// the boxes are filled anew, and making 128 entries costs far more than comparing them.
+void setEntries(QComboBox *box, const QStringList &entries)
+{
+    if (box->count() == entries.size()) {
+        int same = 0;
+        while (same < entries.size() && box->itemText(same) == entries.at(same))
+            ++same;
+        if (same == entries.size())
+            return;
+    }
+    box->clear();
+    box->addItems(entries);
+}
+
 // The rows top to bottom, with the names their widgets are found by.
 struct RowNames
 {
@@ -375,8 +390,7 @@ void EditorPane::refreshComboBox(const QList<MidiControlModel *> &models, const 
 
     QComboBox *box = row.combo;
     const QSignalBlocker blocker(box);
-    box->clear();
-    box->addItems(row.items);
+    setEntries(box, row.items);
     const int value = sharedValue(models, row.id);
     if (value >= 0) {
         box->setCurrentIndex(value);
@@ -407,8 +421,7 @@ void EditorPane::resetComboBox(const Row &row, bool shown)
     QComboBox *box = row.combo;
     const bool wasBlocked = box->blockSignals(true);
     const int index = box->currentIndex();
-    box->clear();
-    box->addItems(row.items);
+    setEntries(box, row.items);
     box->setCurrentIndex(index);
     box->setVisible(shown);
     box->setEnabled(shown);
@@ -456,8 +469,7 @@ void EditorPane::switchNoteCCLabels(int type)
         row.label->setText(ParameterInfo::noteOrCcCaption(std::nullopt));
     else
         row.label->setText(ParameterInfo::noteOrCcCaption(note));
-    box->clear();
-    box->addItems(note ? noteNames : controllerNames);
+    setEntries(box, note ? noteNames : controllerNames);
     if (mixed) {
         box->addItem(multiValueText);
         box->setCurrentIndex(box->count() - 1);

@@ -35,6 +35,12 @@ bool isShown(uint codePoint)
 
 QString printable_text(const QString &text)
 {
+    // Most texts, the logged messages among them, are printable ASCII throughout: they come
+    // back as they are, without a copy.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x7F && c.unicode() != '\\';
+        }))
+        return text;
     QString shown;
     shown.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
@@ -50,7 +56,13 @@ QString printable_text(const QString &text)
         if (codePoint == '\\') {
             shown += QLatin1String("\\\\");
         } else if (!byte && isShown(codePoint)) {
-            shown += QString::fromUcs4(&codePoint, 1);
+            // As QChars: a string made for each character would cost an allocation each.
+            if (QChar::requiresSurrogates(codePoint)) {
+                shown += QChar(QChar::highSurrogate(codePoint));
+                shown += QChar(QChar::lowSurrogate(codePoint));
+            } else {
+                shown += QChar(codePoint);
+            }
         } else if (codePoint < 0x100) {
             shown += QStringLiteral("\\x%1").arg(codePoint, 2, 16, QLatin1Char('0'));
         } else if (codePoint < 0x10000) {

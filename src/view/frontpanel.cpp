@@ -8,16 +8,20 @@
 #include "multiselection.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
+#include "patchlayout.h"
 #include "selection.h"
 
 #include <QAbstractButton>
 #include <QDebug>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
+#include <QToolTip>
 
+#include <algorithm>
 #include <utility>
 
 // The pictures are compiled into the gui library; a static library's resources must be
@@ -88,22 +92,58 @@ void FrontPanel::setSelection(Selection *newSelection)
 
 void FrontPanel::showPatch(const ControlTable &table, int number, const QString &name)
 {
+    // The parameter bytes as the patch message carries them, kept from one patch to the next:
+    // a control is drawn again when one of its bytes changed.
+    const bool redrawAll = &table != controls || drawnValues.isEmpty();
+    if (drawnValues.isEmpty())
+        drawnValues = QByteArray(int(PatchLayout::length), '\0');
+    char *drawnBytes = drawnValues.data();
+    QList<const MidiControlModel *> models;
+    QList<int> changed;
+    for (int i = 0; i < ControlTable::count; ++i) {
+        models << table.at(i);
+        bool differs = redrawAll;
+        for (const ControlParameter &p : table.at(i)->parameters()) {
+            if (p.address() >= PatchLayout::length)
+                continue;
+            char &drawn = drawnBytes[p.address()];
+            if (drawn != char(p.value())) {
+                drawn = char(p.value());
+                differs = true;
+            }
+        }
+        if (differs)
+            changed << i;
+    }
+    // Channels are drawn only where they differ from the one most controls use: when that
+    // one changes, so may every assignment.
+    const int channel = ControlSummary::mostCommonChannel(models);
+    if (channel != drawnChannel && changed.size() < ControlTable::count) {
+        changed.clear();
+        for (int i = 0; i < ControlTable::count; ++i)
+            changed << i;
+    }
+    const bool displayChanged = &table != controls || number != presetNumber || name != presetName
+        || changed.contains(displayedControl());
     controls = &table;
+    drawnChannel = channel;
     presetNumber = number;
     presetName = name;
-    QList<const MidiControlModel *> models;
-    for (int i = 0; i < ControlTable::count; ++i)
-        models << table.at(i);
-    // Channels are drawn only where they differ from the one most controls use.
-    const int channel = ControlSummary::mostCommonChannel(models);
-    for (int i = 0; i < ControlTable::count; ++i) {
+    for (int i : qAsConst(changed)) {
         const MidiControlModel &model = *table.at(i);
         items[i]->setModel(&model);
         items[i]->setLedColour(MidiControlItem::ledColourOf(model));
         items[i]->setAssignment(ControlSummary::assignment(model, channel));
-        items[i]->setToolTip(ControlSummary::details(i, model, controllerNames));
     }
-    refreshDisplay();
+    if (displayChanged)
+        refreshDisplay();
+}
+
+QString FrontPanel::controlToolTip(int control) const
+{
+    if (!controls || control < 0 || control >= ControlTable::count)
+        return QString();
+    return ControlSummary::details(control, *controls->at(control), controllerNames);
 }
 
 void FrontPanel::setUnsent(const QList<int> &controls)
@@ -118,14 +158,18 @@ void FrontPanel::setNoDeviceFound(bool noDevice)
     refreshDisplay();
 }
 
+int FrontPanel::displayedControl() const
+{
+    return controls && selection && selection->size() == 1 ? selection->indices().constFirst() : -1;
+}
+
 void FrontPanel::refreshDisplay()
 {
-    const MidiControlModel *shown = nullptr;
-    if (controls && selection && selection->size() == 1)
-        shown = controls->at(selection->indices().constFirst());
-    panelDisplay->setLines(ControlSummary::displayPreset(presetNumber),
-                           noDeviceFound ? tr("No Vellichord found") : presetName,
-                           ControlSummary::displayControl(shown));
+    const int shown = displayedControl();
+    panelDisplay->setLines(
+        ControlSummary::displayPreset(presetNumber),
+        noDeviceFound ? tr("No Vellichord found") : presetName,
+        ControlSummary::displayControl(shown < 0 ? nullptr : controls->at(shown)));
 }
 
 // Draws the selection as it now is; each item told to change passes the change back, which
@@ -182,6 +226,30 @@ void FrontPanel::mousePressEvent(QMouseEvent *event)
         }
     }
     QGraphicsView::mousePressEvent(event);
+}
+
+bool FrontPanel::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QGraphicsView::viewportEvent(event);
+    // Shown or hidden as the scene does for items with a tooltip of their own; the text is
+    // built now, from the table as it is.
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QString text = controlToolTip(controlAt(help->pos()));
+    QToolTip::showText(text.isEmpty() ? QPoint() : help->globalPos(), text, viewport());
+    event->setAccepted(!text.isEmpty());
+    return true;
+}
+
+int FrontPanel::controlAt(const QPoint &viewportPoint) const
+{
+    // The topmost control there, as the scene stacks them.
+    for (const QGraphicsItem *item : QGraphicsView::items(viewportPoint)) {
+        const auto found = std::find(items.cbegin(), items.cend(), item);
+        if (found != items.cend())
+            return int(found - items.cbegin());
+    }
+    return -1;
 }
 
 // Arrows move the cursor and select the control it reaches (with Shift, add it), Space

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QGraphicsView>
 #include <QList>
 #include <QStringList>
@@ -15,7 +16,8 @@ class Selection;
 
 // The device's front panel: the picture, a selectable rectangle over each of the 64 controls,
 // the display, and the keyboard's cursor over them. It draws what the patch it is shown holds
-// (light colours, assignments, tooltips, the display's lines) and keeps its items' selection
+// (light colours, assignments, the display's lines; tooltips when they are asked for) and
+// keeps its items' selection
 // in step with a Selection, both ways: a click, a band or a key changes the Selection, and a
 // change of the Selection is drawn. In Select Multi a click toggles and a band selects
 // (MultiSelection).
@@ -33,6 +35,9 @@ public:
     void setModeButtons(QAbstractButton *single, QAbstractButton *multi);
     // The controller names the tooltips use, line k of the name file naming controller k.
     void setControllerNames(const QStringList &names) { controllerNames = names; }
+    // The tooltip of control: its name and every parameter as the shown table holds them now;
+    // empty before a patch is shown. Built when a tooltip is asked for, never kept.
+    QString controlToolTip(int control) const;
 
     MidiControlItem *item(int control) const { return items.at(control); }
     PanelDisplay *display() const { return panelDisplay; }
@@ -40,9 +45,10 @@ public:
     int keyboardCursor() const { return keyCursor; }
 
 public slots:
-    // Draws the patch: the colours, assignments and tooltips of every control, and the
-    // display's preset, name and selected control. The table is read again whenever the
-    // selection changes, so it must live as long as the panel.
+    // Draws the patch: the colours and assignments of the controls, and the display's preset,
+    // name and selected control. Only what differs from the patch drawn last is drawn again.
+    // The table is read again whenever the selection changes or a tooltip is asked for, so it
+    // must live as long as the panel.
     void showPatch(const ControlTable &controls, int presetNumber, const QString &presetName);
     // Marks these controls as holding values the device does not have yet, and no others.
     void setUnsent(const QList<int> &controls);
@@ -60,6 +66,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     bool handleKey(const QKeyEvent *event);
@@ -67,12 +74,20 @@ private:
     void selectionChanged();
     void modeChanged();
     void refreshDisplay();
+    // The control the display shows, the one selected; -1 for none.
+    int displayedControl() const;
+    // The control whose rectangle holds the viewport point, -1 for none.
+    int controlAt(const QPoint &viewportPoint) const;
 
     QGraphicsScene *panelScene;
     std::array<MidiControlItem *, 64> items{};
     PanelDisplay *panelDisplay;
     Selection *selection = nullptr;
     const ControlTable *controls = nullptr;
+    // The parameter bytes of the patch drawn last, at their addresses in the patch message,
+    // and the channel its assignments left out; empty and -1 before the first patch.
+    QByteArray drawnValues;
+    int drawnChannel = -1;
     QStringList controllerNames;
     int presetNumber = 0;
     QString presetName;

@@ -42,6 +42,22 @@ inline void clickControl(const MainWindow &window, int control,
     click(window, centreOf(control), button, modifiers);
 }
 
+// The tooltip the view shows for picturePoint, asked for as a mouse resting there asks for it;
+// empty when the view shows none there.
+inline QString toolTipAt(QGraphicsView *view, QPointF picturePoint)
+{
+    const QPoint at = view->mapFromScene(picturePoint);
+    QHelpEvent event(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+    event.setAccepted(false);
+    QApplication::sendEvent(view->viewport(), &event);
+    return event.isAccepted() && QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+inline QString toolTipOf(const MainWindow &window, int control)
+{
+    return toolTipAt(view(window), centreOf(control));
+}
+
 // Press at the path's first point, move along it in a few steps to each further point with
 // the left button held, release at the last; the modifiers are held throughout.
 inline void drag(const MainWindow &window, const QList<QPointF> &path,

@@ -165,17 +165,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const InDirectory inRunDir(runDir);
     QFile::resize(QStringLiteral("log.txt"), 0); // fails harmlessly before the first entry
 
-    // The same start for every input, so that an input does the same whenever it runs.
-    if (changed) {
-        const int presetNoBefore = controller->getPresetNo();
-        FUZZ_CHECK(controller->parseType2Message(firstPatch));
-        // Checked against the first patch itself, which saves building a message anew.
-        checkApplied(reinterpret_cast<const unsigned char *>(firstPatch.constData()),
-                     presetNoBefore, false);
-        current = firstPatch;
-        changed = false;
-    }
-
     // As a patch file. A file is applied with the editor's own preset number in it.
     {
         QFile file(patchFile);
@@ -205,6 +194,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 return updates != before;
             },
             reinterpret_cast<const unsigned char *>(bytes.constData()), false);
+    // The same start for every input, so that an input does the same whenever it runs: put
+    // back here rather than before the next input, so that every input also ends where it
+    // started. An input that ran twice (as the fuzzer's leak check runs it) then holds the same
+    // memory after each run.
+    if (changed) {
+        const int presetNoBefore = controller->getPresetNo();
+        FUZZ_CHECK(controller->parseType2Message(firstPatch));
+        // Checked against the first patch itself, which saves building a message anew.
+        checkApplied(reinterpret_cast<const unsigned char *>(firstPatch.constData()),
+                     presetNoBefore, false);
+        current = firstPatch;
+        changed = false;
+    }
     // Every input starts with no history. A history kept across inputs would grow with each
     // one, and the fuzzer's leak check, which runs after any input that keeps memory, would then
     // run after every input.

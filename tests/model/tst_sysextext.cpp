@@ -27,6 +27,9 @@ void TestSysexText::fileNameBytesComeBackAsThey_data()
     QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << R"(\xf4\x90\x80\x80)";
     QTest::newRow("highest code point") << QByteArray("\xf4\x8f\xbf\xbf") << R"(\U0010ffff)";
     QTest::newRow("control and backslash") << QByteArray("\x1b\\") << R"(\x1b\\)";
+    QTest::newRow("printable ASCII") << QByteArray(" F0 7F ~") << " F0 7F ~";
+    QTest::newRow("ASCII ending in DEL") << QByteArray("~\x7f") << R"(~\x7f)";
+    QTest::newRow("ASCII ending in backslash") << QByteArray("a \\") << R"(a \\)";
 }
 
 // Any bytes read as a file name are written back as the same bytes, and shown escaped.

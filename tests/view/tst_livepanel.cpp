@@ -161,7 +161,7 @@ void TestLivePanel::drawingFollowsEveryChange()
     // Nothing else changed on the way.
     QCOMPARE(type1(window), wanted);
     QCOMPARE(item->assignment(), QStringLiteral("C3"));
-    QCOMPARE(item->toolTip(),
+    QCOMPARE(viewinput::toolTipOf(window, pad7),
              QStringLiteral("PAD7: Note C3 (60), Ch 1, Momentary, Blue, Aftertouch Off"));
     QVERIFY(item->ledColour().blue() > 2 * item->ledColour().red());
     const QColor after = drawnCentre(window, pad7);
