@@ -66,6 +66,13 @@ void DeviceWatcher::follow()
 {
     if (!running)
         return;
+    // A lent port is used on its borrower's thread: it is not touched until it is back.
+    if (portInUse && portInUse()) {
+        waitedForPort = true;
+        timer.stop();
+        retry.start();
+        return;
+    }
     asked = true;
     if (midi.watchPorts([this] { notice(); })) {
         timer.stop();

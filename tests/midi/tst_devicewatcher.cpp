@@ -69,10 +69,11 @@ public:
         this->changed = std::move(changed);
         return serverRunning && this->changed;
     }
-    // What the system's own thread does on a change.
+    // What the system's own thread does on a change, to a watcher that asked.
     void tell()
     {
-        std::thread([this] { changed(); }).join();
+        if (changed)
+            std::thread([this] { changed(); }).join();
     }
 
     std::function<void()> changed;
@@ -186,14 +187,20 @@ void TestDeviceWatcher::leavesOtherNamesAlone()
 
 void TestDeviceWatcher::leavesThePortAloneWhileItIsInUse()
 {
-    SimulatedDevice device(false);
+    // The borrower uses the port on its own thread: not even the watch is renewed meanwhile.
+    NotifyingSystem device(false);
     bool inUse = true;
     DeviceWatcher watcher(device, "Vellichord", [&] { return inUse; });
     QSignalSpy looked(&watcher, &DeviceWatcher::looked);
+    watcher.start();
+    QTRY_COMPARE(looked.count(), 1);
+    looked.clear();
 
     device.attached = true;
     watcher.look();
     QCOMPARE(device.connects, 0);
+    QCOMPARE(device.watchCalls, 0);
+    QVERIFY(watcher.retrying());
 
     QVERIFY(device.connect("Vellichord"));
     device.attached = false;
@@ -202,9 +209,12 @@ void TestDeviceWatcher::leavesThePortAloneWhileItIsInUse()
     QCOMPARE(device.portLooks, 0);
     QCOMPARE(looked.count(), 2); // the state is still reported
 
+    QCOMPARE(device.watchCalls, 0);
+
     inUse = false;
     watcher.look();
     QVERIFY(!device.connected);
+    QCOMPARE(device.watchCalls, 1);
 }
 
 void TestDeviceWatcher::spacesOutConnectsThatFail()
