@@ -94,3 +94,11 @@ write("fuzz_patch", "type2", type2())
 write("fuzz_patch", "status", STATUS)
 write("fuzz_patch", "request", REQUEST)
 write("fuzz_patch", "type1-longer-file", default_type1() + bytes(range(1, 11)))
+
+# fuzz_library: a library file, or a patch file, which is a library of one.
+write("fuzz_library", "one-patch", default_type1())
+write("fuzz_library", "three-presets",
+      b"".join(default_type1()[:9] + bytes([n]) + default_type1()[10:] for n in (0, 7, 19)))
+write("fuzz_library", "device-and-file", type2() + default_type1())
+write("fuzz_library", "twice-preset-0", default_type1() * 2)
+write("fuzz_library", "trailing-byte", default_type1() + b"\n")
