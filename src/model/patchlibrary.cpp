@@ -1,5 +1,6 @@
 #include "patchlibrary.h"
 
+#include "controltable.h"
 #include "patch.h"
 
 #include <QCoreApplication>
@@ -174,6 +175,19 @@ QByteArray PatchLibrary::messageForRow(const QByteArray &message, int presetNo)
     return row;
 }
 
+bool PatchLibrary::samePatch(const QByteArray &a, const QByteArray &b)
+{
+    if (!isPatchMessage(a) || !isPatchMessage(b))
+        return false;
+    for (int offset = int(PatchLayout::presetNoOffset); offset < int(PatchLayout::endOffset);
+         ++offset) {
+        if (offset != int(PatchLayout::presetNoOffset) + 1
+            && offset != int(ControlTable::xyPadXChannelAddress) && a[offset] != b[offset])
+            return false;
+    }
+    return true;
+}
+
 bool PatchLibrary::isEmpty(int presetNo) const
 {
     return message(presetNo).isEmpty();
@@ -207,7 +221,7 @@ PatchLibrary::Origin PatchLibrary::origin(int presetNo) const
 bool PatchLibrary::differsFromDevice(int presetNo) const
 {
     const QByteArray row = message(presetNo);
-    return !row.isEmpty() && row != m_device[presetNo];
+    return !row.isEmpty() && !samePatch(row, m_device[presetNo]);
 }
 
 QByteArray PatchLibrary::deviceMessage(int presetNo) const

@@ -80,6 +80,12 @@ public:
 
     static bool validPresetNo(int presetNo) { return presetNo >= 0 && presetNo < presetCount; }
 
+    // Whether two patch messages (either kind) hold the same patch: preset number, name and
+    // every byte the device's patch is read from. The header, the kind, bytes 7, 8 and 10 and
+    // the X-Y pad's byte 55 are not read from a device's patch, so a device may answer with
+    // others there.
+    static bool samePatch(const QByteArray &a, const QByteArray &b);
+
     // The message made from a patch message of either kind for the row presetNo: Type 1, byte 9
     // set to presetNo. Empty when message is not a whole patch message of this device.
     static QByteArray messageForRow(const QByteArray &message, int presetNo);

@@ -52,6 +52,8 @@ private slots:
     void whatIsNoPatchChangesNoRow_data();
     void whatIsNoPatchChangesNoRow();
     void unsentMarksFollowWhatTheDeviceHolds();
+    void samePatchLooksAtWhatTheDeviceIsReadFrom_data();
+    void samePatchLooksAtWhatTheDeviceIsReadFrom();
 
 private:
     QTemporaryDir workDir;
@@ -353,6 +355,31 @@ void TestPatchLibrary::unsentMarksFollowWhatTheDeviceHolds()
     QVERIFY(!library.markSent(0));
     library.forgetDevice();
     QVERIFY(library.deviceMessage(5).isEmpty());
+}
+
+void TestPatchLibrary::samePatchLooksAtWhatTheDeviceIsReadFrom_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("same");
+    for (const int offset : {0, 5, 6, 7, 8, 10, 55})
+        QTest::addRow("byte %d", offset) << offset << true;
+    for (const int offset : {9, 11, 26, 27, 59, 346})
+        QTest::addRow("byte %d", offset) << offset << false;
+}
+
+void TestPatchLibrary::samePatchLooksAtWhatTheDeviceIsReadFrom()
+{
+    QFETCH(int, offset);
+    QFETCH(bool, same);
+    const QByteArray sent = patchFor(3, QStringLiteral("sent"));
+    QByteArray answer = sent;
+    answer[PatchLayout::kindOffset] = char(PatchLayout::kindType2);
+    QVERIFY(PatchLibrary::samePatch(sent, answer));
+    // Bytes the device's patch is not read from may come back otherwise; a header that is not
+    // this device's makes no patch at all.
+    answer[offset] = char(answer[offset] ^ 0x01);
+    QCOMPARE(PatchLibrary::samePatch(sent, answer), same && offset > 6);
+    QCOMPARE(PatchLibrary::samePatch(answer, sent), same && offset > 6);
 }
 
 QTEST_GUILESS_MAIN(TestPatchLibrary)
