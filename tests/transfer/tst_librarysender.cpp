@@ -103,22 +103,33 @@ private slots:
 void TestLibrarySender::everyPresetIsSentAndConfirmed_data()
 {
     QTest::addColumn<Presets>("presetNos");
+    QTest::addColumn<bool>("givenAsType2"); // as a device's answer; sent as Type 1 all the same
     QTest::addColumn<QString>("summary");
 
-    QTest::newRow("twenty") << range(0, 19) << QStringLiteral("Sent presets 0\u201319 (20)");
-    QTest::newRow("one, the device's current") << Presets{5} << QStringLiteral("Sent preset 5 (1)");
-    QTest::newRow("out of order") << Presets{19, 0, 7, 8}
+    QTest::newRow("twenty") << range(0, 19) << false
+                            << QStringLiteral("Sent presets 0\u201319 (20)");
+    QTest::newRow("twenty given as Type 2")
+        << range(0, 19) << true << QStringLiteral("Sent presets 0\u201319 (20)");
+    QTest::newRow("one, the device's current")
+        << Presets{5} << false << QStringLiteral("Sent preset 5 (1)");
+    QTest::newRow("out of order") << Presets{19, 0, 7, 8} << false
                                   << QStringLiteral("Sent presets 19, 0, 7\u20138 (4)");
 }
 
 void TestLibrarySender::everyPresetIsSentAndConfirmed()
 {
     QFETCH(Presets, presetNos);
+    QFETCH(bool, givenAsType2);
     QFETCH(QString, summary);
 
     Rig rig;
     const QByteArray editorPatch = rig.controller.currentPatch();
-    QVERIFY(rig.sender.start(library(presetNos)));
+    QList<QByteArray> given = library(presetNos);
+    if (givenAsType2) {
+        for (QByteArray &message : given)
+            message[6] = 0x63;
+    }
+    QVERIFY(rig.sender.start(given));
     QVERIFY(rig.sender.running());
     const LibrarySendResult result = rig.run();
 
