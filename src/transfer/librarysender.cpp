@@ -158,13 +158,14 @@ bool LibrarySender::take(const QByteArray &message)
     // Between two presets, an answer can only be a late one: it is nothing for the editor.
     if (!awaiting)
         return true;
-    QByteArray expected = queue.at(next - 1);
-    expected[int(PatchLayout::kindOffset)] = char(PatchLayout::kindType2);
-    if (message != expected)
+    // Compared where the device's patch is read from: a device may answer with other bytes
+    // where nothing is read.
+    const bool stored = PatchLibrary::samePatch(message, queue.at(next - 1));
+    if (!stored)
         qCDebug(lcTrace) << "LibrarySender: the device holds another patch than preset"
                          << presetNoOf(next - 1) << "sent";
     lastTimedOut = false;
-    judged(message == expected);
+    judged(stored);
     return true;
 }
 
