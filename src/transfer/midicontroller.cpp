@@ -48,6 +48,8 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
             // Another maker's message is nothing for this device, whatever its length.
             if (!PatchLayout::hasDeviceHeader(sysex.constData(), sysex.size()))
                 countForeign();
+            else if (takePatch && takePatch(sysex))
+                traceReceived(sysex);
             else if (holdPatch && holdPatch())
                 holdBack(sysex);
             else if (receivedSysex(sysex))
@@ -157,6 +159,26 @@ bool MidiController::uploadPatch()
         return false;
     qCDebug(lcTrace) << "Waiting for response from Vellichord...";
     return true;
+}
+
+bool MidiController::sendPatchMessage(const QByteArray &message)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(message.constData());
+    if (message.size() != int(PatchLayout::length)
+        || !PatchLayout::hasDeviceHeader(message.constData(), message.size())
+        || bytes[PatchLayout::kindOffset] != PatchLayout::kindType1
+        || bytes[PatchLayout::endOffset] != PatchLayout::sysexEnd
+        || bytes[PatchLayout::presetNoOffset] > PatchLayout::highestPresetNo) {
+        qCDebug(lcTrace) << "sendPatchMessage: not a patch of a preset 0.."
+                         << PatchLayout::highestPresetNo << "- not sent";
+        return false;
+    }
+    std::array<unsigned char, PatchLayout::length> buffer;
+    std::copy(bytes, bytes + PatchLayout::length, buffer.begin());
+    qCDebug(lcTrace) << "sendPatchMessage preset" << int(buffer[PatchLayout::presetNoOffset]);
+    qCDebug(lcTrace).noquote() << sysex_hex(buffer.data(), PatchLayout::length);
+    reconnectIfLost();
+    return midi->sendSysex(buffer.data(), PatchLayout::length) == 0;
 }
 
 void MidiController::countForeign()

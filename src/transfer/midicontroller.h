@@ -69,6 +69,11 @@ public:
     // answer arrives later through the monitor. False when the port could not send the request.
     bool uploadPatch();
 
+    // Sends a whole Type 1 message as it is given (not the editor's patch), connecting first if
+    // the port has lost it. False, sending nothing, for anything but a Type 1 patch message of a
+    // preset 0..19; false too when the port could not send it.
+    bool sendPatchMessage(const QByteArray &message);
+
     // Applies the patch file; the editor's preset number is kept. False when the file cannot be
     // read or does not hold a patch; nothing changes then, and fault (when given) says why.
     bool loadSysex(const QString &fileName, PatchFileFault *fault = nullptr);
@@ -91,6 +96,13 @@ public:
     // Asked for each patch the device sends: true keeps the controller's patch as it is and
     // announces the device's through patchHeld instead. Without it every patch is applied.
     void setPatchHold(std::function<bool()> hold) { holdPatch = std::move(hold); }
+    // Asked first for each message of this device's that may be a patch, before the hold and
+    // before anything is applied: true takes it, and the controller does nothing more with it.
+    // An empty function takes none.
+    void setPatchTaker(std::function<bool(const QByteArray &message)> taker)
+    {
+        takePatch = std::move(taker);
+    }
 
 signals:
     void modelUpdated();
@@ -129,6 +141,7 @@ private:
     std::unique_ptr<IMidi> midi;
     std::array<unsigned char, PatchLayout::length> type1Message{};
     std::function<bool()> holdPatch;
+    std::function<bool(const QByteArray &)> takePatch;
     // SysEx messages without this device's header: counted, traced at most once a second.
     ThrottledCount foreignMessages{QStringLiteral("ignored %1 SysEx messages of other makers"),
                                    QStringLiteral("ignored a SysEx message of another maker")};

@@ -44,6 +44,18 @@ QByteArray type1Of(const QByteArray &patch)
     return message;
 }
 
+QByteArray withPreset(QByteArray message, int presetNo)
+{
+    message[9] = char(presetNo);
+    return message;
+}
+
+// The device's own patch for presetNo, as the editor sends it.
+QByteArray ownFor(int presetNo)
+{
+    return withPreset(type1Of(SimulatedDevice::ownPatch()), presetNo);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(EmulatedDevice::Reply)
@@ -58,6 +70,10 @@ private slots:
     void malformedReplies_data();
     void malformedReplies();
     void patchFiles();
+    void twentyPresets_data();
+    void twentyPresets();
+    void everyNthPatchIgnored();
+    void libraryIntoThePresets();
     void updateCodeAnswers();
     void recordsAreJudgedAndCollected();
     void updateNeverConfirmed();
@@ -141,6 +157,9 @@ void TestEmulatedDevice::patchFiles()
     QVERIFY(writeFile(saved, type1Of(own) + "trailing"));
     QVERIFY2(device.loadPatchFile(saved, &error), qPrintable(error));
     QCOMPARE(device.patchMessage(), own);
+    // Every preset starts anew as the file's patch.
+    QCOMPARE(device.currentPreset(), int(SimulatedDevice::presetNo));
+    QCOMPARE(device.presetMessages().at(12), withPreset(type1Of(own), 12));
 
     const QByteArray before = device.patchMessage();
     const QString cut = folder.filePath(QStringLiteral("cut.syx"));
@@ -159,6 +178,84 @@ void TestEmulatedDevice::patchFiles()
     QVERIFY(!device.loadPatchFile(request, &error));
     QCOMPARE(error, QStringLiteral("cannot load the patch file %1: not a patch file").arg(request));
     QCOMPARE(device.patchMessage(), before);
+}
+
+void TestEmulatedDevice::twentyPresets_data()
+{
+    // Steps: "p N" sends the own patch for preset N, "s N" selects preset N.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QList<int>>("stored"); // presets holding the own patch
+
+    QTest::newRow("fresh") << QStringList{} << 0 << QList<int>{};
+    QTest::newRow("a patch makes its preset current") << QStringList{"p 7"} << 7 << QList<int>{7};
+    QTest::newRow("several") << QStringList{"p 19", "p 3"} << 3 << QList<int>{3, 19};
+    QTest::newRow("selected back") << QStringList{"p 19", "s 4", "s 19"} << 19 << QList<int>{19};
+    QTest::newRow("preset outside 0..19 is held, stored nowhere")
+        << QStringList{"p 2", "p 20"} << -1 << QList<int>{2};
+    QTest::newRow("selecting outside 0..19 changes nothing")
+        << QStringList{"p 2", "s 20", "s -1"} << 2 << QList<int>{2};
+}
+
+void TestEmulatedDevice::twentyPresets()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, current);
+    QFETCH(QList<int>, stored);
+
+    EmulatedDevice device;
+    QByteArray answer = device.patchMessage();
+    for (const QString &step : steps) {
+        const int presetNo = step.mid(2).toInt();
+        if (step.startsWith('p')) {
+            QVERIFY(device.receive(ownFor(presetNo)).isEmpty());
+            answer = withPreset(SimulatedDevice::ownPatch(), presetNo);
+        } else if (device.selectPreset(presetNo)) {
+            answer = withPreset(stored.contains(presetNo) ? SimulatedDevice::ownPatch()
+                                                          : EmulatedDevice::defaultPatch(),
+                                presetNo);
+        }
+    }
+    QCOMPARE(device.currentPreset(), current);
+    QCOMPARE(device.receive(EmulatedDevice::patchRequest()), Answers{answer});
+    const QList<QByteArray> memories = device.presetMessages();
+    QCOMPARE(memories.size(), 20);
+    for (int presetNo = 0; presetNo < 20; ++presetNo)
+        QCOMPARE(memories[presetNo],
+                 stored.contains(presetNo)
+                     ? ownFor(presetNo)
+                     : withPreset(type1Of(EmulatedDevice::defaultPatch()), presetNo));
+}
+
+void TestEmulatedDevice::everyNthPatchIgnored()
+{
+    EmulatedDevice device;
+    device.ignorePatchEvery = 3;
+    QStringList notes;
+    device.note = [&](const QString &text) { notes << text; };
+    for (int presetNo = 0; presetNo < 6; ++presetNo)
+        device.receive(ownFor(presetNo));
+
+    const QList<QByteArray> memories = device.presetMessages();
+    for (int presetNo = 0; presetNo < 6; ++presetNo)
+        QCOMPARE(memories[presetNo] == ownFor(presetNo), presetNo != 2 && presetNo != 5);
+    // The last was ignored: the one before stays current.
+    QCOMPARE(device.currentPreset(), 4);
+    QCOMPARE(notes.size(), 2);
+    QCOMPARE(notes.last(), "ignored patch: " + EmulatedDevice::describe(ownFor(5)));
+    // Answers are not counted with them.
+    QCOMPARE(device.receive(EmulatedDevice::patchRequest()).size(), 1);
+}
+
+void TestEmulatedDevice::libraryIntoThePresets()
+{
+    EmulatedDevice device;
+    device.selectPreset(4);
+    device.loadPresets({ownFor(4), ownFor(11)});
+    QCOMPARE(device.patchMessage(), withPreset(SimulatedDevice::ownPatch(), 4));
+    QCOMPARE(device.presetMessages().at(11), ownFor(11));
+    QCOMPARE(device.presetMessages().at(10),
+             withPreset(type1Of(EmulatedDevice::defaultPatch()), 10));
 }
 
 void TestEmulatedDevice::updateCodeAnswers()

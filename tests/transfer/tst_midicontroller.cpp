@@ -76,6 +76,10 @@ private slots:
     void arrivingPatchSaysWhatWasBroughtIntoRange_data();
     void arrivingPatchSaysWhatWasBroughtIntoRange();
     void downloadSendsExactlyTheCurrentModels();
+    void sendPatchMessageSendsOnlyAWholeType1Patch_data();
+    void sendPatchMessageSendsOnlyAWholeType1Patch();
+    void patchTakerComesBeforeHoldAndApply_data();
+    void patchTakerComesBeforeHoldAndApply();
     void statusAnswersAreKeptForTheUpdater();
     void floodOfShortMessagesReachesNeitherParserNorLog();
     void controllerCanGoWhileAnswersArePending();
@@ -813,6 +817,90 @@ void TestMidiController::downloadSendsExactlyTheCurrentModels()
     device->attached = false;
     QVERIFY(!controller.downloadPatch());
     QCOMPARE(device->received.size(), 1);
+}
+
+void TestMidiController::sendPatchMessageSendsOnlyAWholeType1Patch_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<bool>("sent");
+
+    QByteArray type1 = deviceMessage(0x61);
+    type1[9] = 19;
+    QTest::newRow("Type 1, preset 19") << type1 << true;
+    QTest::newRow("Type 1, preset 20") << QByteArray(type1).replace(9, 1, "\x14") << false;
+    QTest::newRow("Type 2") << deviceMessage(0x63) << false;
+    QTest::newRow("request kind") << deviceMessage(0x62) << false;
+    QTest::newRow("one byte short") << type1.left(347) << false;
+    QTest::newRow("one byte more") << type1 + '\xF7' << false;
+    QTest::newRow("no F7 at the end") << QByteArray(type1).replace(347, 1, "\x7F") << false;
+    QTest::newRow("another maker") << QByteArray(type1).replace(5, 1, "\x41") << false;
+}
+
+void TestMidiController::sendPatchMessageSendsOnlyAWholeType1Patch()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(bool, sent);
+
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    const QByteArray editorPatch = controller.currentPatch();
+    // Connects first, as downloadPatch does.
+    QCOMPARE(controller.sendPatchMessage(message), sent);
+    QCOMPARE(device->received, sent ? QList<QByteArray>{message} : QList<QByteArray>{});
+    QCOMPARE(controller.currentPatch(), editorPatch);
+
+    device->attached = false;
+    QVERIFY(!controller.sendPatchMessage(message));
+}
+
+void TestMidiController::patchTakerComesBeforeHoldAndApply_data()
+{
+    QTest::addColumn<bool>("take");
+    QTest::addColumn<bool>("hold");
+    QTest::addColumn<int>("applied");
+    QTest::addColumn<int>("held");
+
+    QTest::newRow("taken") << true << false << 0 << 0;
+    QTest::newRow("taken while held") << true << true << 0 << 0;
+    QTest::newRow("left, applied") << false << false << 1 << 0;
+    QTest::newRow("left, held") << false << true << 0 << 1;
+}
+
+void TestMidiController::patchTakerComesBeforeHoldAndApply()
+{
+    QFETCH(bool, take);
+    QFETCH(bool, hold);
+    QFETCH(int, applied);
+    QFETCH(int, held);
+
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    QSignalSpy received(&controller, &MidiController::patchReceived);
+    QSignalSpy heldBack(&controller, &MidiController::patchHeld);
+    QList<QByteArray> taken;
+    controller.setPatchTaker([&](const QByteArray &message) {
+        taken << message;
+        return take;
+    });
+    controller.setPatchHold([hold] { return hold; });
+    const QByteArray foreign = QByteArray::fromHex("f04100") + QByteArray(344, 1) + '\xF7';
+    device->send(foreign);
+    device->send(device->patchMessage());
+    QVERIFY(drained(controller, *device));
+
+    // Another maker's message is never offered.
+    QCOMPARE(taken, QList<QByteArray>{device->patchMessage()});
+    QCOMPARE(received.count(), applied);
+    QCOMPARE(heldBack.count(), held);
+    QCOMPARE(controller.getPresetName() == QLatin1String(SimulatedDevice::name), applied == 1);
+
+    // Without a taker, the controller does as before.
+    controller.setPatchTaker(nullptr);
+    controller.setPatchHold(nullptr);
+    device->send(device->patchMessage());
+    QVERIFY(drained(controller, *device));
+    QCOMPARE(received.count(), applied + 1);
+    QCOMPARE(taken.size(), 1);
 }
 
 void TestMidiController::statusAnswersAreKeptForTheUpdater()

@@ -55,8 +55,60 @@ quint8 kindOf(const QByteArray &message)
 } // namespace
 
 EmulatedDevice::EmulatedDevice(const QByteArray &patch)
-    : patch(patch)
 {
+    startWith(patch);
+}
+
+void EmulatedDevice::startWith(const QByteArray &message)
+{
+    for (int presetNo = 0; presetNo < presetCount; ++presetNo) {
+        memories[presetNo] = message;
+        memories[presetNo][PatchLayout::kindOffset] = char(PatchLayout::kindType2);
+        memories[presetNo][PatchLayout::presetNoOffset] = char(presetNo);
+    }
+    hold(message);
+}
+
+void EmulatedDevice::hold(const QByteArray &message)
+{
+    patch = message;
+    patch[PatchLayout::kindOffset] = char(PatchLayout::kindType2);
+    const int presetNo = quint8(patch[PatchLayout::presetNoOffset]);
+    current = presetNo < presetCount ? presetNo : -1;
+    if (current >= 0)
+        memories[current] = patch;
+}
+
+bool EmulatedDevice::selectPreset(int presetNo)
+{
+    if (presetNo < 0 || presetNo >= presetCount)
+        return false;
+    current = presetNo;
+    patch = memories[presetNo];
+    return true;
+}
+
+QList<QByteArray> EmulatedDevice::presetMessages() const
+{
+    QList<QByteArray> messages;
+    for (QByteArray message : memories) {
+        message[PatchLayout::kindOffset] = char(PatchLayout::kindType1);
+        messages << message;
+    }
+    return messages;
+}
+
+void EmulatedDevice::loadPresets(const QList<QByteArray> &messages)
+{
+    for (QByteArray message : messages) {
+        const int presetNo = quint8(message[PatchLayout::presetNoOffset]);
+        if (!isPatchMessage(message) || presetNo >= presetCount)
+            continue;
+        message[PatchLayout::kindOffset] = char(PatchLayout::kindType2);
+        memories[presetNo] = message;
+    }
+    if (current >= 0)
+        patch = memories[current];
 }
 
 QByteArray EmulatedDevice::defaultPatch()
@@ -136,8 +188,11 @@ QList<QByteArray> EmulatedDevice::receive(const QByteArray &message)
     if (message == patchRequest()) {
         answerRequest(answers);
     } else if (isPatchMessage(message) && kindOf(message) == PatchLayout::kindType1) {
-        patch = message;
-        patch[PatchLayout::kindOffset] = char(PatchLayout::kindType2);
+        ++patchesReceived;
+        if (ignorePatchEvery > 0 && patchesReceived % ignorePatchEvery == 0)
+            tell(QStringLiteral("ignored patch: ") + describe(message));
+        else
+            hold(message);
     } else if (message == updateCode()) {
         // Each handshake starts a new update.
         pendingRecord.clear();
@@ -161,8 +216,7 @@ bool EmulatedDevice::loadPatchFile(const QString &path, QString *error)
                      .arg(printable_text(path), patch_file_fault_text(fault));
         return false;
     }
-    bytes[PatchLayout::kindOffset] = char(PatchLayout::kindType2);
-    patch = bytes;
+    startWith(bytes);
     return true;
 }
 

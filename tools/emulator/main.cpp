@@ -2,6 +2,7 @@
 // tried, and tested end to end, without the hardware.
 
 #include "emulateddevice.h"
+#include "patchlibrary.h"
 #ifdef VELLICHORD_HAVE_JACK
 #include "jackvirtualdevice.h"
 #endif
@@ -13,6 +14,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <RtMidi.h>
@@ -24,11 +26,17 @@
 #include <memory>
 #include <sstream>
 
+#include <unistd.h>
+
 namespace {
 
 const char clientName[] = "Vellichord Emulator";
 const QString normalPortName = QStringLiteral("Vellichord");
 const QString updaterPortName = QStringLiteral("Vellichord Updater");
+
+// Where the twenty memories are written when the emulator ends (--write-presets); empty for
+// nowhere.
+QString presetsOutput;
 
 void say(const QString &line)
 {
@@ -141,6 +149,24 @@ private:
     bool hex;
 };
 
+// A line from standard input: "preset N" makes preset N current.
+void takeInputLine(EmulatedDevice &device, const QString &line)
+{
+    if (line.isEmpty())
+        return;
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    bool ok = false;
+    const int presetNo = words.size() == 2 ? words[1].toInt(&ok) : -1;
+    if (words.value(0) != QLatin1String("preset") || !ok || !device.selectPreset(presetNo)) {
+        complain(QStringLiteral("standard input: \"%1\" is not \"preset N\" with N 0..%2")
+                     .arg(printable_text(line))
+                     .arg(EmulatedDevice::presetCount - 1));
+        return;
+    }
+    say(QStringLiteral("preset %1 is current: ").arg(presetNo)
+        + EmulatedDevice::describe(device.patchMessage()));
+}
+
 // Nothing would ever reach an emulator without ports: says so, once.
 void cannotOpen(const QString &portName, const QString &api, const QString &cause)
 {
@@ -162,12 +188,37 @@ int serve(EmulatedDevice &device, const QString &portName, const QString &api,
         return 1;
     }
     QObject::connect(&stopSignals, &StopSignals::received, qApp, &QCoreApplication::quit);
+    // "preset N" lines on standard input switch the current preset, as a musician steps
+    // through the presets on the device. Read on the main thread, as the messages are handled.
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            // The end of the input, or none to read: nothing more will come.
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, int(got));
+        for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            takeInputLine(device, QString::fromLocal8Bit(pending.left(end)).trimmed());
+            pending.remove(0, end + 1);
+        }
+    });
     set_midi_system_quiet(false);
     say(QStringLiteral("holds: ") + EmulatedDevice::describe(device.patchMessage()));
     say(QStringLiteral("Emulating a Vellichord on the MIDI ports \"%1\" (%2). Ctrl-C stops.")
             .arg(portName, api));
     const int result = QCoreApplication::exec();
     closePorts();
+    if (!presetsOutput.isEmpty()) {
+        if (write_library_file(presetsOutput, device.presetMessages()))
+            say(QStringLiteral("wrote the presets to %1").arg(printable_text(presetsOutput)));
+        else
+            complain(QStringLiteral("cannot write the presets to %1")
+                         .arg(printable_text(presetsOutput)));
+    }
     say(QStringLiteral("Stopped."));
     return result;
 }
@@ -300,10 +351,14 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A virtual Vellichord on the system's MIDI (the ALSA sequencer when the system has "
-        "one, JACK otherwise). It holds a patch, answers the editor's patch request with it, "
-        "takes over every patch the editor sends, and takes firmware updates: a record with "
-        "an empty body ends the image. It prints one line per message it receives and sends. "
-        "Without options it is a healthy device in normal mode. Ctrl-C stops it."));
+        "one, JACK otherwise). It holds twenty presets (0..19), one of them current, and "
+        "answers the editor's patch request with the current preset's patch; a patch the "
+        "editor sends for preset n is stored as preset n, which becomes current. A line "
+        "\"preset N\" on standard input makes preset N current, as stepping through the "
+        "presets on the device does. It takes firmware updates: a record with an empty body "
+        "ends the image. It prints one line per message it receives and sends. Without "
+        "options it is a healthy device in normal mode, every preset holding the factory "
+        "patch, preset 0 current. Ctrl-C stops it."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -312,7 +367,17 @@ int main(int argc, char *argv[])
                         "\"Vellichord\".")},
         {QStringLiteral("patch"),
          QStringLiteral("Start with the patch of a patch file instead of the factory patch, its "
-                        "preset number as stored (also one outside 0..19)."),
+                        "preset number as stored (also one outside 0..19), in every preset."),
+         QStringLiteral("file")},
+        {QStringLiteral("presets"),
+         QStringLiteral("Load the presets of a library file at start, each into its own preset "
+                        "number; the others keep the patch they start with."),
+         QStringLiteral("file")},
+        {QStringLiteral("preset"), QStringLiteral("Start with preset <n> (0..19) current."),
+         QStringLiteral("n")},
+        {QStringLiteral("write-presets"),
+         QStringLiteral("Write all twenty presets to <file> as a library file when the emulator "
+                        "ends, each as the Type 1 message that stores it."),
          QStringLiteral("file")},
         {QStringLiteral("write-image"),
          QStringLiteral("Write the received firmware image to <file> when an update ends."),
@@ -321,7 +386,8 @@ int main(int argc, char *argv[])
          QStringLiteral("Answer the update code with 0x15 (reset the device first) instead of "
                         "0x3D (ready).")},
         {QStringLiteral("drop-every"),
-         QStringLiteral("Leave every <n>-th answer unsent (patches and status answers)."),
+         QStringLiteral("Leave every <n>-th answer unsent (patches and status answers), and "
+                        "ignore every <n>-th patch it is sent (store nothing)."),
          QStringLiteral("n")},
         {QStringLiteral("crc-error-every"),
          QStringLiteral("Answer every <n>-th record with 0x20 (damaged in transit)."),
@@ -367,6 +433,27 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
+    if (parser.isSet(QStringLiteral("presets"))) {
+        const QString path = parser.value(QStringLiteral("presets"));
+        QList<QByteArray> messages;
+        if (const LibraryFileError error = read_library_file(path, &messages)) {
+            complain(QStringLiteral("cannot load the library file %1: %2")
+                         .arg(printable_text(path), library_file_fault_text(error)));
+            return 1;
+        }
+        device.loadPresets(messages);
+    }
+    if (parser.isSet(QStringLiteral("preset"))) {
+        bool ok = false;
+        const int presetNo = parser.value(QStringLiteral("preset")).toInt(&ok);
+        if (!ok || !device.selectPreset(presetNo)) {
+            complain(QStringLiteral("--preset wants a preset number 0..%1, not \"%2\"")
+                         .arg(EmulatedDevice::presetCount - 1)
+                         .arg(parser.value(QStringLiteral("preset"))));
+            return 2;
+        }
+    }
+    presetsOutput = parser.value(QStringLiteral("write-presets"));
     const QMap<QString, EmulatedDevice::Reply> replies{
         {QStringLiteral("patch"), EmulatedDevice::Reply::Patch},
         {QStringLiteral("short"), EmulatedDevice::Reply::Truncated},
@@ -385,6 +472,7 @@ int main(int argc, char *argv[])
         || !positiveOption(parser, QStringLiteral("crc-error-every"), &device.crcErrorEvery)
         || !positiveOption(parser, QStringLiteral("end-at"), &endAt))
         return 2;
+    device.ignorePatchEvery = device.dropEvery;
     if (parser.isSet(QStringLiteral("silent")))
         device.dropEvery = 1;
     if (parser.isSet(QStringLiteral("not-ready")))
