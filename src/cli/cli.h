@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
 #include <QStringList>
 #include <QTextStream>
 
@@ -37,8 +40,19 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exitCo
 QString portName(const QCommandLineParser &parser);
 int timeoutMs(const QCommandLineParser &parser);
 
+// Checks the number of arguments after the options (most < 0: no limit); says what is missing
+// or too much.
+bool positionalCount(const QCommandLineParser &parser, const QString &command, int least, int most);
+
 // Prints a patch as "vellichord show" does: as text, or with json as one JSON object.
 void printPatch(const Patch &patch, bool json);
+// The JSON object that "show --json" prints for a patch.
+QJsonObject patchJson(const Patch &patch);
+
+// Reads a library file, or says in one line on stderr why it is none, naming the message.
+bool loadLibrary(const QString &command, const QString &path, QList<QByteArray> *messages);
+// The end of each library command's help: what a library file is.
+extern const char *const libraryNote;
 
 // The commands. Each takes the whole command line from "vellichord <command>" on and returns
 // an ExitCode.
@@ -49,5 +63,8 @@ int update(const QStringList &arguments);
 int show(const QStringList &arguments);
 int set(const QStringList &arguments);
 int diff(const QStringList &arguments);
+// "library show|split|join|send": the subcommand is the first argument after "library".
+int library(const QStringList &arguments);
+int librarySend(const QStringList &arguments);
 
 } // namespace Cli

@@ -47,17 +47,6 @@ bool loadPatch(const QString &command, const QString &path, Patch *patch,
     return false;
 }
 
-// Checks the number of arguments after the options; says what is missing or too much.
-bool positionalCount(const QCommandLineParser &parser, const QString &command, int least, int most)
-{
-    const int count = parser.positionalArguments().size();
-    if (count >= least && (most < 0 || count <= most))
-        return true;
-    Cli::err() << command << ": " << (count < least ? "missing arguments" : "too many arguments")
-               << "; '" << command << " --help' shows how to call it" << Qt::endl;
-    return false;
-}
-
 // Each parameter's raw value of one control, in id order.
 std::vector<std::pair<ParameterId, unsigned char>> values(const MidiControlModel &model)
 {
@@ -104,7 +93,21 @@ QString line(const Patch &patch, int index, const StoredBytes &stored)
     return fields.join(QLatin1Char(' '));
 }
 
-QJsonObject toJson(const Patch &patch)
+} // namespace
+
+namespace Cli {
+
+bool positionalCount(const QCommandLineParser &parser, const QString &command, int least, int most)
+{
+    const int count = parser.positionalArguments().size();
+    if (count >= least && (most < 0 || count <= most))
+        return true;
+    err() << command << ": " << (count < least ? "missing arguments" : "too many arguments")
+          << "; '" << command << " --help' shows how to call it" << Qt::endl;
+    return false;
+}
+
+QJsonObject patchJson(const Patch &patch)
 {
     const StoredBytes stored = storedBytes(patch);
     QJsonArray controls;
@@ -134,6 +137,10 @@ QJsonObject toJson(const Patch &patch)
             {QStringLiteral("controls"), controls}};
 }
 
+} // namespace Cli
+
+namespace {
+
 unsigned char byteAt(const QByteArray &bytes, unsigned int offset)
 {
     return static_cast<unsigned char>(bytes.at(int(offset)));
@@ -154,7 +161,7 @@ namespace Cli {
 void printPatch(const Patch &patch, bool json)
 {
     if (json) {
-        out() << printable_json(QJsonDocument(toJson(patch)).toJson(QJsonDocument::Indented))
+        out() << printable_json(QJsonDocument(patchJson(patch)).toJson(QJsonDocument::Indented))
               << Qt::flush;
         return;
     }

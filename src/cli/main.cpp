@@ -22,11 +22,13 @@ struct Command
 const Command commands[] = {
     {"ports", "ports                       list the MIDI ports, marking the Vellichord's",
      Cli::ports},
-    {"get", "get [-o FILE]               fetch the device's patch", Cli::get},
+    {"get", "get [-o FILE] [--into LIB]  fetch the device's patch", Cli::get},
     {"send", "send FILE                   send a patch file to the device", Cli::send},
     {"show", "show [--json] FILE          print a patch file", Cli::show},
     {"set", "set FILE CONTROL PARAM=VALUE...  change parameters in a patch file", Cli::set},
     {"diff", "diff A B                    compare two patch files", Cli::diff},
+    {"library", "library SUBCOMMAND ...      show, split, join and send library files",
+     Cli::library},
     {"update", "update FIRMWARE             update the device's firmware", Cli::update},
 };
 
@@ -34,7 +36,8 @@ QString programHelp()
 {
     QString text = QStringLiteral("Usage: vellichord COMMAND [OPTIONS] [ARGUMENTS]\n"
                                   "Fetch, send, show, edit and compare patches of the Tarvel "
-                                  "Vellichord and update its firmware.\n\nCommands:\n");
+                                  "Vellichord, keep its presets in libraries, and update its "
+                                  "firmware.\n\nCommands:\n");
     for (const Command &command : commands)
         text += QStringLiteral("  %1\n").arg(QLatin1String(command.usage));
     text += QStringLiteral(

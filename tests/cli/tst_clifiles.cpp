@@ -9,6 +9,9 @@
 #include "patchlayout.h"
 #include "sysextext.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextCodec>
 #include <QtTest>
 
@@ -53,6 +56,24 @@ void fillDistinct(ControlTable &table, int seed)
 
 using Assignment = std::tuple<int, ParameterId, int>; // control, parameter, value
 
+// A patch message with distinct values for presetNo, named name, as the editor saves it.
+QByteArray presetMessage(int presetNo, const QString &name, int seed)
+{
+    MidiController controller(noDevice());
+    fillDistinct(*controller.getModels(), seed);
+    controller.setPresetName(name);
+    controller.setPresetNo(presetNo);
+    return controller.currentPatch();
+}
+
+QByteArray joined(const QList<QByteArray> &messages)
+{
+    QByteArray bytes;
+    for (const QByteArray &message : messages)
+        bytes += message;
+    return bytes;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Assignment>)
@@ -92,6 +113,16 @@ private slots:
     void fileNamesThatAreNotUtf8();
     void deviceCommandsGiveWayToOtherPrograms_data();
     void deviceCommandsGiveWayToOtherPrograms();
+    void librarySplitAndJoinRoundTrip_data();
+    void librarySplitAndJoinRoundTrip();
+    void libraryShowJsonIsShowJsonOfEachPreset();
+    void badLibraryFilesAreRefused_data();
+    void badLibraryFilesAreRefused();
+    void libraryJoinNumbers_data();
+    void libraryJoinNumbers();
+    void librarySplitKeepsFilesThatExist();
+    void libraryArgumentsAreCheckedFirst_data();
+    void libraryArgumentsAreCheckedFirst();
 
 private:
     QString path(const QString &name) const { return workDir.filePath(name); }
@@ -152,6 +183,24 @@ void TestCliFiles::help_data()
     QTest::newRow("update") << QStringList{"update", "--help"} << false
                             << "Usage: vellichord update [options] FIRMWARE"
                             << "1 the update failed, was stopped or was not confirmed";
+    QTest::newRow("get --into") << QStringList{"get", "--help"} << false
+                                << "Usage: vellichord get [options]"
+                                << "--into <LIBRARY>";
+    QTest::newRow("library") << QStringList{"library", "--help"} << false
+                             << "Usage: vellichord library SUBCOMMAND [OPTIONS] [ARGUMENTS]"
+                             << "4 the device is in use";
+    QTest::newRow("library show") << QStringList{"library", "show", "--help"} << false
+                                  << "Usage: vellichord library show [options] FILE"
+                                  << "2 bad usage or not a library file";
+    QTest::newRow("library split") << QStringList{"library", "split", "--help"} << false
+                                   << "Usage: vellichord library split [options] FILE DIR"
+                                   << "1 a file could not be written";
+    QTest::newRow("library join") << QStringList{"library", "join", "--help"} << false
+                                  << "Usage: vellichord library join [options] OUT FILE..."
+                                  << "two patches for one preset";
+    QTest::newRow("library send") << QStringList{"library", "send", "-h"} << false
+                                  << "Usage: vellichord library send [options] FILE"
+                                  << "3 no device";
     // Started as ./vellichord: the usage line still names the command.
     QTest::newRow("show, started by a relative path")
         << QStringList{"show", "--help"} << true << "Usage: vellichord show [options] FILE"
@@ -190,6 +239,13 @@ void TestCliFiles::programExitCodes_data()
     QTest::newRow("diff with one file") << QStringList{"diff", "a"} << 2 << "missing arguments";
     QTest::newRow("set without a change")
         << QStringList{"set", "a", "PAD1"} << 2 << "missing arguments";
+    QTest::newRow("library without a subcommand")
+        << QStringList{"library"} << 2 << "Usage: vellichord library SUBCOMMAND";
+    QTest::newRow("unknown library subcommand")
+        << QStringList{"library", "shwo"} << 2
+        << "vellichord library: no subcommand \"shwo\"; 'vellichord library --help' lists them";
+    QTest::newRow("library join without files")
+        << QStringList{"library", "join", "out.syx"} << 2 << "missing arguments";
 }
 
 void TestCliFiles::programExitCodes()
@@ -761,6 +817,312 @@ void TestCliFiles::deviceCommandsGiveWayToOtherPrograms()
                                      QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     QVERIFY2(result.exitCode == exitCode && result.err.startsWith(expected),
              qPrintable(QStringLiteral("exit %1: %2").arg(result.exitCode).arg(result.err)));
+}
+
+void TestCliFiles::librarySplitAndJoinRoundTrip_data()
+{
+    QTest::addColumn<QList<QByteArray>>("messages");
+    QTest::addColumn<QStringList>("files");
+
+    QList<QByteArray> twenty;
+    QStringList twentyFiles;
+    for (int presetNo = 0; presetNo < 20; ++presetNo) {
+        twenty << presetMessage(presetNo, QStringLiteral("set %1").arg(presetNo), presetNo);
+        twentyFiles
+            << QStringLiteral("%1-set_%2.syx").arg(presetNo, 2, 10, QLatin1Char('0')).arg(presetNo);
+    }
+    QTest::newRow("twenty") << twenty << twentyFiles;
+    QTest::newRow("one, preset 19")
+        << QList<QByteArray>{presetMessage(19, QStringLiteral("Encore"), 3)}
+        << QStringList{"19-Encore.syx"};
+    QTest::newRow("names that are no file names")
+        << QList<QByteArray>{presetMessage(2, QStringLiteral("../a/b c:*?"), 1),
+                             presetMessage(4, QStringLiteral(".hidden"), 2),
+                             presetMessage(5, QString(), 3)}
+        << QStringList{"02-.._a_b_c___.syx", "04-.hidden.syx", "05.syx"};
+    // A device's answer (Type 2) is kept as such in its patch file, and joined as Type 1.
+    QByteArray type2 = presetMessage(8, QStringLiteral("answer"), 4);
+    type2[6] = 0x63;
+    QTest::newRow("Type 2") << QList<QByteArray>{type2} << QStringList{"08-answer.syx"};
+}
+
+void TestCliFiles::librarySplitAndJoinRoundTrip()
+{
+    QFETCH(QList<QByteArray>, messages);
+    QFETCH(QStringList, files);
+
+    QTemporaryDir here;
+    const QString library = here.filePath(QStringLiteral("set.syx"));
+    QVERIFY(writeFile(library, joined(messages)));
+
+    const Result shown = run({QStringLiteral("library"), QStringLiteral("show"), library});
+    QCOMPARE(shown.exitCode, 0);
+    QStringList table{QStringLiteral("preset  name")};
+    for (const QByteArray &message : messages) {
+        Patch patch;
+        QVERIFY(patch.apply(message));
+        table << QStringLiteral("%1  %2").arg(patch.presetNo(), 6).arg(quoted_text(patch.name()));
+    }
+    QCOMPARE(shown.out, table.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+
+    const QString folder = here.filePath(QStringLiteral("presets"));
+    const Result split = run({QStringLiteral("library"), QStringLiteral("split"), library, folder});
+    QVERIFY2(split.exitCode == 0, qPrintable(split.err));
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), files);
+    QStringList paths;
+    for (int i = 0; i < files.size(); ++i) {
+        paths << QDir(folder).filePath(files[i]);
+        QCOMPARE(readFile(paths.last()), messages[i]);
+    }
+
+    const QString rejoined = here.filePath(QStringLiteral("rejoined.syx"));
+    const Result join = run(QStringList{QStringLiteral("library"), QStringLiteral("join"), rejoined}
+                            + paths);
+    QVERIFY2(join.exitCode == 0, qPrintable(join.err));
+    QList<QByteArray> type1;
+    for (QByteArray message : messages) {
+        message[6] = 0x61;
+        type1 << message;
+    }
+    QCOMPARE(readFile(rejoined), joined(type1));
+}
+
+void TestCliFiles::libraryShowJsonIsShowJsonOfEachPreset()
+{
+    QTemporaryDir here;
+    const QList<QByteArray> messages{presetMessage(3, QStringLiteral("three"), 3),
+                                     presetMessage(1, QStringLiteral("one"), 1)};
+    const QString library = here.filePath(QStringLiteral("set.syx"));
+    QVERIFY(writeFile(library, joined(messages)));
+    const Result shown = run(
+        {QStringLiteral("library"), QStringLiteral("show"), QStringLiteral("--json"), library});
+    QCOMPARE(shown.exitCode, 0);
+    const QJsonArray presets = QJsonDocument::fromJson(shown.out.toUtf8()).array();
+    QCOMPARE(presets.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QString single = here.filePath(QStringLiteral("single.syx"));
+        QVERIFY(writeFile(single, messages[i]));
+        const Result one = run({QStringLiteral("show"), QStringLiteral("--json"), single});
+        QCOMPARE(presets[i].toObject(), QJsonDocument::fromJson(one.out.toUtf8()).object());
+    }
+}
+
+void TestCliFiles::badLibraryFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("contents"); // "missing" and "folder" stand for those
+    QTest::addColumn<QString>("why");
+
+    const QByteArray one = presetMessage(1, QStringLiteral("one"), 1);
+    const QByteArray three = presetMessage(3, QStringLiteral("three"), 3);
+    QByteArray request = three;
+    request[6] = 0x62;
+    for (const char *command : {"show", "split", "join", "send", "get --into"}) {
+        // get --into makes a library that is missing, and cannot write one that is a folder.
+        if (QByteArray(command) != "get --into") {
+            QTest::addRow("%s, missing", command)
+                << command << QByteArray("missing") << "no such file";
+            QTest::addRow("%s, folder", command)
+                << command << QByteArray("folder") << "not a regular file";
+        }
+        QTest::addRow("%s, second message short", command)
+            << command << one + three.left(347) << "message 2 (byte 348): shorter than 348 bytes";
+        QTest::addRow("%s, trailing bytes", command)
+            << command << one + "\xF0\xF7"
+            << "message 2 (byte 348): shorter than 348 bytes";
+        QTest::addRow("%s, duplicate", command)
+            << command << one + three + one << "message 3 (byte 696): a second patch for preset 1";
+        QTest::addRow("%s, preset 25", command)
+            << command << QByteArray(one).replace(9, 1, "\x19")
+            << "message 1 (byte 0): preset number 25 is outside 0..19";
+        QTest::addRow("%s, request kind", command)
+            << command << one + request << "message 2 (byte 348): not a patch message";
+    }
+    QTest::newRow("show, empty") << "show" << QByteArray("") << "empty";
+    QTest::newRow("show, 21 messages")
+        << "show" << one.repeated(21) << "larger than twenty patches (6960 bytes)";
+}
+
+void TestCliFiles::badLibraryFilesAreRefused()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, why);
+
+    QTemporaryDir here;
+    const QString bad = here.filePath(QStringLiteral("bad.syx"));
+    if (contents == "folder")
+        QVERIFY(QDir().mkpath(bad));
+    else if (contents != "missing")
+        QVERIFY(writeFile(bad, contents));
+    const QString good = here.filePath(QStringLiteral("good.syx"));
+    QVERIFY(writeFile(good, presetMessage(7, QStringLiteral("seven"), 7)));
+    const QString out = here.filePath(QStringLiteral("out"));
+    // A port that is nowhere: a command that got as far as the device would end with 3.
+    const QStringList nowhere = {"--port", "Vellichord nowhere", "--timeout", "100"};
+
+    QStringList arguments;
+    QString name = QStringLiteral("library ") + command;
+    if (command == QLatin1String("show"))
+        arguments = QStringList{"library", command, bad};
+    else if (command == QLatin1String("split"))
+        arguments = QStringList{"library", command, bad, out};
+    else if (command == QLatin1String("join"))
+        arguments = QStringList{"library", command, out, good, bad};
+    else if (command == QLatin1String("send"))
+        arguments = QStringList{"library", command, bad} + nowhere;
+    else {
+        arguments = QStringList{"get", "--into", bad} + nowhere;
+        name = QStringLiteral("get");
+    }
+    const Result result = run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err, QStringLiteral("vellichord %1: %2: %3\n").arg(name, bad, why));
+    QCOMPARE(result.out, QString());
+    // Nothing written, nothing changed.
+    QVERIFY(!QFileInfo::exists(out));
+    if (contents != "missing" && contents != "folder")
+        QCOMPARE(readFile(bad), contents);
+}
+
+void TestCliFiles::libraryJoinNumbers_data()
+{
+    QTest::addColumn<QList<int>>("presetNos"); // of the files, in the order given
+    QTest::addColumn<bool>("renumber");
+    QTest::addColumn<QList<int>>("joinedAs"); // the preset number each file gets; empty: refused
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("own numbers, put in order")
+        << QList<int>{5, 0, 19} << false << QList<int>{5, 0, 19} << QString();
+    QTest::newRow("two for one preset")
+        << QList<int>{4, 2, 4} << false << QList<int>{}
+        << "vellichord library join: <f2>: preset 4 is also in <f0>; --renumber numbers the "
+           "patches in the order given\n";
+    QTest::newRow("renumbered in the order given")
+        << QList<int>{4, 2, 4} << true << QList<int>{0, 1, 2} << QString();
+    QList<int> twenty;
+    QList<int> inOrder;
+    for (int i = 0; i < 20; ++i) {
+        twenty << 19 - i;
+        inOrder << i;
+    }
+    QTest::newRow("twenty renumbered") << twenty << true << inOrder << QString();
+    QTest::newRow("twenty-one") << twenty + QList<int>{3} << true << QList<int>{}
+                                << "vellichord library join: 21 patches; a library holds at "
+                                   "most 20\n";
+}
+
+void TestCliFiles::libraryJoinNumbers()
+{
+    QFETCH(QList<int>, presetNos);
+    QFETCH(bool, renumber);
+    QFETCH(QList<int>, joinedAs);
+    QFETCH(QString, err);
+
+    QTemporaryDir here;
+    QStringList files;
+    QList<QByteArray> messages;
+    for (int i = 0; i < presetNos.size(); ++i) {
+        messages << presetMessage(presetNos[i], QStringLiteral("file %1").arg(i), i);
+        files << here.filePath(QStringLiteral("f%1.syx").arg(i));
+        QVERIFY(writeFile(files.last(), messages.last()));
+    }
+    const QString out = here.filePath(QStringLiteral("out.syx"));
+    // An earlier library stays as it was when joining is refused.
+    QVERIFY(writeFile(out, "earlier"));
+    QStringList arguments{"library", "join", out};
+    if (renumber)
+        arguments << QStringLiteral("--renumber");
+    const Result result = run(arguments + files);
+
+    if (joinedAs.isEmpty()) {
+        QCOMPARE(result.exitCode, 2);
+        for (int i = 0; i < files.size(); ++i)
+            err.replace(QStringLiteral("<f%1>").arg(i), files[i]);
+        QCOMPARE(result.err, err);
+        QCOMPARE(readFile(out), QByteArray("earlier"));
+        return;
+    }
+    QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+    QMap<int, QByteArray> expected;
+    for (int i = 0; i < messages.size(); ++i)
+        expected.insert(joinedAs[i],
+                        QByteArray(messages[i]).replace(9, 1, QByteArray(1, char(joinedAs[i]))));
+    QCOMPARE(readFile(out), joined(expected.values()));
+}
+
+void TestCliFiles::librarySplitKeepsFilesThatExist()
+{
+    QTemporaryDir here;
+    const QString library = here.filePath(QStringLiteral("set.syx"));
+    const QByteArray one = presetMessage(1, QStringLiteral("one"), 1);
+    const QByteArray two = presetMessage(2, QStringLiteral("two"), 2);
+    QVERIFY(writeFile(library, one + two));
+    const QString kept = here.filePath(QStringLiteral("02-two.syx"));
+    QVERIFY(writeFile(kept, "mine"));
+
+    const Result refused = run({"library", "split", library, here.path()});
+    QCOMPARE(refused.exitCode, 2);
+    QCOMPARE(
+        refused.err,
+        QStringLiteral("vellichord library split: %1 exists; --force replaces it\n").arg(kept));
+    QCOMPARE(readFile(kept), QByteArray("mine"));
+    QVERIFY(!QFileInfo::exists(here.filePath(QStringLiteral("01-one.syx"))));
+
+    const Result forced = run({"library", "split", "--force", library, here.path()});
+    QCOMPARE(forced.exitCode, 0);
+    QCOMPARE(readFile(kept), two);
+    QCOMPARE(readFile(here.filePath(QStringLiteral("01-one.syx"))), one);
+}
+
+void TestCliFiles::libraryArgumentsAreCheckedFirst_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // <lib> stands for a library of presets 0..4
+    QTest::addColumn<QString>("err");
+
+    const QString list = "vellichord library send: --presets wants preset numbers 0..19 and "
+                         "ranges such as 0-4,7, not \"%1\"\n";
+    for (const char *bad : {"", "x", "0-20", "4-2", "1,,2", "-1", "3-"})
+        QTest::addRow("--presets %s", bad)
+            << QStringList{"library", "send", "<lib>", "--presets", bad} << QString(list).arg(bad);
+    QTest::newRow("a preset the library lacks")
+        << QStringList{"library", "send", "<lib>", "--presets", "0-4,7"}
+        << "vellichord library send: <lib> holds no preset 7\n";
+    QTest::newRow("get --into a folder")
+        << QStringList{"get", "--into", "<dir>"}
+        << "vellichord get: cannot write \"<dir>\": no such folder, or a folder itself\n";
+    QTest::newRow("join into a folder")
+        << QStringList{"library", "join", "<dir>", "<lib>"}
+        << "vellichord library join: cannot write \"<dir>\": no such folder, or a folder itself\n";
+    QTest::newRow("split into a file") << QStringList{"library", "split", "<lib>", "<lib>"}
+                                       << "vellichord library split: <lib>: not a folder\n";
+}
+
+void TestCliFiles::libraryArgumentsAreCheckedFirst()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+
+    QTemporaryDir here;
+    const QString library = here.filePath(QStringLiteral("lib.syx"));
+    QList<QByteArray> messages;
+    for (int presetNo = 0; presetNo < 5; ++presetNo)
+        messages << presetMessage(presetNo, QStringLiteral("p"), presetNo);
+    QVERIFY(writeFile(library, joined(messages)));
+    arguments.replaceInStrings(QStringLiteral("<lib>"), library);
+    arguments.replaceInStrings(QStringLiteral("<dir>"), here.path());
+    // A port that is nowhere: a command that got as far as the device would end with 3.
+    if (arguments.contains(QStringLiteral("send")) || arguments.contains(QStringLiteral("get")))
+        arguments << QStringLiteral("--port") << QStringLiteral("Vellichord nowhere");
+
+    const Result result = run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.err,
+             QString(err)
+                 .replace(QLatin1String("<lib>"), library)
+                 .replace(QLatin1String("<dir>"), here.path()));
+    QCOMPARE(readFile(library), joined(messages));
+    QCOMPARE(QDir(here.path()).entryList(QDir::Files), QStringList{"lib.syx"});
 }
 
 QTEST_GUILESS_MAIN(TestCliFiles)

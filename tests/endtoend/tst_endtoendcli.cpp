@@ -101,6 +101,42 @@ QByteArray asType1(QByteArray patch)
     return patch;
 }
 
+// A library of twenty presets, each its own patch, as Type 1 messages in preset order.
+QList<QByteArray> twentyPresets()
+{
+    QList<QByteArray> library;
+    for (int presetNo = 0; presetNo < 20; ++presetNo) {
+        QByteArray patch = asType1(unusualPatch(presetNo));
+        patch.replace(PatchLayout::nameOffset, PatchLayout::nameLength,
+                      ("set preset " + QByteArray::number(presetNo))
+                          .leftJustified(PatchLayout::nameLength, '\0'));
+        library << patch;
+    }
+    return library;
+}
+
+// The factory patch as the emulator stores it for presetNo, as a Type 1 message.
+QByteArray factoryPreset(int presetNo)
+{
+    QByteArray patch = asType1(EmulatedDevice::defaultPatch());
+    patch[PatchLayout::presetNoOffset] = char(presetNo);
+    return patch;
+}
+
+QByteArray joined(const QList<QByteArray> &messages)
+{
+    QByteArray bytes;
+    for (const QByteArray &message : messages)
+        bytes += message;
+    return bytes;
+}
+
+// What the program prints, as runCli reads it back.
+QString printed(const QString &text)
+{
+    return QString::fromLocal8Bit(text.toUtf8());
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -141,6 +177,9 @@ private slots:
     void updateFailures();
     void interruptStopsTheUpdateBetweenRecords_data();
     void interruptStopsTheUpdateBetweenRecords();
+    void librarySendStoresEachPreset_data();
+    void librarySendStoresEachPreset();
+    void getIntoALibraryWhileStepping();
 
 private:
     JackServer server;
@@ -689,6 +728,123 @@ void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords()
     QVERIFY2(acceptedRecords < records, qPrintable(QString::number(acceptedRecords)));
     QCOMPARE(emulator.count(QStringLiteral("sent: status 0x20")), 0);
     QCOMPARE(emulator.count(QStringLiteral("image complete")), 0);
+    QCOMPARE(emulator.stop(), QString());
+}
+
+void TestEndToEndCli::librarySendStoresEachPreset_data()
+{
+    QTest::addColumn<QStringList>("emulatorArguments");
+    QTest::addColumn<QStringList>("sendArguments");
+    QTest::addColumn<QList<int>>("stored"); // the presets that hold the library's patch after
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("summary"); // on stdout when 0, else on stderr after the command
+
+    QList<int> all;
+    for (int presetNo = 0; presetNo < 20; ++presetNo)
+        all << presetNo;
+    QTest::newRow("twenty") << QStringList() << QStringList() << all << 0
+                            << "Sent presets 0\u201319 (20)";
+    QTest::newRow("--presets 0-4,7")
+        << QStringList() << QStringList{"--presets", "0-4,7"} << QList<int>{0, 1, 2, 3, 4, 7} << 0
+        << "Sent presets 0\u20134, 7 (6)";
+    // The device ignores every 5th patch and leaves every 5th answer unsent.
+    QTest::newRow("--drop-every 5")
+        << QStringList{"--drop-every", "5"} << QStringList()
+        << QList<int>{0, 1, 2, 3, 5, 6, 7, 8, 10, 11, 12, 13, 15, 16, 17, 18} << 1
+        << "Sent presets 0\u20133, 5\u20138, 10\u201313, 15\u201318 (16); failed: presets 4, 9, "
+           "14, 19 (4)";
+}
+
+void TestEndToEndCli::librarySendStoresEachPreset()
+{
+    QFETCH(QStringList, emulatorArguments);
+    QFETCH(QStringList, sendArguments);
+    QFETCH(QList<int>, stored);
+    QFETCH(int, exitCode);
+    QFETCH(QString, summary);
+
+    const QList<QByteArray> library = twentyPresets();
+    const QString libraryFile = folder.filePath(QStringLiteral("twenty.syx"));
+    QVERIFY(writeFile(libraryFile, joined(library)));
+    const QString memories = folder.filePath(QStringLiteral("memories.syx"));
+    QFile::remove(memories);
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(
+        emulator.start(emulatorArguments + QStringList{QStringLiteral("--write-presets"), memories},
+                       &error),
+        qPrintable(error));
+
+    const Run run = runCli(
+        QStringList{QStringLiteral("library"), QStringLiteral("send"), libraryFile}
+        + sendArguments);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+    if (exitCode == 0) {
+        QCOMPARE(run.out, printed(summary + QLatin1Char('\n')));
+        QCOMPARE(run.err, QString());
+    } else {
+        QCOMPARE(run.out, QString());
+        QCOMPARE(
+            run.err,
+            printed(QStringLiteral("vellichord library send: ") + summary + QLatin1Char('\n')));
+    }
+    QCOMPARE(emulator.stop(), QString());
+
+    // What the device stores is the Type 1 message it was sent, byte for byte; the others
+    // keep the factory patch.
+    QList<QByteArray> expected;
+    for (int presetNo = 0; presetNo < 20; ++presetNo)
+        expected << (stored.contains(presetNo) ? library[presetNo] : factoryPreset(presetNo));
+    const QByteArray written = readFile(memories);
+    QCOMPARE(written.size(), 20 * 348);
+    for (int presetNo = 0; presetNo < 20; ++presetNo)
+        QVERIFY2(written.mid(presetNo * 348, 348) == expected[presetNo],
+                 qPrintable(QStringLiteral("preset %1").arg(presetNo)));
+}
+
+void TestEndToEndCli::getIntoALibraryWhileStepping()
+{
+    const QList<QByteArray> library = twentyPresets();
+    const QString presets = folder.filePath(QStringLiteral("loaded.syx"));
+    QVERIFY(writeFile(presets, joined(library)));
+    EmulatorProcess emulator;
+    QString error;
+    QVERIFY2(emulator.start({QStringLiteral("--presets"), presets, QStringLiteral("--preset"),
+                             QStringLiteral("12")},
+                            &error),
+             qPrintable(error));
+    const QString backup = folder.filePath(QStringLiteral("backup.syx"));
+    QFile::remove(backup);
+
+    // As a musician steps through the presets on the device and fetches each: the library is
+    // made, grows in preset order, and takes a preset fetched again in its place.
+    const QList<int> steps{12, 3, 19, 0, 3};
+    QMap<int, int> selected;
+    for (int i = 0; i < steps.size(); ++i) {
+        const int presetNo = steps[i];
+        if (i > 0) {
+            emulator.process.write(QByteArray("preset ") + QByteArray::number(presetNo) + '\n');
+            const QString line = QStringLiteral("preset %1 is current").arg(presetNo);
+            QTRY_COMPARE(emulator.count(line), selected.value(presetNo) + 1);
+            selected[presetNo] += 1;
+        }
+        const Run run = runCli({QStringLiteral("get"), QStringLiteral("--into"), backup});
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(run.out,
+                 QStringLiteral("Put the patch \"set preset %1\" into %2 as preset %1\n")
+                     .arg(presetNo)
+                     .arg(backup));
+    }
+    QCOMPARE(readFile(backup), joined({library[0], library[3], library[12], library[19]}));
+
+    // A line that is no preset changes nothing.
+    emulator.process.write("preset 20\n");
+    QTRY_VERIFY(emulator.errors().contains(
+        QStringLiteral("standard input: \"preset 20\" is not \"preset N\" with N 0..19")));
+    const Run again = runCli({QStringLiteral("get"), QStringLiteral("--into"), backup});
+    QVERIFY2(again.exitCode == 0, qPrintable(describe(again)));
+    QVERIFY(again.out.endsWith(QStringLiteral(" as preset 3\n")));
+    QCOMPARE(readFile(backup), joined({library[0], library[3], library[12], library[19]}));
     QCOMPARE(emulator.stop(), QString());
 }
 

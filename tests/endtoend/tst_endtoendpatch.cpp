@@ -243,6 +243,20 @@ void TestEndToEndPatch::commandLine_data()
                                  << "cannot load the patch file " + shortFile
             + ": shorter than 348 bytes";
     QTest::newRow("stray argument") << QStringList{"loud"} << 2 << "unexpected argument";
+    QTest::newRow("preset 20") << QStringList{"--preset", "20"} << 2
+                               << "--preset wants a preset number 0..19, not \"20\"";
+    QTest::newRow("preset not a number")
+        << QStringList{"--preset", "x"} << 2 << "--preset wants a preset number 0..19, not \"x\"";
+    QTest::newRow("missing library")
+        << QStringList{"--presets", missing} << 1
+        << "cannot load the library file " + missing + ": cannot be read";
+    const QString twice = workDir.filePath(QStringLiteral("twice.syx"));
+    QByteArray patch = SimulatedDevice::ownPatch();
+    patch[6] = 0x61;
+    writeFile(twice, patch + patch);
+    QTest::newRow("library with a preset twice") << QStringList{"--presets", twice} << 1
+                                                 << "cannot load the library file " + twice
+            + ": message 2 (byte 348): a second patch for preset 5";
 }
 
 void TestEndToEndPatch::commandLine()

@@ -20,6 +20,8 @@
 #include <RtMidi.h>
 
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -190,13 +192,18 @@ int serve(EmulatedDevice &device, const QString &portName, const QString &api,
     QObject::connect(&stopSignals, &StopSignals::received, qApp, &QCoreApplication::quit);
     // "preset N" lines on standard input switch the current preset, as a musician steps
     // through the presets on the device. Read on the main thread, as the messages are handled.
+    // Started in the background of a terminal, reading would stop the emulator (SIGTTIN);
+    // ignored, the read fails instead and the input is left alone.
+    std::signal(SIGTTIN, SIG_IGN);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
         char buffer[256];
         const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
         if (got <= 0) {
-            // The end of the input, or none to read: nothing more will come.
+            // The end of the input, or an input that cannot be read: nothing more will come.
             input.setEnabled(false);
             return;
         }
