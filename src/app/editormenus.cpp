@@ -81,7 +81,8 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
                       "Vellichord holds, as one step that Undo takes back"));
     c.receiveLibrary = add(device, "actionReceiveLibrary", tr("Receive into &Library"),
                            tr("Receive into Library: upload the Vellichord's current preset into "
-                              "its row of the library"));
+                              "its row of the library"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
     c.update = add(device, "actionUpdate", tr("Update &Firmware\u2026"),
                    tr("Update: install new firmware on the Vellichord"));
 

@@ -30,7 +30,7 @@ class LibraryRowDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    static constexpr int markWidth = 14;
+    static constexpr int markWidth = 18;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
