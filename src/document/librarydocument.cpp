@@ -90,8 +90,13 @@ LibraryDocument::LibraryDocument(PatchDocument *document, QObject *parent)
     });
     connect(sender, &LibrarySender::progress, this, &LibraryDocument::sendProgress);
     connect(sender, &LibrarySender::presetSent, this, [this](int presetNo) {
-        if (rows.markSent(presetNo))
-            emit rowsChanged(presetNo, presetNo);
+        // A row changed while its patch was on the way is not what was sent; the device
+        // holds what was.
+        if (rows.message(presetNo) == inFlight.value(presetNo))
+            rows.markSent(presetNo);
+        else
+            rows.noteDevice(inFlight.value(presetNo));
+        emit rowsChanged(presetNo, presetNo);
     });
     connect(sender, &LibrarySender::finished, this, [this](const LibrarySendResult &result) {
         emit statusMessage(result.summary());
@@ -269,8 +274,11 @@ bool LibraryDocument::send(const QList<int> &presetNos)
     if (sending() || awaitingReceive || deviceBusy())
         return false;
     QList<QByteArray> messages;
-    for (const int presetNo : sendable(presetNos))
+    inFlight.clear();
+    for (const int presetNo : sendable(presetNos)) {
         messages << rows.message(presetNo);
+        inFlight.insert(presetNo, rows.message(presetNo));
+    }
     if (messages.isEmpty()) {
         emit statusMessage(tr("Nothing to send: the rows chosen are empty"));
         return false;

@@ -3,6 +3,7 @@
 #include "patchlibrary.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -92,6 +93,7 @@ private:
     PatchDocument *document;
     PatchLibrary rows;
     LibrarySender *sender;
+    QHash<int, QByteArray> inFlight; // the patches of the run going, by preset number
     std::function<bool()> busy;
     bool awaitingReceive = false;
     bool unsaved = false;

@@ -170,14 +170,7 @@ void LibraryPanel::createActions()
                          Qt::WindowShortcut);
 
     connect(openRow, &QAction::triggered, this, [this] { library->open(currentPreset()); });
-    connect(storeRow, &QAction::triggered, this, [this] {
-        const int presetNo = currentPreset();
-        if (presetNo < 0) {
-            emit library->statusMessage(tr("Choose a row of the library to store into first"));
-            return;
-        }
-        library->store(presetNo);
-    });
+    connect(storeRow, &QAction::triggered, this, [this] { library->store(currentPreset()); });
     connect(renameRow, &QAction::triggered, this, [this] {
         if (currentPreset() >= 0)
             list->edit(list->currentIndex());

@@ -90,6 +90,7 @@ private slots:
     void devicePatchesMarkRowsWithoutFillingThem();
     void sendMarksOnlyPresetsTheDeviceStored_data();
     void sendMarksOnlyPresetsTheDeviceStored();
+    void rowChangedWhileSendingIsNotMarkedSent();
 
 private:
     QString writeLibrary(const QString &name, const QByteArray &data);
@@ -448,6 +449,28 @@ void TestLibraryDocument::sendMarksOnlyPresetsTheDeviceStored()
     // Sending is no step, and the editor's patch stays as it was.
     QCOMPARE(probe.stack().count(), steps);
     QCOMPARE(probe.patch.patch(), editorPatch);
+}
+
+void TestLibraryDocument::rowChangedWhileSendingIsNotMarkedSent()
+{
+    SimulatedDevice *device = nullptr;
+    Probe probe(plug(device));
+    QVERIFY(started(probe));
+    QVERIFY(probe.library.load(writeLibrary(QStringLiteral("moving.syx"), setOf({0, 3}))));
+    const QByteArray sent = probe.rows().message(3);
+    QSignalSpy finished(&probe.library, &LibraryDocument::sendFinished);
+    QVERIFY(probe.library.send({0, 3}));
+    // Renamed before its turn: the device gets the patch as it was when the run started.
+    QVERIFY(probe.library.rename(3, QStringLiteral("renamed")));
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.first().at(0).value<LibrarySendResult>().sent, (QList<int>{0, 3}));
+    QCOMPARE(probe.rows().origin(0), PatchLibrary::Origin::Sent);
+    QCOMPARE(probe.rows().origin(3), PatchLibrary::Origin::Changed);
+    QCOMPARE(probe.rows().deviceMessage(3), sent);
+    QVERIFY(probe.rows().differsFromDevice(3));
+    // Undone, the row is what the device holds.
+    probe.stack().undo();
+    QVERIFY(!probe.rows().differsFromDevice(3));
 }
 
 QTEST_GUILESS_MAIN(TestLibraryDocument)
