@@ -21,6 +21,7 @@
 #include "platformmidi.h"
 #include "presetnamefield.h"
 #include "recentfiles.h"
+#include "recoveryfile.h"
 #include "selection.h"
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
@@ -28,8 +29,11 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -630,6 +634,7 @@ bool MainWindow::askBeforeClosing()
 void MainWindow::closeUnasked()
 {
     recovery->keep();
+    keepUnsavedLibrary();
     closingUnasked = true;
     if (close() || closeAfterTransfer)
         return;
@@ -641,6 +646,22 @@ void MainWindow::closeUnasked()
         if (!busy && closeAfterTransfer)
             QTimer::singleShot(0, this, &MainWindow::closeUnasked);
     });
+}
+
+void MainWindow::keepUnsavedLibrary()
+{
+    if (!libraryDocument->hasUnsavedChanges())
+        return;
+    // Nobody can be asked where it goes: beside the recovery file, under a name of its own.
+    const QDir folder = QFileInfo(RecoveryFile::defaultPath()).absoluteDir();
+    const QString path = folder.filePath(
+        QStringLiteral("library-%1.syx")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    if (folder.mkpath(QStringLiteral(".")) && libraryDocument->save(path))
+        qWarning().noquote() << "The library's unsaved changes are kept in" << path;
+    else
+        qWarning().noquote() << "Could not write" << path
+                             << "- the library's unsaved changes are lost";
 }
 
 void MainWindow::offerRecovery()

@@ -69,7 +69,8 @@ public:
     EditorSettings *getSettings() const { return settings.get(); }
 
     // Closes without asking, for ends nobody may be there to answer (logging out, kill,
-    // Ctrl-C): unsent changes go to the recovery file first. A firmware transfer still holds
+    // Ctrl-C): unsent changes go to the recovery file first, a library with unsaved changes to
+    // library-<time>.syx beside it. A firmware transfer still holds
     // the window open; it then closes once the transfer has ended.
     void closeUnasked();
     // When the last run left unsent changes in the recovery file, asks whether to restore
@@ -121,6 +122,8 @@ private:
     bool askBeforeClosing();
     // When the library holds changes that are in no file, asks whether to save them first.
     bool askBeforeLosingLibrary();
+    // Closing unasked: a library with changes in no file is written beside the recovery file.
+    void keepUnsavedLibrary();
     bool loadFile(const QString &fileName);
     bool saveToFile();
 

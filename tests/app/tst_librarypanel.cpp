@@ -7,6 +7,7 @@
 #include "librarypanel.h"
 #include "librarysender.h"
 #include "patch.h"
+#include "recoveryfile.h"
 
 #include <QUndoStack>
 
@@ -91,6 +92,7 @@ private slots:
     void questionBeforeTheFirstSendOnly();
     void openLibraryThroughTheFileMenu();
     void panelAndItsPlaceAreRemembered();
+    void closedUnaskedTheLibraryIsKept();
 
 private:
     QString writeLibrary(const QString &name, const QByteArray &data);
@@ -421,6 +423,32 @@ void TestLibraryPanel::panelAndItsPlaceAreRemembered()
     }
     MainWindow window(noDevice());
     QVERIFY(window.libraryDock()->isHidden());
+}
+
+void TestLibraryPanel::closedUnaskedTheLibraryIsKept()
+{
+    QDir folder = QFileInfo(RecoveryFile::defaultPath()).absoluteDir();
+    const QStringList pattern{QStringLiteral("library-*.syx")};
+    for (const QString &name : folder.entryList(pattern))
+        QVERIFY(folder.remove(name));
+    QByteArray kept;
+    {
+        MainWindow window(noDevice());
+        QVERIFY(window.library()->load(writeLibrary(QStringLiteral("kept.syx"), setOf({2, 8}))));
+        // Saved as it is, there is nothing to keep.
+        window.closeUnasked();
+        QVERIFY(folder.entryList(pattern).isEmpty());
+    }
+    {
+        MainWindow window(noDevice());
+        QVERIFY(window.library()->load(writeLibrary(QStringLiteral("kept.syx"), setOf({2, 8}))));
+        QVERIFY(window.library()->remove(8));
+        kept = window.library()->library().message(2);
+        window.closeUnasked();
+    }
+    const QStringList files = folder.entryList(pattern);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(readFile(folder.filePath(files.first())), kept);
 }
 
 QTEST_MAIN(TestLibraryPanel)
