@@ -1,5 +1,6 @@
 #include "../common/filedialog.h"
 #include "../common/files.h"
+#include "../common/librarysets.h"
 #include "../common/simulateddevice.h"
 #include "editprobe.h"
 #include "librarydocument.h"
@@ -23,46 +24,6 @@ QString settingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
         + QStringLiteral("/vellichord-editor.ini");
-}
-
-QByteArray patchFor(int presetNo, const QString &name)
-{
-    Patch patch;
-    patch.setName(name);
-    patch.controls().at(presetNo % ControlTable::count)->updateParameter(Channel, uchar(presetNo));
-    QByteArray message = patch.toType1();
-    message[PatchLayout::presetNoOffset] = char(presetNo);
-    return message;
-}
-
-QByteArray setOf(const QList<int> &presetNos)
-{
-    QByteArray data;
-    for (const int presetNo : presetNos)
-        data += patchFor(presetNo, QStringLiteral("file %1").arg(presetNo));
-    return data;
-}
-
-// Answers the next message box with the button named buttonText; its text goes to *text.
-void answerQuestion(const QString &buttonText, QString *text)
-{
-    auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, buttonText, text] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        *text = box->text();
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == buttonText) {
-                button->click();
-                return;
-            }
-        }
-        box->reject();
-    });
-    timer->start(10);
 }
 
 // A window started on a simulated device whose first patch has arrived.
@@ -324,14 +285,14 @@ void TestLibraryPanel::questionBeforeTheFirstSendOnly()
 
     // Cancelled, nothing goes, and the next send asks again.
     QString asked;
-    answerQuestion(QStringLiteral("Cancel"), &asked);
+    answerNextQuestion(QStringLiteral("Cancel"), nullptr, &asked);
     QVERIFY(!panel->sendPresets({3, 4, 5, 7}));
     QCOMPARE(asked, QStringLiteral("This replaces presets 3, 4 and 7 on the Vellichord."));
     QCOMPARE(device->received.size(), sentBefore);
     QVERIFY(!panel->replaceConfirmed());
 
     asked.clear();
-    answerQuestion(QStringLiteral("Send"), &asked);
+    answerNextQuestion(QStringLiteral("Send"), nullptr, &asked);
     QSignalSpy finished(window.library(), &LibraryDocument::sendFinished);
     QVERIFY(panel->sendPresets({4}));
     QCOMPARE(asked, QStringLiteral("This replaces preset 4 on the Vellichord."));
@@ -384,11 +345,11 @@ void TestLibraryPanel::openLibraryThroughTheFileMenu()
         // Changed and not saved, the library is not dropped without asking.
         QVERIFY(window.library()->remove(1));
         QString asked;
-        answerQuestion(QStringLiteral("Cancel"), &asked);
+        answerNextQuestion(QStringLiteral("Cancel"), nullptr, &asked);
         recent->actions().first()->trigger();
         QCOMPARE(asked, QStringLiteral("The library has changes that are in no file yet."));
         QCOMPARE(window.library()->library().count(), 1);
-        answerQuestion(QStringLiteral("Discard"), &asked);
+        answerNextQuestion(QStringLiteral("Discard"), nullptr, &asked);
         recent->actions().first()->trigger();
         QCOMPARE(window.library()->library().count(), 2);
     }

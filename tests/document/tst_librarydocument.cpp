@@ -1,5 +1,6 @@
 #include "../common/controllerprobe.h"
 #include "../common/files.h"
+#include "../common/librarysets.h"
 #include "../common/simulateddevice.h"
 #include "librarydocument.h"
 #include "librarysender.h"
@@ -20,25 +21,6 @@
 namespace {
 
 constexpr int length = int(PatchLayout::length);
-
-// A Type 1 patch for presetNo whose name and a channel tell it apart.
-QByteArray patchFor(int presetNo, const QString &name)
-{
-    Patch patch;
-    patch.setName(name);
-    patch.controls().at(presetNo % ControlTable::count)->updateParameter(Channel, uchar(presetNo));
-    QByteArray message = patch.toType1();
-    message[PatchLayout::presetNoOffset] = char(presetNo);
-    return message;
-}
-
-QByteArray setOf(const QList<int> &presetNos)
-{
-    QByteArray data;
-    for (const int presetNo : presetNos)
-        data += patchFor(presetNo, QStringLiteral("file %1").arg(presetNo));
-    return data;
-}
 
 struct Probe
 {
