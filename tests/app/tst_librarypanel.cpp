@@ -51,6 +51,7 @@ private slots:
     void keysStoreAndOpenRows();
     void copyAndPasteARow();
     void questionBeforeTheFirstSendOnly();
+    void stopEndsTheRunAfterThePresetUnderWay();
     void openLibraryThroughTheFileMenu();
     void panelAndItsPlaceAreRemembered();
     void closedUnaskedTheLibraryIsKept();
@@ -317,6 +318,38 @@ void TestLibraryPanel::questionBeforeTheFirstSendOnly()
     delete watch;
     QCOMPARE(statusText(window), QStringLiteral("Sent presets 3\u20134, 7 (3)"));
     QCOMPARE(device->presetMessages().at(7), window.library()->library().message(7));
+}
+
+void TestLibraryPanel::stopEndsTheRunAfterThePresetUnderWay()
+{
+    SimulatedDevice *device = nullptr;
+    MainWindow window(plug(device));
+    QVERIFY(startedWindow(window));
+    QList<int> all;
+    for (int presetNo = 0; presetNo < PatchLibrary::presetCount; ++presetNo)
+        all << presetNo;
+    QVERIFY(window.library()->load(writeLibrary(QStringLiteral("twenty.syx"), setOf(all))));
+    LibraryPanel *panel = window.libraryPanel();
+    answerNextQuestion(QStringLiteral("Send"));
+    QSignalSpy finished(window.library(), &LibraryDocument::sendFinished);
+    QSignalSpy progress(window.library(), &LibraryDocument::sendProgress);
+    QVERIFY(panel->sendPresets(all));
+    // Stop once the first preset has gone.
+    QTRY_VERIFY(!progress.isEmpty() && progress.constLast().at(0).toInt() >= 1);
+    QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("librarySendStop")),
+                      Qt::LeftButton);
+    QVERIFY(finished.wait(5000));
+    const auto result = finished.first().at(0).value<LibrarySendResult>();
+    QVERIFY(result.stopped);
+    QVERIFY(!result.notTried.isEmpty());
+    QCOMPARE(result.sent.size() + result.notTried.size(), 20);
+    QVERIFY2(statusText(window).startsWith(QStringLiteral("Stopped. Sent ")),
+             qPrintable(statusText(window)));
+    // Only what went is marked sent.
+    for (const int presetNo : result.notTried)
+        QCOMPARE(window.library()->library().origin(presetNo), PatchLibrary::Origin::File);
+    for (const int presetNo : result.sent)
+        QCOMPARE(window.library()->library().origin(presetNo), PatchLibrary::Origin::Sent);
 }
 
 void TestLibraryPanel::openLibraryThroughTheFileMenu()
