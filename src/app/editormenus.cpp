@@ -29,7 +29,8 @@ QAction *add(QMenu *menu, const char *name, const QString &text, const QString &
 
 } // namespace
 
-EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles)
+EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles,
+                                QMenu *recentLibraries)
 {
     EditorCommands c{};
     QMenu *file = window->menuBar()->addMenu(tr("&File"));
@@ -38,6 +39,12 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
     c.save = add(file, "actionSave", tr("&Save Settings\u2026"),
                  tr("Save Settings: write the editor's patch to a file"), QKeySequence::Save);
     file->addMenu(recentFiles);
+    file->addSeparator();
+    c.openLibrary = add(file, "actionOpenLibrary", tr("Open &Library\u2026"),
+                        tr("Open Library: read a library file of presets into the library"));
+    c.saveLibrary = add(file, "actionSaveLibrary", tr("Save Library &As\u2026"),
+                        tr("Save Library As: write the library's presets to a library file"));
+    file->addMenu(recentLibraries);
     file->addSeparator();
     c.quit = add(file, "actionQuit", tr("&Quit"), tr("Close the editor"),
                  QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -59,6 +66,9 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
     c.number = add(edit, "actionNumberSelected", tr("N&umber Selected Controls\u2026"),
                    tr("Give the selected controls consecutive note or CC numbers"));
 
+    c.view = window->menuBar()->addMenu(tr("&View"));
+    c.view->setObjectName(QStringLiteral("menuView"));
+
     QMenu *device = window->menuBar()->addMenu(tr("&Device"));
     c.upload = add(device, "actionUpload", tr("&Upload from Vellichord"),
                    tr("Upload: get the patch from the Vellichord into the editor"),
@@ -69,14 +79,19 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
     c.revert = add(device, "actionRevert", tr("&Revert to Device Patch"),
                    tr("Revert to Device Patch: drop the unsent changes and take the patch the "
                       "Vellichord holds, as one step that Undo takes back"));
+    c.receiveLibrary = add(device, "actionReceiveLibrary", tr("Receive into &Library"),
+                           tr("Receive into Library: upload the Vellichord's current preset into "
+                              "its row of the library"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
     c.update = add(device, "actionUpdate", tr("Update &Firmware\u2026"),
                    tr("Update: install new firmware on the Vellichord"));
 
     QMenu *help = window->menuBar()->addMenu(tr("&Help"));
     c.about = add(help, "actionAbout", tr("&About"), tr("Program and library versions"));
 
-    window->addActions({c.load, c.save, c.quit, c.undo, c.redo, c.selectAll, c.selectNone, c.upload,
-                        c.download, c.update, c.about});
+    window->addActions({c.load, c.save, c.openLibrary, c.saveLibrary, c.quit, c.undo, c.redo,
+                        c.selectAll, c.selectNone, c.upload, c.download, c.receiveLibrary, c.update,
+                        c.about});
     return c;
 }
 

@@ -12,6 +12,8 @@ struct EditorCommands
 {
     QAction *load;
     QAction *save;
+    QAction *openLibrary;
+    QAction *saveLibrary;
     QAction *quit;
     QAction *undo;
     QAction *redo;
@@ -21,13 +23,17 @@ struct EditorCommands
     QAction *upload;
     QAction *download;
     QAction *revert;
+    QAction *receiveLibrary;
     QAction *update;
     QAction *about;
+    QMenu *view; // what the window shows: its docks' toggles
 };
 
-// Fills window's menu bar: File (with recentFiles), Edit (undo and redo of steps), Device and
-// Help. The actions belong to the window, so that their shortcuts work wherever its focus is.
-EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles);
+// Fills window's menu bar: File (with recentFiles and recentLibraries), Edit (undo and redo of
+// steps), View, Device and Help. The actions belong to the window, so that their shortcuts work
+// wherever its focus is.
+EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles,
+                                QMenu *recentLibraries);
 
 // Makes button trigger action, with the action's tips and enabled state.
 void bindButton(QPushButton *button, QAction *action);

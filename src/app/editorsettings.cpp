@@ -15,6 +15,8 @@ namespace {
 const QString positionKey = QStringLiteral("window/position");
 const QString multiSelectKey = QStringLiteral("selection/multi");
 const QString recentKey = QStringLiteral("files/recent");
+const QString recentLibrariesKey = QStringLiteral("files/recentLibraries");
+const QString windowStateKey = QStringLiteral("window/state");
 const QString lastFolderKey = QStringLiteral("files/lastFolder");
 const QString updaterFolderKey = QStringLiteral("updater/lastFolder");
 
@@ -99,6 +101,26 @@ QStringList EditorSettings::recentFiles() const
 void EditorSettings::setRecentFiles(const QStringList &files)
 {
     setValue(recentKey, QStringList(files.mid(0, recentFilesKept)));
+}
+
+QStringList EditorSettings::recentLibraries() const
+{
+    return value(recentLibrariesKey).toStringList().mid(0, recentFilesKept);
+}
+
+void EditorSettings::setRecentLibraries(const QStringList &files)
+{
+    setValue(recentLibrariesKey, QStringList(files.mid(0, recentFilesKept)));
+}
+
+QByteArray EditorSettings::windowState() const
+{
+    return value(windowStateKey).toByteArray();
+}
+
+void EditorSettings::setWindowState(const QByteArray &state)
+{
+    setValue(windowStateKey, state);
 }
 
 QString EditorSettings::lastFolder() const

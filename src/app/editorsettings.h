@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -49,6 +50,12 @@ public:
     // The latest first, at most recentFilesKept whatever the file holds.
     QStringList recentFiles() const;
     void setRecentFiles(const QStringList &files);
+    // The library files opened or saved lately, kept as the recent files are.
+    QStringList recentLibraries() const;
+    void setRecentLibraries(const QStringList &files);
+    // The docks' places and visibility, as QMainWindow::saveState gives them.
+    QByteArray windowState() const;
+    void setWindowState(const QByteArray &state);
     QString lastFolder() const;
     void setLastFolder(const QString &folder);
     QString updaterLastFolder() const;

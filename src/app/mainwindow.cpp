@@ -11,6 +11,9 @@
 #include "editorpane.h"
 #include "frontpanel.h"
 #include "imidi.h"
+#include "librarydocument.h"
+#include "librarypanel.h"
+#include "librarysender.h"
 #include "midicontroller.h"
 #include "numberingdialog.h"
 #include "patchdocument.h"
@@ -18,6 +21,7 @@
 #include "platformmidi.h"
 #include "presetnamefield.h"
 #include "recentfiles.h"
+#include "recoveryfile.h"
 #include "selection.h"
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
@@ -25,12 +29,19 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QUndoStack>
 #include <QWindow>
@@ -91,6 +102,7 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
             &PatchDocument::endNameBurst);
     ui->graphicsView->setModeButtons(ui->pushButtonSelectSingle, ui->pushButtonSelectMulti);
     recentFileList = new RecentFiles(*settings, this);
+    recentLibraryList = new RecentFiles(*settings, this, RecentFiles::Kind::Libraries);
     createActions();
     arrangeTabOrder();
 
@@ -98,14 +110,20 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     updateDialog->setLastFolder(settings->updaterLastFolder());
     connect(updateDialog, &UpdateDialog::lastFolderChanged, this,
             [this](const QString &folder) { settings->setUpdaterLastFolder(folder); });
-    patchDocument->setBusyCheck([this] { return updateDialog->isBusy(); });
+    // A run of presets going to the device has the port's answers to itself.
+    patchDocument->setBusyCheck(
+        [this] { return updateDialog->isBusy() || libraryDocument->sending(); });
+    libraryDocument->setBusyCheck([this] { return updateDialog->isBusy(); });
     // While the updater runs on its thread, the port is its own: nothing else reaches the
     // device, and no other dialog opens. The slots refuse too, for a trigger queued before.
     connect(updateDialog, &UpdateDialog::busyChanged, this, [this](bool busy) {
-        for (const char *name : {"actionLoad", "actionSave", "actionUpload", "actionDownload",
-                                 "actionUpdate", "actionNumberSelected", "actionAbout"})
+        for (const char *name :
+             {"actionLoad", "actionSave", "actionUpload", "actionDownload", "actionUpdate",
+              "actionNumberSelected", "actionAbout", "actionOpenLibrary", "actionReceiveLibrary"})
             findChild<QAction *>(QLatin1String(name))->setEnabled(!busy);
         recentFileList->setBusy(busy);
+        recentLibraryList->setBusy(busy);
+        panelOfLibrary->setDeviceBusy(busy);
         if (!busy)
             showConnectionState();
         if (!busy && std::exchange(startWhenIdle, false))
@@ -154,12 +172,16 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
 
     // The picture keeps its size; a larger font widens the right column and the window with it.
     // The menu bar sits above the content and adds its height.
-    setFixedSize(QSize(911, 570 + menuBar()->sizeHint().height()).expandedTo(minimumSizeHint()));
+    pictureSize = QSize(911, 570 + menuBar()->sizeHint().height()).expandedTo(minimumSizeHint());
+    setFixedSize(pictureSize);
     restoreSettings();
 }
 
 MainWindow::~MainWindow()
 {
+    // Its sender uses the document's controller, which goes with the document.
+    delete libraryDocument;
+    libraryDocument = nullptr;
     // The name field and the pane lose their focus as the widgets go, after this window's own
     // part is gone; a spin box hidden with a number typed but not entered takes it then.
     disconnect(ui->presetNameField, nullptr, this, nullptr);
@@ -218,8 +240,8 @@ void MainWindow::startMidi()
 
 void MainWindow::createActions()
 {
-    const EditorCommands commands = buildEditorMenus(this, patchDocument->undoStack(),
-                                                     recentFileList->menu());
+    const EditorCommands commands = buildEditorMenus(
+        this, patchDocument->undoStack(), recentFileList->menu(), recentLibraryList->menu());
     connect(commands.load, &QAction::triggered, this, &MainWindow::loadSysex);
     connect(commands.save, &QAction::triggered, this, &MainWindow::saveSysex);
     connect(recentFileList, &RecentFiles::fileChosen, this, &MainWindow::openRecentFile);
@@ -239,6 +261,7 @@ void MainWindow::createActions()
     connect(commands.update, &QAction::triggered, this, &MainWindow::performUpdate);
     connect(commands.about, &QAction::triggered, this, &MainWindow::showAbout);
     revertAction = commands.revert;
+    createLibrary(commands);
 
     bindButton(ui->buttonUpload, commands.upload);
     bindButton(ui->buttonDownload, commands.download);
@@ -252,8 +275,136 @@ void MainWindow::createActions()
            "touches, with Ctrl or Shift added to the selection"));
 }
 
+void MainWindow::createLibrary(const EditorCommands &commands)
+{
+    libraryDocument = new LibraryDocument(patchDocument, this);
+    connect(libraryDocument, &LibraryDocument::statusMessage, this, &MainWindow::showStatusMessage);
+    panelOfLibrary = new LibraryPanel(libraryDocument);
+    dockOfLibrary = new QDockWidget(tr("Library"), this);
+    dockOfLibrary->setObjectName(QStringLiteral("libraryDock"));
+    dockOfLibrary->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    dockOfLibrary->setWidget(panelOfLibrary);
+    addDockWidget(Qt::RightDockWidgetArea, dockOfLibrary);
+    dockOfLibrary->hide();
+    QAction *toggle = dockOfLibrary->toggleViewAction();
+    toggle->setObjectName(QStringLiteral("actionShowLibrary"));
+    toggle->setText(tr("&Library"));
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    toggle->setToolTip(tr("Show or hide the library of twenty presets"));
+    commands.view->addAction(toggle);
+    addAction(toggle);
+    // Docked, the panel widens the window; floating, it leaves it as it was.
+    connect(dockOfLibrary, &QDockWidget::visibilityChanged, this, &MainWindow::fitToDock);
+    connect(dockOfLibrary, &QDockWidget::topLevelChanged, this, &MainWindow::fitToDock);
+
+    // Store goes to the Edit menu, Send All to the Device menu.
+    for (QWidget *menu : commands.number->associatedWidgets()) {
+        if (auto *m = qobject_cast<QMenu *>(menu)) {
+            m->addSeparator();
+            m->addAction(panelOfLibrary->storeAction());
+        }
+    }
+    for (QWidget *menu : commands.receiveLibrary->associatedWidgets()) {
+        if (auto *m = qobject_cast<QMenu *>(menu))
+            m->insertAction(commands.update, panelOfLibrary->sendAllAction());
+    }
+    addActions({panelOfLibrary->storeAction(), panelOfLibrary->sendAllAction()});
+
+    connect(commands.openLibrary, &QAction::triggered, this, &MainWindow::openLibrary);
+    connect(commands.saveLibrary, &QAction::triggered, this, &MainWindow::saveLibraryAs);
+    connect(recentLibraryList, &RecentFiles::fileChosen, this, &MainWindow::openRecentLibrary);
+    connect(commands.receiveLibrary, &QAction::triggered, this, [this] {
+        libraryDocument->receive();
+        showConnectionState();
+    });
+    // While presets go to the device, nothing else may ask it for its patch or send one.
+    connect(libraryDocument, &LibraryDocument::sendProgress, this, [this](int done) {
+        if (done > 0)
+            return;
+        // Its progress bar and Stop are in the panel.
+        dockOfLibrary->show();
+        for (const char *name :
+             {"actionUpload", "actionDownload", "actionUpdate", "actionReceiveLibrary"})
+            findChild<QAction *>(QLatin1String(name))->setEnabled(false);
+    });
+    connect(libraryDocument, &LibraryDocument::sendFinished, this, [this] {
+        for (const char *name :
+             {"actionUpload", "actionDownload", "actionUpdate", "actionReceiveLibrary"})
+            findChild<QAction *>(QLatin1String(name))->setEnabled(true);
+        showConnectionState();
+    });
+}
+
+void MainWindow::fitToDock()
+{
+    QSize size = pictureSize;
+    if (!dockOfLibrary->isHidden() && !dockOfLibrary->isFloating())
+        size.rwidth() += dockOfLibrary->sizeHint().width()
+            + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+    setFixedSize(size);
+}
+
+void MainWindow::openLibrary()
+{
+    if (updateDialog->isBusy() || !askBeforeLosingLibrary())
+        return;
+    const QString fileName = PatchFileDialog::askToOpenLibrary(this, settings->lastFolder());
+    if (fileName.isEmpty())
+        return;
+    if (libraryDocument->load(fileName)) {
+        recentLibraryList->remember(fileName);
+        dockOfLibrary->show();
+    }
+}
+
+bool MainWindow::saveLibraryAs()
+{
+    const QString fileName = PatchFileDialog::askToSaveLibrary(this, settings->lastFolder());
+    if (fileName.isEmpty() || !libraryDocument->save(fileName))
+        return false;
+    recentLibraryList->remember(fileName);
+    return true;
+}
+
+void MainWindow::openRecentLibrary(const QString &fileName)
+{
+    if (updateDialog->isBusy())
+        return;
+    if (recentLibraryList->forgetIfMissing(fileName)) {
+        showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
+        return;
+    }
+    if (!askBeforeLosingLibrary())
+        return;
+    if (libraryDocument->load(fileName)) {
+        recentLibraryList->remember(fileName);
+        dockOfLibrary->show();
+    }
+}
+
+bool MainWindow::askBeforeLosingLibrary()
+{
+    if (!libraryDocument->hasUnsavedChanges())
+        return true;
+    QMessageBox box(QMessageBox::Warning, tr("Unsaved library"),
+                    tr("The library has changes that are in no file yet."), QMessageBox::NoButton,
+                    this);
+    box.setObjectName(QStringLiteral("libraryQuestion"));
+    QPushButton *save = box.addButton(tr("Save Library\u2026"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return saveLibraryAs();
+    return box.clickedButton() == discard;
+}
+
 void MainWindow::restoreSettings()
 {
+    restoreState(settings->windowState());
+    fitToDock();
     settings->placeWindow(this);
     if (settings->multiSelect())
         controlSelection->setMode(Selection::Mode::Multi);
@@ -446,11 +597,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // all the same (a close() meanwhile does nothing while this one runs).
     if (!refused && patchDocument->hasUnsentChanges() && !closingUnasked)
         refused = !askBeforeClosing() && !closingUnasked;
+    if (!refused && !closingUnasked)
+        refused = !askBeforeLosingLibrary() && !closingUnasked;
     if (refused) {
         event->ignore();
         return;
     }
     settings->setWindowPosition(pos());
+    settings->setWindowState(saveState());
     settings->setMultiSelect(controlSelection->isMulti());
     settings->sync();
     qCDebug(lcTrace) << "Closing Main window";
@@ -480,6 +634,7 @@ bool MainWindow::askBeforeClosing()
 void MainWindow::closeUnasked()
 {
     recovery->keep();
+    keepUnsavedLibrary();
     closingUnasked = true;
     if (close() || closeAfterTransfer)
         return;
@@ -491,6 +646,22 @@ void MainWindow::closeUnasked()
         if (!busy && closeAfterTransfer)
             QTimer::singleShot(0, this, &MainWindow::closeUnasked);
     });
+}
+
+void MainWindow::keepUnsavedLibrary()
+{
+    if (!libraryDocument->hasUnsavedChanges())
+        return;
+    // Nobody can be asked where it goes: beside the recovery file, under a name of its own.
+    const QDir folder = QFileInfo(RecoveryFile::defaultPath()).absoluteDir();
+    const QString path = folder.filePath(
+        QStringLiteral("library-%1.syx")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    if (folder.mkpath(QStringLiteral(".")) && libraryDocument->save(path))
+        qWarning().noquote() << "The library's unsaved changes are kept in" << path;
+    else
+        qWarning().noquote() << "Could not write" << path
+                             << "- the library's unsaved changes are lost";
 }
 
 void MainWindow::offerRecovery()

@@ -9,13 +9,17 @@
 #include <memory>
 
 class ConnectionField;
+struct EditorCommands;
 class ContextMenu;
 class EditorPane;
 class FrontPanel;
 class IMidi;
+class LibraryDocument;
+class LibraryPanel;
 class MidiController;
 class PatchDocument;
 class QAction;
+class QDockWidget;
 class QLabel;
 class RecentFiles;
 class Selection;
@@ -54,13 +58,19 @@ public:
     FrontPanel *frontPanel() const;
     EditorPane *editorPane() const { return pane; }
 
+    // The twenty presets beside the editor's patch, and the panel that shows them.
+    LibraryDocument *library() const { return libraryDocument; }
+    LibraryPanel *libraryPanel() const { return panelOfLibrary; }
+    QDockWidget *libraryDock() const { return dockOfLibrary; }
+
     // The files loaded or saved lately, the latest first.
     QStringList recentFiles() const;
     // Where the editor keeps what it remembers between runs.
     EditorSettings *getSettings() const { return settings.get(); }
 
     // Closes without asking, for ends nobody may be there to answer (logging out, kill,
-    // Ctrl-C): unsent changes go to the recovery file first. A firmware transfer still holds
+    // Ctrl-C): unsent changes go to the recovery file first, a library with unsaved changes to
+    // library-<time>.syx beside it. A firmware transfer still holds
     // the window open; it then closes once the transfer has ended.
     void closeUnasked();
     // When the last run left unsent changes in the recovery file, asks whether to restore
@@ -81,6 +91,10 @@ public slots:
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
     void openRecentFile(const QString &fileName);
+    // Open Library…, Save Library As… and the recent library files.
+    void openLibrary();
+    bool saveLibraryAs();
+    void openRecentLibrary(const QString &fileName);
     void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
     void showConnectionState();
@@ -94,6 +108,10 @@ private:
     // Opens the port, asks the device for its patch and starts watching for it; once.
     void startMidi();
     void createActions();
+    // The library, its panel in a dock shown from the View menu, and its commands.
+    void createLibrary(const EditorCommands &commands);
+    // The window keeps its size for the picture; a dock beside it widens it by the dock's width.
+    void fitToDock();
     void restoreSettings();
     void arrangeTabOrder();
     // The picture and the pane show the patch the document now holds.
@@ -102,6 +120,10 @@ private:
     // Marks, status field and title after the editor's or the device's patch changed.
     void refreshUnsent();
     bool askBeforeClosing();
+    // When the library holds changes that are in no file, asks whether to save them first.
+    bool askBeforeLosingLibrary();
+    // Closing unasked: a library with changes in no file is written beside the recovery file.
+    void keepUnsavedLibrary();
     bool loadFile(const QString &fileName);
     bool saveToFile();
 
@@ -116,7 +138,12 @@ private:
     ConnectionField *connection = nullptr;
     QLabel *unsentLabel = nullptr;
     RecentFiles *recentFileList = nullptr;
+    RecentFiles *recentLibraryList = nullptr;
     QAction *revertAction = nullptr;
+    LibraryDocument *libraryDocument = nullptr;
+    LibraryPanel *panelOfLibrary = nullptr;
+    QDockWidget *dockOfLibrary = nullptr;
+    QSize pictureSize; // the window's size without a dock
 
     UnsentRecovery *recovery = nullptr;
     bool started = false;

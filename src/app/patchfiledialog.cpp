@@ -9,20 +9,18 @@ namespace PatchFileDialog {
 namespace {
 
 const QString filters = QStringLiteral("Patch files (*.syx);;All files (*)");
+const QString libraryFilters = QStringLiteral("Library files (*.syx);;All files (*)");
 const QString suffix = QStringLiteral("syx");
 
-} // namespace
-
-QString askToOpen(QWidget *parent, const QString &folder)
+QString tr(const char *text)
 {
-    return QFileDialog::getOpenFileName(
-        parent, QCoreApplication::translate("PatchFileDialog", "Open File"), folder, filters);
+    return QCoreApplication::translate("PatchFileDialog", text);
 }
 
-QString askToSave(QWidget *parent, const QString &folder)
+QString askToSave(QWidget *parent, const QString &folder, const QString &caption,
+                  const QString &kinds)
 {
-    QFileDialog dialog(parent, QCoreApplication::translate("PatchFileDialog", "Save File"), folder,
-                       filters);
+    QFileDialog dialog(parent, caption, folder, kinds);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The dialog adds it before asking whether to replace an existing file.
     dialog.setDefaultSuffix(suffix);
@@ -33,6 +31,28 @@ QString askToSave(QWidget *parent, const QString &folder)
     if (!QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
         fileName += QLatin1Char('.') + suffix;
     return fileName;
+}
+
+} // namespace
+
+QString askToOpen(QWidget *parent, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(parent, tr("Open File"), folder, filters);
+}
+
+QString askToSave(QWidget *parent, const QString &folder)
+{
+    return askToSave(parent, folder, tr("Save File"), filters);
+}
+
+QString askToOpenLibrary(QWidget *parent, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(parent, tr("Open Library"), folder, libraryFilters);
+}
+
+QString askToSaveLibrary(QWidget *parent, const QString &folder)
+{
+    return askToSave(parent, folder, tr("Save Library As"), libraryFilters);
 }
 
 } // namespace PatchFileDialog

@@ -7,13 +7,16 @@
 #include <QFileInfo>
 #include <QMenu>
 
-RecentFiles::RecentFiles(EditorSettings &settings, QWidget *window)
+RecentFiles::RecentFiles(EditorSettings &settings, QWidget *window, Kind kind)
     : QObject(window)
     , settings(settings)
-    , recentMenu(new QMenu(tr("&Recent Files"), window))
-    , list(settings.recentFiles())
+    , kind(kind)
+    , recentMenu(
+          new QMenu(kind == Kind::Patches ? tr("&Recent Files") : tr("Recent &Libraries"), window))
+    , list(kind == Kind::Patches ? settings.recentFiles() : settings.recentLibraries())
 {
-    recentMenu->setObjectName(QStringLiteral("menuRecentFiles"));
+    recentMenu->setObjectName(kind == Kind::Patches ? QStringLiteral("menuRecentFiles")
+                                                    : QStringLiteral("menuRecentLibraries"));
     rebuildMenu();
 }
 
@@ -45,8 +48,13 @@ void RecentFiles::setBusy(bool on)
 
 void RecentFiles::store(const QStringList &files)
 {
-    settings.setRecentFiles(files);
-    list = settings.recentFiles();
+    if (kind == Kind::Patches) {
+        settings.setRecentFiles(files);
+        list = settings.recentFiles();
+    } else {
+        settings.setRecentLibraries(files);
+        list = settings.recentLibraries();
+    }
     settings.sync();
     rebuildMenu();
 }

@@ -9,13 +9,16 @@ class QWidget;
 
 // The recently loaded or saved patch files, the latest first, kept in the editor's settings,
 // and the File menu's Recent Files submenu that lists them ("menuRecentFiles", a child of the
-// window given). The menu is disabled while it is empty and while the window is busy.
+// window given). The menu is disabled while it is empty and while the window is busy. Library
+// files have a list and a submenu of their own ("menuRecentLibraries").
 class RecentFiles : public QObject
 {
     Q_OBJECT
 
 public:
-    RecentFiles(EditorSettings &settings, QWidget *window);
+    enum class Kind { Patches, Libraries };
+
+    RecentFiles(EditorSettings &settings, QWidget *window, Kind kind = Kind::Patches);
 
     QMenu *menu() const { return recentMenu; }
     // The latest first, at most EditorSettings::recentFilesKept.
@@ -37,6 +40,7 @@ private:
     void rebuildMenu();
 
     EditorSettings &settings;
+    const Kind kind;
     QMenu *recentMenu;
     QStringList list; // read from the settings once: a file may hold a long list
     bool busy = false;

@@ -115,6 +115,7 @@ bool PatchDocument::download()
     }
     knownDevicePatch = midiController->currentPatch();
     emit unsentChanged();
+    emit devicePatchKnown(knownDevicePatch, false);
     emit statusMessage(tr("Patch downloaded"));
     return true;
 }
@@ -226,11 +227,18 @@ void PatchDocument::revertToDevice()
 
 void PatchDocument::restoreUnsent(const QByteArray &patch)
 {
+    replace(patch, tr("Restore unsent changes"), Replacement::Restored);
+}
+
+bool PatchDocument::replace(const QByteArray &patch, const QString &stepText, Replacement how)
+{
     // Byte for byte, preset number included, as one step that Undo takes back.
-    midiController->restorePatch(patch);
+    if (!midiController->restorePatch(patch))
+        return false;
     ++renameBurst;
-    recordChange(tr("Restore unsent changes"));
-    emit patchChanged(Replacement::Restored);
+    recordChange(stepText);
+    emit patchChanged(how);
+    return true;
 }
 
 void PatchDocument::patchArrived(const QString &text, bool unrequested)
@@ -243,9 +251,10 @@ void PatchDocument::patchArrived(const QString &text, bool unrequested)
 
 void PatchDocument::patchFromDevice()
 {
-    awaitingAnswer = false;
+    const bool answered = std::exchange(awaitingAnswer, false);
     knownDevicePatch = editorPatch;
     emit unsentChanged();
+    emit devicePatchKnown(knownDevicePatch, answered);
     setNoDeviceFound(false);
     emit answerWaitEnded();
 }
@@ -254,6 +263,7 @@ void PatchDocument::devicePatchChanged(const QByteArray &patch)
 {
     knownDevicePatch = patch;
     emit unsentChanged();
+    emit devicePatchKnown(knownDevicePatch, false);
     emit statusMessage(hasUnsentChanges()
                            ? tr("The Vellichord's patch changed; your unsent changes are kept. "
                                 "Upload takes the device's patch.")

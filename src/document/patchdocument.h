@@ -94,6 +94,10 @@ public:
     void revertToDevice();
     // Puts unsent changes kept by an earlier run back, byte for byte, as one step.
     void restoreUnsent(const QByteArray &patch);
+    // Makes a whole patch (a Type 1 message, preset number included) the editor's, byte for
+    // byte, as one step named stepText. False, changing nothing, when it is no patch.
+    bool replace(const QByteArray &patch, const QString &stepText,
+                 Replacement how = Replacement::Arrived);
 
 public slots:
     // The device has been plugged in (or has come back): without unsent changes its patch is
@@ -112,6 +116,9 @@ signals:
     void deviceFoundChanged();
     // A patch came from the device, or the wait for one ended: answerAwaited() is false.
     void answerWaitEnded();
+    // The device is known to hold patch (a Type 1 message) for the preset number in it: it sent
+    // it, or took it from Download. answered is true for the answer to a patch request.
+    void devicePatchKnown(const QByteArray &patch, bool answered);
 
 private:
     // Makes the change the controls already hold one undo step; text empty names it by what

@@ -256,6 +256,16 @@ int PatchLibrary::receive(const QByteArray &message)
     return presetNo;
 }
 
+int PatchLibrary::noteDevice(const QByteArray &message)
+{
+    const int presetNo = isPatchMessage(message) ? presetNoOf(message) : -1;
+    const QByteArray row = messageForRow(message, presetNo);
+    if (row.isEmpty())
+        return -1;
+    m_device[presetNo] = row;
+    return presetNo;
+}
+
 bool PatchLibrary::markSent(int presetNo)
 {
     if (isEmpty(presetNo))

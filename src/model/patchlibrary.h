@@ -117,6 +117,9 @@ public:
     // The device's patch (Type 2 or Type 1) into the row of its own preset number, which the
     // device is then known to hold. The row's number; -1 when the number lies outside 0..19.
     int receive(const QByteArray &message);
+    // Records that the device holds the patch (Type 2 or Type 1) for its own preset number, the
+    // rows staying as they are. The row's number; -1 when the number lies outside 0..19.
+    int noteDevice(const QByteArray &message);
     // Records that the row's message was handed to the MIDI system for the device.
     bool markSent(int presetNo);
     // Empties the row.

@@ -72,18 +72,22 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
         painter->drawRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5));
         painter->restore();
     }
-    if (unsent) {
-        // An orange dot in a white ring in the top right corner: the ring keeps it apart from
-        // the black panel, the orange from the blue of a selection.
-        const qreal radius = 4.0;
-        const QPointF centre = rect().topRight() + QPointF(-radius - 1, radius + 1);
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(QPen(Qt::white, 1.5));
-        painter->setBrush(QColor(255, 140, 0));
-        painter->drawEllipse(centre, radius, radius);
-        painter->restore();
-    }
+    // In the top right corner.
+    if (unsent)
+        paintUnsentMark(painter, rect().topRight() + QPointF(-5, 5));
+}
+
+void MidiControlItem::paintUnsentMark(QPainter *painter, const QPointF &centre)
+{
+    // An orange dot in a white ring: the ring keeps it apart from the black panel, the orange
+    // from the blue of a selection.
+    const qreal radius = 4.0;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(Qt::white, 1.5));
+    painter->setBrush(QColor(255, 140, 0));
+    painter->drawEllipse(centre, radius, radius);
+    painter->restore();
 }
 
 // The text sits where the picture leaves room on each kind of control, on a dark chip that

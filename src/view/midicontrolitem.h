@@ -47,6 +47,9 @@ public:
     void setKeyboardFocus(bool focus);
     bool hasKeyboardFocus() const { return keyboardFocus; }
 
+    // The mark of unsent changes, centred on centre; the library's rows carry it too.
+    static void paintUnsentMark(QPainter *painter, const QPointF &centre);
+
     // The colour a model's Colour or ColourF value lights; invalid when it has neither.
     static QColor ledColourOf(const MidiControlModel &model);
 

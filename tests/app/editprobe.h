@@ -59,11 +59,13 @@ inline QList<int> marked(const MainWindow &window)
 }
 
 // Clicks the button with this text in the next message box that opens; asked (when given)
-// is set once it has. The timer that waits for it is returned.
-inline QTimer *answerNextQuestion(const QString &buttonText, bool *asked = nullptr)
+// is set once it has, and text (when given) to the question's text. The timer that waits for it
+// is returned.
+inline QTimer *answerNextQuestion(const QString &buttonText, bool *asked = nullptr,
+                                  QString *text = nullptr)
 {
     auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, buttonText, asked] {
+    QObject::connect(timer, &QTimer::timeout, [timer, buttonText, asked, text] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
             return;
@@ -71,6 +73,8 @@ inline QTimer *answerNextQuestion(const QString &buttonText, bool *asked = nullp
         timer->deleteLater();
         if (asked)
             *asked = true;
+        if (text)
+            *text = box->text();
         for (QAbstractButton *button : box->buttons()) {
             if (button->text() == buttonText) {
                 button->click();

@@ -312,6 +312,7 @@ void TestPatchLibrary::whatIsNoPatchChangesNoRow()
         QVERIFY(!library.clear(presetNo));
     } else {
         QCOMPARE(library.receive(message), -1);
+        QCOMPARE(library.noteDevice(message), -1);
         // A list of messages keeps a file's rules: a short one and a long one make no two.
         QVERIFY(library.setMessages({message, patchFor(1, QStringLiteral("y"))}));
     }
@@ -348,6 +349,15 @@ void TestPatchLibrary::unsentMarksFollowWhatTheDeviceHolds()
     QVERIFY(library.swap(0, 5));
     QVERIFY(library.differsFromDevice(0));
     QVERIFY(library.differsFromDevice(5));
+
+    // What the device is seen to hold changes the mark, not the row.
+    const PatchLibrary::Rows rows = library.rows();
+    QCOMPARE(library.noteDevice(library.message(1)), 1);
+    QVERIFY(!library.differsFromDevice(1));
+    QCOMPARE(library.noteDevice(patchFor(6, QStringLiteral("device"), true)), 6);
+    QVERIFY(library.isEmpty(6));
+    QCOMPARE(library.deviceMessage(6), PatchLibrary::messageForRow(patchFor(6, "device"), 6));
+    QVERIFY(library.rows() == rows);
 
     // Emptied, a row has nothing to send; forgotten, the device holds nothing known.
     QVERIFY(library.clear(0));
