@@ -326,11 +326,14 @@ void MainWindow::createLibrary(const EditorCommands &commands)
         for (const char *name :
              {"actionUpload", "actionDownload", "actionUpdate", "actionReceiveLibrary"})
             findChild<QAction *>(QLatin1String(name))->setEnabled(false);
+        // An updater window already open would start its run on the port meanwhile.
+        updateDialog->setEnabled(false);
     });
     connect(libraryDocument, &LibraryDocument::sendFinished, this, [this] {
         for (const char *name :
              {"actionUpload", "actionDownload", "actionUpdate", "actionReceiveLibrary"})
             findChild<QAction *>(QLatin1String(name))->setEnabled(true);
+        updateDialog->setEnabled(true);
         showConnectionState();
     });
 }

@@ -9,6 +9,7 @@
 #include "librarysender.h"
 #include "patch.h"
 #include "recoveryfile.h"
+#include "updatedialog.h"
 
 #include <QUndoStack>
 
@@ -303,9 +304,12 @@ void TestLibraryPanel::questionBeforeTheFirstSendOnly()
     QVERIFY(panel->findChild<QPushButton *>(QStringLiteral("librarySendStop"))->isVisible());
     // Nothing else reaches the device meanwhile.
     QVERIFY(!child<QAction>(window, QStringLiteral("actionUpload"))->isEnabled());
+    auto *updater = window.findChild<UpdateDialog *>();
+    QVERIFY(updater && !updater->isEnabled());
     QVERIFY(finished.wait(5000));
     QVERIFY(!progress->isVisible());
     QVERIFY(child<QAction>(window, QStringLiteral("actionUpload"))->isEnabled());
+    QVERIFY(updater->isEnabled());
     QCOMPARE(statusText(window), QStringLiteral("Sent preset 4 (1)"));
     QCOMPARE(window.library()->library().origin(4), PatchLibrary::Origin::Sent);
 
