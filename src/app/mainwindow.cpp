@@ -187,6 +187,9 @@ MainWindow::~MainWindow()
     disconnect(ui->presetNameField, nullptr, this, nullptr);
     disconnect(pane, nullptr, this, nullptr);
     disconnect(controlSelection, nullptr, this, nullptr);
+    // The dock hides as the window's widget part goes, and says so.
+    disconnect(dockOfLibrary, nullptr, this, nullptr);
+    disconnect(panelOfLibrary, nullptr, this, nullptr);
     // A run of the updater still going uses the document's port. The widgets go next, in the
     // order they were made, and the document, made after them, last.
     delete updateDialog;
