@@ -345,6 +345,7 @@ void MainWindow::createHandsOnModes(const EditorCommands &commands)
 {
     auto *touch = new TouchSelector(patchDocument, controlSelection, ui->graphicsView, this);
     connect(touch, &TouchSelector::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(midiController, &MidiController::traffic, touch, &TouchSelector::take);
     connect(commands.selectByTouch, &QAction::toggled, this, [this, touch](bool on) {
         touch->setOn(on);
         settings->setSelectByTouch(on);

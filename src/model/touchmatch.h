@@ -59,7 +59,7 @@ public:
 
     // "Note 60 on Ch 10", "CC 7 on Ch 1", "Aftertouch on Note 60 on Ch 10", "Aftertouch on Ch 3".
     static QString describe(const Touch &touch);
-    // A line for the status bar when touch fits several controls or none: "PAD3 and F6 both
+    // A line for the status bar when touch fits several controls or none: "F6 and PAD3 both
     // send Note 60 on Ch 10", "S1, E2 and XY all send CC 7 on Ch 1", "No control sends CC 9
     // on Ch 2"; empty for exactly one control.
     static QString matchText(const Touch &touch, const QList<int> &controls);
