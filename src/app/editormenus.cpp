@@ -85,6 +85,15 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
     c.update = add(device, "actionUpdate", tr("Update &Firmware\u2026"),
                    tr("Update: install new firmware on the Vellichord"));
+    device->addSeparator();
+    c.selectByTouch = add(device, "actionSelectByTouch", tr("Select Controls by &Touch"),
+                          tr("Select Controls by Touch: a control touched on the Vellichord is "
+                             "selected, as a click on it would"));
+    c.selectByTouch->setCheckable(true);
+    c.sendAsYouEdit = add(device, "actionSendAsYouEdit", tr("Send Changes as You &Edit"),
+                          tr("Send Changes as You Edit: each edit goes to the Vellichord at "
+                             "once, without Download"));
+    c.sendAsYouEdit->setCheckable(true);
 
     QMenu *help = window->menuBar()->addMenu(tr("&Help"));
     c.about = add(help, "actionAbout", tr("&About"), tr("Program and library versions"));

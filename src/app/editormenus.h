@@ -25,6 +25,8 @@ struct EditorCommands
     QAction *revert;
     QAction *receiveLibrary;
     QAction *update;
+    QAction *selectByTouch; // checkable
+    QAction *sendAsYouEdit; // checkable
     QAction *about;
     QMenu *view; // what the window shows: its docks' toggles
 };

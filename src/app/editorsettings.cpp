@@ -14,6 +14,8 @@ namespace {
 
 const QString positionKey = QStringLiteral("window/position");
 const QString multiSelectKey = QStringLiteral("selection/multi");
+const QString touchKey = QStringLiteral("device/selectByTouch");
+const QString liveSendKey = QStringLiteral("device/sendAsYouEdit");
 const QString recentKey = QStringLiteral("files/recent");
 const QString recentLibrariesKey = QStringLiteral("files/recentLibraries");
 const QString windowStateKey = QStringLiteral("window/state");
@@ -91,6 +93,27 @@ bool EditorSettings::multiSelect() const
 void EditorSettings::setMultiSelect(bool on)
 {
     setValue(multiSelectKey, on);
+}
+
+bool EditorSettings::selectByTouch() const
+{
+    const QVariant on = value(touchKey);
+    return on.isValid() ? on.toBool() : true;
+}
+
+void EditorSettings::setSelectByTouch(bool on)
+{
+    setValue(touchKey, on);
+}
+
+bool EditorSettings::sendAsYouEdit() const
+{
+    return value(liveSendKey).toBool();
+}
+
+void EditorSettings::setSendAsYouEdit(bool on)
+{
+    setValue(liveSendKey, on);
 }
 
 QStringList EditorSettings::recentFiles() const

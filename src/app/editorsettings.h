@@ -47,6 +47,12 @@ public:
     void placeWindow(QWidget *window) const;
     bool multiSelect() const;
     void setMultiSelect(bool on);
+    // Device > Select Controls by Touch (on unless turned off) and Send Changes as You Edit
+    // (off unless turned on).
+    bool selectByTouch() const;
+    void setSelectByTouch(bool on);
+    bool sendAsYouEdit() const;
+    void setSendAsYouEdit(bool on);
     // The latest first, at most recentFilesKept whatever the file holds.
     QStringList recentFiles() const;
     void setRecentFiles(const QStringList &files);

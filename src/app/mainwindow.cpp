@@ -14,6 +14,7 @@
 #include "librarydocument.h"
 #include "librarypanel.h"
 #include "librarysender.h"
+#include "livesend.h"
 #include "midicontroller.h"
 #include "numberingdialog.h"
 #include "patchdocument.h"
@@ -23,6 +24,7 @@
 #include "recentfiles.h"
 #include "recoveryfile.h"
 #include "selection.h"
+#include "touchselector.h"
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
 #include "updatedialog.h"
@@ -265,6 +267,7 @@ void MainWindow::createActions()
     connect(commands.about, &QAction::triggered, this, &MainWindow::showAbout);
     revertAction = commands.revert;
     createLibrary(commands);
+    createHandsOnModes(commands);
 
     bindButton(ui->buttonUpload, commands.upload);
     bindButton(ui->buttonDownload, commands.download);
@@ -339,6 +342,29 @@ void MainWindow::createLibrary(const EditorCommands &commands)
         updateDialog->setEnabled(true);
         showConnectionState();
     });
+}
+
+void MainWindow::createHandsOnModes(const EditorCommands &commands)
+{
+    auto *touch = new TouchSelector(patchDocument, controlSelection, ui->graphicsView, this);
+    connect(touch, &TouchSelector::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(midiController, &MidiController::traffic, touch, &TouchSelector::take);
+    connect(commands.selectByTouch, &QAction::toggled, this, [this, touch](bool on) {
+        touch->setOn(on);
+        settings->setSelectByTouch(on);
+    });
+    commands.selectByTouch->setChecked(settings->selectByTouch());
+    touch->setOn(commands.selectByTouch->isChecked());
+
+    auto *live = new LiveSend(patchDocument, this);
+    connect(live, &LiveSend::statusMessage, this, &MainWindow::showStatusMessage);
+    // A send that fails turns the mode off, and the menu with it.
+    connect(live, &LiveSend::switched, commands.sendAsYouEdit, &QAction::setChecked);
+    connect(commands.sendAsYouEdit, &QAction::toggled, this, [this, live](bool on) {
+        live->setOn(on);
+        settings->setSendAsYouEdit(on);
+    });
+    commands.sendAsYouEdit->setChecked(settings->sendAsYouEdit());
 }
 
 void MainWindow::fitToDock()

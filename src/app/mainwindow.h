@@ -110,6 +110,8 @@ private:
     void createActions();
     // The library, its panel in a dock shown from the View menu, and its commands.
     void createLibrary(const EditorCommands &commands);
+    // Device > Select Controls by Touch and Send Changes as You Edit, as last left.
+    void createHandsOnModes(const EditorCommands &commands);
     // The window keeps its size for the picture; a dock beside it widens it by the dock's width.
     void fitToDock();
     void restoreSettings();

@@ -103,21 +103,35 @@ bool PatchDocument::upload()
 
 bool PatchDocument::download()
 {
-    if (updaterBusy() || deviceRefused(tr("Download")))
-        return false;
-    if (const QString refusal = midiController->downloadRefusal(); !refusal.isEmpty()) {
-        emit statusMessage(refusal);
-        return false;
-    }
-    if (!midiController->downloadPatch()) {
-        emit statusMessage(tr("Download failed: Vellichord not connected"));
+    QString why;
+    if (!sendPatch(&why)) {
+        if (!why.isEmpty())
+            emit statusMessage(why);
         return false;
     }
-    knownDevicePatch = midiController->currentPatch();
-    emit unsentChanged();
-    emit devicePatchKnown(knownDevicePatch, false);
     emit statusMessage(tr("Patch downloaded"));
     return true;
+}
+
+bool PatchDocument::sendPatch(QString *why)
+{
+    QString refusal;
+    if (!updaterBusy()) {
+        refusal = updateRefusal(tr("Download"));
+        if (refusal.isEmpty())
+            refusal = midiController->downloadRefusal();
+        if (refusal.isEmpty() && midiController->downloadPatch()) {
+            knownDevicePatch = midiController->currentPatch();
+            emit unsentChanged();
+            emit devicePatchKnown(knownDevicePatch, false);
+            return true;
+        }
+        if (refusal.isEmpty())
+            refusal = tr("Download failed: Vellichord not connected");
+    }
+    if (why)
+        *why = refusal;
+    return false;
 }
 
 bool PatchDocument::load(const QString &fileName)
@@ -272,13 +286,20 @@ void PatchDocument::devicePatchChanged(const QByteArray &patch)
 
 bool PatchDocument::deviceRefused(const QString &action)
 {
+    const QString refusal = updateRefusal(action);
+    if (refusal.isEmpty())
+        return false;
+    emit statusMessage(refusal);
+    return true;
+}
+
+QString PatchDocument::updateRefusal(const QString &action) const
+{
     // The editor's own updater keeps the document off the device by itself.
     DeviceClaim::Holder holder;
     if (updaterBusy() || !DeviceClaim::isHeld(DeviceClaim::Kind::Update, &holder))
-        return false;
-    emit statusMessage(
-        tr("%1 refused: %2 is updating the Vellichord's firmware").arg(action, holder.name()));
-    return true;
+        return QString();
+    return tr("%1 refused: %2 is updating the Vellichord's firmware").arg(action, holder.name());
 }
 
 void PatchDocument::deviceAppeared()

@@ -70,6 +70,11 @@ public:
     bool upload();
     // Sends the editor's patch; it is then the device-known patch.
     bool download();
+    // Sends it as download() does, without a word when it went. When it did not, why (when
+    // given) gets the text download() would show, empty while the window's updater or a
+    // library run has the port (portBusy()).
+    bool sendPatch(QString *why = nullptr);
+    bool portBusy() const { return updaterBusy(); }
     // Reads a patch file into the editor (the preset number stays), as one step.
     bool load(const QString &fileName);
     bool save(const QString &fileName);
@@ -135,6 +140,8 @@ private:
     // Whether another program is updating the device's firmware; if so, says that action was
     // refused and returns true.
     bool deviceRefused(const QString &action);
+    // The same refusal as a text; empty when action may go ahead.
+    QString updateRefusal(const QString &action) const;
     bool updaterBusy() const { return busy && busy(); }
     void setNoDeviceFound(bool none);
 

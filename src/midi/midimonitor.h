@@ -1,5 +1,6 @@
 #pragma once
 
+#include "miditraffic.h"
 #include "throttledcount.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 
 class IMidi;
@@ -25,6 +27,11 @@ class MidiDataWait;
 // message, which is dropped; an F0 starts a new message whatever came before. Messages other
 // than SysEx are counted and ignored. What is dropped or ignored is traced at most once a
 // second for each kind.
+//
+// Every message that passes, in or out, is also tapped for the MIDI monitor: channel messages
+// (running status resolved), system messages, real-time bytes as messages of their own and
+// SysEx whole, each with its time, wait in a bounded traffic queue for the owner to take them
+// in one batch (trafficWaiting, takeTraffic). What is sent is added by recordSent.
 class MidiMonitor : public QThread
 {
     Q_OBJECT
@@ -34,6 +41,8 @@ public:
     static constexpr unsigned int maxMessageLength = 1023;
     // Most patches that wait for the owner; when it falls behind, the oldest makes room.
     static constexpr int maxQueued = 64;
+    // Most messages that wait in the traffic queue; beyond, the oldest are dropped.
+    static constexpr int maxTraffic = 10000;
 
     // Tells patches from other messages (F0 to F7, length bytes).
     using PatchFilter = std::function<bool(const unsigned char *message, unsigned int length)>;
@@ -66,6 +75,14 @@ public:
     // Messages the filter turned away so far. Any thread.
     quint64 passedOver() const { return m_passedOverTotal.load(); }
 
+    // Adds a message that was handed to the port to the traffic queue. Any thread.
+    void recordSent(const unsigned char *message, unsigned int length);
+    // The messages in and out since the last call, oldest first; the queue is empty
+    // afterwards. Any thread.
+    MidiTraffic takeTraffic();
+    // Messages dropped from the traffic queue because it was full. Any thread.
+    quint64 trafficDropped() const { return m_trafficDropped.load(); }
+
 signals:
     // One complete message, F0 to F7, as a copy of its own; only made while something is
     // connected. A queued call per message: for a listener that waits for one answer (the
@@ -74,6 +91,9 @@ signals:
     // Patches wait in the queue. Emitted again only once takePatches() has been called, so
     // at most one such call is ever queued.
     void patchesWaiting();
+    // Messages wait in the traffic queue. Emitted again only once takeTraffic() has been
+    // called: one queued call per batch, however many messages flow.
+    void trafficWaiting();
 
 protected:
     void run() override;
@@ -87,6 +107,11 @@ private:
     // without a limit when none waits.
     unsigned long idleWaitMs() const;
     void sortMessage(unsigned int length);
+    // A status byte other than F0, F7 and real time: starts a channel or system message.
+    void startShort(unsigned char status);
+    // A data byte outside SysEx: completes the message begun, or one under running status.
+    void addShortData(unsigned char byte);
+    void queueTraffic(QByteArray bytes, bool outgoing);
 
     IMidi *m_midi;
     // The same port, when it can wake the monitor as input arrives.
@@ -102,6 +127,15 @@ private:
     QList<QByteArray> m_queue;
     std::atomic<bool> m_waitingAnnounced{false};
     std::atomic<quint64> m_passedOverTotal{0};
+    // The channel or system message being assembled: its bytes so far (0 when none waits for
+    // data) and how many it has when whole. A channel status stays for running status.
+    unsigned char m_short[3] = {};
+    unsigned int m_shortFill = 0;
+    unsigned int m_shortLength = 0;
+    QMutex m_trafficMutex;
+    std::deque<MidiTrafficMessage> m_traffic;
+    std::atomic<bool> m_trafficAnnounced{false};
+    std::atomic<quint64> m_trafficDropped{0};
     ThrottledCount m_passedOver{QStringLiteral("ignored %1 SysEx messages that are not patches"),
                                 QStringLiteral("ignored a SysEx message that is not a patch")};
     ThrottledCount m_dropped{QStringLiteral("dropped %1 patches that were not taken in time"),

@@ -31,6 +31,7 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
     , devicePort(devicePort)
     , midi(std::move(port))
 {
+    qRegisterMetaType<MidiTraffic>();
     monitor = new MidiMonitor(this, midi.get());
     // Only a message of a patch's length can be one; the others are counted by the monitor
     // and never reach this thread, however many the device sends.
@@ -57,6 +58,15 @@ MidiController::MidiController(std::unique_ptr<IMidi> port, const QByteArray &de
         }
         handlingArrived = false;
     });
+    // Queued also for what this thread sends, so that no listener runs inside a send.
+    connect(
+        monitor, &MidiMonitor::trafficWaiting, this,
+        [this] {
+            const MidiTraffic batch = monitor->takeTraffic();
+            if (!batch.isEmpty())
+                emit traffic(batch);
+        },
+        Qt::QueuedConnection);
     foreignFlush.setSingleShot(true);
     connect(&foreignFlush, &QTimer::timeout, this, [this] {
         foreignMessages.flushDue();
@@ -147,7 +157,10 @@ bool MidiController::downloadPatch()
     }
     getType1Sysex();
     reconnectIfLost();
-    return midi->sendSysex(type1Message.data(), PatchLayout::length) == 0;
+    if (midi->sendSysex(type1Message.data(), PatchLayout::length) != 0)
+        return false;
+    monitor->recordSent(type1Message.data(), PatchLayout::length);
+    return true;
 }
 
 bool MidiController::uploadPatch()
@@ -157,6 +170,7 @@ bool MidiController::uploadPatch()
     reconnectIfLost();
     if (midi->sendSysex(request, sizeof request) != 0)
         return false;
+    monitor->recordSent(request, sizeof request);
     qCDebug(lcTrace) << "Waiting for response from Vellichord...";
     return true;
 }
@@ -178,7 +192,10 @@ bool MidiController::sendPatchMessage(const QByteArray &message)
     qCDebug(lcTrace) << "sendPatchMessage preset" << int(buffer[PatchLayout::presetNoOffset]);
     qCDebug(lcTrace).noquote() << sysex_hex(buffer.data(), PatchLayout::length);
     reconnectIfLost();
-    return midi->sendSysex(buffer.data(), PatchLayout::length) == 0;
+    if (midi->sendSysex(buffer.data(), PatchLayout::length) != 0)
+        return false;
+    monitor->recordSent(buffer.data(), PatchLayout::length);
+    return true;
 }
 
 void MidiController::countForeign()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "miditraffic.h"
 #include "patch.h"
 #include "patchfile.h"
 #include "patchlayout.h"
@@ -112,6 +113,9 @@ signals:
     void patchHeld(const QByteArray &devicePatch);
     // A text for the user about what the controller just did, such as "Patch uploaded.".
     void statusMessage(const QString &text);
+    // Every message in and out through the port (the updater's too) since the last batch,
+    // oldest first: one call per batch, however many messages a flood brings.
+    void traffic(const MidiTraffic &batch);
 
 public slots:
     void setPresetName(const QString &name);

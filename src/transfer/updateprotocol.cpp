@@ -257,6 +257,7 @@ bool UpdateProtocol::find_dfu(bool promptForUpdate)
             qCDebug(lcTrace) << "Sending the update code failed with error" << error;
             return false;
         }
+        monitor.recordSent(code, sizeof code);
         pause(10);
         const int status = monitor.status();
         if (status == statusReady) {
@@ -300,6 +301,7 @@ int UpdateProtocol::sendRecord(const unsigned char *record, unsigned int size)
             monitor.clearStatus();
         if (const int error = midi.sendSysex(frame, 2 * count + 2))
             return error;
+        monitor.recordSent(frame, 2 * count + 2);
         pause(10);
         pause(1);
     }

@@ -13,12 +13,14 @@
 
 #include <QAbstractButton>
 #include <QDebug>
+#include <QGraphicsEllipseItem>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -144,6 +146,35 @@ QString FrontPanel::controlToolTip(int control) const
     if (!controls || control < 0 || control >= ControlTable::count)
         return QString();
     return ControlSummary::details(control, *controls->at(control), controllerNames);
+}
+
+void FrontPanel::flash(int control)
+{
+    if (control < 0 || control >= ControlTable::count)
+        return;
+    QGraphicsEllipseItem *&ring = flashRings[control];
+    if (!ring) {
+        // Round, around the control's rectangle, over everything the panel draws.
+        const QRectF rect = items[control]->sceneBoundingRect();
+        const qreal reach = std::max(rect.width(), rect.height()) * 0.75 + 4;
+        ring = panelScene->addEllipse(
+            QRectF(rect.center() - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)),
+            QPen(palette().color(QPalette::Highlight), 3));
+        ring->setZValue(10);
+        ring->setAcceptedMouseButtons(Qt::NoButton);
+    }
+    ring->show();
+    const int count = ++flashCounts[control];
+    QTimer::singleShot(flashMs, this, [this, control, count] {
+        if (flashCounts[control] == count)
+            flashRings[control]->hide();
+    });
+}
+
+bool FrontPanel::isFlashing(int control) const
+{
+    return control >= 0 && control < ControlTable::count && flashRings[control]
+        && flashRings[control]->isVisible();
 }
 
 void FrontPanel::setUnsent(const QList<int> &controls)

@@ -9,6 +9,7 @@
 
 class ControlTable;
 class MidiControlItem;
+class QGraphicsEllipseItem;
 class PanelDisplay;
 class QGraphicsScene;
 class QAbstractButton;
@@ -43,6 +44,9 @@ public:
     PanelDisplay *display() const { return panelDisplay; }
     // The control the keyboard's cursor is on, -1 before the panel had focus or a click.
     int keyboardCursor() const { return keyCursor; }
+    // How long flash() rings a control, and whether it rings now.
+    static constexpr int flashMs = 300;
+    bool isFlashing(int control) const;
 
 public slots:
     // Draws the patch: the colours and assignments of the controls, and the display's preset,
@@ -54,6 +58,9 @@ public slots:
     void setUnsent(const QList<int> &controls);
     // While set, the display's name line says that no device was found.
     void setNoDeviceFound(bool noDevice);
+    // Rings control for flashMs, to show which control a touch on the device found; a flash
+    // under way starts again.
+    void flash(int control);
 
 signals:
     // A right click on control; the menu belongs at globalPosition.
@@ -93,4 +100,8 @@ private:
     QString presetName;
     bool noDeviceFound = false;
     int keyCursor = -1;
+    // The rings of flash(), made on a control's first flash; each flash counts up, so that
+    // only the timer of the latest one hides its ring.
+    std::array<QGraphicsEllipseItem *, 64> flashRings{};
+    std::array<int, 64> flashCounts{};
 };

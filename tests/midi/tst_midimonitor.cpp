@@ -136,6 +136,14 @@ private slots:
     void messageOfMaximumLengthIsAnnounced();
     void floodIsCountedAndTheQueueStaysBounded();
 
+    // The traffic tap
+    void tapsEveryMessage_data();
+    void tapsEveryMessage();
+    void sentAndReceivedShareOneQueueInOrder();
+    void trafficIsAnnouncedOncePerBatchAndBounded();
+    void trafficFromAFloodArrivesWhole_data() { portKinds(); }
+    void trafficFromAFloodArrivesWhole();
+
     // The thread
     void messagesArriveOnReceiverThread_data() { portKinds(); }
     void messagesArriveOnReceiverThread();
@@ -476,6 +484,128 @@ void TestMidiMonitor::floodIsCountedAndTheQueueStaysBounded()
     QCOMPARE(taker.taken, patches.mid(patches.size() - MidiMonitor::maxQueued));
     QVERIFY(traces.contains(QStringLiteral("ignored a SysEx message that is not a patch")));
     QVERIFY(traces.contains(QStringLiteral("dropped a patch that was not taken in time")));
+}
+
+void TestMidiMonitor::tapsEveryMessage_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QList<QByteArray>>("tapped");
+
+    const QByteArray noteOn = bytes({0x99, 0x3C, 0x64});
+    QTest::newRow("note on") << noteOn << QList<QByteArray>{noteOn};
+    QTest::newRow("running status")
+        << bytes({0xB0, 0x07, 0x40, 0x07, 0x41, 0x0A})
+        << QList<QByteArray>{bytes({0xB0, 0x07, 0x40}), bytes({0xB0, 0x07, 0x41})};
+    QTest::newRow("program change and aftertouch have one data byte")
+        << bytes({0xC2, 0x05, 0x06, 0xD0, 0x7F})
+        << QList<QByteArray>{bytes({0xC2, 0x05}), bytes({0xC2, 0x06}), bytes({0xD0, 0x7F})};
+    QTest::newRow("real time inside a channel message")
+        << bytes({0x90, 0x3C, 0xF8, 0x64})
+        << QList<QByteArray>{bytes({0xF8}), bytes({0x90, 0x3C, 0x64})};
+    QTest::newRow("real time inside SysEx")
+        << bytes({0xF0, 0x01, 0xFE, 0x02, 0xF7})
+        << QList<QByteArray>{bytes({0xFE}), bytes({0xF0, 0x01, 0x02, 0xF7})};
+    QTest::newRow("SysEx ends running status")
+        << bytes({0x90, 0x3C, 0x64, 0xF0, 0x01, 0xF7, 0x3D, 0x64})
+        << QList<QByteArray>{bytes({0x90, 0x3C, 0x64}), bytes({0xF0, 0x01, 0xF7})};
+    QTest::newRow("status answer")
+        << bytes({0xF0, 0x1A, 0xF7}) << QList<QByteArray>{bytes({0xF0, 0x1A, 0xF7})};
+    QTest::newRow("system common ends running status")
+        << bytes({0x90, 0x3C, 0x64, 0xF3, 0x02, 0x3C, 0x64, 0xF6})
+        << QList<QByteArray>{bytes({0x90, 0x3C, 0x64}), bytes({0xF3, 0x02}), bytes({0xF6})};
+    QTest::newRow("data without status dropped")
+        << bytes({0x3C, 0x64, 0xF7, 0x01}) << QList<QByteArray>{};
+    QTest::newRow("status cut short by another")
+        << bytes({0x90, 0x3C, 0xB1, 0x07, 0x40}) << QList<QByteArray>{bytes({0xB1, 0x07, 0x40})};
+    QTest::newRow("unfinished SysEx not tapped")
+        << bytes({0xF0, 0x01, 0x90, 0x3C, 0x64}) << QList<QByteArray>{bytes({0x90, 0x3C, 0x64})};
+}
+
+void TestMidiMonitor::tapsEveryMessage()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QList<QByteArray>, tapped);
+
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    feed(monitor, input);
+    QList<QByteArray> got;
+    for (const MidiTrafficMessage &message : monitor.takeTraffic()) {
+        QVERIFY(!message.outgoing);
+        got << message.bytes;
+    }
+    QCOMPARE(got, tapped);
+    QVERIFY(monitor.takeTraffic().isEmpty());
+}
+
+void TestMidiMonitor::sentAndReceivedShareOneQueueInOrder()
+{
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    const QByteArray request = bytes({0xF0, 0x00, 0x00, 0x00, 0x00, 0x7F, 0x62, 0x00, 0x00, 0xF7});
+    monitor.recordSent(reinterpret_cast<const unsigned char *>(request.constData()),
+                       unsigned(request.size()));
+    feed(monitor, message(10));
+    monitor.recordSent(reinterpret_cast<const unsigned char *>(request.constData()), 3);
+
+    const MidiTraffic traffic = monitor.takeTraffic();
+    QCOMPARE(traffic.size(), 3);
+    QCOMPARE(traffic[0].bytes, request);
+    QVERIFY(traffic[0].outgoing);
+    QCOMPARE(traffic[1].bytes, message(10));
+    QVERIFY(!traffic[1].outgoing);
+    QCOMPARE(traffic[2].bytes, request.left(3));
+    QVERIFY(traffic[2].outgoing);
+    QVERIFY(traffic[0].timeMs >= before);
+    QVERIFY(traffic[2].timeMs >= traffic[0].timeMs);
+}
+
+void TestMidiMonitor::trafficIsAnnouncedOncePerBatchAndBounded()
+{
+    PipeMidi midi;
+    MidiMonitor monitor(this, &midi);
+    QSignalSpy waiting(&monitor, &MidiMonitor::trafficWaiting);
+    for (int i = 0; i < MidiMonitor::maxTraffic + 5; ++i)
+        feed(monitor, bytes({0x90, i % 128, 0x40}));
+    QCOMPARE(waiting.count(), 1);
+    QCOMPARE(monitor.trafficDropped(), quint64(5));
+    const MidiTraffic traffic = monitor.takeTraffic();
+    QCOMPARE(traffic.size(), MidiMonitor::maxTraffic);
+    // The oldest five made room.
+    QCOMPARE(traffic.first().bytes, bytes({0x90, 5, 0x40}));
+    QCOMPARE(traffic.last().bytes, bytes({0x90, (MidiMonitor::maxTraffic + 4) % 128, 0x40}));
+
+    feed(monitor, bytes({0xF8}));
+    QCOMPARE(waiting.count(), 2);
+}
+
+void TestMidiMonitor::trafficFromAFloodArrivesWhole()
+{
+    QFETCH(bool, wakes);
+    const std::unique_ptr<PipeMidi> port = makePort(wakes);
+    MidiMonitor monitor(this, port.get());
+    MidiTraffic taken;
+    int calls = 0;
+    connect(
+        &monitor, &MidiMonitor::trafficWaiting, this,
+        [&] {
+            ++calls;
+            taken += monitor.takeTraffic();
+        },
+        Qt::QueuedConnection);
+    QByteArray input;
+    for (int i = 0; i < 5000; ++i)
+        input += bytes({0xB0, 0x07, i % 128});
+    append(*port, input + bytes({0xF0, 0x1A, 0xF7}));
+    monitor.start();
+
+    QTRY_COMPARE(taken.size(), 5001);
+    for (int i = 0; i < 5000; ++i)
+        QCOMPARE(taken[i].bytes, bytes({0xB0, 0x07, i % 128}));
+    QCOMPARE(taken.last().bytes, bytes({0xF0, 0x1A, 0xF7}));
+    // Batches, not a call per message.
+    QVERIFY(calls < 5001);
 }
 
 void TestMidiMonitor::patchesAmidAFloodAllArriveInOrder()

@@ -83,6 +83,7 @@ private slots:
     void statusAnswersAreKeptForTheUpdater();
     void floodOfShortMessagesReachesNeitherParserNorLog();
     void controllerCanGoWhileAnswersArePending();
+    void trafficCarriesWhatWentOutAndCameInInOrder();
 
 private:
     QTemporaryDir workDir;
@@ -962,6 +963,47 @@ void TestMidiController::controllerCanGoWhileAnswersArePending()
         QVERIFY(traces.contains(QStringLiteral("~MidiMonitor()")));
         QVERIFY(traces.contains(QStringLiteral("processMidi Finished")));
     }
+}
+
+void TestMidiController::trafficCarriesWhatWentOutAndCameInInOrder()
+{
+    SimulatedDevice *device = nullptr;
+    MidiController controller(plug(device));
+    QVERIFY(controller.open());
+    MidiTraffic traffic;
+    connect(&controller, &MidiController::traffic, this,
+            [&](const MidiTraffic &batch) { traffic += batch; });
+
+    QVERIFY(controller.uploadPatch());
+    QTRY_COMPARE(traffic.size(), 2);
+    QVERIFY(traffic[0].outgoing);
+    QCOMPARE(traffic[0].bytes, device->received.last());
+    QVERIFY(!traffic[1].outgoing);
+    QCOMPARE(traffic[1].bytes.size(), 348);
+    QCOMPARE(quint8(traffic[1].bytes[6]), quint8(0x63));
+
+    device->send(QByteArray::fromHex("b90740"));
+    QVERIFY(controller.downloadPatch());
+    QVERIFY(controller.sendPatchMessage(type1(controller)));
+    // What the port refused never went out.
+    device->attached = false;
+    QVERIFY(!controller.downloadPatch());
+    QVERIFY(!controller.sendPatchMessage(QByteArray(10, 'x')));
+    device->attached = true;
+    QVERIFY(controller.uploadPatch());
+    QTRY_COMPARE(traffic.size(), 7);
+
+    // The CC came in while the patches went out: each direction keeps its own order.
+    QList<QByteArray> sent;
+    QList<QByteArray> received;
+    for (const MidiTrafficMessage &message : traffic)
+        (message.outgoing ? sent : received) << message.bytes;
+    QCOMPARE(sent, device->received);
+    QCOMPARE(sent.size(), 4);
+    QCOMPARE(received.size(), 3);
+    QCOMPARE(received[1], QByteArray::fromHex("b90740"));
+    QCOMPARE(received[2].size(), 348);
+    QCOMPARE(quint8(received[2][6]), quint8(0x63));
 }
 
 QTEST_GUILESS_MAIN(TestMidiController)

@@ -112,6 +112,7 @@ private slots:
     void progressCountsAcknowledgedBytes();
     void recordThatDoesNotFitIsNotSent();
     void lateStatusIsNotTheRecordsAnswer();
+    void everyFrameAndAnswerIsTapped();
 
     // The device going during the transfer
     void transferEndsWhenTheDeviceGoes_data();
@@ -491,6 +492,28 @@ void TestUpdateProtocol::lateStatusIsNotTheRecordsAnswer()
     // The confirmation may come after the last record's own answer.
     QCOMPARE(rig.shown.last(), complete);
     QCOMPARE(rig.percent(), 100);
+}
+
+void TestUpdateProtocol::everyFrameAndAnswerIsTapped()
+{
+    UpdateRig rig;
+    rig.answerRecords(0x1A);
+    rig.device->statusAnswer = 0x3D;
+    QVERIFY(rig.protocol->find_dfu(false));
+    QVERIFY(!transmit(rig, threeRecords())); // accepted, never confirmed
+
+    QList<QByteArray> sent;
+    QList<QByteArray> received;
+    for (const MidiTrafficMessage &message : rig.monitor->takeTraffic())
+        (message.outgoing ? sent : received) << message.bytes;
+    // Everything the device got, the update code and every data frame, in order.
+    QCOMPARE(sent, rig.device->received);
+    QCOMPARE(sent.first(), SimulatedDevice::updateCode());
+    QVERIFY(sent.size() > 3);
+    // The answers: ready, then one per record.
+    QCOMPARE(received,
+             (QList<QByteArray>{QByteArray::fromHex("f03df7"), QByteArray::fromHex("f01af7"),
+                                QByteArray::fromHex("f01af7"), QByteArray::fromHex("f01af7")}));
 }
 
 void TestUpdateProtocol::transferEndsWhenTheDeviceGoes_data()

@@ -76,10 +76,10 @@ bool JackVirtualDevice::openPorts(Receiver receive, QString *error)
     return true;
 }
 
-bool JackVirtualDevice::send(const QByteArray &message)
+bool JackVirtualDevice::send(const QByteArray &message, size_t keepFree)
 {
     const quint32 size = quint32(message.size());
-    if (!out || size == 0 || jack_ringbuffer_write_space(outQueue) < sizeof size + size)
+    if (!out || size == 0 || jack_ringbuffer_write_space(outQueue) < sizeof size + size + keepFree)
         return false;
     // Single writer, single reader: the callback takes a message only once all of it is here.
     jack_ringbuffer_write(outQueue, reinterpret_cast<const char *>(&size), sizeof size);

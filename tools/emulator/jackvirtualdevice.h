@@ -38,8 +38,9 @@ public:
     // Registers the two ports, starts the reader and activates the client.
     bool openPorts(Receiver receiver, QString *error);
     // Queues message for the next cycle; false when the ports are not open or the queue is
-    // full. A message longer than a cycle's MIDI buffer holds goes out in pieces.
-    bool send(const QByteArray &message);
+    // full, or would keep less than keepFree bytes free. A message longer than a cycle's MIDI
+    // buffer holds goes out in pieces.
+    bool send(const QByteArray &message, size_t keepFree = 0);
     void close();
 
 private:

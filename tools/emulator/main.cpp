@@ -1,7 +1,9 @@
 // vellichord-emulator: a virtual Vellichord on the system's MIDI, so that the editor can be
 // tried, and tested end to end, without the hardware.
 
+#include "controlnames.h"
 #include "emulateddevice.h"
+#include "patch.h"
 #include "patchlibrary.h"
 #ifdef VELLICHORD_HAVE_JACK
 #include "jackvirtualdevice.h"
@@ -10,12 +12,15 @@
 #include "rtmidiport.h"
 #include "stopsignals.h"
 #include "sysextext.h"
+#include "touchmatch.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
 #include <RtMidi.h>
 
@@ -151,16 +156,157 @@ private:
     bool hex;
 };
 
-// A line from standard input: "preset N" makes preset N current.
-void takeInputLine(EmulatedDevice &device, const QString &line)
+// Hands a message to the port; false when the port has no room for it now. A message of a
+// flood leaves room in the port for the device's answers.
+using SendNow = std::function<bool(const QByteArray &, bool flood)>;
+
+// What the emulator's controls do, driven by lines on standard input: "touch CONTROL [VALUE]"
+// sends what that control sends under the current patch, "flood N [CONTROL [PER_SECOND]]"
+// sends N of its messages as fast as the port takes them, or at PER_SECOND.
+class ControlPlayer
+{
+public:
+    static constexpr int defaultValue = 64;
+
+    ControlPlayer(EmulatedDevice &device, SendNow sendNow, bool hex)
+        : device(device)
+        , sendNow(std::move(sendNow))
+        , hex(hex)
+    {
+        // A full port is tried again a moment later, with the event loop running meanwhile.
+        retry.setSingleShot(true);
+        retry.setInterval(1);
+        QObject::connect(&retry, &QTimer::timeout, [this] { pushFlood(); });
+    }
+
+    void touch(int control, int value)
+    {
+        const QList<QByteArray> messages = TouchMatch::messagesOf(table(), control, value);
+        QStringList sent;
+        for (const QByteArray &message : messages) {
+            if (!sendNow(message, false)) {
+                complain(QStringLiteral("no room in the output queue; %1 is not sent")
+                             .arg(text(message)));
+                continue;
+            }
+            sent << text(message);
+        }
+        say(QStringLiteral("touched %1: ").arg(ControlNames::name(control))
+            + sent.join(QStringLiteral(", ")));
+    }
+
+    // A flood still under way is replaced. perSecond above 0 paces it.
+    void flood(int count, int control, int perSecond)
+    {
+        // One round of values; the flood goes round it as often as it takes.
+        const ControlTable &controls = table();
+        floodRound.clear();
+        for (int value = 0; value < 128; ++value)
+            floodRound << TouchMatch::messagesOf(controls, control, value);
+        floodCount = count;
+        floodSent = 0;
+        floodControl = control;
+        floodRate = perSecond;
+        floodClock.start();
+        pushFlood();
+    }
+
+private:
+    const ControlTable &table()
+    {
+        patch.apply(device.patchMessage());
+        return patch.controls();
+    }
+
+    void pushFlood()
+    {
+        const qint64 due = floodRate > 0 ? floodClock.elapsed() * floodRate / 1000 + 1 : floodCount;
+        while (floodSent < floodCount) {
+            if (floodSent >= due
+                || !sendNow(floodRound.at(int(floodSent % floodRound.size())), true)) {
+                retry.start();
+                return;
+            }
+            ++floodSent;
+        }
+        if (floodCount > 0)
+            say(QStringLiteral("flooded %1 messages of %2")
+                    .arg(floodCount)
+                    .arg(ControlNames::name(floodControl)));
+        floodCount = 0;
+    }
+
+    QString text(const QByteArray &message) const
+    {
+        const std::optional<TouchMatch::Touch> touch = TouchMatch::touchOf(message);
+        QString line = touch ? TouchMatch::describe(*touch)
+                             : QStringLiteral("Note off %1 on Ch %2")
+                                   .arg(int(message[1]))
+                                   .arg((quint8(message[0]) & 0x0F) + 1);
+        if (touch && touch->kind != TouchMatch::Touch::Kind::Note)
+            line += QStringLiteral(" = %1").arg(int(message[2]));
+        if (hex)
+            line += QStringLiteral(" (%1)").arg(QString::fromLatin1(message.toHex(' ')));
+        return line;
+    }
+
+    EmulatedDevice &device;
+    SendNow sendNow;
+    bool hex;
+    Patch patch;
+    QList<QByteArray> floodRound;
+    qint64 floodCount = 0; // 0 while no flood goes on
+    qint64 floodSent = 0;
+    int floodControl = 0;
+    int floodRate = 0;
+    QElapsedTimer floodClock;
+    QTimer retry;
+};
+
+// A line from standard input: "preset N" makes preset N current, "touch CONTROL [VALUE]" and
+// "flood N [CONTROL [PER_SECOND]]" play the controls.
+void takeInputLine(EmulatedDevice &device, ControlPlayer &player, const QString &line)
 {
     if (line.isEmpty())
         return;
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString command = words.value(0);
     bool ok = false;
+    if (command == QLatin1String("touch") || command == QLatin1String("flood")) {
+        const bool touch = command == QLatin1String("touch");
+        const QString controlWord = words.value(touch ? 1 : 2, QStringLiteral("S1"));
+        QString error;
+        const int control = ControlNames::parse(controlWord, &error);
+        // The value of a touch may be left out, the count of a flood may not.
+        const int numberAt = touch ? 2 : 1;
+        int number = ControlPlayer::defaultValue;
+        ok = touch;
+        if (words.size() > numberAt)
+            number = words.at(numberAt).toInt(&ok);
+        const bool numberFits = ok && (touch ? number >= 0 && number <= 127 : number > 0);
+        bool rateOk = true;
+        const int perSecond = words.size() > 3 ? words.at(3).toInt(&rateOk) : 0;
+        rateOk = rateOk && perSecond >= 0;
+        if (words.size() > (touch ? 3 : 4) || (touch && words.size() < 2) || control < 0
+            || !numberFits || !rateOk) {
+            complain(QStringLiteral("standard input: \"%1\" is not %2%3")
+                         .arg(printable_text(line),
+                              touch ? QStringLiteral("\"touch CONTROL [VALUE]\" with VALUE 0..127")
+                                    : QStringLiteral(
+                                        "\"flood N [CONTROL [PER_SECOND]]\" with N at least 1"),
+                              control < 0 ? QStringLiteral(": ") + error : QString()));
+            return;
+        }
+        if (touch)
+            player.touch(control, number);
+        else
+            player.flood(number, control, perSecond);
+        return;
+    }
     const int presetNo = words.size() == 2 ? words[1].toInt(&ok) : -1;
-    if (words.value(0) != QLatin1String("preset") || !ok || !device.selectPreset(presetNo)) {
-        complain(QStringLiteral("standard input: \"%1\" is not \"preset N\" with N 0..%2")
+    if (command != QLatin1String("preset") || !ok || !device.selectPreset(presetNo)) {
+        complain(QStringLiteral("standard input: \"%1\" is not \"preset N\" with N 0..%2, "
+                                "\"touch CONTROL [VALUE]\" or \"flood N [CONTROL [PER_SECOND]]\"")
                      .arg(printable_text(line))
                      .arg(EmulatedDevice::presetCount - 1));
         return;
@@ -181,7 +327,7 @@ void cannotOpen(const QString &portName, const QString &api, const QString &caus
 // Runs the emulation on open ports until Ctrl-C, kill or a closed terminal; closePorts ends
 // every call into the emulator.
 int serve(EmulatedDevice &device, const QString &portName, const QString &api,
-          const std::function<void()> &closePorts)
+          const std::function<void()> &closePorts, const SendNow &sendNow, bool hex)
 {
     StopSignals stopSignals;
     if (!stopSignals.isActive()) {
@@ -191,10 +337,12 @@ int serve(EmulatedDevice &device, const QString &portName, const QString &api,
     }
     QObject::connect(&stopSignals, &StopSignals::received, qApp, &QCoreApplication::quit);
     // "preset N" lines on standard input switch the current preset, as a musician steps
-    // through the presets on the device. Read on the main thread, as the messages are handled.
+    // through the presets on the device; "touch" and "flood" lines play its controls. Read on
+    // the main thread, as the messages are handled.
     // Started in the background of a terminal, reading would stop the emulator (SIGTTIN);
     // ignored, the read fails instead and the input is left alone.
     std::signal(SIGTTIN, SIG_IGN);
+    ControlPlayer player(device, sendNow, hex);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, qApp, [&] {
@@ -209,7 +357,7 @@ int serve(EmulatedDevice &device, const QString &portName, const QString &api,
         }
         pending.append(buffer, int(got));
         for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            takeInputLine(device, QString::fromLocal8Bit(pending.left(end)).trimmed());
+            takeInputLine(device, player, QString::fromLocal8Bit(pending.left(end)).trimmed());
             pending.remove(0, end + 1);
         }
     });
@@ -231,6 +379,9 @@ int serve(EmulatedDevice &device, const QString &portName, const QString &api,
 }
 
 #ifdef VELLICHORD_HAVE_JACK
+// Room in the output queue that a flood leaves for patches and status answers.
+constexpr size_t floodKeepsFree = 1 << 16;
+
 // On JACK the device is one client of the emulator's own on libjack, named as the device's
 // ports, with both of them.
 int emulateOnJack(EmulatedDevice &device, const QString &portName, bool hex, bool ifAbsent)
@@ -275,7 +426,12 @@ int emulateOnJack(EmulatedDevice &device, const QString &portName, bool hex, boo
         cannotOpen(portName, api, error);
         return 1;
     }
-    return serve(device, portName, api, [&ports] { ports.close(); });
+    return serve(
+        device, portName, api, [&ports] { ports.close(); },
+        [&ports](const QByteArray &message, bool flood) {
+            return ports.send(message, flood ? floodKeepsFree : 0);
+        },
+        hex);
 }
 #endif
 
@@ -339,12 +495,21 @@ int emulateOnRtMidi(EmulatedDevice &device, const QString &portName, bool hex, b
     for (const QString &warning : qAsConst(midiErrors.texts))
         complain(warning);
 
-    return serve(device, portName, api, [&] {
-        // The input goes first: once its client is closed, nothing calls the emulator any
-        // more. Unsetting its callback instead would race with a call under way on its thread.
-        input.reset();
-        output.reset();
-    });
+    return serve(
+        device, portName, api,
+        [&] {
+            // The input goes first: once its client is closed, nothing calls the emulator any
+            // more. Unsetting its callback instead would race with a call under way on its
+            // thread.
+            input.reset();
+            output.reset();
+        },
+        [&send](const QByteArray &message, bool) {
+            // The sequencer takes it, waiting for room when it must.
+            send(message);
+            return true;
+        },
+        hex);
 }
 
 } // namespace
@@ -362,7 +527,15 @@ int main(int argc, char *argv[])
         "answers the editor's patch request with the current preset's patch; a patch the "
         "editor sends for preset n is stored as preset n, which becomes current. A line "
         "\"preset N\" on standard input makes preset N current, as stepping through the "
-        "presets on the device does. It takes firmware updates: a record with an empty body "
+        "presets on the device does. A line \"touch CONTROL [VALUE]\" (a control name such as "
+        "PAD7, E3 or XY) sends what that control sends under the current patch: a note-on and "
+        "note-off for a pad or button of type Note, the controller at VALUE and at 0 for one of "
+        "type CC, a control change of VALUE for a slider, knob or the crossfader, CC X and CC Y "
+        "for the X-Y pad; VALUE (the velocity of a note) is 64 unless given. A line \"flood N "
+        "[CONTROL [PER_SECOND]]\" sends N "
+        "messages of that control (default S1), its values stepping 0..127, as fast as the "
+        "port takes them or PER_SECOND a second. "
+        "It takes firmware updates: a record with an empty body "
         "ends the image. It prints one line per message it receives and sends. Without "
         "options it is a healthy device in normal mode, every preset holding the factory "
         "patch, preset 0 current. Ctrl-C stops it."));
