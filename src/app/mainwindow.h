@@ -11,6 +11,7 @@
 class ConnectionField;
 struct EditorCommands;
 class ContextMenu;
+class ControlClipboard;
 class EditorPane;
 class FrontPanel;
 class IMidi;
@@ -110,6 +111,10 @@ private:
     void createActions();
     // The library, its panel in a dock shown from the View menu, and its commands.
     void createLibrary(const EditorCommands &commands);
+    // Copy, Paste, Paste All but Note/CC and Check in the Edit menu.
+    void createClipboardCommands(const EditorCommands &commands);
+    // Runs the patch check and marks the controls it concerns; say: tell the count.
+    void checkPatch(bool say);
     // The window keeps its size for the picture; a dock beside it widens it by the dock's width.
     void fitToDock();
     void restoreSettings();
@@ -144,6 +149,8 @@ private:
     LibraryPanel *panelOfLibrary = nullptr;
     QDockWidget *dockOfLibrary = nullptr;
     QSize pictureSize; // the window's size without a dock
+    ControlClipboard *controlClipboard = nullptr;
+    bool checkShown = false; // once Check has run, its marks follow every change
 
     UnsentRecovery *recovery = nullptr;
     bool started = false;

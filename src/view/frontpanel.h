@@ -1,5 +1,7 @@
 #pragma once
 
+#include "patchcheck.h"
+
 #include <QByteArray>
 #include <QGraphicsView>
 #include <QList>
@@ -54,6 +56,9 @@ public slots:
     void setUnsent(const QList<int> &controls);
     // While set, the display's name line says that no device was found.
     void setNoDeviceFound(bool noDevice);
+    // Marks the controls that the patch check's findings concern, and no others; each
+    // finding's reason goes into the tooltips of its controls.
+    void setCheckFindings(const QList<PatchCheck::Finding> &findings);
 
 signals:
     // A right click on control; the menu belongs at globalPosition.
@@ -93,4 +98,5 @@ private:
     QString presetName;
     bool noDeviceFound = false;
     int keyCursor = -1;
+    QList<PatchCheck::Finding> checkFindings;
 };
