@@ -75,9 +75,9 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
     // In the top right corner.
     if (unsent)
         paintUnsentMark(painter, rect().topRight() + QPointF(-5, 5));
-    // In the bottom right corner, where no text is drawn.
+    // In the bottom left corner, clear of the texts and of the pads' printed numbers.
     if (warning)
-        paintWarningMark(painter, rect().bottomRight() + QPointF(-7, -7));
+        paintWarningMark(painter, rect().bottomLeft() + QPointF(7, -7));
 }
 
 void MidiControlItem::paintUnsentMark(QPainter *painter, const QPointF &centre)
