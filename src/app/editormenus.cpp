@@ -104,6 +104,43 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
     return c;
 }
 
+ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands &commands)
+{
+    ClipboardCommands c{};
+    auto *edit = qobject_cast<QMenu *>(commands.selectAll->associatedWidgets().value(0));
+    c.copy = add(edit, "actionCopy", tr("&Copy"),
+                 tr("Copy: put the selected control's settings on the clipboard, also as text"),
+                 QKeySequence::Copy);
+    c.paste = add(edit, "actionPaste", tr("&Paste"),
+                  tr("Paste: give the selected controls every copied setting they have, as one "
+                     "step"),
+                  QKeySequence::Paste);
+    c.pasteKeepingNumbers = add(
+        edit, "actionPasteKeepNumbers", tr("Paste All &but Note/CC"),
+        tr("Paste All but Note/CC: paste, each selected control keeping its own note or CC "
+           "number"),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    // Copy and paste go after Undo and Redo, Check stays last.
+    const QList<QAction *> clipboard = {c.copy, c.paste, c.pasteKeepingNumbers};
+    for (QAction *action : clipboard)
+        edit->removeAction(action);
+    QAction *afterRedo = edit->actions().value(edit->actions().indexOf(commands.redo) + 1);
+    edit->insertActions(afterRedo, clipboard);
+    edit->insertSeparator(c.copy);
+    edit->addSeparator();
+    c.check = add(edit, "actionCheck", tr("C&heck"),
+                  tr("Check: mark the controls that send the same note or CC on one channel, or "
+                     "a CC that DAWs and synths reserve"));
+    // Their keys act where the patch is edited, the picture, the name and the pane; the
+    // library panel beside them has a Copy and Paste of its own.
+    for (QAction *action : clipboard) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        window->centralWidget()->addAction(action);
+    }
+    window->addAction(c.check);
+    return c;
+}
+
 void bindButton(QPushButton *button, QAction *action)
 {
     button->setToolTip(action->toolTip());

@@ -37,5 +37,19 @@ struct EditorCommands
 EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *recentFiles,
                                 QMenu *recentLibraries);
 
+// Edit > Copy, Paste, Paste All but Note/CC and Check.
+struct ClipboardCommands
+{
+    QAction *copy;
+    QAction *paste;
+    QAction *pasteKeepingNumbers;
+    QAction *check;
+};
+
+// Adds copy and paste to the Edit menu of commands, after Undo and Redo, and Check at its end.
+// Their keys act in the window's central widget, where a text field with the keyboard keeps
+// them for its own text.
+ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands &commands);
+
 // Makes button trigger action, with the action's tips and enabled state.
 void bindButton(QPushButton *button, QAction *action);

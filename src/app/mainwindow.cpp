@@ -3,6 +3,7 @@
 
 #include "connectionfield.h"
 #include "contextmenu.h"
+#include "controlclipboard.h"
 #include "controllernamefile.h"
 #include "controlsummary.h"
 #include "controltable.h"
@@ -17,6 +18,7 @@
 #include "livesend.h"
 #include "midicontroller.h"
 #include "numberingdialog.h"
+#include "patchcheck.h"
 #include "patchdocument.h"
 #include "patchfiledialog.h"
 #include "platformmidi.h"
@@ -268,6 +270,7 @@ void MainWindow::createActions()
     revertAction = commands.revert;
     createLibrary(commands);
     createHandsOnModes(commands);
+    createClipboardCommands(commands);
 
     bindButton(ui->buttonUpload, commands.upload);
     bindButton(ui->buttonDownload, commands.download);
@@ -365,6 +368,54 @@ void MainWindow::createHandsOnModes(const EditorCommands &commands)
         settings->setSendAsYouEdit(on);
     });
     commands.sendAsYouEdit->setChecked(settings->sendAsYouEdit());
+}
+
+void MainWindow::createClipboardCommands(const EditorCommands &commands)
+{
+    const ClipboardCommands c = addClipboardCommands(this, commands);
+    controlClipboard = new ControlClipboard(patchDocument, controlSelection, this);
+    connect(controlClipboard, &ControlClipboard::statusMessage, this,
+            &MainWindow::showStatusMessage);
+    connect(c.copy, &QAction::triggered, controlClipboard, [this] { controlClipboard->copy(); });
+    for (const auto &[action, keepNumbers] :
+         {std::pair{c.paste, false}, std::pair{c.pasteKeepingNumbers, true}}) {
+        connect(action, &QAction::triggered, this, [this, keepNumbers = keepNumbers] {
+            // The pane shows what the paste has set.
+            if (controlClipboard->paste(keepNumbers))
+                pane->show(controlSelection->indices(), patchDocument->controls());
+        });
+    }
+    const auto enable = [this, c] {
+        c.copy->setEnabled(controlSelection->size() == 1);
+        c.paste->setEnabled(!controlSelection->isEmpty());
+        c.pasteKeepingNumbers->setEnabled(!controlSelection->isEmpty());
+    };
+    connect(controlSelection, &Selection::changed, this, enable);
+    enable();
+
+    connect(c.check, &QAction::triggered, this, [this] {
+        checkShown = true;
+        checkPatch(true);
+    });
+    connect(patchDocument, &PatchDocument::unsentChanged, this, [this] {
+        if (checkShown)
+            checkPatch(false);
+    });
+}
+
+void MainWindow::checkPatch(bool say)
+{
+    const QList<PatchCheck::Finding> findings = PatchCheck::run(patchDocument->controls());
+    ui->graphicsView->setCheckFindings(findings);
+    if (!say)
+        return;
+    if (findings.isEmpty())
+        showStatusMessage(tr("Check: no two controls send the same note or CC on one channel, "
+                             "and none sends a reserved CC"));
+    else
+        showStatusMessage((findings.size() == 1 ? tr("Check: 1 finding")
+                                                : tr("Check: %1 findings").arg(findings.size()))
+                          + tr(", marked on the controls; their tooltips say why"));
 }
 
 void MainWindow::fitToDock()

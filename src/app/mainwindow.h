@@ -11,6 +11,7 @@
 class ConnectionField;
 struct EditorCommands;
 class ContextMenu;
+class ControlClipboard;
 class EditorPane;
 class FrontPanel;
 class IMidi;
@@ -112,6 +113,10 @@ private:
     void createLibrary(const EditorCommands &commands);
     // Device > Select Controls by Touch and Send Changes as You Edit, as last left.
     void createHandsOnModes(const EditorCommands &commands);
+    // Copy, Paste, Paste All but Note/CC and Check in the Edit menu.
+    void createClipboardCommands(const EditorCommands &commands);
+    // Runs the patch check and marks the controls it concerns; say: tell the count.
+    void checkPatch(bool say);
     // The window keeps its size for the picture; a dock beside it widens it by the dock's width.
     void fitToDock();
     void restoreSettings();
@@ -146,6 +151,8 @@ private:
     LibraryPanel *panelOfLibrary = nullptr;
     QDockWidget *dockOfLibrary = nullptr;
     QSize pictureSize; // the window's size without a dock
+    ControlClipboard *controlClipboard = nullptr;
+    bool checkShown = false; // once Check has run, its marks follow every change
 
     UnsentRecovery *recovery = nullptr;
     bool started = false;

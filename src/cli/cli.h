@@ -15,7 +15,8 @@ namespace Cli {
 // What the program returns; listed in its help and in the README.
 enum ExitCode : int {
     Done = 0,
-    // The device answered wrongly, a transfer failed, or (diff) the patches differ.
+    // The device answered wrongly, a transfer failed, (diff) the patches differ, or (check) the
+    // patch has findings.
     Failed = 1,
     // A wrong argument or option, or an input file that is not what the command needs.
     BadUsage = 2,
@@ -63,6 +64,7 @@ int update(const QStringList &arguments);
 int show(const QStringList &arguments);
 int set(const QStringList &arguments);
 int diff(const QStringList &arguments);
+int check(const QStringList &arguments);
 // "library show|split|join|send": the subcommand is the first argument after "library".
 int library(const QStringList &arguments);
 int librarySend(const QStringList &arguments);

@@ -1,9 +1,11 @@
-// show, set and diff: commands on patch files.
+// show, set, diff and check: commands on patch files.
 #include "cli.h"
 
 #include "controlnames.h"
+#include "controlsummary.h"
 #include "parametertext.h"
 #include "patch.h"
+#include "patchcheck.h"
 #include "patchcompare.h"
 #include "patchlayout.h"
 #include "sysextext.h"
@@ -14,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QPair>
 
 #include <algorithm>
@@ -67,11 +70,7 @@ StoredBytes storedBytes(const Patch &patch)
     return bytes;
 }
 
-// " (stored 50)" after a value that a stored byte outside the range was brought to.
-QString storedMark(unsigned char stored, unsigned char value)
-{
-    return stored != value ? QStringLiteral(" (stored %1)").arg(stored) : QString();
-}
+using ControlSummary::storedMark;
 
 // "25 (outside 0..19)" for a number that no preset has.
 QString presetText(const Patch &patch)
@@ -82,15 +81,15 @@ QString presetText(const Patch &patch)
                                          .arg(PatchLayout::highestPresetNo);
 }
 
-QString line(const Patch &patch, int index, const StoredBytes &stored)
+// The stored bytes of one control that the patch brought into range, by parameter id.
+QMap<unsigned int, unsigned char> storedOf(const StoredBytes &stored, int index)
 {
-    const MidiControlModel &model = *patch.controls().at(index);
-    QStringList fields;
-    for (const ControlParameter &p : model.parameters())
-        fields << ParameterText::name(p.id()) + QLatin1Char('=')
-                + ParameterText::valueText(model, ParameterId(p.id()))
-                + storedMark(stored.value({index, p.id()}, p.value()), p.value());
-    return fields.join(QLatin1Char(' '));
+    QMap<unsigned int, unsigned char> bytes;
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        if (it.key().first == index)
+            bytes.insert(it.key().second, it.value());
+    }
+    return bytes;
 }
 
 } // namespace
@@ -168,7 +167,8 @@ void printPatch(const Patch &patch, bool json)
     out() << "name: " << quoted_text(patch.name()) << "\npreset: " << presetText(patch) << '\n';
     const StoredBytes stored = storedBytes(patch);
     for (int i = 0; i < ControlTable::count; ++i)
-        out() << ControlNames::name(i).leftJustified(8) << line(patch, i, stored) << '\n';
+        out() << ControlSummary::parameterLine(i, *patch.controls().at(i), storedOf(stored, i))
+              << '\n';
     out() << Qt::flush;
 }
 
@@ -412,6 +412,40 @@ int diff(const QStringList &arguments)
         return Done;
     out() << report.join(QLatin1Char('\n')) << Qt::endl;
     return Failed;
+}
+
+int check(const QStringList &arguments)
+{
+    const QString command = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Checks a patch file for what makes a patch misbehave in a DAW and prints one\n"
+            "line per finding, as the editor's Edit > Check finds them:\n"
+            "  two or more controls that send the same note or controller on the same\n"
+            "  channel (the X-Y pad's axes each count; a control on the global channel\n"
+            "  shares only with others on it);\n"
+            "  a control on a controller number that DAWs and synths reserve: 0 and 32\n"
+            "  (bank select), 6, 38 and 98..101 (parameter numbers), 120..127 (channel\n"
+            "  mode).\n")
+        + QLatin1String(fileNote)
+        + QStringLiteral(
+            "Exit codes: 0 nothing found, 1 findings, 2 bad usage or not a patch file."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The patch file."));
+    int exitCode = Done;
+    if (!parse(parser, arguments, &exitCode))
+        return exitCode;
+    if (!positionalCount(parser, command, 1, 1))
+        return BadUsage;
+
+    Patch patch;
+    if (!loadPatch(command, parser.positionalArguments().constFirst(), &patch))
+        return BadUsage;
+    const QList<PatchCheck::Finding> findings = PatchCheck::run(patch.controls());
+    for (const PatchCheck::Finding &finding : findings)
+        out() << finding.reason << '\n';
+    out() << Qt::flush;
+    return findings.isEmpty() ? Done : Failed;
 }
 
 } // namespace Cli

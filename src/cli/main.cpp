@@ -27,6 +27,7 @@ const Command commands[] = {
     {"show", "show [--json] FILE          print a patch file", Cli::show},
     {"set", "set FILE CONTROL PARAM=VALUE...  change parameters in a patch file", Cli::set},
     {"diff", "diff A B                    compare two patch files", Cli::diff},
+    {"check", "check FILE                  find what makes a patch misbehave in a DAW", Cli::check},
     {"library", "library SUBCOMMAND ...      show, split, join and send library files",
      Cli::library},
     {"update", "update FIRMWARE             update the device's firmware", Cli::update},
@@ -47,7 +48,8 @@ QString programHelp()
         "  -v, --version  the program's version\n\n"
         "Exit codes:\n"
         "  0  done\n"
-        "  1  failed: the device answered wrongly, a transfer failed, the files differ (diff)\n"
+        "  1  failed: the device answered wrongly, a transfer failed, the files differ (diff),\n"
+        "     the patch has findings (check)\n"
         "  2  bad usage or a bad input file\n"
         "  3  no device\n"
         "  4  the device is in use: the Vellichord Editor runs (get, send and update without\n"

@@ -3,6 +3,7 @@
 #include "controlnames.h"
 #include "midicontrolmodel.h"
 #include "parameterinfo.h"
+#include "parametertext.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -142,6 +143,23 @@ QString details(int index, const MidiControlModel &model, const QStringList &ccN
             parts << QStringLiteral("%1 %2").arg(ParameterInfo::caption(range)).arg(*value);
     }
     return ControlNames::name(index) + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}
+
+QString parameterLine(int index, const MidiControlModel &model,
+                      const QMap<unsigned int, unsigned char> &stored)
+{
+    QStringList fields;
+    for (const ControlParameter &p : model.parameters()) {
+        fields << ParameterText::name(p.id()) + QLatin1Char('=')
+                + ParameterText::valueText(model, ParameterId(p.id()))
+                + storedMark(stored.value(p.id(), p.value()), p.value());
+    }
+    return ControlNames::name(index).leftJustified(8) + fields.join(QLatin1Char(' '));
+}
+
+QString storedMark(unsigned char stored, unsigned char value)
+{
+    return stored != value ? QStringLiteral(" (stored %1)").arg(stored) : QString();
 }
 
 QString displayPreset(int presetNumber)

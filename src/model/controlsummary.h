@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,17 @@ QString assignment(const MidiControlModel &model, int commonChannel);
 // "PAD7: Note C3 (60), Ch 1, Momentary, Blue, Aftertouch Off". ccNames name the controller
 // numbers (line n of the name file names controller n).
 QString details(int index, const MidiControlModel &model, const QStringList &ccNames);
+
+// The line "vellichord show" prints for a control, which "vellichord set" takes back: the
+// control's name padded to 8 characters, then each parameter as name=value in id order:
+// "PAD7    channel=1 type=Note toggle=Momentary noteorcc=C3 aftertouch=On colour=Blue".
+// stored holds, by parameter id, the bytes that a patch stored outside their range; each is
+// marked after the value it was read as: "channel=Global (stored 50)".
+QString parameterLine(int index, const MidiControlModel &model,
+                      const QMap<unsigned int, unsigned char> &stored = {});
+// " (stored 50)" after a value that a stored byte outside the range was read as; empty when
+// the two are the same.
+QString storedMark(unsigned char stored, unsigned char value);
 
 // The lines of the device's display: the preset, its name, and the channel and note or
 // controller of the one control selected (empty without one).

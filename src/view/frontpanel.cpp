@@ -145,7 +145,10 @@ QString FrontPanel::controlToolTip(int control) const
 {
     if (!controls || control < 0 || control >= ControlTable::count)
         return QString();
-    return ControlSummary::details(control, *controls->at(control), controllerNames);
+    QString text = ControlSummary::details(control, *controls->at(control), controllerNames);
+    for (const QString &reason : PatchCheck::reasonsFor(checkFindings, control))
+        text += QStringLiteral("\n\u26A0 ") + reason;
+    return text;
 }
 
 void FrontPanel::flash(int control)
@@ -181,6 +184,13 @@ void FrontPanel::setUnsent(const QList<int> &controls)
 {
     for (int i = 0; i < ControlTable::count; ++i)
         items[i]->setUnsent(controls.contains(i));
+}
+
+void FrontPanel::setCheckFindings(const QList<PatchCheck::Finding> &findings)
+{
+    checkFindings = findings;
+    for (int i = 0; i < ControlTable::count; ++i)
+        items[i]->setWarning(!PatchCheck::reasonsFor(findings, i).isEmpty());
 }
 
 void FrontPanel::setNoDeviceFound(bool noDevice)

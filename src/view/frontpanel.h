@@ -1,5 +1,7 @@
 #pragma once
 
+#include "patchcheck.h"
+
 #include <QByteArray>
 #include <QGraphicsView>
 #include <QList>
@@ -61,6 +63,9 @@ public slots:
     // Rings control for flashMs, to show which control a touch on the device found; a flash
     // under way starts again.
     void flash(int control);
+    // Marks the controls that the patch check's findings concern, and no others; each
+    // finding's reason goes into the tooltips of its controls.
+    void setCheckFindings(const QList<PatchCheck::Finding> &findings);
 
 signals:
     // A right click on control; the menu belongs at globalPosition.
@@ -104,4 +109,5 @@ private:
     // only the timer of the latest one hides its ring.
     std::array<QGraphicsEllipseItem *, 64> flashRings{};
     std::array<int, 64> flashCounts{};
+    QList<PatchCheck::Finding> checkFindings;
 };

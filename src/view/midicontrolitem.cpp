@@ -75,6 +75,9 @@ void MidiControlItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *o
     // In the top right corner.
     if (unsent)
         paintUnsentMark(painter, rect().topRight() + QPointF(-5, 5));
+    // In the bottom left corner, clear of the texts and of the pads' printed numbers.
+    if (warning)
+        paintWarningMark(painter, rect().bottomLeft() + QPointF(7, -7));
 }
 
 void MidiControlItem::paintUnsentMark(QPainter *painter, const QPointF &centre)
@@ -88,6 +91,32 @@ void MidiControlItem::paintUnsentMark(QPainter *painter, const QPointF &centre)
     painter->setBrush(QColor(255, 140, 0));
     painter->drawEllipse(centre, radius, radius);
     painter->restore();
+}
+
+void MidiControlItem::paintWarningMark(QPainter *painter, const QPointF &centre)
+{
+    // Amber with a dark outline and mark, as warning signs are: it stands out from the black
+    // panel, the light colours and the orange dot of unsent changes alike.
+    const qreal half = 5.5;
+    const QPolygonF triangle({centre + QPointF(0, -half), centre + QPointF(half, half * 0.85),
+                              centre + QPointF(-half, half * 0.85)});
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(QColor(20, 20, 20), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter->setBrush(QColor(255, 200, 0));
+    painter->drawPolygon(triangle);
+    painter->setPen(QPen(QColor(20, 20, 20), 1.4, Qt::SolidLine, Qt::RoundCap));
+    painter->drawLine(centre + QPointF(0, -half * 0.35), centre + QPointF(0, half * 0.25));
+    painter->drawPoint(centre + QPointF(0, half * 0.6));
+    painter->restore();
+}
+
+void MidiControlItem::setWarning(bool value)
+{
+    if (value == warning)
+        return;
+    warning = value;
+    update();
 }
 
 // The text sits where the picture leaves room on each kind of control, on a dark chip that

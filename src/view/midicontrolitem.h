@@ -50,6 +50,12 @@ public:
     // The mark of unsent changes, centred on centre; the library's rows carry it too.
     static void paintUnsentMark(QPainter *painter, const QPointF &centre);
 
+    // Marks the control as concerned by a finding of the patch check.
+    void setWarning(bool warning);
+    bool hasWarning() const { return warning; }
+    // The patch check's mark, a small warning triangle centred on centre.
+    static void paintWarningMark(QPainter *painter, const QPointF &centre);
+
     // The colour a model's Colour or ColourF value lights; invalid when it has neither.
     static QColor ledColourOf(const MidiControlModel &model);
 
@@ -75,4 +81,5 @@ private:
     QColor led;
     QString assigned;
     bool keyboardFocus = false;
+    bool warning = false;
 };

@@ -1,7 +1,9 @@
 #include "../common/files.h"
+#include "../common/laidoutpatch.h"
 #include "../common/simulateddevice.h"
 #include "../transfer/updaterig.h"
 #include "controlnames.h"
+#include "controlsummary.h"
 #include "deviceclaim.h"
 #include "midicontroller.h"
 #include "parametertext.h"
@@ -89,8 +91,7 @@ private slots:
     void help();
     void programExitCodes_data();
     void programExitCodes();
-    void showNamesValuesAsTheEditorPaneDoes_data();
-    void showNamesValuesAsTheEditorPaneDoes();
+    void showPrintsTheNameThePresetAndEachControlsLine();
     void showPrintsWhatSetTakesBack();
     void showJson();
     void setWritesWhatTheEditorWould_data();
@@ -101,6 +102,8 @@ private slots:
     void badSetLeavesTheFileUntouched();
     void diff_data();
     void diff();
+    void checkPrintsOneLinePerFinding_data();
+    void checkPrintsOneLinePerFinding();
     void storedBytesThatAreReadOtherwise_data();
     void storedBytesThatAreReadOtherwise();
     void badFiles_data();
@@ -170,6 +173,9 @@ void TestCliFiles::help_data()
     QTest::newRow("diff") << QStringList{"diff", "--help"} << false
                           << "Usage: vellichord diff [options] A B"
                           << "1 they differ";
+    QTest::newRow("check") << QStringList{"check", "--help"} << false
+                           << "Usage: vellichord check [options] FILE"
+                           << "Exit codes: 0 nothing found, 1 findings, 2 bad usage";
     // The commands that talk to the device answer --help without one.
     QTest::newRow("ports") << QStringList{"ports", "--help"} << false
                            << "Usage: vellichord ports [options]"
@@ -237,6 +243,8 @@ void TestCliFiles::programExitCodes_data()
     QTest::newRow("show with two files")
         << QStringList{"show", "a", "b"} << 2 << "too many arguments";
     QTest::newRow("diff with one file") << QStringList{"diff", "a"} << 2 << "missing arguments";
+    QTest::newRow("check with two files")
+        << QStringList{"check", "a", "b"} << 2 << "too many arguments";
     QTest::newRow("set without a change")
         << QStringList{"set", "a", "PAD1"} << 2 << "missing arguments";
     QTest::newRow("library without a subcommand")
@@ -259,39 +267,13 @@ void TestCliFiles::programExitCodes()
     QCOMPARE(result.out, QString());
 }
 
-void TestCliFiles::showNamesValuesAsTheEditorPaneDoes_data()
+// Each control's line as ControlSummary::parameterLine writes it.
+void TestCliFiles::showPrintsTheNameThePresetAndEachControlsLine()
 {
-    QTest::addColumn<QList<Assignment>>("assignments");
-    QTest::addColumn<QString>("line");
-
-    QTest::newRow("slider") << QList<Assignment>{{0, Channel, 15}, {0, CC, 7}, {0, Max, 100}}
-                            << "S1      channel=16 cc=7 min=0 max=100";
-    QTest::newRow("pad playing a note")
-        << QList<Assignment>{{45, NoteOrCC, 60}, {45, Colour, 2}, {45, Aftertouch, 1}}
-        << "PAD7    channel=1 type=Note toggle=Momentary noteorcc=C3 aftertouch=On colour=Blue";
-    QTest::newRow("pad sending a controller")
-        << QList<Assignment>{{63, Type, 1}, {63, NoteOrCC, 127}, {63, Channel, 16}}
-        << "PAD25   channel=Global type=CC toggle=Momentary noteorcc=127 aftertouch=Off "
-           "colour=Red";
-    QTest::newRow("function button")
-        << QList<Assignment>{{15, Toggle, 1}, {15, ColourF, 1}, {15, NoteOrCC, 127}}
-        << "F10     channel=1 type=Note toggle=Toggle noteorcc=G8 colourf=Green";
-    QTest::newRow("X-Y pad") << QList<Assignment>{{37, CCX, 1}, {37, MaxY, 0}}
-                             << "XY      channel=1 ccx=1 ccy=0 minx=0 miny=0 maxx=127 maxy=0";
-    QTest::newRow("navigation button") << QList<Assignment>{}
-                                       << "RECORD  channel=1 type=Note toggle=Momentary "
-                                          "noteorcc=C-2";
-}
-
-void TestCliFiles::showNamesValuesAsTheEditorPaneDoes()
-{
-    QFETCH(QList<Assignment>, assignments);
-    QFETCH(QString, line);
     Patch patch;
     patch.setName(QStringLiteral("Live\tset"));
     patch.setPresetNo(19);
-    for (const auto &[control, id, value] : assignments)
-        patch.controls().at(control)->updateParameter(id, uchar(value));
+    fillDistinct(patch.controls(), 2);
     QVERIFY(patch.save(path(QStringLiteral("show.syx"))));
 
     const Result result = run({QStringLiteral("show"), path(QStringLiteral("show.syx"))});
@@ -302,9 +284,11 @@ void TestCliFiles::showNamesValuesAsTheEditorPaneDoes()
     // The name as sent, the tab written out so that it cannot act on the terminal.
     QCOMPARE(lines[0], QStringLiteral(R"(name: "Live?set")"));
     QCOMPARE(lines[1], QStringLiteral("preset: 19"));
-    QVERIFY2(lines.contains(line), qPrintable(result.out));
     for (int i = 0; i < 64; ++i)
-        QVERIFY(lines[2 + i].startsWith(ControlNames::name(i) + QLatin1Char(' ')));
+        QCOMPARE(lines[2 + i], ControlSummary::parameterLine(i, *patch.controls().at(i)));
+    QCOMPARE(lines[45],
+             QStringLiteral("PAD5    channel=6 type=CC toggle=Momentary noteorcc=68 "
+                            "aftertouch=On colour=Red"));
 }
 
 // Each control's line of show, given to set on a new patch, makes the same patch again.
@@ -588,6 +572,57 @@ void TestCliFiles::diff()
     QCOMPARE(result.exitCode, exitCode);
 }
 
+void TestCliFiles::checkPrintsOneLinePerFinding_data()
+{
+    QTest::addColumn<bool>("laidOut"); // or the factory patch
+    QTest::addColumn<QList<Assignment>>("edits");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // the first lines printed
+    QTest::addColumn<int>("count");         // of all lines printed
+
+    QTest::newRow("laid out") << true << QList<Assignment>{} << 0 << QStringList() << 0;
+    QTest::newRow("a duplicate and a reserved CC")
+        << true << QList<Assignment>{{40, NoteOrCC, 36}, {16, CC, 0}} << 1
+        << QStringList{"PAD1 and PAD2 both send Note 36 on Ch 1",
+                       "E1 sends CC 0, which DAWs and synths reserve for bank select"}
+        << 2;
+    // Everything on channel 1, the controllers on CC 0 and the notes on note 0.
+    QTest::newRow("factory patch")
+        << false << QList<Assignment>{} << 1
+        << QStringList{"S1, S2, S3, S4, S5, S6, E1, E2, E3, E4, E5, E6, E7, E8, P1, P2, P3, P4, "
+                       "P5, P6, XY X, XY Y and XFADER all send CC 0 on Ch 1",
+                       "F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, STOP, PLAY, RECORD, DOWN, UP, "
+                       "LEFT, RIGHT, PAD1, PAD2, PAD3, PAD4, PAD5, PAD6, PAD7, PAD8, PAD9, PAD10, "
+                       "PAD11, PAD12, PAD13, PAD14, PAD15, PAD16, PAD17, PAD18, PAD19, PAD20, "
+                       "PAD21, PAD22, PAD23, PAD24 and PAD25 all send Note 0 on Ch 1",
+                       "S1 sends CC 0, which DAWs and synths reserve for bank select"}
+        << 2 + 23;
+}
+
+void TestCliFiles::checkPrintsOneLinePerFinding()
+{
+    QFETCH(bool, laidOut);
+    QFETCH(QList<Assignment>, edits);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    QFETCH(int, count);
+    Patch patch;
+    if (laidOut)
+        layOut(patch.controls());
+    for (const auto &[control, id, value] : edits)
+        patch.controls().at(control)->updateParameter(id, uchar(value));
+    const QString file = path(QStringLiteral("check.syx"));
+    QVERIFY(patch.save(file));
+
+    const Result result = run({QStringLiteral("check"), file});
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.exitCode, exitCode);
+    const QStringList printed = result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(printed.size(), count);
+    QCOMPARE(printed.mid(0, lines.size()), lines);
+    QVERIFY(count == 0 ? result.out.isEmpty() : result.out.endsWith(QLatin1Char('\n')));
+}
+
 void TestCliFiles::storedBytesThatAreReadOtherwise_data()
 {
     QTest::addColumn<QList<Assignment>>("edits"); // of both files
@@ -706,7 +741,7 @@ void TestCliFiles::badFiles_data()
     request[6] = 0x62;
     QByteArray foreign = good;
     foreign[1] = 0x41;
-    for (const char *command : {"show", "set", "diff A", "diff B"}) {
+    for (const char *command : {"show", "set", "diff A", "diff B", "check"}) {
         QTest::addRow("%s, missing", command)
             << command << "missing.syx" << QByteArray() << "no such file";
         QTest::addRow("%s, folder", command)
@@ -735,7 +770,7 @@ void TestCliFiles::badFiles()
     QVERIFY(Patch().save(good));
 
     QStringList arguments;
-    if (command == QLatin1String("show"))
+    if (command == QLatin1String("show") || command == QLatin1String("check"))
         arguments = QStringList{command, bad};
     else if (command == QLatin1String("set"))
         arguments = QStringList{command, bad, QStringLiteral("PAD1"), QStringLiteral("channel=2")};

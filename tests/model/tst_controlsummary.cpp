@@ -23,6 +23,9 @@ MidiControlModel control(int index, const QList<Set> &values)
     return model;
 }
 
+// The bytes a patch stored out of range, by parameter id.
+using Stored = QMap<unsigned int, unsigned char>;
+
 const QStringList ccNames = {QStringLiteral("0 Bank Select"), QStringLiteral("1 Modulation"),
                              QStringLiteral("2 Breath"), QStringLiteral("Foot")};
 
@@ -47,6 +50,8 @@ private slots:
     void mostCommonChannel();
     void displayLines_data();
     void displayLines();
+    void parameterLineIsWhatSetTakes_data();
+    void parameterLineIsWhatSetTakes();
 };
 
 void TestControlSummary::noteEntriesLeadWithTheNumber_data()
@@ -220,5 +225,48 @@ void TestControlSummary::displayLines()
     QCOMPARE(ControlSummary::displayPreset(127), QStringLiteral("PRESET 127"));
 }
 
+void TestControlSummary::parameterLineIsWhatSetTakes_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QList<Set>>("values");
+    QTest::addColumn<Stored>("stored");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("slider") << 0 << QList<Set>{{Channel, 15}, {CC, 7}, {Max, 100}} << Stored()
+                            << "S1      channel=16 cc=7 min=0 max=100";
+    QTest::newRow("pad playing a note")
+        << 45 << QList<Set>{{NoteOrCC, 60}, {Colour, 2}, {Aftertouch, 1}} << Stored()
+        << "PAD7    channel=1 type=Note toggle=Momentary noteorcc=C3 aftertouch=On colour=Blue";
+    QTest::newRow("pad sending a controller")
+        << 63 << QList<Set>{{Type, 1}, {NoteOrCC, 127}, {Channel, 16}} << Stored()
+        << "PAD25   channel=Global type=CC toggle=Momentary noteorcc=127 aftertouch=Off "
+           "colour=Red";
+    QTest::newRow("function button")
+        << 15 << QList<Set>{{Toggle, 1}, {ColourF, 1}, {NoteOrCC, 127}} << Stored()
+        << "F10     channel=1 type=Note toggle=Toggle noteorcc=G8 colourf=Green";
+    QTest::newRow("X-Y pad") << 37 << QList<Set>{{CCX, 1}, {MaxY, 0}} << Stored()
+                             << "XY      channel=1 ccx=1 ccy=0 minx=0 miny=0 maxx=127 maxy=0";
+    QTest::newRow("navigation button") << 32 << QList<Set>{} << Stored()
+                                       << "RECORD  channel=1 type=Note toggle=Momentary "
+                                          "noteorcc=C-2";
+    // A byte stored out of range is marked after the value it was read as; one equal to the
+    // value is no mark.
+    QTest::newRow("stored bytes")
+        << 39 << QList<Set>{{Channel, 16}, {Colour, 2}}
+        << Stored{{Channel, 50}, {Colour, 2}, {Toggle, 7}}
+        << "PAD1    channel=Global (stored 50) type=Note toggle=Momentary (stored 7) "
+           "noteorcc=C-2 aftertouch=Off colour=Blue";
+}
+
+void TestControlSummary::parameterLineIsWhatSetTakes()
+{
+    QFETCH(int, index);
+    QFETCH(QList<Set>, values);
+    QFETCH(Stored, stored);
+    QFETCH(QString, line);
+    QCOMPARE(ControlSummary::parameterLine(index, control(index, values), stored), line);
+}
+
 QTEST_GUILESS_MAIN(TestControlSummary)
+
 #include "tst_controlsummary.moc"
