@@ -16,6 +16,7 @@ class FrontPanel;
 class IMidi;
 class LibraryDocument;
 class LibraryPanel;
+class MidiMonitorWindow;
 class MidiController;
 class PatchDocument;
 class QAction;
@@ -110,6 +111,8 @@ private:
     void createActions();
     // The library, its panel in a dock shown from the View menu, and its commands.
     void createLibrary(const EditorCommands &commands);
+    // The MIDI monitor window, shown from the View menu, fed every message in and out.
+    void createMonitor(const EditorCommands &commands);
     // The window keeps its size for the picture; a dock beside it widens it by the dock's width.
     void fitToDock();
     void restoreSettings();
@@ -143,6 +146,7 @@ private:
     LibraryDocument *libraryDocument = nullptr;
     LibraryPanel *panelOfLibrary = nullptr;
     QDockWidget *dockOfLibrary = nullptr;
+    MidiMonitorWindow *monitorWindow = nullptr;
     QSize pictureSize; // the window's size without a dock
 
     UnsentRecovery *recovery = nullptr;
