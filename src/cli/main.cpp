@@ -29,6 +29,8 @@ const Command commands[] = {
     {"diff", "diff A B                    compare two patch files", Cli::diff},
     {"library", "library SUBCOMMAND ...      show, split, join and send library files",
      Cli::library},
+    {"monitor", "monitor [--port P] [--hex]  print the MIDI messages the device sends",
+     Cli::monitor},
     {"update", "update FIRMWARE             update the device's firmware", Cli::update},
 };
 
