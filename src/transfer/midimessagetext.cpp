@@ -278,11 +278,12 @@ QString MidiTrafficDecoder::text(const MidiTrafficMessage &message)
         recordLeft -= std::min(recordLeft, size);
         return text;
     } else if (!message.outgoing && bytes.size() == 3 && is_sysex(bytes)) {
-        // Any answer ends the record; only an accepting one moves on to the next.
+        // Only what comes after a record's last frame answers it, and only an accepting answer
+        // moves on to the next record; one that comes while frames are still going is a late
+        // answer to something earlier, such as a second update code.
         const unsigned char status = at(bytes, 1);
-        if (status == 0x1A || status == 0x77)
+        if (recordLeft == 0 && (status == 0x1A || status == 0x77))
             nextRecord = record + 1;
-        recordLeft = 0;
     }
     return midi_message_text(bytes);
 }

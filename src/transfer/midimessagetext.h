@@ -34,7 +34,8 @@ QString midi_time_text(qint64 timeMs);
 
 // Decodes the traffic of one port in the order it went: as midi_message_text, but each
 // firmware frame is placed in its record, numbered from the update code on, a record sent
-// again after a bad or missing answer keeping its number: "Firmware record 12 (256 bytes)"
+// again after a bad or missing answer keeping its number (an answer counts only once the
+// record's last frame has gone): "Firmware record 12 (256 bytes)"
 // for the frame that starts it, "Firmware record 12 continued (11 bytes)" for the others.
 class MidiTrafficDecoder
 {
