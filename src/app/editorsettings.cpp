@@ -19,6 +19,8 @@ const QString liveSendKey = QStringLiteral("device/sendAsYouEdit");
 const QString recentKey = QStringLiteral("files/recent");
 const QString recentLibrariesKey = QStringLiteral("files/recentLibraries");
 const QString windowStateKey = QStringLiteral("window/state");
+const QString monitorGeometryKey = QStringLiteral("monitor/geometry");
+const QString monitorOpenKey = QStringLiteral("monitor/open");
 const QString lastFolderKey = QStringLiteral("files/lastFolder");
 const QString updaterFolderKey = QStringLiteral("updater/lastFolder");
 
@@ -144,6 +146,26 @@ QByteArray EditorSettings::windowState() const
 void EditorSettings::setWindowState(const QByteArray &state)
 {
     setValue(windowStateKey, state);
+}
+
+QByteArray EditorSettings::monitorGeometry() const
+{
+    return value(monitorGeometryKey).toByteArray();
+}
+
+void EditorSettings::setMonitorGeometry(const QByteArray &geometry)
+{
+    setValue(monitorGeometryKey, geometry);
+}
+
+bool EditorSettings::monitorOpen() const
+{
+    return value(monitorOpenKey).toBool();
+}
+
+void EditorSettings::setMonitorOpen(bool open)
+{
+    setValue(monitorOpenKey, open);
 }
 
 QString EditorSettings::lastFolder() const

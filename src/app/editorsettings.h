@@ -62,6 +62,11 @@ public:
     // The docks' places and visibility, as QMainWindow::saveState gives them.
     QByteArray windowState() const;
     void setWindowState(const QByteArray &state);
+    // The MIDI monitor window's geometry (QWidget::saveGeometry) and whether it was open.
+    QByteArray monitorGeometry() const;
+    void setMonitorGeometry(const QByteArray &geometry);
+    bool monitorOpen() const;
+    void setMonitorOpen(bool open);
     QString lastFolder() const;
     void setLastFolder(const QString &folder);
     QString updaterLastFolder() const;

@@ -17,6 +17,7 @@
 #include "librarysender.h"
 #include "livesend.h"
 #include "midicontroller.h"
+#include "midimonitorwindow.h"
 #include "numberingdialog.h"
 #include "patchcheck.h"
 #include "patchdocument.h"
@@ -271,6 +272,7 @@ void MainWindow::createActions()
     createLibrary(commands);
     createHandsOnModes(commands);
     createClipboardCommands(commands);
+    createMonitor(commands);
 
     bindButton(ui->buttonUpload, commands.upload);
     bindButton(ui->buttonDownload, commands.download);
@@ -282,6 +284,29 @@ void MainWindow::createActions()
     ui->pushButtonSelectMulti->setToolTip(
         tr("Select Multi: a click adds or removes one control; a band selects the controls it "
            "touches, with Ctrl or Shift added to the selection"));
+}
+
+void MainWindow::createMonitor(const EditorCommands &commands)
+{
+    monitorWindow = new MidiMonitorWindow(this);
+    auto *show = new QAction(tr("MIDI &Monitor"), this);
+    show->setObjectName(QStringLiteral("actionMidiMonitor"));
+    show->setCheckable(true);
+    show->setToolTip(tr("Show or hide the window that lists every MIDI message in and out"));
+    commands.view->addAction(show);
+    connect(show, &QAction::toggled, monitorWindow, [this](bool on) {
+        monitorWindow->setVisible(on);
+        if (on) {
+            monitorWindow->raise();
+            monitorWindow->activateWindow();
+        }
+    });
+    connect(monitorWindow, &MidiMonitorWindow::visibilityChanged, show, &QAction::setChecked);
+    connect(midiController, &MidiController::traffic, monitorWindow,
+            [this](const MidiTraffic &batch) {
+                monitorWindow->showTraffic(
+                    batch, QString::fromStdString(midiController->getMidi()->connectedName()));
+            });
 }
 
 void MainWindow::createLibrary(const EditorCommands &commands)
@@ -487,6 +512,9 @@ bool MainWindow::askBeforeLosingLibrary()
 void MainWindow::restoreSettings()
 {
     restoreState(settings->windowState());
+    monitorWindow->restoreGeometry(settings->monitorGeometry());
+    if (settings->monitorOpen())
+        monitorWindow->show();
     fitToDock();
     settings->placeWindow(this);
     if (settings->multiSelect())
@@ -688,6 +716,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     settings->setWindowPosition(pos());
     settings->setWindowState(saveState());
+    settings->setMonitorGeometry(monitorWindow->saveGeometry());
+    settings->setMonitorOpen(monitorWindow->isVisible());
     settings->setMultiSelect(controlSelection->isMulti());
     settings->sync();
     qCDebug(lcTrace) << "Closing Main window";

@@ -17,6 +17,7 @@ class FrontPanel;
 class IMidi;
 class LibraryDocument;
 class LibraryPanel;
+class MidiMonitorWindow;
 class MidiController;
 class PatchDocument;
 class QAction;
@@ -117,6 +118,8 @@ private:
     void createClipboardCommands(const EditorCommands &commands);
     // Runs the patch check and marks the controls it concerns; say: tell the count.
     void checkPatch(bool say);
+    // The MIDI monitor window, shown from the View menu, fed every message in and out.
+    void createMonitor(const EditorCommands &commands);
     // The window keeps its size for the picture; a dock beside it widens it by the dock's width.
     void fitToDock();
     void restoreSettings();
@@ -150,6 +153,7 @@ private:
     LibraryDocument *libraryDocument = nullptr;
     LibraryPanel *panelOfLibrary = nullptr;
     QDockWidget *dockOfLibrary = nullptr;
+    MidiMonitorWindow *monitorWindow = nullptr;
     QSize pictureSize; // the window's size without a dock
     ControlClipboard *controlClipboard = nullptr;
     bool checkShown = false; // once Check has run, its marks follow every change

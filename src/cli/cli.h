@@ -68,5 +68,6 @@ int check(const QStringList &arguments);
 // "library show|split|join|send": the subcommand is the first argument after "library".
 int library(const QStringList &arguments);
 int librarySend(const QStringList &arguments);
+int monitor(const QStringList &arguments);
 
 } // namespace Cli

@@ -30,6 +30,8 @@ const Command commands[] = {
     {"check", "check FILE                  find what makes a patch misbehave in a DAW", Cli::check},
     {"library", "library SUBCOMMAND ...      show, split, join and send library files",
      Cli::library},
+    {"monitor", "monitor [--port P] [--hex]  print the MIDI messages the device sends",
+     Cli::monitor},
     {"update", "update FIRMWARE             update the device's firmware", Cli::update},
 };
 

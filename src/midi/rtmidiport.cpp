@@ -161,8 +161,9 @@ bool RtMidiPort::openInput(const QString &portName)
     const bool alsa = in->getCurrentApi() == RtMidi::LINUX_ALSA;
     const QStringList names = tracedPorts(*in, "Found input:");
 
-    // Receive SysEx; timing and active sensing stay filtered.
-    in->ignoreTypes(false, true, true);
+    // Receive everything: the MIDI monitor lists clock and active sensing too (hidden until
+    // asked for), and a real-time byte costs the input monitor next to nothing.
+    in->ignoreTypes(false, false, false);
     in->setCallback(&RtMidiPort::inputCallback, this);
     for (int i = 0; i < names.size(); ++i) {
         if (!portNameMatches(names[i], portName, alsa))
