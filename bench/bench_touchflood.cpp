@@ -1,8 +1,8 @@
 // Figures for selecting controls by touch while the device floods the editor: the editor
 // window on its own JACK port over a JACK server of its own, the emulator program as the
 // device, sending a knob's control changes at a steady rate ("flood N E3 RATE"). Prints the
-// longest time the GUI thread did not get to its events, with Select Controls by Touch on and
-// off, and whether the touched knob ended up selected.
+// longest time the GUI thread did not get to its events, with Select Controls by Touch off, on,
+// and on with the MIDI monitor window open, and whether the touched knob ended up selected.
 //
 //   bench_touchflood [seconds per run, default 10] [messages per second, default 10000]
 //                    [runs, default 3]
@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,9 +54,11 @@ struct Run
     bool finished = false;
 };
 
-Run flood(MainWindow &window, EmulatorProcess &emulator, int seconds, int perSecond, bool touch)
+Run flood(MainWindow &window, EmulatorProcess &emulator, int seconds, int perSecond, bool touch,
+          bool monitor)
 {
     window.findChild<QAction *>(QStringLiteral("actionSelectByTouch"))->setChecked(touch);
+    window.findChild<QAction *>(QStringLiteral("actionMidiMonitor"))->setChecked(monitor);
     window.selection()->clear();
     const int count = seconds * perSecond;
     const QString done = QStringLiteral("flooded %1 messages").arg(count);
@@ -154,23 +157,24 @@ int main(int argc, char *argv[])
     }
 
     std::printf("%d messages a second for %d s, %d runs each\n", perSecond, seconds, runs);
-    for (const bool touch : {false, true}) {
+    for (const auto &[touch, monitor] : {std::pair{false, false}, {true, false}, {true, true}}) {
+        const char *setting = !touch ? "off" : monitor ? "on, monitor open" : "on";
         std::vector<double> gaps;
         bool allSelected = true;
         bool allFinished = true;
         for (int i = 0; i < runs; ++i) {
-            const Run run = flood(window, emulator, seconds, perSecond, touch);
+            const Run run = flood(window, emulator, seconds, perSecond, touch, monitor);
             gaps.push_back(run.longestGapMs);
             allSelected = allSelected && run.selected;
             allFinished = allFinished && run.finished;
             std::printf("  select by touch %s, run %d: longest GUI-thread gap %.1f ms in %.1f s, "
                         "%lld of %d messages arrived%s\n",
-                        touch ? "on " : "off", i + 1, run.longestGapMs, run.seconds,
+                        setting, i + 1, run.longestGapMs, run.seconds,
                         static_cast<long long>(run.arrived), seconds * perSecond,
                         run.finished ? "" : " (the flood did not end in time)");
         }
-        std::printf("select by touch %s: median longest GUI-thread gap %.1f ms%s\n",
-                    touch ? "on " : "off", median(gaps),
+        std::printf("select by touch %s: median longest GUI-thread gap %.1f ms%s\n", setting,
+                    median(gaps),
                     touch ? (allSelected ? ", the knob selected every time"
                                          : ", the knob NOT selected every time")
                           : "");

@@ -57,6 +57,13 @@ EditorSettings::EditorSettings(const QString &fileName)
     store = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
     if (store->status() != QSettings::NoError)
         qWarning().noquote() << "Could not read the settings file" << fileName;
+    // A list grown past what the menus show (by hand, by another program) is cut once, so that
+    // every later write of the file carries only what the editor keeps.
+    for (const QString &key : {recentKey, recentLibrariesKey}) {
+        const QStringList files = store->value(key).toStringList();
+        if (files.size() > recentFilesKept)
+            store->setValue(key, QStringList(files.mid(0, recentFilesKept)));
+    }
 }
 
 EditorSettings::~EditorSettings() = default;
