@@ -122,6 +122,25 @@ bool deviceFree(const QString &command, bool force, int *exitCode)
     return false;
 }
 
+// The device claimed and connected for a command with the usual options (--port, --timeout,
+// --force); no controller (after saying why, exitCode set) when another program holds the
+// device or it cannot be reached. The deadline bounds the whole talk with the device, opening
+// the port included.
+struct DeviceSession
+{
+    QString port;
+    QDeadlineTimer deadline;
+    std::unique_ptr<MidiController> controller;
+};
+
+DeviceSession openDevice(const QString &command, const QCommandLineParser &parser, int *exitCode)
+{
+    DeviceSession session{Cli::portName(parser), QDeadlineTimer(Cli::timeoutMs(parser)), nullptr};
+    if (deviceFree(command, parser.isSet(forceOption), exitCode))
+        session.controller = connectToDevice(command, session.port, session.deadline, exitCode);
+    return session;
+}
+
 bool noArguments(const QCommandLineParser &parser, const QString &command, int *exitCode)
 {
     if (parser.positionalArguments().isEmpty())
@@ -460,17 +479,14 @@ int get(const QStringList &arguments)
             return BadUsage;
     }
 
-    if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
+    const DeviceSession session = openDevice(command, parser, &exitCode);
+    if (!session.controller)
         return exitCode;
-    const QString port = portName(parser);
-    // The timeout bounds the whole talk with the device, opening the port included.
-    const QDeadlineTimer deadline(timeoutMs(parser));
-    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, deadline,
-                                                                       &exitCode);
-    if (!controller)
-        return exitCode;
+    const QString &port = session.port;
+    const QDeadlineTimer &deadline = session.deadline;
+    MidiController *const controller = session.controller.get();
 
-    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser), deadline);
+    exitCode = fetchPatch(command, controller, port, timeoutMs(parser), deadline);
     if (exitCode != Done)
         return exitCode;
     const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
@@ -542,19 +558,16 @@ int send(const QStringList &arguments)
         return BadUsage;
     }
 
-    if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
+    const DeviceSession session = openDevice(command, parser, &exitCode);
+    if (!session.controller)
         return exitCode;
-    const QString port = portName(parser);
-    // The timeout bounds the whole talk with the device, opening the port included.
-    const QDeadlineTimer deadline(timeoutMs(parser));
-    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, deadline,
-                                                                       &exitCode);
-    if (!controller)
-        return exitCode;
+    const QString &port = session.port;
+    const QDeadlineTimer &deadline = session.deadline;
+    MidiController *const controller = session.controller.get();
     // A patch goes into the preset the device is on, as the editor's Download sends it: the
     // editor learns that preset from the device's own patch at start-up, and a file's preset
     // number is not used.
-    exitCode = fetchPatch(command, controller.get(), port, timeoutMs(parser), deadline);
+    exitCode = fetchPatch(command, controller, port, timeoutMs(parser), deadline);
     if (exitCode != Done)
         return exitCode;
     const QString presetOutside = preset_out_of_range_text(controller->getPresetNo());
@@ -639,14 +652,10 @@ int librarySend(const QStringList &arguments)
     for (const int presetNo : qAsConst(chosen))
         toSend << byPreset.value(presetNo);
 
-    if (!deviceFree(command, parser.isSet(forceOption), &exitCode))
+    const DeviceSession session = openDevice(command, parser, &exitCode);
+    if (!session.controller)
         return exitCode;
-    const QString port = portName(parser);
-    const QDeadlineTimer deadline(timeoutMs(parser));
-    const std::unique_ptr<MidiController> controller = connectToDevice(command, port, deadline,
-                                                                       &exitCode);
-    if (!controller)
-        return exitCode;
+    MidiController *const controller = session.controller.get();
 
     LibrarySender sender(*controller);
     QEventLoop loop;
