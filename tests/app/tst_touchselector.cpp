@@ -1,4 +1,5 @@
 #include "../common/simulateddevice.h"
+#include "../common/touchpatch.h"
 #include "controlnames.h"
 #include "editorpane.h"
 #include "editprobe.h"
@@ -18,27 +19,11 @@ QString settingsPath()
         + QStringLiteral("/vellichord-editor.ini");
 }
 
-// The device's patch: every control on Ch 16 but PAD7 (Note 60 on Ch 10), PAD3 and F6 (both
-// Note 61 on Ch 10) and E3 (CC 7 on Ch 1).
+// The device's patch, as the device sends it.
 QByteArray devicePatch()
 {
-    Patch patch;
-    patch.setPresetNo(2);
-    for (int i = 0; i < ControlTable::count; ++i)
-        patch.controls().at(i)->updateParameter(Channel, 15);
-    const auto note = [&patch](const char *name, int number) {
-        MidiControlModel *model = patch.controls().at(ControlNames::indexOf(QLatin1String(name)));
-        model->updateParameter(Channel, 9);
-        model->updateParameter(Type, 0);
-        model->updateParameter(NoteOrCC, static_cast<unsigned char>(number));
-    };
-    note("PAD7", 60);
-    note("PAD3", 61);
-    note("F6", 61);
-    patch.controls().at(18)->updateParameter(Channel, 0);
-    patch.controls().at(18)->updateParameter(CC, 7);
-    QByteArray message = patch.toType1();
-    message[6] = 0x63; // as the device sends it
+    QByteArray message = touchPatch(2);
+    message[6] = 0x63;
     return message;
 }
 

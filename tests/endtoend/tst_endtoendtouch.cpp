@@ -1,5 +1,6 @@
 #include "../common/files.h"
 #include "../common/jackserver.h"
+#include "../common/touchpatch.h"
 #include "../common/viewinput.h"
 #include "controlnames.h"
 #include "emulatorprocess.h"
@@ -35,28 +36,6 @@ QString statusText(const MainWindow &window)
 QString heading(const MainWindow &window)
 {
     return window.findChild<QLabel *>(QStringLiteral("labelSelection"))->text();
-}
-
-// Every control on Ch 16 but PAD7 (Note 60 on Ch 10), PAD3 and F6 (both Note 61 on Ch 10)
-// and E3 (CC 7 on Ch 1), as a patch file.
-QByteArray touchPatch()
-{
-    Patch patch;
-    patch.setPresetNo(4);
-    for (int i = 0; i < ControlTable::count; ++i)
-        patch.controls().at(i)->updateParameter(Channel, 15);
-    const auto note = [&patch](const char *name, int number) {
-        MidiControlModel *model = patch.controls().at(ControlNames::indexOf(QLatin1String(name)));
-        model->updateParameter(Channel, 9);
-        model->updateParameter(Type, 0);
-        model->updateParameter(NoteOrCC, static_cast<unsigned char>(number));
-    };
-    note("PAD7", 60);
-    note("PAD3", 61);
-    note("F6", 61);
-    patch.controls().at(knob)->updateParameter(Channel, 0);
-    patch.controls().at(knob)->updateParameter(CC, 7);
-    return patch.toType1();
 }
 
 // The Type 1 patches the emulator received, in order.
@@ -115,7 +94,7 @@ void TestEndToEndTouch::initTestCase()
     QVERIFY2(server.start(&error), qPrintable(error));
     QVERIFY(workDir.isValid());
     patchPath = workDir.filePath(QStringLiteral("touch.syx"));
-    QVERIFY(writeFile(patchPath, touchPatch()));
+    QVERIFY(writeFile(patchPath, touchPatch(4)));
 }
 
 void TestEndToEndTouch::init()
@@ -137,7 +116,7 @@ bool TestEndToEndTouch::startBoth(const QStringList &arguments)
         return false;
     }
     window = startEditor();
-    QByteArray expected = touchPatch();
+    QByteArray expected = touchPatch(4);
     return QTest::qWaitFor([&] { return window->document()->devicePatch() == expected; }, 10000);
 }
 
@@ -180,7 +159,7 @@ void TestEndToEndTouch::paneEditReachesTheEmulatorWithoutDownload()
     QVERIFY(channel->isEnabled());
     channel->setCurrentIndex(3); // "Ch 4", as a choice from its list
     const QByteArray edited = window->document()->patch();
-    QVERIFY(edited != touchPatch());
+    QVERIFY(edited != touchPatch(4));
 
     QVERIFY(QTest::qWaitFor([&] { return !patchesReceived(*emulator).isEmpty(); }, 10000));
     QCOMPARE(patchesReceived(*emulator).last().toHex(' '), edited.toHex(' '));
