@@ -20,7 +20,7 @@ set -euo pipefail
 # subcommand only. libjack-jackd2-dev is named so that librtmidi-dev does not pull in JACK 1,
 # which jackd2 (the tests' JACK server) would remove again together with librtmidi-dev.
 BASE_PACKAGES=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libjack-jackd2-dev
-    librtmidi-dev libasound2-dev)
+    librtmidi-dev libasound2-dev qttools5-dev qttools5-dev-tools)
 RUN_PACKAGES=()
 # Without the ALSA sequencer, MIDI on Linux means a JACK server.
 if [[ ! -e /dev/snd/seq ]]; then

@@ -9,10 +9,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The tr() of the functions below.
+struct Texts
 {
-    return QCoreApplication::translate("EditorMenus", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(EditorMenus)
+};
 
 QAction *add(QMenu *menu, const char *name, const QString &text, const QString &tip,
              const QKeySequence &keys = QKeySequence())
@@ -33,70 +34,76 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
                                 QMenu *recentLibraries)
 {
     EditorCommands c{};
-    QMenu *file = window->menuBar()->addMenu(tr("&File"));
-    c.load = add(file, "actionLoad", tr("&Load Settings\u2026"),
-                 tr("Load Settings: read a patch file into the editor"), QKeySequence::Open);
-    c.save = add(file, "actionSave", tr("&Save Settings\u2026"),
-                 tr("Save Settings: write the editor's patch to a file"), QKeySequence::Save);
+    QMenu *file = window->menuBar()->addMenu(Texts::tr("&File"));
+    c.load = add(file, "actionLoad", Texts::tr("&Load Settings\u2026"),
+                 Texts::tr("Load Settings: read a patch file into the editor"), QKeySequence::Open);
+    c.save = add(file, "actionSave", Texts::tr("&Save Settings\u2026"),
+                 Texts::tr("Save Settings: write the editor's patch to a file"),
+                 QKeySequence::Save);
     file->addMenu(recentFiles);
     file->addSeparator();
-    c.openLibrary = add(file, "actionOpenLibrary", tr("Open &Library\u2026"),
-                        tr("Open Library: read a library file of presets into the library"));
-    c.saveLibrary = add(file, "actionSaveLibrary", tr("Save Library &As\u2026"),
-                        tr("Save Library As: write the library's presets to a library file"));
+    c.openLibrary = add(file, "actionOpenLibrary", Texts::tr("Open &Library\u2026"),
+                        Texts::tr("Open Library: read a library file of presets into the library"));
+    c.saveLibrary = add(
+        file, "actionSaveLibrary", Texts::tr("Save Library &As\u2026"),
+        Texts::tr("Save Library As: write the library's presets to a library file"));
     file->addMenu(recentLibraries);
     file->addSeparator();
-    c.quit = add(file, "actionQuit", tr("&Quit"), tr("Close the editor"),
+    c.quit = add(file, "actionQuit", Texts::tr("&Quit"), Texts::tr("Close the editor"),
                  QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu *edit = window->menuBar()->addMenu(tr("&Edit"));
-    c.undo = steps->createUndoAction(window, tr("&Undo"));
+    QMenu *edit = window->menuBar()->addMenu(Texts::tr("&Edit"));
+    c.undo = steps->createUndoAction(window, Texts::tr("&Undo"));
     c.undo->setObjectName(QStringLiteral("actionUndo"));
     c.undo->setShortcut(QKeySequence::Undo);
-    c.redo = steps->createRedoAction(window, tr("&Redo"));
+    c.redo = steps->createRedoAction(window, Texts::tr("&Redo"));
     c.redo->setObjectName(QStringLiteral("actionRedo"));
     c.redo->setShortcut(QKeySequence::Redo);
     edit->addActions({c.undo, c.redo});
     edit->addSeparator();
-    c.selectAll = add(edit, "actionSelectAll", tr("Select &All"), tr("Select every control"),
-                      QKeySequence::SelectAll);
-    c.selectNone = add(edit, "actionSelectNone", tr("Select &None"), tr("Clear the selection"),
-                       QKeySequence(Qt::Key_Escape));
+    c.selectAll = add(edit, "actionSelectAll", Texts::tr("Select &All"),
+                      Texts::tr("Select every control"), QKeySequence::SelectAll);
+    c.selectNone = add(edit, "actionSelectNone", Texts::tr("Select &None"),
+                       Texts::tr("Clear the selection"), QKeySequence(Qt::Key_Escape));
     edit->addSeparator();
-    c.number = add(edit, "actionNumberSelected", tr("N&umber Selected Controls\u2026"),
-                   tr("Give the selected controls consecutive note or CC numbers"));
+    c.number = add(edit, "actionNumberSelected", Texts::tr("N&umber Selected Controls\u2026"),
+                   Texts::tr("Give the selected controls consecutive note or CC numbers"));
 
-    c.view = window->menuBar()->addMenu(tr("&View"));
+    c.view = window->menuBar()->addMenu(Texts::tr("&View"));
     c.view->setObjectName(QStringLiteral("menuView"));
 
-    QMenu *device = window->menuBar()->addMenu(tr("&Device"));
-    c.upload = add(device, "actionUpload", tr("&Upload from Vellichord"),
-                   tr("Upload: get the patch from the Vellichord into the editor"),
+    QMenu *device = window->menuBar()->addMenu(Texts::tr("&Device"));
+    c.upload = add(device, "actionUpload", Texts::tr("&Upload from Vellichord"),
+                   Texts::tr("Upload: get the patch from the Vellichord into the editor"),
                    QKeySequence(Qt::CTRL | Qt::Key_U));
-    c.download = add(device, "actionDownload", tr("&Download to Vellichord"),
-                     tr("Download: send the editor's patch to the Vellichord"),
+    c.download = add(device, "actionDownload", Texts::tr("&Download to Vellichord"),
+                     Texts::tr("Download: send the editor's patch to the Vellichord"),
                      QKeySequence(Qt::CTRL | Qt::Key_D));
-    c.revert = add(device, "actionRevert", tr("&Revert to Device Patch"),
-                   tr("Revert to Device Patch: drop the unsent changes and take the patch the "
-                      "Vellichord holds, as one step that Undo takes back"));
-    c.receiveLibrary = add(device, "actionReceiveLibrary", tr("Receive into &Library"),
-                           tr("Receive into Library: upload the Vellichord's current preset into "
-                              "its row of the library"),
-                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
-    c.update = add(device, "actionUpdate", tr("Update &Firmware\u2026"),
-                   tr("Update: install new firmware on the Vellichord"));
+    c.revert = add(
+        device, "actionRevert", Texts::tr("&Revert to Device Patch"),
+        Texts::tr("Revert to Device Patch: drop the unsent changes and take the patch the "
+                  "Vellichord holds, as one step that Undo takes back"));
+    c.receiveLibrary = add(
+        device, "actionReceiveLibrary", Texts::tr("Receive into &Library"),
+        Texts::tr("Receive into Library: upload the Vellichord's current preset into "
+                  "its row of the library"),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
+    c.update = add(device, "actionUpdate", Texts::tr("Update &Firmware\u2026"),
+                   Texts::tr("Update: install new firmware on the Vellichord"));
     device->addSeparator();
-    c.selectByTouch = add(device, "actionSelectByTouch", tr("Select Controls by &Touch"),
-                          tr("Select Controls by Touch: a control touched on the Vellichord is "
-                             "selected, as a click on it would"));
+    c.selectByTouch = add(
+        device, "actionSelectByTouch", Texts::tr("Select Controls by &Touch"),
+        Texts::tr("Select Controls by Touch: a control touched on the Vellichord is "
+                  "selected, as a click on it would"));
     c.selectByTouch->setCheckable(true);
-    c.sendAsYouEdit = add(device, "actionSendAsYouEdit", tr("Send Changes as You &Edit"),
-                          tr("Send Changes as You Edit: each edit goes to the Vellichord at "
-                             "once, without Download"));
+    c.sendAsYouEdit = add(device, "actionSendAsYouEdit", Texts::tr("Send Changes as You &Edit"),
+                          Texts::tr("Send Changes as You Edit: each edit goes to the Vellichord at "
+                                    "once, without Download"));
     c.sendAsYouEdit->setCheckable(true);
 
-    QMenu *help = window->menuBar()->addMenu(tr("&Help"));
-    c.about = add(help, "actionAbout", tr("&About"), tr("Program and library versions"));
+    QMenu *help = window->menuBar()->addMenu(Texts::tr("&Help"));
+    c.about = add(help, "actionAbout", Texts::tr("&About"),
+                  Texts::tr("Program and library versions"));
 
     window->addActions({c.load, c.save, c.openLibrary, c.saveLibrary, c.quit, c.undo, c.redo,
                         c.selectAll, c.selectNone, c.upload, c.download, c.receiveLibrary, c.update,
@@ -108,17 +115,19 @@ ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands
 {
     ClipboardCommands c{};
     auto *edit = qobject_cast<QMenu *>(commands.selectAll->associatedWidgets().value(0));
-    c.copy = add(edit, "actionCopy", tr("&Copy"),
-                 tr("Copy: put the selected control's settings on the clipboard, also as text"),
-                 QKeySequence::Copy);
-    c.paste = add(edit, "actionPaste", tr("&Paste"),
-                  tr("Paste: give the selected controls every copied setting they have, as one "
-                     "step"),
-                  QKeySequence::Paste);
+    c.copy = add(
+        edit, "actionCopy", Texts::tr("&Copy"),
+        Texts::tr("Copy: put the selected control's settings on the clipboard, also as text"),
+        QKeySequence::Copy);
+    c.paste = add(
+        edit, "actionPaste", Texts::tr("&Paste"),
+        Texts::tr("Paste: give the selected controls every copied setting they have, as one "
+                  "step"),
+        QKeySequence::Paste);
     c.pasteKeepingNumbers = add(
-        edit, "actionPasteKeepNumbers", tr("Paste All &but Note/CC"),
-        tr("Paste All but Note/CC: paste, each selected control keeping its own note or CC "
-           "number"),
+        edit, "actionPasteKeepNumbers", Texts::tr("Paste All &but Note/CC"),
+        Texts::tr("Paste All but Note/CC: paste, each selected control keeping its own note or CC "
+                  "number"),
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
     // Copy and paste go after Undo and Redo, Check stays last.
     const QList<QAction *> clipboard = {c.copy, c.paste, c.pasteKeepingNumbers};
@@ -128,9 +137,10 @@ ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands
     edit->insertActions(afterRedo, clipboard);
     edit->insertSeparator(c.copy);
     edit->addSeparator();
-    c.check = add(edit, "actionCheck", tr("C&heck"),
-                  tr("Check: mark the controls that send the same note or CC on one channel, or "
-                     "a CC that DAWs and synths reserve"));
+    c.check = add(
+        edit, "actionCheck", Texts::tr("C&heck"),
+        Texts::tr("Check: mark the controls that send the same note or CC on one channel, or "
+                  "a CC that DAWs and synths reserve"));
     // Their keys act where the patch is edited, the picture, the name and the pane; the
     // library panel beside them has a Copy and Paste of its own.
     for (QAction *action : clipboard) {

@@ -191,7 +191,7 @@ void EditorPane::addRow(ParameterId id, const char *rowName, const char *labelNa
     auto *layout = new QHBoxLayout(row.row);
     layout->setSpacing(6);
     layout->setContentsMargins(0, 0, 0, 0);
-    row.label = new QLabel(ParameterInfo::caption(id), row.row);
+    row.label = new QLabel(ParameterInfo::shownCaption(id), row.row);
     row.label->setObjectName(QLatin1String(labelName));
     row.label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     layout->addWidget(row.label);
@@ -205,7 +205,7 @@ void EditorPane::addRow(ParameterId id, const char *rowName, const char *labelNa
         connect(row.spin, &RangeSpinBox::tookMaximumFor, this, [this, id](int typed) {
             const RangeSpinBox *box = rowOf(id).spin;
             emit statusMessage(tr("%1: %2 is out of range (allowed: %3..%4); %4 is set")
-                                   .arg(ParameterInfo::caption(id))
+                                   .arg(ParameterInfo::shownCaption(id))
                                    .arg(typed)
                                    .arg(std::max(box->minimum(), 0))
                                    .arg(box->maximum()));
@@ -214,7 +214,7 @@ void EditorPane::addRow(ParameterId id, const char *rowName, const char *labelNa
                 [this, id](int value) { spinChanged(rowOf(id), value); });
     } else {
         row.combo = new QComboBox(row.row);
-        row.items = ParameterInfo::valueNames(id, controllerNames);
+        row.items = ParameterInfo::shownValueNames(id, controllerNames);
         row.combo->addItems(row.items);
         connect(row.combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 [this, id](int index) { comboChosen(rowOf(id), index); });
@@ -249,9 +249,9 @@ QList<QWidget *> EditorPane::editors() const
 void EditorPane::fitToFont()
 {
     // One column of captions, wide enough for the Note/CC row's other captions as well.
-    QStringList captions = {ParameterInfo::noteOrCcCaption(true),
-                            ParameterInfo::noteOrCcCaption(false),
-                            ParameterInfo::noteOrCcCaption(std::nullopt)};
+    QStringList captions = {ParameterInfo::shownNoteOrCcCaption(true),
+                            ParameterInfo::shownNoteOrCcCaption(false),
+                            ParameterInfo::shownNoteOrCcCaption(std::nullopt)};
     for (const Row &row : qAsConst(rows))
         captions << row.label->text();
     const int labelWidth = widestText(rowOf(Type).label->fontMetrics(), captions);
@@ -259,7 +259,7 @@ void EditorPane::fitToFont()
         row.label->setMinimumWidth(labelWidth);
 
     QStringList items = noteNames;
-    items << multiValueText;
+    items << multiValueText();
     for (const Row &row : qAsConst(rows))
         items += row.items;
     // Overlong names in a name file must not push the window off the screen; the list that
@@ -276,7 +276,7 @@ void EditorPane::fitToFont()
         const QSignalBlocker blocker(box);
         const QString special = box->specialValueText();
         const int minimum = box->minimum();
-        box->setSpecialValueText(multiValueText);
+        box->setSpecialValueText(multiValueText());
         box->setMinimum(-1);
         editorWidth = std::max(editorWidth, box->sizeHint().width());
         box->setMinimum(minimum);
@@ -371,7 +371,7 @@ void EditorPane::refreshSpinBox(const QList<MidiControlModel *> &models, const R
         box->setValue(value);
     } else {
         // A spin box shows its special-value text while its value equals its minimum.
-        box->setSpecialValueText(multiValueText);
+        box->setSpecialValueText(multiValueText());
         box->setMinimum(minimum - 1);
         box->setValue(minimum - 1);
     }
@@ -395,7 +395,7 @@ void EditorPane::refreshComboBox(const QList<MidiControlModel *> &models, const 
     if (value >= 0) {
         box->setCurrentIndex(value);
     } else {
-        box->addItem(multiValueText);
+        box->addItem(multiValueText());
         box->setCurrentIndex(box->count() - 1);
     }
     box->setEnabled(true);
@@ -460,18 +460,18 @@ void EditorPane::switchNoteCCLabels(int type)
     const bool wasBlocked = box->blockSignals(true);
     const int current = box->currentIndex();
     // Numbers that differ keep their marker through the change of names.
-    const bool mixed = box->currentText() == multiValueText;
+    const bool mixed = box->currentText() == multiValueText();
     const bool note = type == 0;
     // Beside the controllers' own CC row, or for pads of both types, the row keeps its full
     // name, so that no two rows read "CC".
     const bool bothTypes = type != 0 && type != 1;
     if (bothTypes || !rowOf(CC).combo->isHidden())
-        row.label->setText(ParameterInfo::noteOrCcCaption(std::nullopt));
+        row.label->setText(ParameterInfo::shownNoteOrCcCaption(std::nullopt));
     else
-        row.label->setText(ParameterInfo::noteOrCcCaption(note));
+        row.label->setText(ParameterInfo::shownNoteOrCcCaption(note));
     setEntries(box, note ? noteNames : controllerNames);
     if (mixed) {
-        box->addItem(multiValueText);
+        box->addItem(multiValueText());
         box->setCurrentIndex(box->count() - 1);
     } else {
         box->setCurrentIndex(current);

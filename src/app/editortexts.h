@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // Shown by an editor for a parameter whose value differs among the selected controls.
-inline const QString multiValueText = QStringLiteral("<multi>");
+inline QString multiValueText()
+{
+    return QCoreApplication::translate("EditorPane", "<multi>");
+}

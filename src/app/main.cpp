@@ -1,6 +1,7 @@
 #include "closeonsignal.h"
 #include "deviceclaim.h"
 #include "mainwindow.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -49,6 +50,8 @@ int main(int argc, char *argv[])
     // The data folders (~/.local/share/vellichord, /usr/share/vellichord) are the whole
     // program's, not this executable's; named only now so --version names the executable.
     QCoreApplication::setApplicationName(QStringLiteral("vellichord"));
+    // The system's language (LANG, LC_ALL, LC_MESSAGES), for every text made from here on.
+    installTranslations(app, QLocale());
 
     // Tells the command-line program that the editor is using the device. A second editor
     // runs all the same.

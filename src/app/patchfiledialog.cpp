@@ -8,13 +8,22 @@ namespace PatchFileDialog {
 
 namespace {
 
-const QString filters = QStringLiteral("Patch files (*.syx);;All files (*)");
-const QString libraryFilters = QStringLiteral("Library files (*.syx);;All files (*)");
 const QString suffix = QStringLiteral("syx");
 
-QString tr(const char *text)
+// The tr() of the functions below.
+struct Texts
 {
-    return QCoreApplication::translate("PatchFileDialog", text);
+    Q_DECLARE_TR_FUNCTIONS(PatchFileDialog)
+};
+
+QString filters()
+{
+    return Texts::tr("Patch files (*.syx);;All files (*)");
+}
+
+QString libraryFilters()
+{
+    return Texts::tr("Library files (*.syx);;All files (*)");
 }
 
 QString askToSave(QWidget *parent, const QString &folder, const QString &caption,
@@ -37,22 +46,23 @@ QString askToSave(QWidget *parent, const QString &folder, const QString &caption
 
 QString askToOpen(QWidget *parent, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, tr("Open File"), folder, filters);
+    return QFileDialog::getOpenFileName(parent, Texts::tr("Open File"), folder, filters());
 }
 
 QString askToSave(QWidget *parent, const QString &folder)
 {
-    return askToSave(parent, folder, tr("Save File"), filters);
+    return askToSave(parent, folder, Texts::tr("Save File"), filters());
 }
 
 QString askToOpenLibrary(QWidget *parent, const QString &folder)
 {
-    return QFileDialog::getOpenFileName(parent, tr("Open Library"), folder, libraryFilters);
+    return QFileDialog::getOpenFileName(parent, Texts::tr("Open Library"), folder,
+                                        libraryFilters());
 }
 
 QString askToSaveLibrary(QWidget *parent, const QString &folder)
 {
-    return askToSave(parent, folder, tr("Save Library As"), libraryFilters);
+    return askToSave(parent, folder, Texts::tr("Save Library As"), libraryFilters());
 }
 
 } // namespace PatchFileDialog

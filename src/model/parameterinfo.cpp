@@ -1,5 +1,6 @@
 #include "parameterinfo.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace ParameterInfo {
@@ -16,44 +17,57 @@ QString folded(const QString &text)
     return text.toLower().remove(dropped);
 }
 
+const char *const channelText = QT_TRANSLATE_NOOP("ParameterInfo", "Ch %1");
+const char *const globalText = QT_TRANSLATE_NOOP("ParameterInfo", "Global");
+
+QStringList latin1List(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts)
+        list << QLatin1String(text);
+    return list;
+}
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("ParameterInfo", text);
+}
+
 } // namespace
 
 const QList<Info> &all()
 {
+    // One line per parameter.
+    // clang-format off
     static const QList<Info> table = {
-        {Channel,
-         "Channel",
-         "channel",
-         {"ch"},
+        {Channel, QT_TRANSLATE_NOOP("ParameterInfo", "Channel"), "channel", {"ch"},
          0,
          16,
          0,
          Values::Channel,
          {K::Continuous, K::FunctionButton, K::NavigationButton, K::Pad, K::XYPad}},
-        {CC, "CC", "cc", {}, 0, 127, 0, Values::Controller, {K::Continuous}},
-        {CCX, "CC X", "ccx", {}, 0, 127, 0, Values::Controller, {K::XYPad}},
-        {CCY, "CC Y", "ccy", {}, 0, 127, 0, Values::Controller, {K::XYPad}},
-        {Min, "Min", "min", {}, 0, 127, 0, Values::Number, {K::Continuous}},
-        {MinX, "Min X", "minx", {}, 0, 127, 0, Values::Number, {K::XYPad}},
-        {MinY, "Min Y", "miny", {}, 0, 127, 0, Values::Number, {K::XYPad}},
-        {Max, "Max", "max", {}, 0, 127, 127, Values::Number, {K::Continuous}},
-        {MaxX, "Max X", "maxx", {}, 0, 127, 127, Values::Number, {K::XYPad}},
-        {MaxY, "Max Y", "maxy", {}, 0, 127, 127, Values::Number, {K::XYPad}},
-        {Type, "Type", "type", {}, 0, 1, 0, Values::Named, buttonsAndPads},
-        {Toggle, "Mode", "toggle", {}, 0, 1, 0, Values::Named, buttonsAndPads},
-        {NoteOrCC,
-         "Note/CC",
-         "noteorcc",
-         {"note"},
+        {CC, QT_TRANSLATE_NOOP("ParameterInfo", "CC"), "cc", {}, 0, 127, 0, Values::Controller, {K::Continuous}},
+        {CCX, QT_TRANSLATE_NOOP("ParameterInfo", "CC X"), "ccx", {}, 0, 127, 0, Values::Controller, {K::XYPad}},
+        {CCY, QT_TRANSLATE_NOOP("ParameterInfo", "CC Y"), "ccy", {}, 0, 127, 0, Values::Controller, {K::XYPad}},
+        {Min, QT_TRANSLATE_NOOP("ParameterInfo", "Min"), "min", {}, 0, 127, 0, Values::Number, {K::Continuous}},
+        {MinX, QT_TRANSLATE_NOOP("ParameterInfo", "Min X"), "minx", {}, 0, 127, 0, Values::Number, {K::XYPad}},
+        {MinY, QT_TRANSLATE_NOOP("ParameterInfo", "Min Y"), "miny", {}, 0, 127, 0, Values::Number, {K::XYPad}},
+        {Max, QT_TRANSLATE_NOOP("ParameterInfo", "Max"), "max", {}, 0, 127, 127, Values::Number, {K::Continuous}},
+        {MaxX, QT_TRANSLATE_NOOP("ParameterInfo", "Max X"), "maxx", {}, 0, 127, 127, Values::Number, {K::XYPad}},
+        {MaxY, QT_TRANSLATE_NOOP("ParameterInfo", "Max Y"), "maxy", {}, 0, 127, 127, Values::Number, {K::XYPad}},
+        {Type, QT_TRANSLATE_NOOP("ParameterInfo", "Type"), "type", {}, 0, 1, 0, Values::Named, buttonsAndPads},
+        {Toggle, QT_TRANSLATE_NOOP("ParameterInfo", "Mode"), "toggle", {}, 0, 1, 0, Values::Named, buttonsAndPads},
+        {NoteOrCC, QT_TRANSLATE_NOOP("ParameterInfo", "Note/CC"), "noteorcc", {"note"},
          0,
          127,
          0,
          Values::NoteOrNumber,
          buttonsAndPads},
-        {Aftertouch, "Aftertouch", "aftertouch", {"at"}, 0, 1, 0, Values::Named, {K::Pad}},
-        {Colour, "Color", "colour", {}, 0, 2, 0, Values::Named, {K::Pad}},
-        {ColourF, "Color Fn", "colourf", {"colourfn"}, 0, 1, 0, Values::Named, {K::FunctionButton}},
+        {Aftertouch, QT_TRANSLATE_NOOP("ParameterInfo", "Aftertouch"), "aftertouch", {"at"}, 0, 1, 0, Values::Named, {K::Pad}},
+        {Colour, QT_TRANSLATE_NOOP("ParameterInfo", "Color"), "colour", {}, 0, 2, 0, Values::Named, {K::Pad}},
+        {ColourF, QT_TRANSLATE_NOOP("ParameterInfo", "Color Fn"), "colourf", {"colourfn"}, 0, 1, 0, Values::Named, {K::FunctionButton}},
     };
+    // clang-format on
     return table;
 }
 
@@ -83,6 +97,18 @@ QString noteOrCcCaption(std::optional<bool> isNote)
 QString name(ParameterId id)
 {
     return isValid(id) ? QLatin1String(of(id).name) : QString();
+}
+
+QString shownCaption(ParameterId id)
+{
+    return isValid(id) ? translated(of(id).caption) : QString();
+}
+
+QString shownNoteOrCcCaption(std::optional<bool> isNote)
+{
+    if (!isNote)
+        return shownCaption(NoteOrCC);
+    return translated(*isNote ? "Note" : "CC");
 }
 
 std::optional<ParameterId> fromName(const QString &text)
@@ -134,6 +160,21 @@ QStringList valueNames(ParameterId id, const QStringList &controllerNames,
     return {};
 }
 
+QStringList shownValueNames(ParameterId id, const QStringList &controllerNames,
+                            const QStringList &noteNames, bool isNote)
+{
+    QStringList names = valueNames(id, controllerNames, noteNames, isNote);
+    if (id == Channel) {
+        for (int channel = 1; channel <= 16; ++channel)
+            names[channel - 1] = translated(channelText).arg(channel);
+        names.last() = translated(globalText);
+    } else if (isValid(id) && of(id).values == Values::Named) {
+        for (QString &name : names)
+            name = translated(name.toLatin1().constData());
+    }
+    return names;
+}
+
 // The lists are built once: the front panel asks for them for every control after every change.
 
 QStringList channelNames()
@@ -141,8 +182,8 @@ QStringList channelNames()
     static const QStringList names = [] {
         QStringList list;
         for (int channel = 1; channel <= 16; ++channel)
-            list << QStringLiteral("Ch %1").arg(channel);
-        list << QStringLiteral("Global");
+            list << QLatin1String(channelText).arg(channel);
+        list << QLatin1String(globalText);
         return list;
     }();
     return names;
@@ -150,32 +191,37 @@ QStringList channelNames()
 
 QStringList typeNames()
 {
-    static const QStringList names{QStringLiteral("Note"), QStringLiteral("CC")};
+    static const QStringList names = latin1List(
+        {QT_TRANSLATE_NOOP("ParameterInfo", "Note"), QT_TRANSLATE_NOOP("ParameterInfo", "CC")});
     return names;
 }
 
 QStringList modeNames()
 {
-    static const QStringList names{QStringLiteral("Momentary"), QStringLiteral("Toggle")};
+    static const QStringList names = latin1List({QT_TRANSLATE_NOOP("ParameterInfo", "Momentary"),
+                                                 QT_TRANSLATE_NOOP("ParameterInfo", "Toggle")});
     return names;
 }
 
 QStringList aftertouchNames()
 {
-    static const QStringList names{QStringLiteral("Off"), QStringLiteral("On")};
+    static const QStringList names = latin1List(
+        {QT_TRANSLATE_NOOP("ParameterInfo", "Off"), QT_TRANSLATE_NOOP("ParameterInfo", "On")});
     return names;
 }
 
 QStringList colourNames()
 {
-    static const QStringList names{QStringLiteral("Red"), QStringLiteral("Green"),
-                                   QStringLiteral("Blue")};
+    static const QStringList names = latin1List({QT_TRANSLATE_NOOP("ParameterInfo", "Red"),
+                                                 QT_TRANSLATE_NOOP("ParameterInfo", "Green"),
+                                                 QT_TRANSLATE_NOOP("ParameterInfo", "Blue")});
     return names;
 }
 
 QStringList colourFnNames()
 {
-    static const QStringList names{QStringLiteral("Red"), QStringLiteral("Green")};
+    static const QStringList names = latin1List(
+        {QT_TRANSLATE_NOOP("ParameterInfo", "Red"), QT_TRANSLATE_NOOP("ParameterInfo", "Green")});
     return names;
 }
 

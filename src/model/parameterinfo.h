@@ -71,6 +71,13 @@ QStringList valueNames(ParameterId id, const QStringList &controllerNames = {},
                        const QStringList &noteNames = {}, bool isNote = false);
 
 // The fixed value lists, entry n naming value n.
+// The caption and the value names as the editor shows them, in the user's language; the
+// command line and the files keep the English ones above.
+QString shownCaption(ParameterId id);
+QString shownNoteOrCcCaption(std::optional<bool> isNote);
+QStringList shownValueNames(ParameterId id, const QStringList &controllerNames = {},
+                            const QStringList &noteNames = {}, bool isNote = false);
+
 QStringList channelNames();
 QStringList typeNames();
 QStringList modeNames();

@@ -20,10 +20,11 @@ constexpr unsigned char globalChannel = 16;
 // Controls listed by name in a status line; more are counted.
 constexpr int namesListed = 4;
 
-QString tr(const char *text)
+// The tr() of the functions below.
+struct Texts
 {
-    return QCoreApplication::translate("TouchMatch", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(TouchMatch)
+};
 
 // The parameter's value, or -1 when the control has none.
 int valueOf(const MidiControlModel &model, ParameterId id)
@@ -135,32 +136,33 @@ QString TouchMatch::describe(const Touch &touch)
     const QString channel = ParameterInfo::channelNames().at(touch.channel);
     switch (touch.kind) {
     case Touch::Kind::Note:
-        return tr("Note %1 on %2").arg(touch.number).arg(channel);
+        return Texts::tr("Note %1 on %2").arg(touch.number).arg(channel);
     case Touch::Kind::Controller:
-        return tr("CC %1 on %2").arg(touch.number).arg(channel);
+        return Texts::tr("CC %1 on %2").arg(touch.number).arg(channel);
     case Touch::Kind::PolyAftertouch:
-        return tr("Aftertouch of Note %1 on %2").arg(touch.number).arg(channel);
+        return Texts::tr("Aftertouch of Note %1 on %2").arg(touch.number).arg(channel);
     case Touch::Kind::ChannelAftertouch:
         break;
     }
-    return tr("Channel aftertouch on %1").arg(channel);
+    return Texts::tr("Channel aftertouch on %1").arg(channel);
 }
 
 QString TouchMatch::matchText(const Touch &touch, const QList<int> &controls)
 {
     const QString sent = describe(touch);
     if (controls.isEmpty())
-        return tr("No control sends %1").arg(sent);
+        return Texts::tr("No control sends %1").arg(sent);
     if (controls.size() == 1)
         return QString();
     if (controls.size() > namesListed)
-        return tr("%1 controls send %2").arg(controls.size()).arg(sent);
+        return Texts::tr("%1 controls send %2").arg(controls.size()).arg(sent);
     QStringList names;
     for (int control : controls)
         names << ControlNames::name(control);
     const QString last = names.takeLast();
-    const QString all = tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
-    return (controls.size() == 2 ? tr("%1 both send %2") : tr("%1 all send %2")).arg(all, sent);
+    const QString all = Texts::tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+    return (controls.size() == 2 ? Texts::tr("%1 both send %2") : Texts::tr("%1 all send %2"))
+        .arg(all, sent);
 }
 
 QList<QByteArray> TouchMatch::messagesOf(const ControlTable &table, int control, int value)

@@ -10,15 +10,16 @@
 
 namespace {
 
-QString tr(const char *text)
+// The tr() of the functions below.
+struct Texts
 {
-    return QCoreApplication::translate("LibrarySender", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(LibrarySender)
+};
 
 // "presets 0–4, 7 (6)", or "preset 3 (1)".
 QString presetsText(const QList<int> &presetNos)
 {
-    return (presetNos.size() == 1 ? tr("preset %1 (%2)") : tr("presets %1 (%2)"))
+    return (presetNos.size() == 1 ? Texts::tr("preset %1 (%2)") : Texts::tr("presets %1 (%2)"))
         .arg(preset_ranges_text(presetNos))
         .arg(presetNos.size());
 }
@@ -42,13 +43,14 @@ QString preset_ranges_text(const QList<int> &presetNos)
 QString LibrarySendResult::summary() const
 {
     QStringList parts;
-    parts << (sent.isEmpty() ? tr("Sent no preset") : tr("Sent %1").arg(presetsText(sent)));
+    parts << (sent.isEmpty() ? Texts::tr("Sent no preset")
+                             : Texts::tr("Sent %1").arg(presetsText(sent)));
     if (!failed.isEmpty())
-        parts << tr("failed: %1").arg(presetsText(failed));
+        parts << Texts::tr("failed: %1").arg(presetsText(failed));
     if (!notTried.isEmpty())
-        parts << tr("not tried: %1").arg(presetsText(notTried));
+        parts << Texts::tr("not tried: %1").arg(presetsText(notTried));
     const QString text = parts.join(QStringLiteral("; "));
-    return stopped ? tr("Stopped. %1").arg(text) : text;
+    return stopped ? Texts::tr("Stopped. %1").arg(text) : text;
 }
 
 LibrarySender::LibrarySender(MidiController &controller, QObject *parent)

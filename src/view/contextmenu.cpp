@@ -34,12 +34,12 @@ ContextMenu::ContextMenu(const QStringList &controllerNames, const QStringList &
                                {&cc, CC},
                                {&ccx, CCX},
                                {&ccy, CCY}})
-        fill(*submenu, caption(id), {id}, valueNames(id, controllerNames));
-    fill(noteNumber, noteOrCcCaption(true), {NoteOrCC},
-         valueNames(NoteOrCC, controllerNames, noteNames, true));
+        fill(*submenu, shownCaption(id), {id}, shownValueNames(id, controllerNames));
+    fill(noteNumber, shownNoteOrCcCaption(true), {NoteOrCC},
+         shownValueNames(NoteOrCC, controllerNames, noteNames, true));
     // A pad's controller number is set with the sliders' and knobs' as one.
-    fill(padCc, noteOrCcCaption(false), {NoteOrCC, CC},
-         valueNames(NoteOrCC, controllerNames, noteNames, false));
+    fill(padCc, shownNoteOrCcCaption(false), {NoteOrCC, CC},
+         shownValueNames(NoteOrCC, controllerNames, noteNames, false));
 }
 
 // Each entry holds its choice in its data and its name whole in its tooltip; the menu shows
