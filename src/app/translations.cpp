@@ -60,13 +60,13 @@ QString installTranslations(QCoreApplication &app, const QLocale &locale,
 
     QTranslator *editor = loaded(app, locale, QStringLiteral("vellichord"), folders);
     if (!editor) {
-        qCInfo(lcTrace).noquote() << "vellichord: no translation for" << locale.name();
+        qCDebug(lcTrace).noquote() << "No translation for" << locale.name();
         return QString();
     }
     // Qt's own only with the editor's, so that a dialog never mixes two languages.
     const QString qtFolder = qtTranslationsPath();
     if (!loaded(app, locale, QStringLiteral("qtbase"), {qtFolder}))
         loaded(app, locale, QStringLiteral("qt"), {qtFolder});
-    qCInfo(lcTrace).noquote() << "vellichord: translation" << editor->filePath() << "loaded";
+    qCDebug(lcTrace).noquote() << "Translation" << editor->filePath() << "loaded";
     return editor->filePath();
 }
