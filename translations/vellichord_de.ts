@@ -86,6 +86,17 @@
     </message>
 </context>
 <context>
+    <name>ControlSummary</name>
+    <message>
+        <source>Note %1 (%2)</source>
+        <translation>Note %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Aftertouch %1</source>
+        <translation>Aftertouch %1</translation>
+    </message>
+</context>
+<context>
     <name>EditorMenus</name>
     <message>
         <source>&amp;File</source>
@@ -959,6 +970,49 @@
     <message>
         <source>Blue</source>
         <translation>Blau</translation>
+    </message>
+</context>
+<context>
+    <name>PatchCheck</name>
+    <message>
+        <source>Note %1</source>
+        <translation>Note %1</translation>
+    </message>
+    <message>
+        <source>CC %1</source>
+        <translation>CC %1</translation>
+    </message>
+    <message>
+        <source>Ch %1</source>
+        <translation>Kan. %1</translation>
+    </message>
+    <message>
+        <source>the global channel</source>
+        <translation>dem globalen Kanal</translation>
+    </message>
+    <message>
+        <source>%1 and %2 both send %3 on %4</source>
+        <translation>%1 und %2 senden beide %3 auf %4</translation>
+    </message>
+    <message>
+        <source>%1 and %2 all send %3 on %4</source>
+        <translation>%1 und %2 senden alle %3 auf %4</translation>
+    </message>
+    <message>
+        <source>%1 sends CC %2, which DAWs and synths reserve for %3</source>
+        <translation>%1 sendet CC %2, den DAWs und Synthesizer für %3 reservieren</translation>
+    </message>
+    <message>
+        <source>bank select</source>
+        <translation>Bank Select</translation>
+    </message>
+    <message>
+        <source>parameter numbers (RPN and NRPN)</source>
+        <translation>Parameternummern (RPN und NRPN)</translation>
+    </message>
+    <message>
+        <source>channel mode messages</source>
+        <translation>Channel-Mode-Nachrichten</translation>
     </message>
 </context>
 <context>

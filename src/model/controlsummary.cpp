@@ -5,10 +5,17 @@
 #include "parameterinfo.h"
 #include "parametertext.h"
 
+#include <QCoreApplication>
 #include <QMap>
 #include <QRegularExpression>
 
 namespace {
+
+// The tr() of the tooltip's texts.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(ControlSummary)
+};
 
 std::optional<int> valueOf(const MidiControlModel &model, ParameterId id)
 {
@@ -115,7 +122,7 @@ QString details(int index, const MidiControlModel &model, const QStringList &ccN
     const std::optional<int> type = valueOf(model, Type);
     if (const std::optional<int> number = valueOf(model, NoteOrCC)) {
         if (type && *type == 0)
-            parts << QStringLiteral("Note %1 (%2)")
+            parts << Texts::tr("Note %1 (%2)")
                          .arg(MidiControlModel::noteNames().value(*number))
                          .arg(*number);
         else
@@ -128,19 +135,19 @@ QString details(int index, const MidiControlModel &model, const QStringList &ccN
     if (const std::optional<int> ccy = valueOf(model, CCY))
         parts << QStringLiteral("Y ") + controllerText(*ccy, ccNames);
     if (const std::optional<int> channel = valueOf(model, Channel))
-        parts << nameAt(ParameterInfo::channelNames(), channel);
+        parts << nameAt(ParameterInfo::shownValueNames(Channel), channel);
     if (const std::optional<int> mode = valueOf(model, Toggle))
-        parts << nameAt(ParameterInfo::modeNames(), mode);
+        parts << nameAt(ParameterInfo::shownValueNames(Toggle), mode);
     if (const std::optional<int> colour = valueOf(model, Colour))
-        parts << nameAt(ParameterInfo::colourNames(), colour);
+        parts << nameAt(ParameterInfo::shownValueNames(Colour), colour);
     if (const std::optional<int> colour = valueOf(model, ColourF))
-        parts << nameAt(ParameterInfo::colourFnNames(), colour);
+        parts << nameAt(ParameterInfo::shownValueNames(ColourF), colour);
     if (const std::optional<int> aftertouch = valueOf(model, Aftertouch))
-        parts << QStringLiteral("Aftertouch ")
-                + nameAt(ParameterInfo::aftertouchNames(), aftertouch);
+        parts << Texts::tr("Aftertouch %1")
+                     .arg(nameAt(ParameterInfo::shownValueNames(Aftertouch), aftertouch));
     for (const ParameterId range : {Min, Max, MinX, MaxX, MinY, MaxY}) {
         if (const std::optional<int> value = valueOf(model, range))
-            parts << QStringLiteral("%1 %2").arg(ParameterInfo::caption(range)).arg(*value);
+            parts << QStringLiteral("%1 %2").arg(ParameterInfo::shownCaption(range)).arg(*value);
     }
     return ControlNames::name(index) + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }

@@ -182,7 +182,7 @@ QStringList channelNames()
     static const QStringList names = [] {
         QStringList list;
         for (int channel = 1; channel <= 16; ++channel)
-            list << QLatin1String(channelText).arg(channel);
+            list << QString::fromLatin1(channelText).arg(channel);
         list << QLatin1String(globalText);
         return list;
     }();

@@ -3,6 +3,7 @@
 #include "controlnames.h"
 #include "controltable.h"
 
+#include <QCoreApplication>
 #include <QMap>
 
 #include <tuple>
@@ -45,17 +46,20 @@ QList<Send> sends(const ControlTable &table)
     return list;
 }
 
+// The tr() of the findings' texts.
+struct Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(PatchCheck)
+};
+
 QString messageText(const Send &send)
 {
-    return QStringLiteral("%1 %2")
-        .arg(send.note ? QStringLiteral("Note") : QStringLiteral("CC"))
-        .arg(send.number);
+    return (send.note ? Texts::tr("Note %1") : Texts::tr("CC %1")).arg(send.number);
 }
 
 QString channelText(int channel)
 {
-    return channel < 16 ? QStringLiteral("Ch %1").arg(channel + 1)
-                        : QStringLiteral("the global channel");
+    return channel < 16 ? Texts::tr("Ch %1").arg(channel + 1) : Texts::tr("the global channel");
 }
 
 // "PAD3 and F6 both send Note 60 on Ch 10", "S1, S2 and S3 all send CC 7 on Ch 1".
@@ -65,10 +69,10 @@ QString sharedText(const QList<Send> &group)
     for (const Send &send : group)
         names << send.name;
     const QString last = names.takeLast();
-    return QStringLiteral("%1 and %2 %3 send %4 on %5")
-        .arg(names.join(QStringLiteral(", ")), last,
-             group.size() == 2 ? QStringLiteral("both") : QStringLiteral("all"),
-             messageText(group.first()), channelText(group.first().channel));
+    return (group.size() == 2 ? Texts::tr("%1 and %2 both send %3 on %4")
+                              : Texts::tr("%1 and %2 all send %3 on %4"))
+        .arg(names.join(QStringLiteral(", ")), last, messageText(group.first()),
+             channelText(group.first().channel));
 }
 
 QList<int> controlsOf(const QList<Send> &group)
@@ -106,8 +110,7 @@ QList<PatchCheck::Finding> PatchCheck::run(const ControlTable &table)
         const QString use = send.note ? QString() : reservedFor(send.number);
         if (!use.isEmpty())
             findings << Finding{{send.control},
-                                QStringLiteral("%1 sends CC %2, which DAWs and synths reserve "
-                                               "for %3")
+                                Texts::tr("%1 sends CC %2, which DAWs and synths reserve for %3")
                                     .arg(send.name)
                                     .arg(send.number)
                                     .arg(use)};
@@ -130,16 +133,16 @@ QString PatchCheck::reservedFor(int controller)
     switch (controller) {
     case 0:
     case 32:
-        return QStringLiteral("bank select");
+        return Texts::tr("bank select");
     case 6:
     case 38:
     case 98:
     case 99:
     case 100:
     case 101:
-        return QStringLiteral("parameter numbers (RPN and NRPN)");
+        return Texts::tr("parameter numbers (RPN and NRPN)");
     default:
-        return controller >= 120 && controller <= 127 ? QStringLiteral("channel mode messages")
+        return controller >= 120 && controller <= 127 ? Texts::tr("channel mode messages")
                                                       : QString();
     }
 }

@@ -1,5 +1,7 @@
 #include "../common/simulateddevice.h"
 #include "mainwindow.h"
+#include "parameterinfo.h"
+#include "patchcheck.h"
 #include "translations.h"
 
 #include <QtTest>
@@ -21,6 +23,8 @@ private slots:
     void germanWindow();
     void germanMenuBarAndStatus();
     void englishReplacesGerman();
+    void shownValuesInGermanStoredInEnglish_data();
+    void shownValuesInGermanStoredInEnglish();
     void editorProgramFollowsLang_data();
     void editorProgramFollowsLang();
 
@@ -163,6 +167,49 @@ void TestTranslations::englishReplacesGerman()
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelConnection"))->text(),
              QStringLiteral("Not connected"));
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+}
+
+void TestTranslations::shownValuesInGermanStoredInEnglish_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("first channel") << int(Channel) << 0 << "Kan. 1"
+                                   << "Ch 1";
+    QTest::newRow("last channel") << int(Channel) << 15 << "Kan. 16"
+                                  << "Ch 16";
+    QTest::newRow("global channel") << int(Channel) << 16 << "Global"
+                                    << "Global";
+    QTest::newRow("type") << int(Type) << 0 << "Note"
+                          << "Note";
+    QTest::newRow("mode") << int(Toggle) << 1 << "Umschaltend"
+                          << "Toggle";
+    QTest::newRow("aftertouch") << int(Aftertouch) << 1 << "Ein"
+                                << "On";
+    QTest::newRow("colour") << int(Colour) << 2 << "Blau"
+                            << "Blue";
+    QTest::newRow("function colour") << int(ColourF) << 1 << "Gr\u00fcn"
+                                     << "Green";
+}
+
+// The editor shows the names in German; the command line and the files read and write the
+// English ones, which stay as they are.
+void TestTranslations::shownValuesInGermanStoredInEnglish()
+{
+    QFETCH(int, id);
+    QFETCH(int, value);
+    QFETCH(QString, shown);
+    QFETCH(QString, english);
+    QVERIFY(!installTranslations(*qApp, QLocale(QStringLiteral("de_DE")), folders).isEmpty());
+    const auto parameter = ParameterId(id);
+    QCOMPARE(ParameterInfo::shownValueNames(parameter).value(value), shown);
+    QCOMPARE(ParameterInfo::valueNames(parameter).value(value), english);
+    QCOMPARE(ParameterInfo::shownValueNames(parameter).size(),
+             ParameterInfo::valueNames(parameter).size());
+    QCOMPARE(ParameterInfo::shownCaption(ColourF), QStringLiteral("Farbe Fn"));
+    QCOMPARE(ParameterInfo::caption(ColourF), QStringLiteral("Color Fn"));
+    QCOMPARE(PatchCheck::reservedFor(0), QStringLiteral("Bank Select"));
 }
 
 void TestTranslations::editorProgramFollowsLang_data()
