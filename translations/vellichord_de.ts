@@ -97,6 +97,13 @@
     </message>
 </context>
 <context>
+    <name>DeviceClaim</name>
+    <message>
+        <source>the Vellichord Editor</source>
+        <translation>der Vellichord Editor</translation>
+    </message>
+</context>
+<context>
     <name>EditorMenus</name>
     <message>
         <source>&amp;File</source>

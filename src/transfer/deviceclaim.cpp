@@ -1,6 +1,7 @@
 #include "deviceclaim.h"
 #include "trace.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -36,7 +37,7 @@ bool lookAtClaim(const QString &path, DeviceClaim::Holder *holder)
 QString DeviceClaim::Holder::name() const
 {
     if (program == QLatin1String("vellichord-editor"))
-        return QStringLiteral("the Vellichord Editor");
+        return QCoreApplication::translate("DeviceClaim", "the Vellichord Editor");
     if (program == QLatin1String("vellichord"))
         return QStringLiteral("vellichord update");
     return program;
