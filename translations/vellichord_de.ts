@@ -478,7 +478,7 @@
     </message>
     <message>
         <source>&amp;Store Editor&apos;s Patch Here</source>
-        <translation>Patch des Editors hier &amp;ablegen</translation>
+        <translation>Patch des Editors hier a&amp;blegen</translation>
     </message>
     <message>
         <source>Store Here: put the editor&apos;s patch into the selected preset of the library</source>

@@ -23,6 +23,7 @@ private slots:
     void germanWindow();
     void germanMenuBarAndStatus();
     void englishReplacesGerman();
+    void germanAcceleratorsDifferWithinAMenu();
     void shownValuesInGermanStoredInEnglish_data();
     void shownValuesInGermanStoredInEnglish();
     void editorProgramFollowsLang_data();
@@ -167,6 +168,30 @@ void TestTranslations::englishReplacesGerman()
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("labelConnection"))->text(),
              QStringLiteral("Not connected"));
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+}
+
+// Alt and a letter reach one entry of a menu: no two entries of a menu (the menu bar's titles
+// among them) share their underlined letter.
+void TestTranslations::germanAcceleratorsDifferWithinAMenu()
+{
+    QVERIFY(!installTranslations(*qApp, QLocale(QStringLiteral("de_DE")), folders).isEmpty());
+    MainWindow window(noDevice());
+    QList<QWidget *> menus{window.menuBar()};
+    for (QMenu *menu : window.findChildren<QMenu *>())
+        menus << menu;
+    for (const QWidget *menu : qAsConst(menus)) {
+        QMap<QChar, QString> taken;
+        for (const QAction *action : menu->actions()) {
+            const int at = action->text().indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            if (at < 0)
+                continue;
+            const QChar letter = action->text().at(at + 1).toLower();
+            QVERIFY2(
+                !taken.contains(letter),
+                qPrintable(QStringLiteral("%1 and %2").arg(taken.value(letter), action->text())));
+            taken.insert(letter, action->text());
+        }
+    }
 }
 
 void TestTranslations::shownValuesInGermanStoredInEnglish_data()
