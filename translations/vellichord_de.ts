@@ -952,11 +952,11 @@
     </message>
     <message>
         <source>Momentary</source>
-        <translation>Tastend</translation>
+        <translation>Taster</translation>
     </message>
     <message>
         <source>Toggle</source>
-        <translation>Umschaltend</translation>
+        <translation>Schalter</translation>
     </message>
     <message>
         <source>Off</source>

@@ -208,7 +208,7 @@ void TestTranslations::shownValuesInGermanStoredInEnglish_data()
                                     << "Global";
     QTest::newRow("type") << int(Type) << 0 << "Note"
                           << "Note";
-    QTest::newRow("mode") << int(Toggle) << 1 << "Umschaltend"
+    QTest::newRow("mode") << int(Toggle) << 1 << "Schalter"
                           << "Toggle";
     QTest::newRow("aftertouch") << int(Aftertouch) << 1 << "Ein"
                                 << "On";
