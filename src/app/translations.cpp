@@ -63,10 +63,12 @@ QString installTranslations(QCoreApplication &app, const QLocale &locale,
         qCDebug(lcTrace).noquote() << "No translation for" << locale.name();
         return QString();
     }
-    // Qt's own only with the editor's, so that a dialog never mixes two languages.
+    // Qt's own only with the editor's and in its language (the locale may list several), so
+    // that a dialog never mixes two languages.
+    const QLocale language(editor->language());
     const QString qtFolder = qtTranslationsPath();
-    if (!loaded(app, locale, QStringLiteral("qtbase"), {qtFolder}))
-        loaded(app, locale, QStringLiteral("qt"), {qtFolder});
+    if (!loaded(app, language, QStringLiteral("qtbase"), {qtFolder}))
+        loaded(app, language, QStringLiteral("qt"), {qtFolder});
     qCDebug(lcTrace).noquote() << "Translation" << editor->filePath() << "loaded";
     return editor->filePath();
 }
