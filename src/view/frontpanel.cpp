@@ -6,6 +6,7 @@
 #include "controltable.h"
 #include "midicontrolitem.h"
 #include "multiselection.h"
+#include "panelaccessibility.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
 #include "patchlayout.h"
@@ -24,6 +25,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 // The pictures are compiled into the gui library; a static library's resources must be
@@ -62,6 +64,9 @@ FrontPanel::FrontPanel(QWidget *parent)
     panelScene->addItem(panelDisplay);
     setScene(panelScene);
     setFocusPolicy(Qt::StrongFocus);
+    // Before anything asks for the panel's interface: Qt keeps the first one made.
+    PanelAccessibility::install();
+    setAccessibleName(tr("Front panel"));
 }
 
 void FrontPanel::setModeButtons(QAbstractButton *single, QAbstractButton *multi)
@@ -139,6 +144,7 @@ void FrontPanel::showPatch(const ControlTable &table, int number, const QString 
     }
     if (displayChanged)
         refreshDisplay();
+    PanelAccessibility::descriptionsChanged(this, changed);
 }
 
 QString FrontPanel::controlToolTip(int control) const
@@ -149,6 +155,24 @@ QString FrontPanel::controlToolTip(int control) const
     for (const QString &reason : PatchCheck::reasonsFor(checkFindings, control))
         text += QStringLiteral("\n\u26A0 ") + reason;
     return text;
+}
+
+QString FrontPanel::controlDescription(int control) const
+{
+    if (!controls || control < 0 || control >= ControlTable::count)
+        return QString();
+    return ControlSummary::description(*controls->at(control), controllerNames);
+}
+
+void FrontPanel::pressControl(int control)
+{
+    if (!selection || control < 0 || control >= ControlTable::count)
+        return;
+    moveKeyCursor(control);
+    if (selection->isMulti())
+        selection->toggle(control);
+    else
+        selection->set({control});
 }
 
 void FrontPanel::flash(int control)
@@ -217,12 +241,24 @@ void FrontPanel::refreshDisplay()
 // the selection finds already made.
 void FrontPanel::selectionChanged()
 {
+    QList<int> selected;
     for (int i = 0; i < ControlTable::count; ++i) {
-        const bool selected = selection->contains(i);
-        if (items[i]->isSelected() != selected)
-            items[i]->setSelected(selected);
+        if (selection->contains(i))
+            selected << i;
+        if (items[i]->isSelected() != selection->contains(i))
+            items[i]->setSelected(selection->contains(i));
     }
     refreshDisplay();
+    if (selected != announcedSelection) {
+        QList<int> added;
+        std::set_difference(selected.cbegin(), selected.cend(), announcedSelection.cbegin(),
+                            announcedSelection.cend(), std::back_inserter(added));
+        QList<int> removed;
+        std::set_difference(announcedSelection.cbegin(), announcedSelection.cend(),
+                            selected.cbegin(), selected.cend(), std::back_inserter(removed));
+        announcedSelection = selected;
+        PanelAccessibility::selectionChanged(this, added, removed);
+    }
 }
 
 void FrontPanel::modeChanged()
@@ -238,6 +274,7 @@ void FrontPanel::focusInEvent(QFocusEvent *event)
     }
     items[keyCursor]->setKeyboardFocus(true);
     QGraphicsView::focusInEvent(event);
+    PanelAccessibility::focusMoved(this, keyCursor);
 }
 
 void FrontPanel::focusOutEvent(QFocusEvent *event)
@@ -339,4 +376,5 @@ void FrontPanel::moveKeyCursor(int control)
         items[keyCursor]->setKeyboardFocus(false);
     keyCursor = control;
     items[keyCursor]->setKeyboardFocus(hasFocus());
+    PanelAccessibility::focusMoved(this, keyCursor);
 }
