@@ -190,11 +190,11 @@ QAccessibleInterface *panelFactory(const QString &className, QObject *object)
     return nullptr;
 }
 
-// Sends the event for each control of the panel; the interfaces are made only while someone
-// listens.
+// Sends the event for each control of the panel; the controls' interfaces are made only while
+// someone listens.
 void notify(FrontPanel *panel, const QList<int> &controls, QAccessible::Event type)
 {
-    if (!QAccessible::isActive())
+    if (controls.isEmpty() || !QAccessible::isActive())
         return;
     for (int control : controls) {
         QAccessibleEvent event(panel, type);
