@@ -25,7 +25,6 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 // The pictures are compiled into the gui library; a static library's resources must be
@@ -241,24 +240,17 @@ void FrontPanel::refreshDisplay()
 // the selection finds already made.
 void FrontPanel::selectionChanged()
 {
-    QList<int> selected;
+    QList<int> shown;
     for (int i = 0; i < ControlTable::count; ++i) {
-        if (selection->contains(i))
-            selected << i;
-        if (items[i]->isSelected() != selection->contains(i))
-            items[i]->setSelected(selection->contains(i));
+        const bool selected = selection->contains(i);
+        if (items[i]->isSelected() != selected)
+            items[i]->setSelected(selected);
+        if (selected)
+            shown << i;
     }
     refreshDisplay();
-    if (selected != announcedSelection) {
-        QList<int> added;
-        std::set_difference(selected.cbegin(), selected.cend(), announcedSelection.cbegin(),
-                            announcedSelection.cend(), std::back_inserter(added));
-        QList<int> removed;
-        std::set_difference(announcedSelection.cbegin(), announcedSelection.cend(),
-                            selected.cbegin(), selected.cend(), std::back_inserter(removed));
-        announcedSelection = selected;
-        PanelAccessibility::selectionChanged(this, added, removed);
-    }
+    PanelAccessibility::selectionChanged(this, announcedSelection, shown);
+    announcedSelection = shown;
 }
 
 void FrontPanel::modeChanged()

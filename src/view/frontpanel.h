@@ -111,7 +111,7 @@ private:
     QString presetName;
     bool noDeviceFound = false;
     int keyCursor = -1;
-    // The controls drawn selected, as screen readers were last told.
+    // The controls drawn selected, in index order, as screen readers were last told.
     QList<int> announcedSelection;
     // The rings of flash(), made on a control's first flash; each flash counts up, so that
     // only the timer of the latest one hides its ring.

@@ -10,7 +10,9 @@
 #include <QAccessibleWidget>
 #include <QPointer>
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -222,8 +224,16 @@ void focusMoved(FrontPanel *panel, int control)
         notify(panel, {control}, QAccessible::Focus);
 }
 
-void selectionChanged(FrontPanel *panel, const QList<int> &added, const QList<int> &removed)
+void selectionChanged(FrontPanel *panel, const QList<int> &before, const QList<int> &now)
 {
+    if (before == now || !QAccessible::isActive())
+        return;
+    QList<int> added;
+    std::set_difference(now.cbegin(), now.cend(), before.cbegin(), before.cend(),
+                        std::back_inserter(added));
+    QList<int> removed;
+    std::set_difference(before.cbegin(), before.cend(), now.cbegin(), now.cend(),
+                        std::back_inserter(removed));
     notify(panel, added, QAccessible::SelectionAdd);
     notify(panel, removed, QAccessible::SelectionRemove);
 }

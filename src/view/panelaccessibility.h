@@ -17,7 +17,8 @@ void install();
 // Tell a listening screen reader what changed on the panel; they do nothing while no
 // assistive technology is active.
 void focusMoved(FrontPanel *panel, int control);
-void selectionChanged(FrontPanel *panel, const QList<int> &added, const QList<int> &removed);
+// The controls selected before and now, each in index order.
+void selectionChanged(FrontPanel *panel, const QList<int> &before, const QList<int> &now);
 void descriptionsChanged(FrontPanel *panel, const QList<int> &controls);
 
 } // namespace PanelAccessibility
