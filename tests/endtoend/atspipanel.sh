@@ -51,7 +51,7 @@ fi
 # Inside the private X server and D-Bus session.
 editor=$2
 python=$3
-export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # No JACK server is started for the editor: the panel exists without a device.
 export JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=vellichord-absent-$$
 unset QT_LOGGING_RULES
