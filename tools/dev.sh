@@ -26,7 +26,7 @@ RUN_PACKAGES=()
 if [[ ! -e /dev/snd/seq ]]; then
     RUN_PACKAGES+=(jackd2)
 fi
-TEST_PACKAGES=(jackd2)
+TEST_PACKAGES=(jackd2 xvfb xauth dbus at-spi2-core python3-pyatspi)
 # dpkg-shlibdeps (dpkg-dev) works out the package's dependencies; CPack finds binaries by file.
 PACKAGE_PACKAGES=(dpkg-dev file)
 

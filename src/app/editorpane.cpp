@@ -222,6 +222,8 @@ void EditorPane::addRow(ParameterId id, const char *rowName, const char *labelNa
     row.editor()->setObjectName(QLatin1String(editorName));
     row.editor()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     row.editor()->setEnabled(false);
+    // The caption labels its editor for screen readers, and follows the Note/CC row's changes.
+    row.label->setBuddy(row.editor());
     layout->addWidget(row.editor());
     rowsWidget->layout()->addWidget(row.row);
     rows.append(row);

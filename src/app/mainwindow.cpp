@@ -605,6 +605,8 @@ void MainWindow::refreshUnsent()
     ui->graphicsView->setUnsent(patchDocument->unsentControls());
     const bool unsent = patchDocument->hasUnsentChanges();
     unsentLabel->setText(unsent ? tr("Unsent changes") : QString());
+    // A screen reader finds the field empty too: it says that nothing waits.
+    unsentLabel->setAccessibleName(unsent ? tr("Unsent changes") : tr("No unsent changes"));
     setWindowModified(unsent);
     revertAction->setEnabled(unsent);
 }

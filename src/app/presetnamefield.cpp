@@ -76,6 +76,7 @@ PresetNameField::PresetNameField(QWidget *parent)
     field = new QLineEdit(this);
     field->setObjectName(QStringLiteral("lineEditPresetName"));
     field->setPlaceholderText(QStringLiteral("tarvelvellichord"));
+    field->setAccessibleName(tr("Preset name"));
     layout->addWidget(field);
     count = new QLabel(this);
     count->setObjectName(QStringLiteral("labelPresetNameCount"));

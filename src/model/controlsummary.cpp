@@ -116,7 +116,7 @@ QString assignment(const MidiControlModel &model, int commonChannel)
     return text;
 }
 
-QString details(int index, const MidiControlModel &model, const QStringList &ccNames)
+QString description(const MidiControlModel &model, const QStringList &ccNames)
 {
     QStringList parts;
     const std::optional<int> type = valueOf(model, Type);
@@ -149,7 +149,12 @@ QString details(int index, const MidiControlModel &model, const QStringList &ccN
         if (const std::optional<int> value = valueOf(model, range))
             parts << QStringLiteral("%1 %2").arg(ParameterInfo::shownCaption(range)).arg(*value);
     }
-    return ControlNames::name(index) + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString details(int index, const MidiControlModel &model, const QStringList &ccNames)
+{
+    return ControlNames::name(index) + QStringLiteral(": ") + description(model, ccNames);
 }
 
 QString parameterLine(int index, const MidiControlModel &model,

@@ -34,6 +34,9 @@ QString assignment(const MidiControlModel &model, int commonChannel);
 // "PAD7: Note C3 (60), Ch 1, Momentary, Blue, Aftertouch Off". ccNames name the controller
 // numbers (line n of the name file names controller n).
 QString details(int index, const MidiControlModel &model, const QStringList &ccNames);
+// The same parameters without the control's name: "Note C3 (60), Ch 1, Momentary, Blue,
+// Aftertouch Off".
+QString description(const MidiControlModel &model, const QStringList &ccNames);
 
 // The line "vellichord show" prints for a control, which "vellichord set" takes back: the
 // control's name padded to 8 characters, then each parameter as name=value in id order:

@@ -6,6 +6,7 @@
 #include "controltable.h"
 #include "midicontrolitem.h"
 #include "multiselection.h"
+#include "panelaccessibility.h"
 #include "paneldisplay.h"
 #include "panelnavigation.h"
 #include "patchlayout.h"
@@ -62,6 +63,9 @@ FrontPanel::FrontPanel(QWidget *parent)
     panelScene->addItem(panelDisplay);
     setScene(panelScene);
     setFocusPolicy(Qt::StrongFocus);
+    // Before anything asks for the panel's interface: Qt keeps the first one made.
+    PanelAccessibility::install();
+    setAccessibleName(tr("Front panel"));
 }
 
 void FrontPanel::setModeButtons(QAbstractButton *single, QAbstractButton *multi)
@@ -139,6 +143,7 @@ void FrontPanel::showPatch(const ControlTable &table, int number, const QString 
     }
     if (displayChanged)
         refreshDisplay();
+    PanelAccessibility::descriptionsChanged(this, changed);
 }
 
 QString FrontPanel::controlToolTip(int control) const
@@ -149,6 +154,24 @@ QString FrontPanel::controlToolTip(int control) const
     for (const QString &reason : PatchCheck::reasonsFor(checkFindings, control))
         text += QStringLiteral("\n\u26A0 ") + reason;
     return text;
+}
+
+QString FrontPanel::controlDescription(int control) const
+{
+    if (!controls || control < 0 || control >= ControlTable::count)
+        return QString();
+    return ControlSummary::description(*controls->at(control), controllerNames);
+}
+
+void FrontPanel::pressControl(int control)
+{
+    if (!selection || control < 0 || control >= ControlTable::count)
+        return;
+    moveKeyCursor(control);
+    if (selection->isMulti())
+        selection->toggle(control);
+    else
+        selection->set({control});
 }
 
 void FrontPanel::flash(int control)
@@ -217,12 +240,17 @@ void FrontPanel::refreshDisplay()
 // the selection finds already made.
 void FrontPanel::selectionChanged()
 {
+    QList<int> shown;
     for (int i = 0; i < ControlTable::count; ++i) {
         const bool selected = selection->contains(i);
         if (items[i]->isSelected() != selected)
             items[i]->setSelected(selected);
+        if (selected)
+            shown << i;
     }
     refreshDisplay();
+    PanelAccessibility::selectionChanged(this, announcedSelection, shown);
+    announcedSelection = shown;
 }
 
 void FrontPanel::modeChanged()
@@ -238,6 +266,7 @@ void FrontPanel::focusInEvent(QFocusEvent *event)
     }
     items[keyCursor]->setKeyboardFocus(true);
     QGraphicsView::focusInEvent(event);
+    PanelAccessibility::focusMoved(this, keyCursor);
 }
 
 void FrontPanel::focusOutEvent(QFocusEvent *event)
@@ -339,4 +368,5 @@ void FrontPanel::moveKeyCursor(int control)
         items[keyCursor]->setKeyboardFocus(false);
     keyCursor = control;
     items[keyCursor]->setKeyboardFocus(hasFocus());
+    PanelAccessibility::focusMoved(this, keyCursor);
 }

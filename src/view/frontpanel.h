@@ -41,6 +41,12 @@ public:
     // The tooltip of control: its name and every parameter as the shown table holds them now;
     // empty before a patch is shown. Built when a tooltip is asked for, never kept.
     QString controlToolTip(int control) const;
+    // What control sends, as a screen reader says it: "Note E2 (52), Ch 10, Toggle, Blue";
+    // empty before a patch is shown.
+    QString controlDescription(int control) const;
+    // As a click on control: it becomes the selection, or in Select Multi it is toggled; the
+    // keyboard goes on from it.
+    void pressControl(int control);
 
     MidiControlItem *item(int control) const { return items.at(control); }
     PanelDisplay *display() const { return panelDisplay; }
@@ -105,6 +111,8 @@ private:
     QString presetName;
     bool noDeviceFound = false;
     int keyCursor = -1;
+    // The controls drawn selected, in index order, as screen readers were last told.
+    QList<int> announcedSelection;
     // The rings of flash(), made on a control's first flash; each flash counts up, so that
     // only the timer of the latest one hides its ring.
     std::array<QGraphicsEllipseItem *, 64> flashRings{};

@@ -95,6 +95,8 @@ private slots:
     void enterGoesToTheFirstShownEditor();
     void editorsRunTopToBottom();
     void rowsNameTheGivenControllers();
+    void editorsAreNamedByTheirCaptions_data();
+    void editorsAreNamedByTheirCaptions();
 
     // Editing
     void choiceOnMixedChannelsSetsAllAndDropsTheMarker();
@@ -769,6 +771,61 @@ void TestEditorPane::editorsRunTopToBottom()
         distinct << editor;
     }
     QCOMPARE(distinct.size(), 16);
+}
+
+void TestEditorPane::editorsAreNamedByTheirCaptions_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("type"); // of the pad shown; -1 shows the XY pad, -2 knob E1
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("Channel") << int(Channel) << 0 << QStringLiteral("Channel");
+    QTest::newRow("CC") << int(CC) << -2 << QStringLiteral("CC");
+    QTest::newRow("CC X") << int(CCX) << -1 << QStringLiteral("CC X");
+    QTest::newRow("CC Y") << int(CCY) << -1 << QStringLiteral("CC Y");
+    QTest::newRow("Min") << int(Min) << -2 << QStringLiteral("Min");
+    QTest::newRow("Min X") << int(MinX) << -1 << QStringLiteral("Min X");
+    QTest::newRow("Min Y") << int(MinY) << -1 << QStringLiteral("Min Y");
+    QTest::newRow("Max") << int(Max) << -2 << QStringLiteral("Max");
+    QTest::newRow("Max X") << int(MaxX) << -1 << QStringLiteral("Max X");
+    QTest::newRow("Max Y") << int(MaxY) << -1 << QStringLiteral("Max Y");
+    QTest::newRow("Type") << int(Type) << 0 << QStringLiteral("Type");
+    QTest::newRow("Mode") << int(Toggle) << 0 << QStringLiteral("Mode");
+    QTest::newRow("Note of a note pad") << int(NoteOrCC) << 0 << QStringLiteral("Note");
+    QTest::newRow("CC of a controller pad") << int(NoteOrCC) << 1 << QStringLiteral("CC");
+    QTest::newRow("Aftertouch") << int(Aftertouch) << 0 << QStringLiteral("Aftertouch");
+    QTest::newRow("Color") << int(Colour) << 0 << QStringLiteral("Color");
+    QTest::newRow("Color Fn") << int(ColourF) << 6 << QStringLiteral("Color Fn");
+}
+
+// A screen reader names each editor by the caption beside it, as that caption reads now (the
+// label relation, which Orca reads).
+void TestEditorPane::editorsAreNamedByTheirCaptions()
+{
+    QFETCH(int, id);
+    QFETCH(int, type);
+    QFETCH(QString, caption);
+
+    int shown = pad1;
+    if (type == -1)
+        shown = 37;
+    else if (type == -2)
+        shown = knobE1;
+    else if (type == 6)
+        shown = 6; // F1
+    else
+        model(pad1)->updateParameter(Type, uchar(type));
+    window->selection()->select(shown);
+
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(editor(id));
+    QVERIFY(iface);
+    const auto labels = iface->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->text(QAccessible::Name), caption);
+    // A spin box takes the caption as its name too; a combo box's name on Linux is its value,
+    // which a screen reader reads after the caption.
+    if (qobject_cast<QSpinBox *>(editor(id)))
+        QCOMPARE(iface->text(QAccessible::Name), caption);
 }
 
 void TestEditorPane::rowsNameTheGivenControllers()

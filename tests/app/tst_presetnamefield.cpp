@@ -15,6 +15,7 @@ private slots:
     void editsAreFittedAndReported();
     void shownNameIsKeptAsItIs();
     void enterFinishesTheEdit();
+    void screenReadersReadWhatTheFieldIsFor();
 
 private:
     QLineEdit *lineEdit() const { return field->findChild<QLineEdit *>("lineEditPresetName"); }
@@ -120,6 +121,15 @@ void TestPresetNameField::enterFinishesTheEdit()
     QCOMPARE(finished.count(), 0);
     QTest::keyClick(lineEdit(), Qt::Key_Return);
     QCOMPARE(finished.count(), 1);
+}
+
+void TestPresetNameField::screenReadersReadWhatTheFieldIsFor()
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(lineEdit());
+    QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Preset name"));
+    field->showName(QStringLiteral("Kit"));
+    QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Preset name"));
+    QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("Kit"));
 }
 
 QTEST_MAIN(TestPresetNameField)

@@ -15,6 +15,14 @@ QString unsentField(const MainWindow &window)
     return child<QLabel>(window, QStringLiteral("labelUnsent"))->text();
 }
 
+// What a screen reader reads for the field, empty or not.
+QString unsentFieldSpoken(const MainWindow &window)
+{
+    return QAccessible::queryAccessibleInterface(
+               child<QLabel>(window, QStringLiteral("labelUnsent")))
+        ->text(QAccessible::Name);
+}
+
 // A window whose device has answered at start-up.
 std::unique_ptr<MainWindow> connectedWindow(SimulatedDevice *&device)
 {
@@ -84,6 +92,7 @@ void TestUnsent::marksFollowTheBytes()
     QVERIFY(window);
     QCOMPARE(marked(*window), QList<int>());
     QCOMPARE(unsentField(*window), QString());
+    QCOMPARE(unsentFieldSpoken(*window), QStringLiteral("No unsent changes"));
     QVERIFY(!window->isWindowModified());
 
     select(*window, controls);
@@ -97,6 +106,7 @@ void TestUnsent::marksFollowTheBytes()
     edit(1);
     QCOMPARE(marked(*window), marks);
     QCOMPARE(unsentField(*window), QStringLiteral("Unsent changes"));
+    QCOMPARE(unsentFieldSpoken(*window), QStringLiteral("Unsent changes"));
     QVERIFY(window->isWindowModified());
 
     // The name has no mark of its own, but is unsent all the same.
@@ -107,6 +117,7 @@ void TestUnsent::marksFollowTheBytes()
     QCOMPARE(device->received.last(), type1(*window));
     QCOMPARE(marked(*window), QList<int>());
     QCOMPARE(unsentField(*window), QString());
+    QCOMPARE(unsentFieldSpoken(*window), QStringLiteral("No unsent changes"));
     QVERIFY(!window->isWindowModified());
 
     // Undone to before the Download: the device's patch differs again. Redone: it is the same.
