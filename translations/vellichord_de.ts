@@ -311,6 +311,10 @@
         <source>No Vellichord found</source>
         <translation>Kein Vellichord gefunden</translation>
     </message>
+    <message>
+        <source>Front panel</source>
+        <translation>Frontplatte</translation>
+    </message>
 </context>
 <context>
     <name>LibraryDocument</name>
@@ -723,6 +727,10 @@
     <message>
         <source>The editor closes once the firmware update has ended</source>
         <translation>Der Editor schließt sich, sobald das Firmware-Update beendet ist</translation>
+    </message>
+    <message>
+        <source>No unsent changes</source>
+        <translation>Keine nicht gesendeten Änderungen</translation>
     </message>
 </context>
 <context>
@@ -1242,6 +1250,10 @@
     <message>
         <source>Characters in the preset name, of the %1 that the Vellichord stores</source>
         <translation>Zeichen im Preset-Namen, von den %1, die das Vellichord speichert</translation>
+    </message>
+    <message>
+        <source>Preset name</source>
+        <translation>Presetname</translation>
     </message>
 </context>
 <context>
