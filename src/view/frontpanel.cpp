@@ -20,8 +20,12 @@
 #include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QToolTip>
+#include <QWindow>
+#include <QtMath>
 
 #include <algorithm>
 #include <utility>
@@ -46,11 +50,15 @@ FrontPanel::FrontPanel(QWidget *parent)
     , panelScene(new QGraphicsScene(this))
     , panelDisplay(new PanelDisplay)
 {
-    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
-    qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
+    picturePainted = picturePath(1);
+    const QPixmap pixmap(picturePainted);
+    qCDebug(lcTrace) << (pixmap.isNull() ? "Image not loaded." : "Image loaded.");
     // The picture takes no press, so a click on bare picture reaches the scene, which clears
     // the selection.
-    panelScene->addPixmap(QPixmap::fromImage(picture));
+    picture = panelScene->addPixmap(pixmap);
+    picture->setTransformationMode(Qt::SmoothTransformation);
+    // The scene is the picture: a flash ring reaching over its edge never makes it scroll.
+    panelScene->setSceneRect(0, 0, panelWidth, panelHeight);
     for (int i = 0; i < ControlTable::count; ++i) {
         items[i] = new MidiControlItem(i);
         items[i]->setRect(controlRects[i]);
@@ -62,6 +70,63 @@ FrontPanel::FrontPanel(QWidget *parent)
     panelScene->addItem(panelDisplay);
     setScene(panelScene);
     setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+QSize FrontPanel::sizeHint() const
+{
+    // At least the room the window has always given the picture.
+    return QSize(panelWidth + 2 * frameWidth(), panelHeight + 2 * frameWidth())
+        .expandedTo(QSize(640, 540));
+}
+
+QSize FrontPanel::minimumSizeHint() const
+{
+    return QSize(qCeil(panelWidth * minimumScale), qCeil(panelHeight * minimumScale))
+        + QSize(2 * frameWidth(), 2 * frameWidth());
+}
+
+QString FrontPanel::picturePath(qreal pixelsPerPoint)
+{
+    // A little above 1 still takes the 1x picture: a rounding error is no reason to swap.
+    return pixelsPerPoint > 1.01 ? QStringLiteral(":/images/vellichord-scaled@2x.png")
+                                 : QStringLiteral(":/images/vellichord-scaled.png");
+}
+
+void FrontPanel::fitPicture()
+{
+    const QSizeF room = viewport()->size();
+    const qreal scale = std::max(std::min(room.width() / panelWidth, room.height() / panelHeight),
+                                 qreal(0.01));
+    setTransform(QTransform::fromScale(scale, scale));
+    const QString path = picturePath(scale * devicePixelRatioF());
+    if (path == picturePainted)
+        return;
+    QPixmap pixmap(path);
+    if (pixmap.isNull())
+        return;
+    // Drawn at the picture's size in scene points, whatever its pixels.
+    pixmap.setDevicePixelRatio(qreal(pixmap.width()) / panelWidth);
+    picture->setPixmap(pixmap);
+    picturePainted = path;
+}
+
+void FrontPanel::resizeEvent(QResizeEvent *event)
+{
+    QGraphicsView::resizeEvent(event);
+    fitPicture();
+}
+
+void FrontPanel::showEvent(QShowEvent *event)
+{
+    QGraphicsView::showEvent(event);
+    // Moved to a screen with another pixel ratio, the panel takes the picture painted for it.
+    if (QWindow *shownIn = window()->windowHandle())
+        connect(shownIn, &QWindow::screenChanged, this, &FrontPanel::fitPicture,
+                Qt::UniqueConnection);
+    fitPicture();
 }
 
 void FrontPanel::setModeButtons(QAbstractButton *single, QAbstractButton *multi)
