@@ -73,6 +73,8 @@ FrontPanel::FrontPanel(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Round a picture of another aspect ratio than the panel's, the window's colour.
+    viewport()->setBackgroundRole(QPalette::Window);
 }
 
 QSize FrontPanel::sizeHint() const
