@@ -39,6 +39,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -66,6 +67,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     , settings(std::make_unique<EditorSettings>())
 {
     ui->setupUi(this);
+    // The icons the desktop's theme is given, for the title bar and the task switcher; each
+    // size finds its @2x beside it for screens with two device pixels per point.
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/images/icon-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 
     patchDocument = new PatchDocument(std::move(midi), this);
     midiController = patchDocument->controller();

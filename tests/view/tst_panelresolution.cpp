@@ -1,5 +1,7 @@
+#include "../common/simulateddevice.h"
 #include "../common/viewinput.h"
 #include "frontpanel.h"
+#include "mainwindow.h"
 #include "selection.h"
 
 #include <QtTest>
@@ -15,6 +17,8 @@ class TestPanelResolution : public QObject
 private slots:
     void pictureFollowsTheDevicePixels_data();
     void pictureFollowsTheDevicePixels();
+    void windowIconHasTwiceThePixels_data();
+    void windowIconHasTwiceThePixels();
 };
 
 void TestPanelResolution::pictureFollowsTheDevicePixels_data()
@@ -60,9 +64,30 @@ void TestPanelResolution::pictureFollowsTheDevicePixels()
     }
 }
 
+void TestPanelResolution::windowIconHasTwiceThePixels_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 32, 48, 64, 128, 256})
+        QTest::addRow("%d px", size) << size;
+}
+
+void TestPanelResolution::windowIconHasTwiceThePixels()
+{
+    QFETCH(int, size);
+
+    MainWindow window(noDevice());
+    const QPixmap shown = window.windowIcon().pixmap(QSize(size, size));
+    QCOMPARE(shown.devicePixelRatio(), 2.0);
+    QCOMPARE(shown.size(), QSize(size, size) * 2);
+}
+
 int main(int argc, char *argv[])
 {
     qputenv("QT_SCALE_FACTOR", "2");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // As the editor sets it.
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication app(argc, argv);
     TestPanelResolution test;
     QTEST_SET_MAIN_SOURCE_PATH
