@@ -43,6 +43,15 @@ namespace {
 
 constexpr int firstPad = 39; // where the keyboard's cursor starts: PAD1
 
+// The picture painted for pixelsPerPoint device pixels per picture pixel: the one painted at
+// twice the size once a picture pixel covers more than one device pixel. A little above 1
+// still takes the 1x picture: a rounding error is no reason to swap.
+QString picturePath(qreal pixelsPerPoint)
+{
+    return pixelsPerPoint > 1.01 ? QStringLiteral(":/images/vellichord-scaled@2x.png")
+                                 : QStringLiteral(":/images/vellichord-scaled.png");
+}
+
 } // namespace
 
 FrontPanel::FrontPanel(QWidget *parent)
@@ -88,13 +97,6 @@ QSize FrontPanel::minimumSizeHint() const
 {
     return QSize(qCeil(panelWidth * minimumScale), qCeil(panelHeight * minimumScale))
         + QSize(2 * frameWidth(), 2 * frameWidth());
-}
-
-QString FrontPanel::picturePath(qreal pixelsPerPoint)
-{
-    // A little above 1 still takes the 1x picture: a rounding error is no reason to swap.
-    return pixelsPerPoint > 1.01 ? QStringLiteral(":/images/vellichord-scaled@2x.png")
-                                 : QStringLiteral(":/images/vellichord-scaled.png");
 }
 
 void FrontPanel::fitPicture()

@@ -58,9 +58,6 @@ public:
     QSize sizeHint() const override;
     // The picture at minimumScale and the frame round it.
     QSize minimumSizeHint() const override;
-    // The picture painted for pixelsPerPoint device pixels per picture pixel: the one painted
-    // at twice the size once a picture pixel covers more than one device pixel.
-    static QString picturePath(qreal pixelsPerPoint);
 
 public slots:
     // Draws the patch: the colours and assignments of the controls, and the display's preset,
