@@ -31,11 +31,11 @@ QWidget *paneOf(const MainWindow &window)
     return window.findChild<QWidget *>(QStringLiteral("widgetRightPane"));
 }
 
-// Picture pixels per panel pixel, across and down.
-QPointF pictureScale(const MainWindow &window)
+// Panel pixels per picture pixel, the same across and down.
+qreal pictureScale(const MainWindow &window)
 {
     const QTransform transform = panelOf(window)->transform();
-    return QPointF(transform.m11(), transform.m22());
+    return transform.m11() == transform.m22() ? transform.m11() : -1;
 }
 
 // Where the picture lies in the panel's viewport.
@@ -71,7 +71,6 @@ private slots:
     void init();
     void cleanupTestCase();
 
-    void naturalSizeShowsThePictureAtOneToOne();
     void clickAtAControlsDrawnCentreSelectsIt_data();
     void clickAtAControlsDrawnCentreSelectsIt();
     void extraRoomGoesToThePicture_data();
@@ -119,19 +118,6 @@ MainWindow *TestWindowSize::sharedWindow()
     return shared.get();
 }
 
-void TestWindowSize::naturalSizeShowsThePictureAtOneToOne()
-{
-    MainWindow *window = sharedWindow();
-    QVERIFY(window);
-    QVERIFY(resizeTo(*window, natural));
-    QCOMPARE(pictureScale(*window), QPointF(1, 1));
-    QCOMPARE(paintedRatio(*window), 1.0);
-    // Every picture pixel shown, on whole panel pixels.
-    QVERIFY(QRectF(panelOf(*window)->viewport()->rect()).contains(drawnPicture(*window)));
-    QCOMPARE(drawnPicture(*window).size(), QSizeF(panelWidth, panelHeight));
-    QCOMPARE(drawnPicture(*window).topLeft(), drawnPicture(*window).topLeft().toPoint());
-}
-
 void TestWindowSize::clickAtAControlsDrawnCentreSelectsIt_data()
 {
     QTest::addColumn<double>("factor"); // of the window's natural size
@@ -153,11 +139,10 @@ void TestWindowSize::clickAtAControlsDrawnCentreSelectsIt()
     const QSize size = (QSizeF(natural) * factor).toSize();
     if (window->size() != size)
         QVERIFY(resizeTo(*window, size));
-    // The picture is drawn larger or smaller than 1:1, the same across as down.
-    const QPointF scale = pictureScale(*window);
-    QCOMPARE(scale.x(), scale.y());
-    QVERIFY2(factor < 1 ? scale.x() < 0.95 : scale.x() > factor * 0.95,
-             qPrintable(QString::number(scale.x())));
+    // The picture is drawn smaller or larger than 1:1.
+    const qreal scale = pictureScale(*window);
+    QVERIFY2(factor < 1 ? scale > 0 && scale < 0.95 : scale > factor * 0.95,
+             qPrintable(QString::number(scale)));
 
     const QPoint drawnCentre = panelOf(*window)->mapFromScene(viewinput::centreOf(control));
     QVERIFY(panelOf(*window)->viewport()->rect().contains(drawnCentre));
@@ -191,19 +176,14 @@ void TestWindowSize::extraRoomGoesToThePicture()
     QVERIFY(resizeTo(*window, natural + extra));
     QCOMPARE(paneOf(*window)->width(), paneWidth);
     QCOMPARE(panelOf(*window)->size(), panelSize + extra);
-    // The picture as large as the panel holds, its aspect ratio kept: it meets two opposite
-    // edges of the viewport and lies inside all four.
+    // The picture as large as the panel holds, its aspect ratio kept: inside the viewport, it
+    // meets two of its opposite edges.
     const QRectF viewport = panelOf(*window)->viewport()->rect();
     const QRectF picture = drawnPicture(*window);
+    QVERIFY(pictureScale(*window) > 0);
     QVERIFY(viewport.adjusted(-1, -1, 1, 1).contains(picture));
-    QVERIFY2(qAbs(picture.width() - viewport.width()) <= 1
-                 || qAbs(picture.height() - viewport.height()) <= 1,
-             qPrintable(QStringLiteral("%1x%2 in %3x%4")
-                            .arg(picture.width())
-                            .arg(picture.height())
-                            .arg(viewport.width())
-                            .arg(viewport.height())));
-    QCOMPARE(pictureScale(*window).x(), pictureScale(*window).y());
+    QVERIFY(qAbs(picture.width() - viewport.width()) <= 1
+            || qAbs(picture.height() - viewport.height()) <= 1);
     // Drawn larger than 1:1, the picture painted at twice the size stays sharp.
     QCOMPARE(paintedRatio(*window), paintedAt);
 }
@@ -218,7 +198,7 @@ void TestWindowSize::minimumSizeFitsASmallScreen()
     // and a desktop panel take some of them.
     QVERIFY2(window->width() <= 853 - 40 && window->height() <= 533 - 60,
              qPrintable(QStringLiteral("%1 x %2").arg(window->width()).arg(window->height())));
-    QVERIFY(pictureScale(*window).x() >= FrontPanel::minimumScale - 0.01);
+    QVERIFY(pictureScale(*window) >= FrontPanel::minimumScale - 0.01);
     // Every button and the status bar in the window, whole.
     QList<QWidget *> reachable;
     for (QPushButton *button : window->centralWidget()->findChildren<QPushButton *>()) {
