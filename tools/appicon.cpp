@@ -1,6 +1,7 @@
 // Paints the application icon: the Vellichord's pads on a rounded tile of its housing, drawn by
 // the same code as the front-panel picture. Writes icon-N.png for each size the desktop's icon
-// theme asks for, and icon.svg when built with Qt SVG.
+// theme asks for, icon-N@2x.png with twice the pixels for screens with two device pixels per
+// point, and icon.svg when built with Qt SVG.
 //
 //   QT_QPA_PLATFORM=offscreen build/tools/app-icon images
 
@@ -16,6 +17,7 @@
 #endif
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -53,11 +55,13 @@ void paintIcon(QPainter &p, int size)
             paintControl(p, firstPad + row * 5 + column);
 }
 
-QImage iconImage(int size)
+// The icon of size points, scale pixels per point.
+QImage iconImage(int size, int scale)
 {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size * scale, size * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    p.scale(scale, scale);
     paintIcon(p, size);
     p.end();
     return image.convertToFormat(QImage::Format_ARGB32);
@@ -78,10 +82,13 @@ int main(int argc, char *argv[])
         return 1;
     }
     for (int size : iconSizes) {
-        const QString path = folder.filePath(QStringLiteral("icon-%1.png").arg(size));
-        if (!iconImage(size).save(path, "PNG")) {
-            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-            return 1;
+        for (const auto &[scale, suffix] : {std::pair{1, ""}, std::pair{2, "@2x"}}) {
+            const QString path = folder.filePath(
+                QStringLiteral("icon-%1%2.png").arg(size).arg(QLatin1String(suffix)));
+            if (!iconImage(size, scale).save(path, "PNG")) {
+                std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+                return 1;
+            }
         }
     }
 #ifdef VELLICHORD_HAVE_SVG

@@ -13,6 +13,8 @@
 namespace {
 
 const QString positionKey = QStringLiteral("window/position");
+const QString sizeKey = QStringLiteral("window/size");
+const QString maximizedKey = QStringLiteral("window/maximized");
 const QString multiSelectKey = QStringLiteral("selection/multi");
 const QString touchKey = QStringLiteral("device/selectByTouch");
 const QString liveSendKey = QStringLiteral("device/sendAsYouEdit");
@@ -143,6 +145,28 @@ QStringList EditorSettings::recentLibraries() const
 void EditorSettings::setRecentLibraries(const QStringList &files)
 {
     setValue(recentLibrariesKey, QStringList(files.mid(0, recentFilesKept)));
+}
+
+QSize EditorSettings::windowSize() const
+{
+    const QVariant stored = value(sizeKey);
+    const QSize size = stored.toSize();
+    return stored.canConvert<QSize>() && size.width() > 0 && size.height() > 0 ? size : QSize();
+}
+
+void EditorSettings::setWindowSize(const QSize &size)
+{
+    setValue(sizeKey, size);
+}
+
+bool EditorSettings::windowMaximized() const
+{
+    return value(maximizedKey).toBool();
+}
+
+void EditorSettings::setWindowMaximized(bool maximized)
+{
+    setValue(maximizedKey, maximized);
 }
 
 QByteArray EditorSettings::windowState() const

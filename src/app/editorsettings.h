@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -15,7 +16,7 @@
 class QSettings;
 class QWidget;
 
-// What the editor remembers between runs, in one INI file: the window's position, the
+// What the editor remembers between runs, in one INI file: the window's position and size, the
 // selection mode, the recent files and the last folders of the editor and the updater.
 // A file that is not a regular file, or is larger than maxFileSize, is neither read nor
 // written: opening a FIFO waits for a writer that never comes, and a huge file fills the
@@ -45,6 +46,12 @@ public:
     // Moves window to the stored position when it shows a usable part there on one of today's
     // screens: a screen that has gone or changed since could leave it out of reach.
     void placeWindow(QWidget *window) const;
+    // The window's size when not maximised, without a docked library; invalid when none was
+    // stored or the stored one is not a size.
+    QSize windowSize() const;
+    void setWindowSize(const QSize &size);
+    bool windowMaximized() const;
+    void setWindowMaximized(bool maximized);
     bool multiSelect() const;
     void setMultiSelect(bool on);
     // Device > Select Controls by Touch (on unless turned off) and Send Changes as You Edit

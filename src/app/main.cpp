@@ -30,6 +30,10 @@ int main(int argc, char *argv[])
     // So that they also answer over ssh or on a console without a display.
     if (onlyPrints(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Icons take their @2x pixels on screens with two device pixels per point, as in Qt 6.
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(VELLICHORD_VERSION));
     // Lets a Wayland compositor match the window to its menu entry and icon.

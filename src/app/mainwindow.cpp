@@ -39,6 +39,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -46,6 +47,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QUndoStack>
@@ -65,6 +67,12 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
     , settings(std::make_unique<EditorSettings>())
 {
     ui->setupUi(this);
+    // The icons the desktop's theme is given, for the title bar and the task switcher; each
+    // size finds its @2x beside it for screens with two device pixels per point.
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/images/icon-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 
     patchDocument = new PatchDocument(std::move(midi), this);
     midiController = patchDocument->controller();
@@ -175,10 +183,6 @@ MainWindow::MainWindow(std::unique_ptr<IMidi> midi, QWidget *parent)
         QTimer::singleShot(startWithoutExposeMs, this, &MainWindow::startMidi);
     });
 
-    // The picture keeps its size; a larger font widens the right column and the window with it.
-    // The menu bar sits above the content and adds its height.
-    pictureSize = QSize(911, 570 + menuBar()->sizeHint().height()).expandedTo(minimumSizeHint());
-    setFixedSize(pictureSize);
     restoreSettings();
 }
 
@@ -205,6 +209,10 @@ MainWindow::~MainWindow()
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    if (maximiseWhenShown) {
+        maximiseWhenShown = false;
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     // The native window exists now and has not been exposed yet.
     if (!started && !exposeWatched && windowHandle()) {
         exposeWatched = true;
@@ -443,13 +451,41 @@ void MainWindow::checkPatch(bool say)
                           + tr(", marked on the controls; their tooltips say why"));
 }
 
+bool MainWindow::fillsTheScreen() const
+{
+    return windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+}
+
+bool MainWindow::libraryDocked() const
+{
+    return !dockOfLibrary->isHidden() && !dockOfLibrary->isFloating();
+}
+
+QSize MainWindow::sizeWithoutDock() const
+{
+    return fillsTheScreen() ? normalGeometry().size() - QSize(widthForDock, 0) : normalSize;
+}
+
 void MainWindow::fitToDock()
 {
-    QSize size = pictureSize;
-    if (!dockOfLibrary->isHidden() && !dockOfLibrary->isFloating())
-        size.rwidth() += dockOfLibrary->sizeHint().width()
-            + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
-    setFixedSize(size);
+    widthForDock = libraryDocked() ? dockOfLibrary->sizeHint().width()
+            + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this)
+                                   : 0;
+    // A window filling the screen stays as it is and the picture gives the dock its room.
+    if (fillsTheScreen())
+        return;
+    // The minimum size follows the dock now rather than at the next layout pass.
+    layout()->activate();
+    resize(normalSize + QSize(widthForDock, 0));
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    // Sized by the user, or by fitToDock. The window's own growth to the minimum a dock just
+    // shown needs comes before fitToDock and is passed over.
+    if (!fillsTheScreen() && libraryDocked() == (widthForDock > 0))
+        normalSize = size() - QSize(widthForDock, 0);
+    QMainWindow::resizeEvent(event);
 }
 
 void MainWindow::openLibrary()
@@ -511,12 +547,25 @@ bool MainWindow::askBeforeLosingLibrary()
 
 void MainWindow::restoreSettings()
 {
+    // The picture at 1:1 beside the pane at its natural width, until the user sizes the
+    // window; never larger than the screen leaves room for, title bar included.
+    QSize size = settings->windowSize();
+    if (!size.isValid())
+        size = sizeHint();
+    if (const QScreen *shownOn = screen()) {
+        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+        size = size.boundedTo(shownOn->availableSize() - QSize(0, titleBar));
+    }
+    normalSize = size;
+    resize(size);
     restoreState(settings->windowState());
     monitorWindow->restoreGeometry(settings->monitorGeometry());
     if (settings->monitorOpen())
         monitorWindow->show();
     fitToDock();
     settings->placeWindow(this);
+    // Maximised once shown, so that the window system knows the size to return to.
+    maximiseWhenShown = settings->windowMaximized();
     if (settings->multiSelect())
         controlSelection->setMode(Selection::Mode::Multi);
 }
@@ -716,7 +765,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    settings->setWindowPosition(pos());
+    if (!fillsTheScreen())
+        settings->setWindowPosition(pos());
+    settings->setWindowSize(sizeWithoutDock());
+    settings->setWindowMaximized(isMaximized());
     settings->setWindowState(saveState());
     settings->setMonitorGeometry(monitorWindow->saveGeometry());
     settings->setMonitorOpen(monitorWindow->isVisible());

@@ -21,8 +21,12 @@
 #include <QKeyEvent>
 #include <QMap>
 #include <QMouseEvent>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QToolTip>
+#include <QWindow>
+#include <QtMath>
 
 #include <algorithm>
 #include <utility>
@@ -40,6 +44,15 @@ namespace {
 
 constexpr int firstPad = 39; // where the keyboard's cursor starts: PAD1
 
+// The picture painted for pixelsPerPoint device pixels per picture pixel: the one painted at
+// twice the size once a picture pixel covers more than one device pixel. A little above 1
+// still takes the 1x picture: a rounding error is no reason to swap.
+QString picturePath(qreal pixelsPerPoint)
+{
+    return pixelsPerPoint > 1.01 ? QStringLiteral(":/images/vellichord-scaled@2x.png")
+                                 : QStringLiteral(":/images/vellichord-scaled.png");
+}
+
 } // namespace
 
 FrontPanel::FrontPanel(QWidget *parent)
@@ -47,11 +60,15 @@ FrontPanel::FrontPanel(QWidget *parent)
     , panelScene(new QGraphicsScene(this))
     , panelDisplay(new PanelDisplay)
 {
-    const QImage picture(QStringLiteral(":/images/vellichord-scaled.png"));
-    qCDebug(lcTrace) << (picture.isNull() ? "Image not loaded." : "Image loaded.");
+    picturePainted = picturePath(1);
+    const QPixmap pixmap(picturePainted);
+    qCDebug(lcTrace) << (pixmap.isNull() ? "Image not loaded." : "Image loaded.");
     // The picture takes no press, so a click on bare picture reaches the scene, which clears
     // the selection.
-    panelScene->addPixmap(QPixmap::fromImage(picture));
+    picture = panelScene->addPixmap(pixmap);
+    picture->setTransformationMode(Qt::SmoothTransformation);
+    // The scene is the picture: a flash ring reaching over its edge never makes it scroll.
+    panelScene->setSceneRect(0, 0, panelWidth, panelHeight);
     for (int i = 0; i < ControlTable::count; ++i) {
         items[i] = new MidiControlItem(i);
         items[i]->setRect(controlRects[i]);
@@ -66,6 +83,58 @@ FrontPanel::FrontPanel(QWidget *parent)
     // Before anything asks for the panel's interface: Qt keeps the first one made.
     PanelAccessibility::install();
     setAccessibleName(tr("Front panel"));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Round a picture of another aspect ratio than the panel's, the window's colour.
+    viewport()->setBackgroundRole(QPalette::Window);
+}
+
+QSize FrontPanel::sizeHint() const
+{
+    // At least the room the window has always given the picture.
+    return QSize(panelWidth + 2 * frameWidth(), panelHeight + 2 * frameWidth())
+        .expandedTo(QSize(640, 540));
+}
+
+QSize FrontPanel::minimumSizeHint() const
+{
+    return QSize(qCeil(panelWidth * minimumScale), qCeil(panelHeight * minimumScale))
+        + QSize(2 * frameWidth(), 2 * frameWidth());
+}
+
+void FrontPanel::fitPicture()
+{
+    const QSizeF room = viewport()->size();
+    const qreal scale = std::max(std::min(room.width() / panelWidth, room.height() / panelHeight),
+                                 qreal(0.01));
+    setTransform(QTransform::fromScale(scale, scale));
+    const QString path = picturePath(scale * devicePixelRatioF());
+    if (path == picturePainted)
+        return;
+    QPixmap pixmap(path);
+    if (pixmap.isNull())
+        return;
+    // Drawn at the picture's size in scene points, whatever its pixels.
+    pixmap.setDevicePixelRatio(qreal(pixmap.width()) / panelWidth);
+    picture->setPixmap(pixmap);
+    picturePainted = path;
+}
+
+void FrontPanel::resizeEvent(QResizeEvent *event)
+{
+    QGraphicsView::resizeEvent(event);
+    fitPicture();
+}
+
+void FrontPanel::showEvent(QShowEvent *event)
+{
+    QGraphicsView::showEvent(event);
+    // Moved to a screen with another pixel ratio, the panel takes the picture painted for it.
+    if (QWindow *shownIn = window()->windowHandle())
+        connect(shownIn, &QWindow::screenChanged, this, &FrontPanel::fitPicture,
+                Qt::UniqueConnection);
+    fitPicture();
 }
 
 void FrontPanel::setModeButtons(QAbstractButton *single, QAbstractButton *multi)

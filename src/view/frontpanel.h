@@ -12,6 +12,7 @@
 class ControlTable;
 class MidiControlItem;
 class QGraphicsEllipseItem;
+class QGraphicsPixmapItem;
 class PanelDisplay;
 class QGraphicsScene;
 class QAbstractButton;
@@ -23,7 +24,8 @@ class Selection;
 // keeps its items' selection
 // in step with a Selection, both ways: a click, a band or a key changes the Selection, and a
 // change of the Selection is drawn. In Select Multi a click toggles and a band selects
-// (MultiSelection).
+// (MultiSelection). The picture fills the panel's room at the largest scale that keeps its
+// aspect ratio, items, display and labels scaled with it.
 class FrontPanel : public QGraphicsView
 {
     Q_OBJECT
@@ -56,6 +58,13 @@ public:
     static constexpr int flashMs = 300;
     bool isFlashing(int control) const;
 
+    // The smallest the picture is drawn, as a share of its own size.
+    static constexpr qreal minimumScale = 0.5;
+    // The picture at 1:1 and the frame round it.
+    QSize sizeHint() const override;
+    // The picture at minimumScale and the frame round it.
+    QSize minimumSizeHint() const override;
+
 public slots:
     // Draws the patch: the colours and assignments of the controls, and the display's preset,
     // name and selected control. Only what differs from the patch drawn last is drawn again.
@@ -85,8 +94,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    // Scales the view so that the picture fills the viewport, and shows the picture painted
+    // for the device pixels it now covers.
+    void fitPicture();
     bool handleKey(const QKeyEvent *event);
     void moveKeyCursor(int control);
     void selectionChanged();
@@ -98,6 +112,8 @@ private:
     int controlAt(const QPoint &viewportPoint) const;
 
     QGraphicsScene *panelScene;
+    QGraphicsPixmapItem *picture = nullptr;
+    QString picturePainted; // the resource the picture shows
     std::array<MidiControlItem *, 64> items{};
     PanelDisplay *panelDisplay;
     Selection *selection = nullptr;

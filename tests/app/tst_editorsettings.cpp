@@ -11,6 +11,8 @@ class TestEditorSettings : public QObject
 private slots:
     void windowPositionNeedsAUsablePart_data();
     void windowPositionNeedsAUsablePart();
+    void windowSizeIsReadOnlyWhenItIsOne_data();
+    void windowSizeIsReadOnlyWhenItIsOne();
 };
 
 void TestEditorSettings::windowPositionNeedsAUsablePart_data()
@@ -43,6 +45,44 @@ void TestEditorSettings::windowPositionNeedsAUsablePart()
     QFETCH(bool, usable);
 
     QCOMPARE(showsUsablePart(QRect(position, QSize(911, 600)), screens), usable);
+}
+
+void TestEditorSettings::windowSizeIsReadOnlyWhenItIsOne_data()
+{
+    QTest::addColumn<QByteArray>("line"); // in the file's [window] group
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("a size") << QByteArray("size=@Size(1300 900)") << QSize(1300, 900);
+    QTest::newRow("none") << QByteArray() << QSize();
+    QTest::newRow("no width") << QByteArray("size=@Size(0 900)") << QSize();
+    QTest::newRow("negative") << QByteArray("size=@Size(-5 900)") << QSize();
+    QTest::newRow("a word") << QByteArray("size=large") << QSize();
+    QTest::newRow("a number") << QByteArray("size=1300") << QSize();
+    QTest::newRow("a point") << QByteArray("size=@Point(1300 900)") << QSize();
+}
+
+void TestEditorSettings::windowSizeIsReadOnlyWhenItIsOne()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QSize, size);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("vellichord-editor.ini"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[window]\n" + line + "\nmaximized=true\n");
+    file.close();
+
+    EditorSettings settings(path);
+    QCOMPARE(settings.windowSize(), size);
+    QVERIFY(settings.windowMaximized());
+    // Written back as read.
+    if (size.isValid()) {
+        settings.setWindowSize(size + QSize(1, 1));
+        settings.sync();
+        QCOMPARE(EditorSettings(path).windowSize(), size + QSize(1, 1));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEditorSettings)

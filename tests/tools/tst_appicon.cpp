@@ -18,8 +18,18 @@ private:
     static void addSizes()
     {
         QTest::addColumn<int>("size");
-        for (int size : {16, 32, 48, 64, 128, 256})
-            QTest::addRow("%d px", size) << size;
+        QTest::addColumn<int>("scale");
+        for (int size : {16, 32, 48, 64, 128, 256}) {
+            QTest::addRow("%d px", size) << size << 1;
+            QTest::addRow("%d px at 2x", size) << size << 2;
+        }
+    }
+    // Where the icon of size points at scale is: icon-N.png, icon-N@2x.png.
+    static QString iconName(int size, int scale)
+    {
+        return QStringLiteral("icon-%1%2.png")
+            .arg(size)
+            .arg(scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale));
     }
     // A square icon of that size: a tile with transparent corners round opaque pads.
     static void checkIcon(const QString &path, int size)
@@ -52,10 +62,11 @@ void TestAppIcon::writesEverySize_data()
 void TestAppIcon::writesEverySize()
 {
     QFETCH(int, size);
+    QFETCH(int, scale);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     QCOMPARE(runTool({folder.path()}), 0);
-    checkIcon(folder.filePath(QStringLiteral("icon-%1.png").arg(size)), size);
+    checkIcon(folder.filePath(iconName(size, scale)), size * scale);
 #ifdef VELLICHORD_HAVE_SVG
     QFile svg(folder.filePath(QStringLiteral("icon.svg")));
     QVERIFY(svg.open(QIODevice::ReadOnly));
@@ -71,7 +82,23 @@ void TestAppIcon::committedIconsHaveTheirSizes_data()
 void TestAppIcon::committedIconsHaveTheirSizes()
 {
     QFETCH(int, size);
-    checkIcon(QStringLiteral(VELLICHORD_IMAGES "/icon-%1.png").arg(size), size);
+    QFETCH(int, scale);
+    checkIcon(QStringLiteral(VELLICHORD_IMAGES "/") + iconName(size, scale), size * scale);
+    // The same drawing as at 1x, with more pixels: brought down to 1x it nearly matches.
+    if (scale > 1) {
+        const QImage fine(QStringLiteral(VELLICHORD_IMAGES "/") + iconName(size, scale));
+        const QImage plain(QStringLiteral(VELLICHORD_IMAGES "/") + iconName(size, 1));
+        const QImage down = fine.scaled(plain.size(), Qt::IgnoreAspectRatio,
+                                        Qt::SmoothTransformation)
+                                .convertToFormat(plain.format());
+        qint64 difference = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                difference += qAbs(qGray(down.pixel(x, y)) - qGray(plain.pixel(x, y)))
+                    + qAbs(qAlpha(down.pixel(x, y)) - qAlpha(plain.pixel(x, y)));
+        QVERIFY2(difference / (size * size) < 12,
+                 qPrintable(QString::number(difference / (size * size))));
+    }
     QVERIFY(QFile::exists(QStringLiteral(VELLICHORD_IMAGES "/icon.svg")));
 }
 
