@@ -126,7 +126,7 @@
         <translation>Einstellungen speichern: den Patch des Editors in eine Datei schreiben</translation>
     </message>
     <message>
-        <source>Open &amp;Library…</source>
+        <source>&amp;Open Library…</source>
         <translation>Bibliothek ö&amp;ffnen…</translation>
     </message>
     <message>
@@ -178,7 +178,7 @@
         <translation>Die Auswahl aufheben</translation>
     </message>
     <message>
-        <source>N&amp;umber Selected Controls…</source>
+        <source>Nu&amp;mber Selected Controls…</source>
         <translation>Ausgewählte Steuerelemente &amp;nummerieren…</translation>
     </message>
     <message>
@@ -1263,7 +1263,7 @@
         <translation>&amp;Zuletzt geöffnete Dateien</translation>
     </message>
     <message>
-        <source>Recent &amp;Libraries</source>
+        <source>Recent Li&amp;braries</source>
         <translation>Zuletzt geöffnete Bibliothe&amp;ken</translation>
     </message>
 </context>

@@ -42,7 +42,7 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
                  QKeySequence::Save);
     file->addMenu(recentFiles);
     file->addSeparator();
-    c.openLibrary = add(file, "actionOpenLibrary", Texts::tr("Open &Library\u2026"),
+    c.openLibrary = add(file, "actionOpenLibrary", Texts::tr("&Open Library\u2026"),
                         Texts::tr("Open Library: read a library file of presets into the library"));
     c.saveLibrary = add(
         file, "actionSaveLibrary", Texts::tr("Save Library &As\u2026"),
@@ -66,7 +66,7 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
     c.selectNone = add(edit, "actionSelectNone", Texts::tr("Select &None"),
                        Texts::tr("Clear the selection"), QKeySequence(Qt::Key_Escape));
     edit->addSeparator();
-    c.number = add(edit, "actionNumberSelected", Texts::tr("N&umber Selected Controls\u2026"),
+    c.number = add(edit, "actionNumberSelected", Texts::tr("Nu&mber Selected Controls\u2026"),
                    Texts::tr("Give the selected controls consecutive note or CC numbers"));
 
     c.view = window->menuBar()->addMenu(Texts::tr("&View"));

@@ -12,7 +12,7 @@ RecentFiles::RecentFiles(EditorSettings &settings, QWidget *window, Kind kind)
     , settings(settings)
     , kind(kind)
     , recentMenu(
-          new QMenu(kind == Kind::Patches ? tr("&Recent Files") : tr("Recent &Libraries"), window))
+          new QMenu(kind == Kind::Patches ? tr("&Recent Files") : tr("Recent Li&braries"), window))
     , list(kind == Kind::Patches ? settings.recentFiles() : settings.recentLibraries())
 {
     recentMenu->setObjectName(kind == Kind::Patches ? QStringLiteral("menuRecentFiles")
