@@ -3,15 +3,26 @@
 # editor's windows include no QtGui or QtWidgets header, and (given programs) that those
 # programs load neither library.
 #
-#   tools/check-layers.sh [PROGRAM...]
+#   [VELLICHORD_QT_MAJOR=6|5] tools/check-layers.sh [PROGRAM...]
 #
 # Layers, lowest first: src/model and src/midi (side by side), src/transfer, src/document, then
 # src/cli and the editor's view/ and updater/, with app/ on top of them all. The document holds
-# no widget; of QtWidgets it uses only the undo classes, which Qt 5 keeps there.
+# no widget; of QtGui and QtWidgets it uses only the undo classes, which Qt 6 keeps in QtGui and
+# Qt 5 in QtWidgets. Class headers are looked up in the headers of the Qt that
+# VELLICHORD_QT_MAJOR names (the build's, as CTest runs it), else of Qt 6 if installed, else Qt 5.
 set -euo pipefail
 
 SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/../src" && pwd)
-QT_HEADERS=$(pkg-config --variable=includedir Qt5Core)
+QT_MAJOR=${VELLICHORD_QT_MAJOR:-}
+if [[ -z $QT_MAJOR ]]; then
+    QT_MAJOR=5
+    pkg-config --exists Qt6Core && QT_MAJOR=6
+fi
+QT_HEADERS=$(pkg-config --variable=includedir "Qt${QT_MAJOR}Core" 2>/dev/null || true)
+if [[ ! -d $QT_HEADERS/QtCore ]]; then
+    echo "check-layers: no headers of Qt $QT_MAJOR in \"$QT_HEADERS\"" >&2
+    exit 1
+fi
 status=0
 
 declare -A MAY_USE=(
@@ -71,7 +82,7 @@ for layer in "${!MAY_USE[@]}"; do
 done
 
 for program in "$@"; do
-    if ldd "$program" | grep -E 'libQt5(Gui|Widgets)' >&2; then
+    if ldd "$program" | grep -E 'libQt[56](Gui|Widgets)' >&2; then
         echo "$program: loads QtGui or QtWidgets" >&2
         status=1
     fi

@@ -11,22 +11,59 @@
 #                                       Debian package vellichord-editor_*.deb in it
 #
 # Environment: BUILD_DIR (default "build", relative paths are taken from the repository root),
-# CMAKE_ARGS (extra arguments for the CMake configure step, split on spaces).
+# CMAKE_ARGS (extra arguments for the CMake configure step, split on spaces). Qt 6 by default;
+# CMAKE_ARGS=-DVELLICHORD_QT_MAJOR=5 builds with Qt 5.15 (and installs its packages instead).
+# CTEST_PARALLEL_LEVEL: how many tests run side by side (default: one per core).
 #
 # .ci/run sources this file for install_packages and the package lists.
 set -euo pipefail
 
+# The Qt to build with: the last -DVELLICHORD_QT_MAJOR=N in CMAKE_ARGS, else 6.
+qt_major()
+{
+    local major=6 argument extra=()
+    read -r -a extra <<<"${CMAKE_ARGS:-}"
+    for argument in "${extra[@]}"; do
+        if [[ $argument =~ ^-DVELLICHORD_QT_MAJOR(:STRING)?=([0-9]*)$ ]]; then
+            major=${BASH_REMATCH[2]:-6}
+        fi
+    done
+    echo "$major"
+}
+
+# The Debian packages of Qt major $1 for building, with the Linguist tools for the
+# translations (and with Qt 6 Qt SVG for the scalable icon; qt6-base-dev brings the OpenGL
+# headers its CMake files look for), and its translations of Qt's own dialogs.
+qt_packages()
+{
+    case $1 in
+    5) echo qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools ;;
+    *) echo qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+        qt6-svg-dev ;;
+    esac
+}
+qt_translation_packages()
+{
+    case $1 in
+    5) echo qttranslations5-l10n ;;
+    *) echo qt6-translations-l10n ;;
+    esac
+}
+
 # Debian packages. Add new needs here: BASE_PACKAGES for everything, the others for one
 # subcommand only. libjack-jackd2-dev is named so that librtmidi-dev does not pull in JACK 1,
 # which jackd2 (the tests' JACK server) would remove again together with librtmidi-dev.
-BASE_PACKAGES=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libjack-jackd2-dev
-    librtmidi-dev libasound2-dev qttools5-dev qttools5-dev-tools)
-RUN_PACKAGES=()
+# Qt's packages follow CMAKE_ARGS (qt_major), so set it before sourcing this file.
+read -r -a QT_PACKAGES <<<"$(qt_packages "$(qt_major)")"
+read -r -a QT_TRANSLATION_PACKAGES <<<"$(qt_translation_packages "$(qt_major)")"
+BASE_PACKAGES=(cmake g++ make pkg-config "${QT_PACKAGES[@]}" libjack-jackd2-dev
+    librtmidi-dev libasound2-dev)
+RUN_PACKAGES=("${QT_TRANSLATION_PACKAGES[@]}")
 # Without the ALSA sequencer, MIDI on Linux means a JACK server.
 if [[ ! -e /dev/snd/seq ]]; then
     RUN_PACKAGES+=(jackd2)
 fi
-TEST_PACKAGES=(jackd2 xvfb xauth dbus at-spi2-core python3-pyatspi)
+TEST_PACKAGES=(jackd2 xvfb xauth dbus at-spi2-core python3-pyatspi "${QT_TRANSLATION_PACKAGES[@]}")
 # dpkg-shlibdeps (dpkg-dev) works out the package's dependencies; CPack finds binaries by file.
 PACKAGE_PACKAGES=(dpkg-dev file)
 
@@ -159,7 +196,7 @@ start_device_if_absent()
 
 usage()
 {
-    sed -n '2,15s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+    sed -n '2,16s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
     exit 2
 }
 
@@ -187,7 +224,8 @@ main()
         install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
         configure_and_build "$dir"
         # A build that registers no test is a broken build, not a pass.
-        ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$(nproc)" "$@"
+        ctest --test-dir "$dir" --output-on-failure --no-tests=error \
+            -j "${CTEST_PARALLEL_LEVEL:-$(nproc)}" "$@"
         ;;
     package)
         install_packages "${BASE_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"

@@ -114,7 +114,7 @@ EditorCommands buildEditorMenus(QMainWindow *window, QUndoStack *steps, QMenu *r
 ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands &commands)
 {
     ClipboardCommands c{};
-    auto *edit = qobject_cast<QMenu *>(commands.selectAll->associatedWidgets().value(0));
+    QMenu *edit = menusHolding(commands.selectAll).value(0);
     c.copy = add(
         edit, "actionCopy", Texts::tr("&Copy"),
         Texts::tr("Copy: put the selected control's settings on the clipboard, also as text"),
@@ -149,6 +149,21 @@ ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands
     }
     window->addAction(c.check);
     return c;
+}
+
+QList<QMenu *> menusHolding(const QAction *action)
+{
+    QList<QMenu *> menus;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QList<QObject *> holders = action->associatedObjects();
+#else
+    const QList<QWidget *> holders = action->associatedWidgets();
+#endif
+    for (QObject *holder : holders) {
+        if (auto *menu = qobject_cast<QMenu *>(holder))
+            menus.append(menu);
+    }
+    return menus;
 }
 
 void bindButton(QPushButton *button, QAction *action)

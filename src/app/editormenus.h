@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+
 class QAction;
 class QMainWindow;
 class QMenu;
@@ -50,6 +52,9 @@ struct ClipboardCommands
 // Their keys act in the window's central widget, where a text field with the keyboard keeps
 // them for its own text.
 ClipboardCommands addClipboardCommands(QMainWindow *window, const EditorCommands &commands);
+
+// The menus that hold action.
+QList<QMenu *> menusHolding(const QAction *action);
 
 // Makes button trigger action, with the action's tips and enabled state.
 void bindButton(QPushButton *button, QAction *action);

@@ -340,16 +340,12 @@ void MainWindow::createLibrary(const EditorCommands &commands)
     connect(dockOfLibrary, &QDockWidget::topLevelChanged, this, &MainWindow::fitToDock);
 
     // Store goes to the Edit menu, Send All to the Device menu.
-    for (QWidget *menu : commands.number->associatedWidgets()) {
-        if (auto *m = qobject_cast<QMenu *>(menu)) {
-            m->addSeparator();
-            m->addAction(panelOfLibrary->storeAction());
-        }
+    for (QMenu *m : menusHolding(commands.number)) {
+        m->addSeparator();
+        m->addAction(panelOfLibrary->storeAction());
     }
-    for (QWidget *menu : commands.receiveLibrary->associatedWidgets()) {
-        if (auto *m = qobject_cast<QMenu *>(menu))
-            m->insertAction(commands.update, panelOfLibrary->sendAllAction());
-    }
+    for (QMenu *m : menusHolding(commands.receiveLibrary))
+        m->insertAction(commands.update, panelOfLibrary->sendAllAction());
     addActions({panelOfLibrary->storeAction(), panelOfLibrary->sendAllAction()});
 
     connect(commands.openLibrary, &QAction::triggered, this, &MainWindow::openLibrary);

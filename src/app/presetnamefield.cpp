@@ -51,7 +51,8 @@ QString droppedText(const Patch::NameFit &fit)
             .arg(PatchLayout::nameLength);
     QStringList dropped;
     for (const uint codePoint : fit.refused.toUcs4()) {
-        const QString character = QString::fromUcs4(&codePoint, 1);
+        const char32_t ucs4 = codePoint;
+        const QString character = QString::fromUcs4(&ucs4, 1);
         // A control character would act on the status bar; it is named by its number.
         dropped << (codePoint < 0x20 || codePoint == 0x7F
                         ? QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0'))

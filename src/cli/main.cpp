@@ -6,7 +6,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLoggingCategory>
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QTextCodec>
+#endif
 
 #include <cstdio>
 
@@ -147,19 +150,38 @@ int timeoutMs(const QCommandLineParser &parser)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     // File names are kept byte for byte, also those that are not UTF-8: the arguments are read
     // and the files opened through the same codec.
     QTextCodec::setCodecForLocale(file_name_codec());
     // Output is UTF-8; every text from outside reaches it through printable_text.
     Cli::out().setCodec("UTF-8");
     Cli::err().setCodec("UTF-8");
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("vellichord"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELLICHORD_VERSION));
 
     // The editor's record of received patches is the editor's; here --verbose shows them.
     DiagnosticLog::instance().setEnabled(false);
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 names files in UTF-8 only, and its own reading of the arguments would turn a byte
+    // that is not UTF-8 into U+FFFD: read them here, so that such a name is refused by its
+    // bytes rather than taken for another file. (Qt 6's streams write UTF-8.)
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << decode_file_name(QByteArray(argv[i]));
+    for (const QString &argument : qAsConst(arguments)) {
+        if (has_undecodable_bytes(argument)) {
+            Cli::err() << "vellichord: " << quoted_text(argument)
+                       << " is not UTF-8; this build takes UTF-8 arguments and file names only"
+                       << Qt::endl;
+            return Cli::BadUsage;
+        }
+    }
+#else
     QStringList arguments = QCoreApplication::arguments();
+#endif
     const QString first = arguments.value(1);
     if (first == QLatin1String("-v") || first == QLatin1String("--version")) {
         Cli::out() << "vellichord " << VELLICHORD_VERSION << Qt::endl;

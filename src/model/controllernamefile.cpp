@@ -8,9 +8,25 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include <QStringDecoder>
+#else
 #include <QTextCodec>
+#endif
 
 #include <algorithm>
+
+namespace {
+
+// bytes in the system's 8-bit encoding if it reads them back to the same bytes, else Latin-1.
+QString eightBitText(const QByteArray &bytes)
+{
+    const QString text = QString::fromLocal8Bit(bytes);
+    return text.toLocal8Bit() == bytes ? text : QString::fromLatin1(bytes);
+}
+
+} // namespace
 
 QString findControllerNameFile()
 {
@@ -92,19 +108,26 @@ std::optional<QStringList> readControllerNames()
         heads.first().remove(0, 3);
 
     // Names are read as UTF-8 whatever the locale; a file that is not valid UTF-8 was written
-    // in the system's own 8-bit encoding. A character split where a long line was cut is no
-    // fault of the file.
-    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
+    // in the system's own 8-bit encoding, or in Latin-1 where that encoding cannot read it (Qt 6
+    // takes the system's encoding to be UTF-8). A character split where a long line was cut is
+    // no fault of the file: the decoder keeps it back, unread.
     bool isUtf8 = true;
     QStringList names;
     for (const QByteArray &head : qAsConst(heads)) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        names.append(QString(utf8.decode(head)));
+        isUtf8 = isUtf8 && !utf8.hasError();
+#else
         QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-        names.append(utf8->toUnicode(head.constData(), head.size(), &state));
+        names.append(
+            QTextCodec::codecForName("UTF-8")->toUnicode(head.constData(), head.size(), &state));
         isUtf8 = isUtf8 && state.invalidChars == 0;
+#endif
     }
     int namesCut = 0;
     for (int line = 0; line < names.size(); ++line) {
-        QString name = isUtf8 ? names.at(line) : QString::fromLocal8Bit(heads.at(line));
+        QString name = isUtf8 ? names.at(line) : eightBitText(heads.at(line));
         if (cutLines.at(line) || name.size() > controllerNameLength) {
             // Never between the two halves of a character outside the basic plane.
             int length = std::min<int>(name.size(), controllerNameLength);

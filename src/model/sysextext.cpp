@@ -1,7 +1,10 @@
 #include "sysextext.h"
 
-#include <QTextCodec>
 #include <QVector>
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include <QTextCodec>
+#endif
 
 #include <algorithm>
 
@@ -106,9 +109,90 @@ QByteArray printable_json(const QByteArray &json)
 
 namespace {
 
-// UTF-8, but a byte that is not part of a valid sequence is read as the lone surrogate
-// U+DC00 + byte and written back as that byte, so that any file name read from the command line
-// or a folder names the same file again.
+// The length of the valid UTF-8 sequence at bytes, or 0.
+int validSequence(const unsigned char *bytes, int available)
+{
+    const unsigned char lead = bytes[0];
+    if (lead < 0x80)
+        return 1;
+    int span = 0;
+    uint low = 0x80; // the smallest second byte: no overlong forms, no surrogates
+    uint high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        span = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        span = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        span = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (available < span || bytes[1] < low || bytes[1] > high)
+        return 0;
+    for (int k = 2; k < span; ++k) {
+        if (bytes[k] < 0x80 || bytes[k] > 0xBF)
+            return 0;
+    }
+    return span;
+}
+
+} // namespace
+
+QString decode_file_name(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const int length = int(bytes.size());
+    QString text;
+    text.reserve(length);
+    for (int i = 0; i < length;) {
+        const int span = validSequence(data + i, length - i);
+        if (span == 0) {
+            text += QChar(0xDC00 + data[i]);
+            ++i;
+        } else {
+            text += QString::fromUtf8(bytes.constData() + i, span);
+            i += span;
+        }
+    }
+    return text;
+}
+
+QByteArray encode_file_name(const QString &name)
+{
+    const QChar *in = name.constData();
+    const int length = int(name.size());
+    QByteArray bytes;
+    bytes.reserve(length);
+    int from = 0;
+    for (int i = 0; i < length; ++i) {
+        const ushort u = in[i].unicode();
+        if (u < 0xDC80 || u > 0xDCFF || (i > 0 && in[i - 1].isHighSurrogate()))
+            continue;
+        bytes += QString::fromRawData(in + from, i - from).toUtf8();
+        bytes += char(u - 0xDC00);
+        from = i + 1;
+    }
+    bytes += QString::fromRawData(in + from, length - from).toUtf8();
+    return bytes;
+}
+
+bool has_undecodable_bytes(const QString &name)
+{
+    for (int i = 0; i < name.size(); ++i) {
+        const ushort u = name.at(i).unicode();
+        if (u >= 0xDC80 && u <= 0xDCFF && !(i > 0 && name.at(i - 1).isHighSurrogate()))
+            return true;
+    }
+    return false;
+}
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+namespace {
+
 class FileNameCodec : public QTextCodec
 {
 public:
@@ -118,69 +202,12 @@ public:
 protected:
     QString convertToUnicode(const char *in, int length, ConverterState *) const override
     {
-        const auto *bytes = reinterpret_cast<const unsigned char *>(in);
-        QString text;
-        text.reserve(length);
-        for (int i = 0; i < length;) {
-            const int span = validSequence(bytes + i, length - i);
-            if (span == 0) {
-                text += QChar(0xDC00 + bytes[i]);
-                ++i;
-            } else {
-                text += QString::fromUtf8(in + i, span);
-                i += span;
-            }
-        }
-        return text;
+        return decode_file_name(QByteArray::fromRawData(in, length));
     }
 
     QByteArray convertFromUnicode(const QChar *in, int length, ConverterState *) const override
     {
-        QByteArray bytes;
-        bytes.reserve(length);
-        int from = 0;
-        for (int i = 0; i < length; ++i) {
-            const ushort u = in[i].unicode();
-            if (u < 0xDC80 || u > 0xDCFF || (i > 0 && in[i - 1].isHighSurrogate()))
-                continue;
-            bytes += QString::fromRawData(in + from, i - from).toUtf8();
-            bytes += char(u - 0xDC00);
-            from = i + 1;
-        }
-        bytes += QString::fromRawData(in + from, length - from).toUtf8();
-        return bytes;
-    }
-
-private:
-    // The length of the valid UTF-8 sequence at bytes, or 0.
-    static int validSequence(const unsigned char *bytes, int available)
-    {
-        const unsigned char lead = bytes[0];
-        if (lead < 0x80)
-            return 1;
-        int span = 0;
-        uint low = 0x80; // the smallest second byte: no overlong forms, no surrogates
-        uint high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            span = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            span = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            span = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return 0;
-        }
-        if (available < span || bytes[1] < low || bytes[1] > high)
-            return 0;
-        for (int k = 2; k < span; ++k) {
-            if (bytes[k] < 0x80 || bytes[k] > 0xBF)
-                return 0;
-        }
-        return span;
+        return encode_file_name(QString::fromRawData(in, length));
     }
 };
 
@@ -192,3 +219,4 @@ QTextCodec *file_name_codec()
     static QTextCodec *const codec = new FileNameCodec;
     return codec;
 }
+#endif

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 class QTextCodec;
+#endif
 
 // " %02x " for each byte, concatenated: the hexadecimal form of every SysEx trace and log entry.
 QString sysex_hex(const unsigned char *data, int count);
@@ -26,6 +29,17 @@ QString quoted_text(const QString &text);
 QByteArray printable_json(const QByteArray &json);
 
 // UTF-8 in which a byte that is not part of valid UTF-8 is read as the lone surrogate
-// U+DC00 + byte and written back as that byte. Made the locale's codec, it lets Qt name any file
-// a command line or a folder holds: QFile::decodeName and encodeName give back the same bytes.
+// U+DC00 + byte and written back as that byte: encode_file_name(decode_file_name(bytes)) gives
+// back the same bytes.
+QString decode_file_name(const QByteArray &bytes);
+QByteArray encode_file_name(const QString &name);
+
+// Whether name holds a byte that is not UTF-8 (a lone surrogate U+DC80..U+DCFF).
+bool has_undecodable_bytes(const QString &name);
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+// decode_file_name and encode_file_name as a codec. Made the locale's codec, it lets Qt 5 name
+// any file a command line or a folder holds: QFile::decodeName and encodeName give back the same
+// bytes. Qt 6 names files in UTF-8 only.
 QTextCodec *file_name_codec();
+#endif

@@ -210,7 +210,7 @@ void MidiController::traceReceived(const QByteArray &sysex) const
 {
     qCDebug(lcTrace) << "Received: ";
     const auto *bytes = reinterpret_cast<const unsigned char *>(sysex.constData());
-    const int shown = std::min(sysex.size(), static_cast<int>(PatchLayout::length));
+    const int shown = std::min(int(sysex.size()), static_cast<int>(PatchLayout::length));
     qCDebug(lcTrace).noquote() << sysex_hex(bytes, sysex_span(bytes, shown));
 }
 

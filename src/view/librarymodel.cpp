@@ -3,6 +3,7 @@
 #include "librarydocument.h"
 
 #include <QDataStream>
+#include <QIODevice>
 #include <QMimeData>
 
 namespace {

@@ -82,7 +82,7 @@ bool MidiTrafficModel::hides(MidiMessageKind kind) const
 void MidiTrafficModel::append(const MidiTraffic &batch)
 {
     std::vector<Row> added;
-    added.reserve(std::size_t(std::min(batch.size(), maxRows)));
+    added.reserve(std::size_t(std::min(int(batch.size()), maxRows)));
     for (const MidiTrafficMessage &message : batch) {
         const MidiMessageKind kind = midi_message_kind(message.bytes);
         const bool kept = !paused && !hides(kind);

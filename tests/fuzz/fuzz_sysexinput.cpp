@@ -248,7 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(streamLength == 0 || std::memcmp(fed.data(), stream, streamLength) == 0);
     FUZZ_CHECK(monitor->passedOver() == others);
     const QList<QByteArray> waiting = monitor->takePatches();
-    FUZZ_CHECK(waiting == patches.mid(std::max(0, patches.size() - MidiMonitor::maxQueued)));
+    FUZZ_CHECK(waiting == patches.mid(std::max(0, int(patches.size()) - MidiMonitor::maxQueued)));
     FUZZ_CHECK(monitor->takePatches().isEmpty());
     return 0;
 }
