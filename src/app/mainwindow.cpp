@@ -31,6 +31,7 @@
 #include "ui_mainwindow.h"
 #include "unsentrecovery.h"
 #include "updatedialog.h"
+#include "windowsizing.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -47,8 +48,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QUndoStack>
 #include <QWindow>
@@ -198,6 +197,8 @@ MainWindow::~MainWindow()
     disconnect(controlSelection, nullptr, this, nullptr);
     // The dock hides as the window's widget part goes, and says so.
     disconnect(dockOfLibrary, nullptr, this, nullptr);
+    delete sizing;
+    sizing = nullptr;
     disconnect(panelOfLibrary, nullptr, this, nullptr);
     // A run of the updater still going uses the document's port. The widgets go next, in the
     // order they were made, and the document, made after them, last.
@@ -209,10 +210,6 @@ MainWindow::~MainWindow()
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (maximiseWhenShown) {
-        maximiseWhenShown = false;
-        setWindowState(windowState() | Qt::WindowMaximized);
-    }
     // The native window exists now and has not been exposed yet.
     if (!started && !exposeWatched && windowHandle()) {
         exposeWatched = true;
@@ -336,8 +333,9 @@ void MainWindow::createLibrary(const EditorCommands &commands)
     commands.view->addAction(toggle);
     addAction(toggle);
     // Docked, the panel widens the window; floating, it leaves it as it was.
-    connect(dockOfLibrary, &QDockWidget::visibilityChanged, this, &MainWindow::fitToDock);
-    connect(dockOfLibrary, &QDockWidget::topLevelChanged, this, &MainWindow::fitToDock);
+    sizing = new WindowSizing(this, dockOfLibrary);
+    connect(dockOfLibrary, &QDockWidget::visibilityChanged, sizing, &WindowSizing::fitToDock);
+    connect(dockOfLibrary, &QDockWidget::topLevelChanged, sizing, &WindowSizing::fitToDock);
 
     // Store goes to the Edit menu, Send All to the Device menu.
     for (QMenu *m : menusHolding(commands.number)) {
@@ -447,43 +445,6 @@ void MainWindow::checkPatch(bool say)
                           + tr(", marked on the controls; their tooltips say why"));
 }
 
-bool MainWindow::fillsTheScreen() const
-{
-    return windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
-}
-
-bool MainWindow::libraryDocked() const
-{
-    return !dockOfLibrary->isHidden() && !dockOfLibrary->isFloating();
-}
-
-QSize MainWindow::sizeWithoutDock() const
-{
-    return fillsTheScreen() ? normalGeometry().size() - QSize(widthForDock, 0) : normalSize;
-}
-
-void MainWindow::fitToDock()
-{
-    widthForDock = libraryDocked() ? dockOfLibrary->sizeHint().width()
-            + style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this)
-                                   : 0;
-    // A window filling the screen stays as it is and the picture gives the dock its room.
-    if (fillsTheScreen())
-        return;
-    // The minimum size follows the dock now rather than at the next layout pass.
-    layout()->activate();
-    resize(normalSize + QSize(widthForDock, 0));
-}
-
-void MainWindow::resizeEvent(QResizeEvent *event)
-{
-    // Sized by the user, or by fitToDock. The window's own growth to the minimum a dock just
-    // shown needs comes before fitToDock and is passed over.
-    if (!fillsTheScreen() && libraryDocked() == (widthForDock > 0))
-        normalSize = size() - QSize(widthForDock, 0);
-    QMainWindow::resizeEvent(event);
-}
-
 void MainWindow::openLibrary()
 {
     if (updateDialog->isBusy() || !askBeforeLosingLibrary())
@@ -543,25 +504,15 @@ bool MainWindow::askBeforeLosingLibrary()
 
 void MainWindow::restoreSettings()
 {
-    // The picture at 1:1 beside the pane at its natural width, until the user sizes the
-    // window; never larger than the screen leaves room for, title bar included.
-    QSize size = settings->windowSize();
-    if (!size.isValid())
-        size = sizeHint();
-    if (const QScreen *shownOn = screen()) {
-        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-        size = size.boundedTo(shownOn->availableSize() - QSize(0, titleBar));
-    }
-    normalSize = size;
-    resize(size);
+    // The picture at 1:1 beside the pane at its natural width, until the user sizes the window.
+    sizing->restoreSize(settings->windowSize());
     restoreState(settings->windowState());
     monitorWindow->restoreGeometry(settings->monitorGeometry());
     if (settings->monitorOpen())
         monitorWindow->show();
-    fitToDock();
+    sizing->fitToDock();
     settings->placeWindow(this);
-    // Maximised once shown, so that the window system knows the size to return to.
-    maximiseWhenShown = settings->windowMaximized();
+    sizing->maximiseWhenShown(settings->windowMaximized());
     if (settings->multiSelect())
         controlSelection->setMode(Selection::Mode::Multi);
 }
@@ -761,9 +712,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (!fillsTheScreen())
+    if (!sizing->fillsTheScreen())
         settings->setWindowPosition(pos());
-    settings->setWindowSize(sizeWithoutDock());
+    settings->setWindowSize(sizing->sizeWithoutDock());
     settings->setWindowMaximized(isMaximized());
     settings->setWindowState(saveState());
     settings->setMonitorGeometry(monitorWindow->saveGeometry());

@@ -27,6 +27,7 @@ class RecentFiles;
 class Selection;
 class UnsentRecovery;
 class UpdateDialog;
+class WindowSizing;
 
 namespace Ui {
 class MainWindow;
@@ -105,7 +106,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // Opens the port, asks the device for its patch and starts watching for it; once.
@@ -121,14 +121,6 @@ private:
     void checkPatch(bool say);
     // The MIDI monitor window, shown from the View menu, fed every message in and out.
     void createMonitor(const EditorCommands &commands);
-    // A dock shown beside the window widens it by the dock's width, and narrows it again when
-    // it goes, so that the picture keeps its size; a window filling the screen stays as it is.
-    void fitToDock();
-    bool fillsTheScreen() const;
-    // Whether the library is shown in its dock beside the picture.
-    bool libraryDocked() const;
-    // The window's size when not filling the screen, less a docked library's width.
-    QSize sizeWithoutDock() const;
     void restoreSettings();
     void arrangeTabOrder();
     // The picture and the pane show the patch the document now holds.
@@ -161,9 +153,7 @@ private:
     LibraryPanel *panelOfLibrary = nullptr;
     QDockWidget *dockOfLibrary = nullptr;
     MidiMonitorWindow *monitorWindow = nullptr;
-    QSize normalSize;     // the window's size when not filling the screen, less a docked library
-    int widthForDock = 0; // the width fitToDock last added for a docked library
-    bool maximiseWhenShown = false;
+    WindowSizing *sizing = nullptr;
     ControlClipboard *controlClipboard = nullptr;
     bool checkShown = false; // once Check has run, its marks follow every change
 
