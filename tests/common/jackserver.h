@@ -9,6 +9,8 @@
 #include <QString>
 #include <QThread>
 
+#include "signalprocess.h"
+
 #include <csignal>
 
 // A JACK server with the dummy driver (no sound hardware needed) on a server name of this
@@ -63,7 +65,7 @@ public:
     {
         if (server.state() != QProcess::Running)
             return false;
-        ::kill(pid_t(server.processId()), SIGSTOP);
+        signalProcess(server, SIGSTOP);
         const QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
             if (stalled())
@@ -74,11 +76,7 @@ public:
     }
 
     // Lets a stalled server go on; harmless when it runs.
-    void resume()
-    {
-        if (server.state() != QProcess::NotRunning)
-            ::kill(pid_t(server.processId()), SIGCONT);
-    }
+    void resume() { signalProcess(server, SIGCONT); }
 
     void stop()
     {

@@ -10,6 +10,8 @@
 
 #include <csignal>
 
+#include "../common/signalprocess.h"
+
 // The vellichord-emulator program on the test's JACK server. Its output goes to a file, so it
 // never waits for a reader while the editor is busy; the test reads that file line by line.
 class EmulatorProcess
@@ -54,7 +56,10 @@ public:
     // otherwise what went wrong.
     QString stop(int signal = SIGTERM)
     {
-        ::kill(pid_t(process.processId()), signal);
+        if (!signalProcess(process, signal))
+            return QStringLiteral("the emulator had ended before it was stopped, output ending "
+                                  "in: %1; errors: %2")
+                .arg(lines().mid(lines().size() - 3).join(QLatin1Char('|')), errors());
         // Closing its JACK clients can wait for the server's cycles, which a busy machine
         // makes slow.
         if (!process.waitForFinished(30000))

@@ -713,7 +713,7 @@ void TestEndToEndCli::interruptStopsTheUpdateBetweenRecords()
     QVERIFY(cli.waitForStarted());
     const auto accepted = [&] { return emulator.count(QStringLiteral("sent: status 0x1A")); };
     QTRY_VERIFY_WITH_TIMEOUT(accepted() >= 2, 60000);
-    ::kill(pid_t(cli.processId()), signal);
+    QVERIFY(signalProcess(cli, signal));
     QVERIFY(cli.waitForFinished(60000));
 
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);

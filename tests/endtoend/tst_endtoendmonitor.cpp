@@ -214,7 +214,7 @@ void TestEndToEndMonitor::commandLinePrintsTheSameLines()
 
     QTRY_VERIFY_WITH_TIMEOUT((output += monitor.readAllStandardOutput()).contains("Patch '"),
                              10000);
-    ::kill(pid_t(monitor.processId()), SIGINT);
+    QVERIFY(signalProcess(monitor, SIGINT));
     QVERIFY(monitor.waitForFinished(30000));
     QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
     QCOMPARE(monitor.exitCode(), 0);

@@ -240,13 +240,28 @@ void TestEndToEndUpdate::signalEndsTheEditorOnceTheTransferHasEnded()
     bool busyAtTheEnd = true;
     QObject::connect(qApp, &QCoreApplication::aboutToQuit,
                      [&] { busyAtTheEnd = editor.dialog->isBusy(); });
+    // A run that ends before any record was accepted raised nothing, and nothing ends the
+    // editor then.
+    QObject::connect(editor.dialog, &UpdateDialog::runFinished, [&] {
+        if (!raised)
+            QCoreApplication::exit(3);
+    });
     QTimer::singleShot(0, editor.dialog, &UpdateDialog::doUpdate);
     // A failure, not a hang, when the editor never ends.
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(2); });
     watchdog.start(50000);
-    QCOMPARE(QCoreApplication::exec(), 0);
+    const int ended = QCoreApplication::exec();
+    QVERIFY2(ended == 0,
+             qPrintable(QStringLiteral("%1; the updater said: %2; the status bar: %3; the "
+                                       "emulator: %4")
+                            .arg(ended == 3
+                                     ? QStringLiteral("the run ended before a record was accepted")
+                                     : QStringLiteral("the editor did not end"),
+                                 messages(*editor.dialog).join('|'),
+                                 editor.window.statusBar()->currentMessage(),
+                                 emulator.lines().join('|'))));
 
     QVERIFY(raised);
     QVERIFY(!busyAtTheEnd);
