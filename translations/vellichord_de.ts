@@ -416,6 +416,33 @@
     </message>
 </context>
 <context>
+    <name>LibraryFiles</name>
+    <message>
+        <source>Recent file not found, removed from the list: %1</source>
+        <translation>Zuletzt geöffnete Datei nicht gefunden, aus der Liste entfernt: %1</translation>
+    </message>
+    <message>
+        <source>Unsaved library</source>
+        <translation>Ungespeicherte Bibliothek</translation>
+    </message>
+    <message>
+        <source>The library has changes that are in no file yet.</source>
+        <translation>Die Bibliothek hat Änderungen, die noch in keiner Datei sind.</translation>
+    </message>
+    <message>
+        <source>Save Library…</source>
+        <translation>Bibliothek speichern…</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Verwerfen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>LibraryModel</name>
     <message>
         <source>from the device</source>
@@ -680,26 +707,6 @@
     <message>
         <source>Recent file not found, removed from the list: %1</source>
         <translation>Zuletzt geöffnete Datei nicht gefunden, aus der Liste entfernt: %1</translation>
-    </message>
-    <message>
-        <source>Unsaved library</source>
-        <translation>Ungespeicherte Bibliothek</translation>
-    </message>
-    <message>
-        <source>The library has changes that are in no file yet.</source>
-        <translation>Die Bibliothek hat Änderungen, die noch in keiner Datei sind.</translation>
-    </message>
-    <message>
-        <source>Save Library…</source>
-        <translation>Bibliothek speichern…</translation>
-    </message>
-    <message>
-        <source>Discard</source>
-        <translation>Verwerfen</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>Select the controls to number first</source>

@@ -13,6 +13,7 @@
 #include "frontpanel.h"
 #include "imidi.h"
 #include "librarydocument.h"
+#include "libraryfiles.h"
 #include "librarypanel.h"
 #include "librarysender.h"
 #include "livesend.h"
@@ -25,7 +26,6 @@
 #include "platformmidi.h"
 #include "presetnamefield.h"
 #include "recentfiles.h"
-#include "recoveryfile.h"
 #include "selection.h"
 #include "touchselector.h"
 #include "ui_mainwindow.h"
@@ -35,11 +35,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QDockWidget>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,7 +44,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 #include <QUndoStack>
 #include <QWindow>
@@ -346,9 +342,13 @@ void MainWindow::createLibrary(const EditorCommands &commands)
         m->insertAction(commands.update, panelOfLibrary->sendAllAction());
     addActions({panelOfLibrary->storeAction(), panelOfLibrary->sendAllAction()});
 
-    connect(commands.openLibrary, &QAction::triggered, this, &MainWindow::openLibrary);
-    connect(commands.saveLibrary, &QAction::triggered, this, &MainWindow::saveLibraryAs);
-    connect(recentLibraryList, &RecentFiles::fileChosen, this, &MainWindow::openRecentLibrary);
+    libraryFiles = new LibraryFiles(
+        libraryDocument, recentLibraryList, settings.get(), dockOfLibrary,
+        [this] { return updateDialog->isBusy(); }, this);
+    connect(libraryFiles, &LibraryFiles::statusMessage, this, &MainWindow::showStatusMessage);
+    connect(commands.openLibrary, &QAction::triggered, libraryFiles, &LibraryFiles::open);
+    connect(commands.saveLibrary, &QAction::triggered, libraryFiles, &LibraryFiles::saveAs);
+    connect(recentLibraryList, &RecentFiles::fileChosen, libraryFiles, &LibraryFiles::openRecent);
     connect(commands.receiveLibrary, &QAction::triggered, this, [this] {
         libraryDocument->receive();
         showConnectionState();
@@ -443,63 +443,6 @@ void MainWindow::checkPatch(bool say)
         showStatusMessage((findings.size() == 1 ? tr("Check: 1 finding")
                                                 : tr("Check: %1 findings").arg(findings.size()))
                           + tr(", marked on the controls; their tooltips say why"));
-}
-
-void MainWindow::openLibrary()
-{
-    if (updateDialog->isBusy() || !askBeforeLosingLibrary())
-        return;
-    const QString fileName = PatchFileDialog::askToOpenLibrary(this, settings->lastFolder());
-    if (fileName.isEmpty())
-        return;
-    if (libraryDocument->load(fileName)) {
-        recentLibraryList->remember(fileName);
-        dockOfLibrary->show();
-    }
-}
-
-bool MainWindow::saveLibraryAs()
-{
-    const QString fileName = PatchFileDialog::askToSaveLibrary(this, settings->lastFolder());
-    if (fileName.isEmpty() || !libraryDocument->save(fileName))
-        return false;
-    recentLibraryList->remember(fileName);
-    return true;
-}
-
-void MainWindow::openRecentLibrary(const QString &fileName)
-{
-    if (updateDialog->isBusy())
-        return;
-    if (recentLibraryList->forgetIfMissing(fileName)) {
-        showStatusMessage(tr("Recent file not found, removed from the list: %1").arg(fileName));
-        return;
-    }
-    if (!askBeforeLosingLibrary())
-        return;
-    if (libraryDocument->load(fileName)) {
-        recentLibraryList->remember(fileName);
-        dockOfLibrary->show();
-    }
-}
-
-bool MainWindow::askBeforeLosingLibrary()
-{
-    if (!libraryDocument->hasUnsavedChanges())
-        return true;
-    QMessageBox box(QMessageBox::Warning, tr("Unsaved library"),
-                    tr("The library has changes that are in no file yet."), QMessageBox::NoButton,
-                    this);
-    box.setObjectName(QStringLiteral("libraryQuestion"));
-    QPushButton *save = box.addButton(tr("Save Library\u2026"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(tr("Discard"), QMessageBox::DestructiveRole);
-    QPushButton *cancel = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == save)
-        return saveLibraryAs();
-    return box.clickedButton() == discard;
 }
 
 void MainWindow::restoreSettings()
@@ -707,7 +650,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (!refused && patchDocument->hasUnsentChanges() && !closingUnasked)
         refused = !askBeforeClosing() && !closingUnasked;
     if (!refused && !closingUnasked)
-        refused = !askBeforeLosingLibrary() && !closingUnasked;
+        refused = !libraryFiles->askBeforeLosing() && !closingUnasked;
     if (refused) {
         event->ignore();
         return;
@@ -748,7 +691,7 @@ bool MainWindow::askBeforeClosing()
 void MainWindow::closeUnasked()
 {
     recovery->keep();
-    keepUnsavedLibrary();
+    libraryFiles->keepUnsaved();
     closingUnasked = true;
     if (close() || closeAfterTransfer)
         return;
@@ -760,22 +703,6 @@ void MainWindow::closeUnasked()
         if (!busy && closeAfterTransfer)
             QTimer::singleShot(0, this, &MainWindow::closeUnasked);
     });
-}
-
-void MainWindow::keepUnsavedLibrary()
-{
-    if (!libraryDocument->hasUnsavedChanges())
-        return;
-    // Nobody can be asked where it goes: beside the recovery file, under a name of its own.
-    const QDir folder = QFileInfo(RecoveryFile::defaultPath()).absoluteDir();
-    const QString path = folder.filePath(
-        QStringLiteral("library-%1.syx")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
-    if (folder.mkpath(QStringLiteral(".")) && libraryDocument->save(path))
-        qWarning().noquote() << "The library's unsaved changes are kept in" << path;
-    else
-        qWarning().noquote() << "Could not write" << path
-                             << "- the library's unsaved changes are lost";
 }
 
 void MainWindow::offerRecovery()

@@ -16,6 +16,7 @@ class EditorPane;
 class FrontPanel;
 class IMidi;
 class LibraryDocument;
+class LibraryFiles;
 class LibraryPanel;
 class MidiMonitorWindow;
 class MidiController;
@@ -94,10 +95,6 @@ public slots:
     // Asks for a start, step and order and numbers the selected controls, as one undo step.
     void numberSelectedControls();
     void openRecentFile(const QString &fileName);
-    // Open Library…, Save Library As… and the recent library files.
-    void openLibrary();
-    bool saveLibraryAs();
-    void openRecentLibrary(const QString &fileName);
     void showAbout();
     // Shows in the status bar's own field whether the port is connected, and under which name.
     void showConnectionState();
@@ -129,10 +126,6 @@ private:
     // Marks, status field and title after the editor's or the device's patch changed.
     void refreshUnsent();
     bool askBeforeClosing();
-    // When the library holds changes that are in no file, asks whether to save them first.
-    bool askBeforeLosingLibrary();
-    // Closing unasked: a library with changes in no file is written beside the recovery file.
-    void keepUnsavedLibrary();
     bool loadFile(const QString &fileName);
     bool saveToFile();
 
@@ -152,6 +145,7 @@ private:
     LibraryDocument *libraryDocument = nullptr;
     LibraryPanel *panelOfLibrary = nullptr;
     QDockWidget *dockOfLibrary = nullptr;
+    LibraryFiles *libraryFiles = nullptr;
     MidiMonitorWindow *monitorWindow = nullptr;
     WindowSizing *sizing = nullptr;
     ControlClipboard *controlClipboard = nullptr;
